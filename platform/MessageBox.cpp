@@ -1,0 +1,50 @@
+#include "platform/MessageBox.h"
+
+#include <cstdio>
+
+namespace {
+
+CMessageBox* g_current = nullptr;
+
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      line += ' ';
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+void CMessageBox::Warning(const std::string& text) {
+  ++m_warnings;
+  ShowWarning(text);
+}
+
+bool CMessageBox::AskYesNo(const std::string& text, bool keepsData) {
+  return ShowYesNo(text, keepsData);
+}
+
+CMessageBox& CMessageBox::Current() {
+  static CConsoleMessageBox console;
+  return g_current ? *g_current : console;
+}
+
+void CMessageBox::Install(CMessageBox* box) { g_current = box; }
+
+void CConsoleMessageBox::ShowWarning(const std::string& text) {
+  std::fprintf(stderr, "Quiver: %s\n", OneLine(text).c_str());
+  std::fflush(stderr);
+}
+
+bool CConsoleMessageBox::ShowYesNo(const std::string& text, bool keepsData) {
+  std::fprintf(stderr, "Quiver: %s [%s]\n", OneLine(text).c_str(), keepsData ? "Yes" : "No");
+  std::fflush(stderr);
+  return keepsData;
+}
