@@ -1,0 +1,121 @@
+/* gannet.h - the web access library.
+ *
+ * Fetches the document named by an http URL into a local file, directly or
+ * through the proxy named in "w3skua.ini". One web object serves one URL:
+ *
+ *   WebHandle h = webObjectInit(url, 0, 0, 0);
+ *   webFatalErrorGet(h, &code, text);          code 0: the URL was accepted
+ *   webFileAcquire(h);                          blocking transfer
+ *   webFatalErrorGet(h, &code, text);          code 0: the file is on disk
+ *   webFileInfoGet(h, &info);                   status line at info.statusLine
+ *   webFileLocalNameGet(h, name);               the local file (yours to keep)
+ *   webObjectDelete(h);
+ *
+ * Results: 0 for success, -1 for failure; the reason is the shared fatal
+ * code (0 to 10) with its English text, read with webFatalErrorGet. The
+ * fatal entry is shared by every web object of the process, and each new
+ * web object resets it to 0. All calls must come from one thread.
+ */
+#ifndef GANNET_GANNET_H
+#define GANNET_GANNET_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(GANNET_BUILDING)
+#define GANNET_API __attribute__((visibility("default")))
+#else
+#define GANNET_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* An opaque web object; null is never a valid handle. */
+typedef void* WebHandle;
+
+/* Filled by webFileInfoGet. The layout is fixed (1300 bytes); texts are
+ * NUL-terminated and cut to fit their field. */
+typedef struct WebFileInfo {
+  char url[256];          /* offset    0 */
+  char localName[256];    /* offset  256 */
+  char proxy[256];        /* offset  512: "" when none */
+  int32_t statusCode;     /* offset  768: 0 when none was found */
+  char statusLine[255];   /* offset  772: first response line, without its LF */
+  char contentType[257];  /* offset 1027 */
+  int32_t completed;      /* offset 1284: 1 after a successful transfer */
+  int32_t fileLength;     /* offset 1288: bytes in the local file */
+  int32_t requestLength;  /* offset 1292: bytes of the request sent */
+  int32_t reserved;       /* offset 1296: always 0 */
+} WebFileInfo;
+
+#ifdef __cplusplus
+#define GANNET_STATIC_ASSERT(c, m) static_assert(c, m)
+#else
+#define GANNET_STATIC_ASSERT(c, m) _Static_assert(c, m)
+#endif
+GANNET_STATIC_ASSERT(sizeof(WebFileInfo) == 1300, "WebFileInfo is 1300 bytes");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, localName) == 256, "localName at 256");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, proxy) == 512, "proxy at 512");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, statusCode) == 768, "statusCode at 768");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, statusLine) == 772, "statusLine at 772");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, contentType) == 1027, "contentType at 1027");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, completed) == 1284, "completed at 1284");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, fileLength) == 1288, "fileLength at 1288");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, requestLength) == 1292, "requestLength at 1292");
+GANNET_STATIC_ASSERT(offsetof(WebFileInfo, reserved) == 1296, "reserved at 1296");
+#undef GANNET_STATIC_ASSERT
+
+/* Stores the shared fatal code into *code and copies its message (at most
+ * 255 characters and a NUL) into text, each only when given. -1 for a null
+ * handle, else 0. */
+GANNET_API int32_t webFatalErrorGet(WebHandle handle, int32_t* code, char* text);
+
+/* Fetches the URL into the local file; blocks until done, failed or timed
+ * out. 0 when the fatal code is 0 afterwards, else -1 (-1 for null). */
+GANNET_API int32_t webFileAcquire(WebHandle handle);
+
+/* Always 0. */
+GANNET_API int32_t webFileAcquired(WebHandle handle);
+
+/* Fills *info. -1 for a null handle or record, or when the object has no
+ * protocol driver (the three first texts are filled all the same); else 0. */
+GANNET_API int32_t webFileInfoGet(WebHandle handle, WebFileInfo* info);
+
+/* Copies the local file name into buffer (at least 256 bytes). Returns 0
+ * when the fatal code is 0, else -1 (-1 for null, buffer untouched). */
+GANNET_API int32_t webFileLocalNameGet(WebHandle handle, char* buffer);
+
+/* Destroys the object; null does nothing. The local file stays. */
+GANNET_API void webObjectDelete(WebHandle handle);
+
+/* A new web object for url. The three reserved arguments take 0. Null only
+ * when memory runs out; any other failure is reported by webFatalErrorGet
+ * on the returned handle. */
+GANNET_API WebHandle webObjectInit(const char* url, int32_t reserved1, int32_t reserved2,
+                                   int32_t reserved3);
+
+/* -1 for a null handle, else 1. */
+GANNET_API int32_t webFileIsModified(WebHandle handle);
+
+/* -1 for a null handle, else 1. */
+GANNET_API int32_t webFileInUse(WebHandle handle);
+
+/* Always -1. */
+GANNET_API int32_t webFilePreserve(int32_t a, int32_t b);
+
+/* Always -1. */
+GANNET_API int32_t webFileReplace(int32_t a);
+
+/* Always -1. */
+GANNET_API int32_t webFileReplaced(int32_t a);
+
+/* Always 0. */
+GANNET_API int32_t webFileWait(int32_t a);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GANNET_GANNET_H */
