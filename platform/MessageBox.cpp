@@ -23,11 +23,12 @@ std::string OneLine(const std::string& text) {
 }  // namespace
 
 void CMessageBox::Warning(const std::string& text) {
-  ++m_warnings;
+  ++m_reports;
   ShowWarning(text);
 }
 
 bool CMessageBox::AskYesNo(const std::string& text, bool keepsData) {
+  ++m_reports;
   return ShowYesNo(text, keepsData);
 }
 

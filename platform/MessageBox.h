@@ -4,7 +4,7 @@
 //
 // One instance is current for the process; the program installs the one that
 // fits its run, tests install their own. The current instance counts the
-// warnings it was given, which decides the program's exit status.
+// warnings and questions it was given, which decides the program's exit status.
 
 #include <string>
 
@@ -18,7 +18,7 @@ class CMessageBox {
   // `keepsData`, the one that keeps the user's data.
   bool AskYesNo(const std::string& text, bool keepsData);
 
-  int WarningCount() const { return m_warnings; }
+  int ReportCount() const { return m_reports; }
 
   static CMessageBox& Current();
   // Makes `box` current (nullptr restores the console). The caller keeps
@@ -30,7 +30,7 @@ class CMessageBox {
   virtual bool ShowYesNo(const std::string& text, bool keepsData) = 0;
 
  private:
-  int m_warnings = 0;
+  int m_reports = 0;
 };
 
 // Writes "Quiver: " + text as one line on standard error; line breaks inside

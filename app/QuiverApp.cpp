@@ -1,0 +1,277 @@
+#include "app/QuiverApp.h"
+
+#include "app/UserInterface.h"
+#include "pipeline/Messages.h"
+#include "platform/LongName.h"
+#include "platform/SettingsStore.h"
+
+#include <strings.h>
+
+namespace {
+
+const char* const kSettingsSection = "Settings";
+
+// Makes `box` the current message box for as long as it lives.
+class CMessageBoxScope {
+ public:
+  explicit CMessageBoxScope(CMessageBox& box) : m_previous(&CMessageBox::Current()) {
+    CMessageBox::Install(&box);
+  }
+  ~CMessageBoxScope() { CMessageBox::Install(m_previous); }
+  CMessageBoxScope(const CMessageBoxScope&) = delete;
+  CMessageBoxScope& operator=(const CMessageBoxScope&) = delete;
+
+ private:
+  CMessageBox* m_previous;
+};
+
+}  // namespace
+
+std::string CQuiverApp::UsageText() {
+  return "Quiver (no arguments)\r\n"
+         "        Bring up \"send\" dialog (typical interface).\r\n"
+         "\r\n"
+         "Quiver -s srcFile [file]\r\n"
+         "        \"send\" srcFile, encoding in file.\r\n"
+         "        If only srcFile given, base URL file name on it.\r\n"
+         "\r\n"
+         "Quiver [-v] [file.qvr]\r\n"
+         "        Parse the Quiver file and launch the application.\r\n"
+         "        -v (or holding the CTRL key) ==> view dialog.\r\n"
+         "\r\n"
+         "Quiver -P\r\n"
+         "        Setup parameters via dialog.\r\n"
+         "\r\n"
+         "Quiver -V\r\n"
+         "        Display version information.\r\n";
+}
+
+std::string CQuiverApp::VersionLine() { return "Quiver Version 1.1(5)"; }
+
+bool CQuiverApp::IsPointerFile(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  return dot != std::string::npos && strcasecmp(path.c_str() + dot, kPointerExtension) == 0;
+}
+
+// The extension is looked for in the last component only: a "." in a
+// directory name (such as ~/.config) is no extension of the file.
+std::string CQuiverApp::ReplaceExtension(const std::string& path, const std::string& extension) {
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+    return path + extension;
+  }
+  return path.substr(0, dot) + extension;
+}
+
+CQuiverApp::CQuiverApp(CUserInterface& ui) : m_ui(ui) {}
+
+CQuiverApp::~CQuiverApp() = default;
+
+int CQuiverApp::InitInstance(int argc, const char* const* argv) {
+  CMessageBoxScope messages(m_ui);
+  if (!InitSockets()) {
+    m_ui.Warning("Windows sockets initialization failed.");
+    return 1;
+  }
+  SetRegistryKey(kRegistryKey);
+  LoadSettings();
+  RunCommandLine(argc, argv);
+  if (m_usageShown) return 2;
+  return m_ui.ReportCount() > 0 ? 1 : 0;
+}
+
+void CQuiverApp::SaveSettings(const CSettings& settings) {
+  m_settings.Assign(settings);
+  WriteSettings();
+}
+
+void CQuiverApp::ShowAbout() { m_ui.ShowAbout(); }
+
+void CQuiverApp::ShowUsage() {
+  m_usageShown = true;
+  m_ui.ShowUsage(UsageText());
+}
+
+std::string CQuiverApp::DefaultPointerName(const std::string& source, const CSettings& settings) {
+  if (source.empty()) return "";
+  std::string result = source;
+  if (settings.HasUrlFileDir() != 0) {
+    const size_t slash = source.rfind('/');
+    result = settings.UrlFileDir() + (slash == std::string::npos ? source : source.substr(slash + 1));
+  }
+  return ReplaceExtension(result, kPointerExtension);
+}
+
+void CQuiverApp::RunCommandLine(int argc, const char* const* argv) {
+  if (!ParseCommandLine(argc, argv)) return;
+  switch (m_mode) {
+    case ModeSend:
+      SendFile(m_sourcePath, m_targetPath);
+      break;
+    case ModeView:
+      if (CanShowWindow()) m_ui.RunViewWindow(*this, m_targetPath);
+      break;
+    case ModeDefault:
+      ProcessFiles(argc, argv);
+      break;
+  }
+}
+
+bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
+  ++argv;
+  --argc;
+  m_mode = ModeDefault;
+  while (argc > 0 && argv[0][0] == '-') {
+    const std::string token = argv[0];
+    ++argv;
+    --argc;
+    for (size_t i = 1; i < token.size(); ++i) {
+      switch (token[i]) {
+        case 'P':
+          DoPreferences();
+          return false;
+        case 'V':
+          ShowAbout();
+          return false;
+        case 's':
+          if (argc == 0) {
+            ShowUsage();
+            return false;
+          }
+          m_sourcePath = ExpandLongName(argv[0]);
+          ++argv;
+          --argc;
+          if (argc == 0) {
+            m_targetPath = ReplaceExtension(m_sourcePath, kPointerExtension);
+          } else {
+            m_targetPath = ExpandLongName(argv[0]);
+            ++argv;
+            --argc;
+          }
+          m_mode = ModeSend;
+          break;
+        case 'v':
+          if (argc > 0) {
+            m_targetPath = ExpandLongName(argv[0]);
+            ++argv;
+            --argc;
+          }
+          m_mode = ModeView;
+          break;
+        default:
+          ShowUsage();
+          return false;
+      }
+    }
+  }
+  if (m_mode == ModeDefault) {
+    const bool control = m_ui.IsControlKeyHeld();
+    if (argc == 0) {
+      if (control) DoViewWindow();
+      else DoSendWindow();
+      return false;
+    }
+    m_targetPath = ExpandLongName(argv[0]);
+    if (control) m_mode = ModeView;
+  }
+  return true;
+}
+
+bool CQuiverApp::CanShowWindow() {
+  if (m_ui.HasDisplay()) return true;
+  ShowUsage();
+  return false;
+}
+
+void CQuiverApp::DoPreferences() {
+  if (!CanShowWindow()) return;
+  CSettings copy;
+  copy.Assign(m_settings);
+  if (m_ui.RunPreferences(*this, copy)) SaveSettings(copy);
+}
+
+void CQuiverApp::DoSendWindow() {
+  if (!CanShowWindow() || !CanSend()) return;
+  m_ui.RunSendWindow(*this);
+}
+
+void CQuiverApp::DoViewWindow() {
+  if (CanShowWindow()) m_ui.RunViewWindow(*this, "");
+}
+
+void CQuiverApp::LoadSettings() { m_settings.Load(*this, kSettingsSection); }
+
+void CQuiverApp::WriteSettings() {
+  m_settings.Save(*this, kSettingsSection);
+  CommitProfile();
+}
+
+std::string CQuiverApp::ExpandLongName(const std::string& text) { return ExpandLongPath(text); }
+
+bool CQuiverApp::CanSend() {
+  if (m_settings.IsComplete()) return true;
+  // Without a display there is no dialog to offer: go straight to the warning.
+  if (m_ui.HasDisplay()) DoPreferences();
+  if (m_settings.IsComplete()) return true;
+  ShowWarning("%s parameters must be set\nbefore the program can send.", kAppName);
+  return false;
+}
+
+void CQuiverApp::SetRegistryKey(const std::string& key) {
+  m_registryKey = key;
+  m_store.reset();
+}
+
+std::string CQuiverApp::ProfilePath() const {
+  return CSettingsStore::UserConfigDirectory() + "/" + m_registryKey + "/" + kAppName + ".ini";
+}
+
+CSettingsStore& CQuiverApp::Store() {
+  if (!m_store) {
+    m_store = std::make_unique<CSettingsStore>(ProfilePath());
+    m_store->Load();
+  }
+  return *m_store;
+}
+
+std::string CQuiverApp::GetProfileString(const std::string& section, const std::string& entry,
+                                         const std::string& fallback) {
+  std::string value;
+  return Store().GetString(section, entry, value) ? value : fallback;
+}
+
+int32_t CQuiverApp::GetProfileInt(const std::string& section, const std::string& entry,
+                                  int32_t fallback) {
+  int32_t value = 0;
+  return Store().GetInt(section, entry, value) ? value : fallback;
+}
+
+void CQuiverApp::WriteProfileString(const std::string& section, const std::string& entry,
+                                    const std::string& value) {
+  Store().SetString(section, entry, value);
+}
+
+void CQuiverApp::WriteProfileInt(const std::string& section, const std::string& entry,
+                                 int32_t value) {
+  Store().SetInt(section, entry, value);
+}
+
+bool CQuiverApp::CommitProfile() { return Store().Commit(); }
+
+void CQuiverApp::ProcessFiles(int argc, const char* const* argv) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string path = ExpandLongName(argv[i]);
+    if (IsPointerFile(path)) {
+      ShowWarning("Problem reading %s: receiving is not available in this build yet.",
+                  path.c_str());
+    } else {
+      SendFile(path, DefaultPointerName(path, m_settings));
+    }
+  }
+}
+
+void CQuiverApp::SendFile(const std::string& source, const std::string&) {
+  if (!CanSend()) return;
+  ShowWarning("Problem sending %s: sending is not available in this build yet.", source.c_str());
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The application object: reads the command line once, carries out one run
+// mode (a window, a send, or fetching and launching pointer files) and ends.
+// It owns the current settings and is the only writer of the settings store.
+
+#include "app/Settings.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CSettingsStore;
+class CUserInterface;
+
+enum RunMode { ModeDefault, ModeSend, ModeView };
+
+class CQuiverApp {
+ public:
+  static constexpr const char* kAppName = "Quiver";
+  static constexpr const char* kRegistryKey = "Marrow/Quiver/V1.1";
+  static constexpr const char* kPointerExtension = ".qvr";
+
+  // The usage text, every line ended by CR LF.
+  static std::string UsageText();
+  // "Quiver Version 1.1(5)".
+  static std::string VersionLine();
+  // Whether `path` ends in ".qvr", without regard to case.
+  static bool IsPointerFile(const std::string& path);
+
+  explicit CQuiverApp(CUserInterface& ui);
+  CQuiverApp(const CQuiverApp&) = delete;
+  CQuiverApp& operator=(const CQuiverApp&) = delete;
+  virtual ~CQuiverApp();
+
+  // Start-up and one run mode. Returns the exit status: 0 when nothing was
+  // reported, 1 after a reported failure, 2 after a usage error.
+  int InitInstance(int argc, const char* const* argv);
+
+  virtual CSettings& GetSettings() { return m_settings; }
+  // The current settings become a copy of `settings`, then WriteSettings().
+  virtual void SaveSettings(const CSettings& settings);
+  virtual void ShowAbout();
+  virtual void ShowUsage();
+  // The pointer-file path proposed for a source file: beside it, or in
+  // UrlFileDir when HasUrlFileDir is set, with its extension made ".qvr".
+  virtual std::string DefaultPointerName(const std::string& source, const CSettings& settings);
+  virtual void RunCommandLine(int argc, const char* const* argv);
+  // Steps past the program path and the switches (updating argc and argv)
+  // and sets the run mode. False when the command line has been dealt with.
+  virtual bool ParseCommandLine(int& argc, const char* const*& argv);
+  virtual void DoPreferences();
+  virtual void DoSendWindow();
+  virtual void DoViewWindow();
+  virtual void LoadSettings();
+  virtual void WriteSettings();
+  // Fetches and launches every pointer-file argument, sends every other one.
+  virtual void ProcessFiles(int argc, const char* const* argv);
+  virtual void SendFile(const std::string& source, const std::string& target);
+  virtual std::string ExpandLongName(const std::string& text);
+  // True when the settings are complete, offering the preferences once.
+  virtual bool CanSend();
+
+  // The profile: values of the settings store, addressed by section and name
+  // below the registry key. Writes reach the file with CommitProfile().
+  void SetRegistryKey(const std::string& key);
+  std::string GetProfileString(const std::string& section, const std::string& entry,
+                               const std::string& fallback);
+  int32_t GetProfileInt(const std::string& section, const std::string& entry, int32_t fallback);
+  void WriteProfileString(const std::string& section, const std::string& entry,
+                          const std::string& value);
+  void WriteProfileInt(const std::string& section, const std::string& entry, int32_t value);
+  bool CommitProfile();
+  // The settings file of the current registry key.
+  std::string ProfilePath() const;
+
+  const std::string& SourcePath() const { return m_sourcePath; }
+  const std::string& TargetPath() const { return m_targetPath; }
+  RunMode Mode() const { return m_mode; }
+  CUserInterface& Ui() { return m_ui; }
+
+ protected:
+  // Starting the socket layer; nothing needs starting on Linux.
+  virtual bool InitSockets() { return true; }
+
+ private:
+  CSettingsStore& Store();
+  // False, after the usage text, when no window can be shown.
+  bool CanShowWindow();
+  static std::string ReplaceExtension(const std::string& path, const std::string& extension);
+
+  CUserInterface& m_ui;
+  CSettings m_settings;
+  std::string m_sourcePath;
+  std::string m_targetPath;
+  RunMode m_mode = ModeDefault;
+  std::string m_registryKey;
+  std::unique_ptr<CSettingsStore> m_store;
+  bool m_usageShown = false;
+};

@@ -1,0 +1,52 @@
+#include "app/UniqueFile.h"
+
+#include "platform/SystemError.h"
+#include "platform/TempDirectory.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned kLastCounter = 0x3ffe;
+
+std::string Join(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory.back() == '/') return directory + name;
+  return directory + "/" + name;
+}
+
+std::string CounterName(const std::string& base, unsigned counter, const std::string& extension) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%04x", counter);
+  return base.substr(0, 4) + digits + extension;
+}
+
+}  // namespace
+
+bool CreateUniqueFile(const std::string& directory, const std::string& base,
+                      const std::string& extension, FileShare share,
+                      const FileAttributes& attributes, CFileHandle& handle,
+                      std::string& name) {
+  name = base + extension;
+  for (unsigned counter = 0; counter <= kLastCounter + 1; ++counter) {
+    if (handle.CreateNew(Join(directory, name), share, attributes.deleteOnClose,
+                         attributes.mode)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (counter <= kLastCounter) name = CounterName(base, counter, extension);
+  }
+  SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+  return false;
+}
+
+bool CreateTempFile(const std::string& base, const std::string& extension, CFileHandle& handle,
+                    std::string& path, bool deleteOnClose) {
+  std::string directory = GetTempDirectory();
+  if (directory.empty()) return false;
+  if (directory.back() != '/') directory += '/';
+  std::string name;
+  const bool created = CreateUniqueFile(directory, base, extension, FileShare::ReadWrite,
+                                        {deleteOnClose, 0600}, handle, name);
+  path = directory + name;
+  return created;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The receiving side without its window: reads and describes a pointer file,
+// fetches and decodes what it points to, opens the result with the user's
+// application and keeps track of the files to remove once those
+// applications have exited.
+//
+// The view window shows and edits the texts below; the command line uses the
+// same object unshown. Destroying it waits, without time limit, for every
+// tracked application and then deletes its file.
+
+#include "app/Settings.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CPointerDoc;
+class CProcess;
+class CQuiverApp;
+
+class CViewController {
+ public:
+  // Copies the application's settings. A non-empty `pointerFile` becomes the
+  // File text and is loaded silently (a failure leaves the texts empty).
+  CViewController(CQuiverApp& app, const std::string& pointerFile);
+  CViewController(const CViewController&) = delete;
+  CViewController& operator=(const CViewController&) = delete;
+  virtual ~CViewController();
+
+  // Fetches, decodes and launches the loaded pointer file. Reports a failed
+  // fetch as "Problem fetching " + URL; after a failed launch asks whether to
+  // keep the decoded file. False on either failure.
+  virtual bool FetchAndLaunch();
+  // Reads `path` into the document and sets the three descriptive texts;
+  // on failure empties them, silently.
+  virtual bool LoadPointerFile(const std::string& path);
+  // LoadPointerFile, reporting a failure as "Problem reading " + path.
+  virtual bool ReadPointerFile(const std::string& path);
+
+  std::string& File() { return m_strFile; }
+  std::string& LastFile() { return m_strLastFile; }
+  std::string& Url() { return m_strUrl; }
+  std::string& Compression() { return m_strCompression; }
+  std::string& Encryption() { return m_strEncryption; }
+  CSettings& Settings() { return m_settings; }
+  CQuiverApp& App() { return *m_pApp; }
+  // How many launched applications are waited for at destruction.
+  size_t TrackedCount() const { return m_launched.size(); }
+
+ private:
+  std::string m_strFile;
+  std::string m_strUrl;
+  std::string m_strCompression;
+  std::string m_strEncryption;
+  std::unique_ptr<CPointerDoc> m_doc;
+  std::map<int, std::pair<std::unique_ptr<CProcess>, std::string>> m_launched;
+  std::string m_strLastFile;
+  CQuiverApp* m_pApp;
+  CSettings m_settings;
+};
