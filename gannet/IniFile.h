@@ -1,0 +1,41 @@
+#pragma once
+// Read-only access to a sectioned settings file ("[section]" headers and
+// "key=value" lines). Section and key names are found without regard to
+// case, blanks around "=" and at the ends of a line are ignored, lines
+// starting with ";" are comments. The file is read afresh on every call, so
+// edits take effect at once; a missing or unreadable file reads as empty.
+
+#include <string>
+#include <vector>
+
+namespace gannet {
+
+class CIniFile {
+ public:
+  // name is a bare file name: it is looked for as
+  // ${XDG_CONFIG_HOME:-$HOME/.config}/name, then as /etc/name.
+  explicit CIniFile(const std::string& name);
+
+  // The full path that is read: the per-user file when it exists, else the
+  // system-wide one (which may not exist either).
+  const std::string& Path() const { return m_path; }
+
+  // The value of the first key of that name in the section, or def when the
+  // section or the key is missing.
+  std::string GetString(const std::string& section, const std::string& key,
+                        const std::string& def) const;
+
+  // The key names of the section in file order; empty when it is missing.
+  std::vector<std::string> GetKeys(const std::string& section) const;
+
+ private:
+  struct Entry {
+    std::string key;
+    std::string value;
+  };
+  std::vector<Entry> ReadSection(const std::string& section) const;
+
+  std::string m_path;
+};
+
+}  // namespace gannet

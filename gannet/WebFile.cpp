@@ -1,0 +1,197 @@
+#include "WebFile.h"
+
+#include "ContentTypeTable.h"
+#include "HttpDriver.h"
+#include "IniFile.h"
+#include "TcpSocket.h"
+#include "WFCntl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace gannet {
+
+namespace {
+
+enum Code : int32_t {
+  kNoError = 0,
+  kNoUrl = 1,
+  kNoDriver = 2,
+  kUnknownProtocol = 3,
+  kNoTempFile = 4,
+  kControlInitFailed = 5,
+  kAttachFailed = 6,
+  kNotAcquired = 7,
+  kNoSocket = 8,
+  kNoIniFile = 9,
+};
+
+constexpr size_t kMaxProxy = 127;
+constexpr int kDefaultTimeout = 60;
+
+// The control's window value, cached across web objects.
+intptr_t g_controlWindow = 0;
+
+// Seconds from section "network", key "timeout"; 0 means no limit. A value
+// that is not a number, or is negative, gives the default.
+int ReadTimeout(const CIniFile& ini) {
+  const std::string text = ini.GetString("network", "timeout", "");
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return kDefaultTimeout;
+  }
+  return std::stoi(text);
+}
+
+}  // namespace
+
+void CopyText(char* out, size_t size, const std::string& text) {
+  const size_t n = std::min(text.size(), size - 1);
+  std::memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+CWebFile::CWebFile(const std::string& url, CWFCntl* control, int32_t reserved)
+    : m_messages(DefaultMessages()), m_control(control) {
+  Construct(url, reserved);
+}
+
+CWebFile::~CWebFile() {
+  ReleaseParts();
+  if (m_log) m_log->Release();
+  if (m_table) m_table->Release();
+}
+
+bool CWebFile::Construct(const std::string& url, int32_t reserved) {
+  try {
+    m_settingsFile = std::make_unique<CIniFile>("w3skua.ini");
+  } catch (const std::bad_alloc&) {
+    Record(kNoIniFile, true);
+    ReleaseParts();
+    return false;
+  }
+  m_proxy = m_settingsFile->GetString("proxy information", "http_proxy", "").substr(0, kMaxProxy);
+  m_timeout = ReadTimeout(*m_settingsFile);
+  m_table = CContentTypeTable::AddRef(*m_settingsFile);
+  m_log = CWebErrorLog::AddRef();
+  m_messages = DefaultMessages();
+  Record(kNoError, true);
+
+  if (g_controlWindow == 0) {
+    g_controlWindow = m_control->Initialise();
+    if (g_controlWindow == -1) {
+      Record(kControlInitFailed, true);
+      return false;
+    }
+  }
+  m_controlWindow = g_controlWindow;
+
+  m_url = url;
+  if (m_url.empty()) {
+    Record(kNoUrl, true);
+    ReleaseParts();
+    return false;
+  }
+  m_protocol = m_url.compare(0, 4, "http") == 0 ? 1 : -1;
+  Record(kNoError, false);
+
+  if (!CHttpDriver::ChooseTempFile(&m_localName)) {
+    Record(kNoTempFile, true);
+    return false;
+  }
+  return ConstructNetwork(reserved);
+}
+
+bool CWebFile::ConstructNetwork(int32_t reserved) {
+  try {
+    m_socket = std::make_unique<CTcpSocket>(m_timeout);
+  } catch (const std::bad_alloc&) {
+    Record(kNoSocket, true);
+    return false;
+  }
+  m_socket->Init(m_controlWindow, kWebMsgSocket);
+  m_socketInfo.reset(new (std::nothrow) WebSocketInfo);
+  if (!m_socketInfo) {
+    Record(kNoSocket, true);
+    ReleaseParts();
+    return false;
+  }
+  m_socket->GetInfo(m_socketInfo.get());
+  if (m_control->Attach(this, m_socketInfo->socket, kWebAttachCookie) != 0) {
+    Record(kAttachFailed, true);
+    ReleaseParts();
+    return false;
+  }
+  m_attached = true;
+
+  if (m_protocol != 1) {
+    Record(kUnknownProtocol, true);
+    return false;
+  }
+  try {
+    m_driver = std::make_unique<CHttpDriver>(m_url, m_localName, m_proxy, m_socket.get(),
+                                             reserved, m_table);
+  } catch (const std::bad_alloc&) {
+    Record(kNoDriver, true);
+    return false;
+  }
+  return true;
+}
+
+void CWebFile::Record(int32_t code, bool fatal) {
+  if (code == kCodeSocketError && m_socket) {
+    const int32_t error = m_socket->LastError();
+    m_messages[code] = ComposeSocketMessage(error, m_socket->ErrorText());
+  }
+  if (CWebErrorLog* log = CWebErrorLog::Shared()) log->Record(code, m_messages[code], fatal);
+}
+
+void CWebFile::ReleaseParts() {
+  if (m_attached) m_control->Detach(m_socketInfo->socket, this);
+  m_attached = false;
+  m_socket.reset();
+  m_socketInfo.reset();
+  m_driver.reset();
+}
+
+int32_t CWebFile::FatalCode() {
+  const CWebErrorLog* log = CWebErrorLog::Shared();
+  return log ? log->FatalCode() : kNoError;
+}
+
+int32_t CWebFile::Acquire() {
+  if (!m_driver) {
+    Record(kNoDriver, true);
+    ReleaseParts();
+  } else {
+    std::string name;
+    int32_t length = 0;
+    if (m_driver->Load(&name, &length)) {
+      Record(kNoError, false);
+      m_localName = name;
+      m_fileLength = length;
+    } else {
+      Record(m_driver->GetSocketError() != 0 ? kCodeSocketError : kNotAcquired, true);
+    }
+  }
+  return FatalCode() == kNoError ? 0 : -1;
+}
+
+int32_t CWebFile::GetInfo(WebFileInfo* info) const {
+  CopyText(info->url, sizeof info->url, m_url);
+  CopyText(info->localName, sizeof info->localName, m_localName);
+  CopyText(info->proxy, sizeof info->proxy, m_proxy);
+  if (!m_driver) return -1;
+  DriverInfo d;
+  m_driver->GetInfo(&d);
+  info->statusCode = d.statusCode;
+  CopyText(info->statusLine, sizeof info->statusLine, d.statusLine);
+  CopyText(info->contentType, sizeof info->contentType, d.contentType);
+  info->completed = d.success;
+  info->fileLength = d.fileLength;
+  info->requestLength = d.requestLength;
+  info->reserved = 0;
+  return 0;
+}
+
+}  // namespace gannet

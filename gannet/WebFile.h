@@ -1,0 +1,85 @@
+#pragma once
+// One web object: a URL, the local file it is fetched into, and the parts
+// that fetch it (socket, protocol driver). Construction takes references on
+// the shared error record and content-type table and registers with the
+// network event control; every outcome is recorded in the shared record
+// with a code from 0 to 10.
+
+#include "NetSocket.h"
+#include "WebErrorLog.h"
+#include "gannet.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace gannet {
+
+class CContentTypeTable;
+class CHttpDriver;
+class CIniFile;
+class CTcpSocket;
+class CWFCntl;
+
+constexpr int32_t kWebMsgSocket = 1092;
+constexpr int32_t kWebAttachCookie = 0x1234;
+
+class CWebFile {
+ public:
+  // Builds the object step by step; a failing step records its code and
+  // ends construction, leaving the object without a driver. control must
+  // exist. reserved is handed to the driver.
+  CWebFile(const std::string& url, CWFCntl* control, int32_t reserved);
+  ~CWebFile();
+  CWebFile(const CWebFile&) = delete;
+  CWebFile& operator=(const CWebFile&) = delete;
+
+  // Runs a complete transfer into the local file. 0 when the shared fatal
+  // code is 0 afterwards, else -1.
+  int32_t Acquire();
+  // Fills *info; -1 without a driver (after the three texts), else 0.
+  int32_t GetInfo(WebFileInfo* info) const;
+  // The local file name: the ".tmp" name chosen at construction, then the
+  // name of the last successful transfer.
+  const std::string& LocalName() const { return m_localName; }
+
+  // The shared fatal code (0 when there is no shared record).
+  static int32_t FatalCode();
+
+ private:
+  // Steps 1-8 (settings, shared objects, control, URL, temporary name) and
+  // 9-12 (socket, registration, driver). False once a step has failed.
+  bool Construct(const std::string& url, int32_t reserved);
+  bool ConstructNetwork(int32_t reserved);
+  void Record(int32_t code, bool fatal);
+  // Detaches and frees socket, socket info and driver; a second call does
+  // nothing.
+  void ReleaseParts();
+
+  std::array<std::string, kErrorCodes> m_messages;
+  std::string m_url;
+  std::string m_localName;
+  std::string m_proxy;
+  int m_timeout = 60;
+  // Kept for the object's own account; the driver reports what callers see.
+  int32_t m_fileLength = 0;
+  intptr_t m_controlWindow = 0;
+  CWFCntl* m_control;
+  std::unique_ptr<CHttpDriver> m_driver;
+  int32_t m_protocol = -1;
+  std::unique_ptr<CTcpSocket> m_socket;
+  std::unique_ptr<WebSocketInfo> m_socketInfo;
+  std::unique_ptr<CIniFile> m_settingsFile;
+  CWebErrorLog* m_log = nullptr;
+  CContentTypeTable* m_table = nullptr;
+  bool m_attached = false;
+};
+
+}  // namespace gannet
+
+namespace gannet {
+
+// Copies text into out (size bytes), cut to size - 1 characters and a NUL.
+void CopyText(char* out, size_t size, const std::string& text);
+
+}  // namespace gannet
