@@ -15,10 +15,10 @@ class CProcess;
 
 // Starts the default application for the type of `file`, passing the file as
 // exactly one argument whatever characters its name holds: its absolute path
-// (relative names are taken from the current directory) where the
-// application's command line takes paths (%f, %F), its file:// URI where it
-// takes URIs (%u, %U). The application inherits this program's environment
-// and no open descriptors.
+// (a relative name is completed from the current directory, "." and ".."
+// folded away). Where the application's command line asks for URIs (%u, %U)
+// GIO may pass the file's file:// URI instead. The application inherits this
+// program's environment and no open descriptors.
 //
 // With `wait` the call returns only once the application has ended; its exit
 // status is not examined. With a non-null `process` the caller receives the
