@@ -1,0 +1,65 @@
+#pragma once
+// A filter that collects bytes in a block buffer and passes them on to `next`
+// one whole buffer at a time. Byte-wise transforms derive from it and
+// override PutByte only (transform, then the CBufferFilter PutByte).
+//
+// The buffer is allocated when the first byte arrives, so a filter made from
+// stored data costs little until it runs; if that allocation fails, PutByte
+// returns false with the thread's last error set to 8.
+
+#include "pipeline/Filter.h"
+
+#include <memory>
+
+class CBufferFilter : public CFilter {
+ public:
+  static const CRuntimeClass RuntimeClass;
+
+  // `capacity` is the size of the block buffer (at least 1).
+  explicit CBufferFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
+  const CRuntimeClass& GetRuntimeClass() const override;
+  ~CBufferFilter() override;
+
+  // This filter's own PutByte for each byte in order; false at the first
+  // byte that fails. True for length 0.
+  bool Write(const uint8_t* bytes, size_t length) override;
+  // Stores the byte, first flushing a full buffer. When that flush fails the
+  // byte is dropped and the result is false.
+  bool PutByte(uint8_t byte) override;
+  // Flush, then the base Close (also after a failed flush); true only if both
+  // succeeded.
+  bool Close() override;
+  // Drops the bytes held from a run that did not finish.
+  void Reset() override;
+
+  // Hands the bytes held to `next` and empties the buffer whatever the
+  // result; true when nothing was held.
+  virtual bool Flush();
+  virtual int32_t GetFreeSpace() const;
+  virtual bool IsFull() const;
+
+ protected:
+  // The loop of Write with the final class's own PutByte, so that a final
+  // transform needs no dispatch per byte.
+  template <class Final>
+  bool WriteEach(const uint8_t* bytes, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+      if (!static_cast<Final*>(this)->Final::PutByte(bytes[i])) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool PutByteSlow(uint8_t byte);
+
+  std::unique_ptr<uint8_t[]> m_buffer;
+  int32_t m_capacity;
+  int32_t m_fill = 0;
+  int32_t m_allocated = 0;  // 0 until the buffer exists, then m_capacity
+};
+
+inline bool CBufferFilter::PutByte(uint8_t byte) {
+  if (m_fill >= m_allocated) return PutByteSlow(byte);
+  m_buffer[m_fill++] = byte;
+  return true;
+}

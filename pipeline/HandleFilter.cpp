@@ -1,0 +1,78 @@
+#include "pipeline/HandleFilter.h"
+
+#include "platform/SystemError.h"
+
+constinit const CRuntimeClass CHandleFilter::RuntimeClass = {
+    "CHandleFilter", 1, &CreateDefaultObject<CHandleFilter>, &CFilter::RuntimeClass};
+
+namespace {
+[[maybe_unused]] const bool registered = CRuntimeClass::Register(CHandleFilter::RuntimeClass);
+}  // namespace
+
+CHandleFilter::CHandleFilter(CFilter* next) : CFilter(next) { CHandleFilter::Reset(); }
+
+CHandleFilter::CHandleFilter(std::unique_ptr<CFileHandle> handle) : CFilter(nullptr) {
+  CHandleFilter::Attach(std::move(handle));
+  CHandleFilter::Reset();
+}
+
+CHandleFilter::CHandleFilter(CFileHandle& handle) : CFilter(nullptr) {
+  CHandleFilter::Attach(handle);
+  CHandleFilter::Reset();
+}
+
+const CRuntimeClass& CHandleFilter::GetRuntimeClass() const { return RuntimeClass; }
+
+CHandleFilter::~CHandleFilter() { CHandleFilter::ReleaseHandle(); }
+
+void CHandleFilter::Reset() {
+  CFilter::Reset();
+  m_error = 0;
+  m_byteCount = 0;
+}
+
+void CHandleFilter::Attach(std::unique_ptr<CFileHandle> handle) {
+  ReleaseHandle();
+  m_handle = handle.get();
+  m_ownedHandle = std::move(handle);
+}
+
+void CHandleFilter::Attach(CFileHandle& handle) {
+  ReleaseHandle();
+  m_handle = &handle;
+  m_ownedHandle.reset();
+}
+
+bool CHandleFilter::Read(uint8_t* buffer, size_t length, size_t& count) {
+  count = 0;
+  if (HasError()) return false;
+  if (!m_handle) SetLastError(ERROR_INVALID_HANDLE);
+  if (!m_handle || !m_handle->Read(buffer, length, count)) {
+    SetError(0);
+    return false;
+  }
+  CountBytes(count);
+  return true;
+}
+
+bool CHandleFilter::Seek(uint64_t position) {
+  if (HasError()) return false;
+  if (!m_handle) SetLastError(ERROR_INVALID_HANDLE);
+  if (!m_handle || !m_handle->Seek(position)) {
+    SetError(0);
+    return false;
+  }
+  return true;
+}
+
+void CHandleFilter::SetError(uint32_t code) {
+  if (m_error != 0) return;
+  if (code == 0) code = GetLastError();
+  m_error = code != 0 ? code : ERROR_GEN_FAILURE;
+}
+
+void CHandleFilter::ReleaseHandle() {
+  if (!m_ownedHandle) return;
+  m_ownedHandle.reset();
+  m_handle = nullptr;
+}

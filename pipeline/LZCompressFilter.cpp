@@ -1,0 +1,367 @@
+#include "pipeline/LZCompressFilter.h"
+
+#include "framework/Archive.h"
+#include "platform/SystemError.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+constinit const CRuntimeClass CLZCompressFilter::RuntimeClass = {
+    "CLZCompressFilter", 1, &CreateDefaultObject<CLZCompressFilter>,
+    &CBufferedSourceFilter::RuntimeClass};
+
+namespace {
+
+[[maybe_unused]] const bool registered = CRuntimeClass::Register(CLZCompressFilter::RuntimeClass);
+
+constexpr uint8_t kMagic0 = 0x1F;
+constexpr uint8_t kMagic1 = 0x9D;
+constexpr int kBlockModeFlag = 0x80;
+constexpr int kMinBits = 9;
+constexpr int kMaxBits = 16;
+
+// Hash sizes (all prime) and last assigned codes of the encoder by width.
+struct EncoderRow {
+  int32_t maxBits;
+  int32_t hashSize;
+  int32_t codeLimit;
+};
+constexpr EncoderRow kEncoderRows[] = {
+    {12, 5119, 4095}, {13, 9923, 8191}, {14, 18973, 16383}, {15, 36109, 32767}, {16, 65497, 61439},
+};
+
+const EncoderRow& EncoderRowFor(int32_t maxBits) {
+  for (const EncoderRow& row : kEncoderRows) {
+    if (row.maxBits == maxBits) return row;
+  }
+  return kEncoderRows[std::size(kEncoderRows) - 1];
+}
+
+}  // namespace
+
+CLZCompressFilter::CLZCompressFilter(CFilter* next, int32_t bufferSize)
+    : CBufferedSourceFilter(next, bufferSize) {}
+
+const CRuntimeClass& CLZCompressFilter::GetRuntimeClass() const { return RuntimeClass; }
+
+CLZCompressFilter::~CLZCompressFilter() = default;
+
+void CLZCompressFilter::Serialize(CArchive& archive) {
+  if (archive.IsStoring()) {
+    archive << static_cast<uint32_t>(m_bytesIn) << static_cast<uint32_t>(m_bytesOut);
+  } else {
+    uint32_t in;
+    uint32_t out;
+    archive >> in >> out;
+    m_bytesIn = in;
+    m_bytesOut = out;
+  }
+}
+
+bool CLZCompressFilter::Run() {
+  if (IsEncoding()) {
+    Compress();
+  } else {
+    Decompress();
+  }
+  SetLastError(GetError());
+  if (HasError()) return false;
+  return Close();
+}
+
+void CLZCompressFilter::Reset() {
+  CBufferedSourceFilter::Reset();
+  m_maxBits = kMaxBits;
+  m_blockMode = kBlockModeFlag;
+  m_inGroupWidth = 0;
+  m_outGroupWidth = 0;
+}
+
+std::string CLZCompressFilter::GetDescription() const {
+  if (m_bytesIn == 0) return "LZ (Lempel-Ziv)";
+  const unsigned __int128 percent = static_cast<unsigned __int128>(m_bytesOut) * 100 / m_bytesIn;
+  const uint64_t shown = percent > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(percent);
+  char text[96];
+  std::snprintf(text, sizeof text, "LZ (Lempel-Ziv): %" PRIu64 "/%" PRIu64 " (%" PRIu64 "%%)",
+                m_bytesOut, m_bytesIn, shown);
+  return text;
+}
+
+bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
+  if (m_hashCapacity < hashSize) {
+    m_hashTable.reset();
+    m_hashCapacity = 0;
+  }
+  if (m_codeCapacity < codeLimit) {
+    const auto entries = static_cast<size_t>(codeLimit) + 1;
+    m_suffixTable.reset(new (std::nothrow) uint8_t[entries]());
+    m_prefixTable.reset(new (std::nothrow) uint16_t[entries]());
+    if (!m_suffixTable || !m_prefixTable) {
+      m_suffixTable.reset();
+      m_prefixTable.reset();
+      m_codeCapacity = 0;
+      SetError(ERROR_NOT_ENOUGH_MEMORY);
+      return false;
+    }
+    m_codeCapacity = codeLimit;
+  }
+  if (m_hashCapacity < hashSize) {
+    m_hashTable.reset(new (std::nothrow) uint16_t[static_cast<size_t>(hashSize)]);
+    if (!m_hashTable) {
+      SetError(ERROR_NOT_ENOUGH_MEMORY);
+      return false;
+    }
+    m_hashCapacity = hashSize;
+  }
+  return true;
+}
+
+void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
+  if (width == 0) {
+    if (m_bitOffset > 0) {
+      const int32_t bytes = (m_bitOffset + 7) / 8;
+      Write(m_outGroup, static_cast<size_t>(bytes));
+      m_bytesOut += static_cast<uint64_t>(bytes);
+    }
+    return;
+  }
+  if (width != m_outGroupWidth) {
+    if (m_bitOffset > 0) {
+      Write(m_outGroup, static_cast<size_t>(m_outGroupWidth));
+      m_bytesOut += static_cast<uint64_t>(m_outGroupWidth);
+      m_bitOffset = 0;
+    }
+    m_outGroupWidth = width;
+  }
+  // Eight codes of at most 16 bits fill the group exactly, so index i + 2 is
+  // only reached while it still lies inside the group.
+  const int32_t i = m_bitOffset / 8;
+  const int32_t e = m_bitOffset % 8;
+  if (e == 0) {
+    m_outGroup[i] = static_cast<uint8_t>(code);
+    m_outGroup[i + 1] = static_cast<uint8_t>(code >> 8);
+  } else {
+    m_outGroup[i] |= static_cast<uint8_t>(code << e);
+    m_outGroup[i + 1] = static_cast<uint8_t>(code >> (8 - e));
+    if (width + e > 16) m_outGroup[i + 2] = static_cast<uint8_t>(code >> (16 - e));
+  }
+  m_bitOffset += width;
+  if (m_bitOffset == 8 * width) {
+    m_bytesOut += static_cast<uint64_t>(width);
+    Write(m_outGroup, static_cast<size_t>(width));
+    m_bitOffset = 0;
+  }
+}
+
+void CLZCompressFilter::Compress() {
+  if (m_maxBits < kEncoderRows[0].maxBits || m_maxBits > kMaxBits) m_maxBits = kMaxBits;
+  const EncoderRow& row = EncoderRowFor(m_maxBits);
+  const uint32_t hashSize = static_cast<uint32_t>(row.hashSize);
+  const int32_t codeLimit = row.codeLimit;
+  const int shift = m_maxBits - 10;
+  uint32_t byteHash[256];
+  for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
+
+  if (!AllocTables(codeLimit, row.hashSize)) return;
+  uint16_t* const hashTable = m_hashTable.get();
+  uint16_t* const prefixTable = m_prefixTable.get();
+  uint8_t* const suffixTable = m_suffixTable.get();
+  std::fill_n(hashTable, hashSize, uint16_t{0});
+  m_nBits = kMinBits;
+  m_maxCode = (1 << kMinBits) - 1;
+  m_freeEnt = m_blockMode ? kClear + 1 : kClear;
+
+  PutByteChecked(kMagic0);
+  PutByteChecked(kMagic1);
+  PutByteChecked(static_cast<uint8_t>(m_maxBits | m_blockMode));
+  m_bytesOut = 3;
+  m_bitOffset = 0;
+  m_bytesIn = 0;
+
+  int first = GetByteOrEnd();
+  if (first < 0) return;
+  ++m_bytesIn;
+  uint32_t ent = static_cast<uint32_t>(first);
+  for (;;) {
+    const int next = GetByteOrEnd();
+    if (next < 0) break;
+    ++m_bytesIn;
+    const auto c = static_cast<uint32_t>(next);
+    uint32_t h = byteHash[c] ^ ent;
+    if (h >= hashSize) h -= hashSize;
+    const uint32_t step = (288 - c) << shift;
+    uint32_t code = hashTable[h];
+    while (code != 0 && (suffixTable[code] != c || prefixTable[code] != ent)) {
+      h = step > h ? h + hashSize - step : h - step;
+      code = hashTable[h];
+    }
+    if (code != 0) {
+      ent = code;
+      continue;
+    }
+    PutCode(ent, m_nBits);
+    if (m_freeEnt <= codeLimit) {
+      hashTable[h] = static_cast<uint16_t>(m_freeEnt);
+      prefixTable[m_freeEnt] = static_cast<uint16_t>(ent);
+      suffixTable[m_freeEnt] = static_cast<uint8_t>(c);
+      if (m_freeEnt > m_maxCode) {
+        ++m_nBits;
+        m_maxCode += m_freeEnt;
+      }
+      ++m_freeEnt;
+      ent = c;
+      continue;
+    }
+    if (!m_blockMode) {
+      ent = c;
+      continue;
+    }
+    // The dictionary is full: write the byte that ended the string as a code
+    // of its own, then CLEAR, and start afresh from the next byte.
+    PutCode(c, m_nBits);
+    PutCode(kClear, m_nBits);
+    std::fill_n(hashTable, hashSize, uint16_t{0});
+    m_nBits = kMinBits;
+    m_maxCode = (1 << kMinBits) - 1;
+    m_freeEnt = kClear + 1;
+    first = GetByteOrEnd();
+    if (first < 0) {
+      PutCode(kClear, 0);
+      return;
+    }
+    ++m_bytesIn;
+    ent = static_cast<uint32_t>(first);
+  }
+  PutCode(ent, m_nBits);
+  PutCode(kClear, 0);
+}
+
+bool CLZCompressFilter::GetCode(uint32_t& code) {
+  if (m_inGroupWidth != m_nBits) {
+    m_inGroupBits = 0;
+    m_inGroupWidth = m_nBits;
+  }
+  if (m_inGroupBits - m_bitOffset < m_nBits) {
+    size_t count = 0;
+    CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
+    m_inGroupBits = static_cast<int32_t>(8 * count);
+    m_bitOffset = 0;
+    // A group cut short before a whole code holds no code at all.
+    if (m_inGroupBits < m_nBits || HasError()) return false;
+  }
+  const int32_t i = m_bitOffset / 8;
+  const int32_t e = m_bitOffset % 8;
+  uint32_t value = static_cast<uint32_t>(m_inGroup[i] >> e) |
+                   static_cast<uint32_t>(m_inGroup[i + 1]) << (8 - e);
+  if (m_nBits > 16 - e) value |= static_cast<uint32_t>(m_inGroup[i + 2]) << (16 - e);
+  code = value & static_cast<uint32_t>(m_maxCode);
+  m_bitOffset += m_nBits;
+  return true;
+}
+
+bool CLZCompressFilter::GrowStack() {
+  const int32_t capacity = m_stackCapacity * 2;
+  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+  if (!grown) return false;
+  std::memcpy(grown.get(), m_stack.get(), static_cast<size_t>(m_stackCapacity));
+  m_stack = std::move(grown);
+  m_stackCapacity = capacity;
+  return true;
+}
+
+void CLZCompressFilter::Decompress() {
+  if (!m_stack) {
+    m_stack.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_stackCapacity)]);
+    if (!m_stack) {
+      SetError(ERROR_NOT_ENOUGH_MEMORY);
+      return;
+    }
+  }
+  if (GetByteOrEnd() != kMagic0 || GetByteOrEnd() != kMagic1) {
+    SetError(ERROR_INVALID_DATA);
+    return;
+  }
+  const int flags = GetByteOrEnd();
+  m_blockMode = flags & kBlockModeFlag;
+  m_maxBits = flags & 0x1F;
+  if (m_maxBits < kMinBits || m_maxBits > kMaxBits) {
+    SetError(ERROR_INVALID_DATA);
+    return;
+  }
+  const int32_t limit = (1 << m_maxBits) - 1;
+  if (!AllocTables(limit, 0)) return;
+  uint16_t* const prefixTable = m_prefixTable.get();
+  uint8_t* const suffixTable = m_suffixTable.get();
+
+  m_bitOffset = 0;
+  m_inGroupBits = 0;
+  m_inGroupWidth = 0;
+  uint32_t code = kClear;
+  uint32_t old = 0;
+  uint8_t finchar = 0;
+  bool firstTime = true;
+  bool full = false;
+  for (;;) {
+    if (code == kClear && (firstTime || m_blockMode)) {
+      m_nBits = kMinBits;
+      m_maxCode = (1 << kMinBits) - 1;
+      m_freeEnt = m_blockMode ? kClear + 1 : kClear;
+      full = false;
+      firstTime = false;
+      // Writers pad the group that holds CLEAR, whatever its width.
+      m_inGroupBits = 0;
+      if (!GetCode(old)) return;
+      // A fresh dictionary can only start with a byte.
+      if (old > 0xFF) {
+        SetError(ERROR_INVALID_DATA);
+        return;
+      }
+      finchar = static_cast<uint8_t>(old);
+      PutByteChecked(finchar);
+    } else {
+      const uint32_t incode = code;
+      int32_t n = 0;
+      // Every defined entry's prefix is a smaller code, so the walk below
+      // ends; a code beyond the next entry names nothing.
+      if (!full && code >= static_cast<uint32_t>(m_freeEnt)) {
+        if (code != static_cast<uint32_t>(m_freeEnt)) {
+          SetError(ERROR_INVALID_DATA);
+          return;
+        }
+        m_stack[0] = finchar;
+        n = 1;
+        code = old;
+      }
+      while (code > 0xFF) {
+        if (n >= m_stackCapacity && !GrowStack()) {
+          SetError(ERROR_INVALID_DATA);
+          return;
+        }
+        m_stack[n++] = suffixTable[code];
+        code = prefixTable[code];
+      }
+      finchar = static_cast<uint8_t>(code);
+      PutByteChecked(finchar);
+      while (n > 0) PutByteChecked(m_stack[--n]);
+      if (HasError()) return;
+      if (!full) {
+        prefixTable[m_freeEnt] = static_cast<uint16_t>(old);
+        suffixTable[m_freeEnt] = finchar;
+        old = incode;
+        if (m_freeEnt != m_maxCode) {
+          ++m_freeEnt;
+        } else if (m_maxCode < limit) {
+          ++m_nBits;
+          m_maxCode = 2 * m_maxCode + 1;
+          ++m_freeEnt;
+        } else {
+          full = true;
+        }
+      }
+    }
+    if (!GetCode(code)) return;
+  }
+}

@@ -1,0 +1,108 @@
+#pragma once
+// LZW compression and expansion in the .Z format of the Unix compress
+// utility: bytes 1F 9D, a flags byte (bits 0-4 the largest code width, bit 7
+// block mode, where code 256 clears the dictionary), then codes of 9 up to 16
+// bits packed least significant bit first in groups of eight codes of one
+// width. A group is written out whole when the width changes; the stream ends
+// after the bytes that hold the last code.
+//
+// The filter is a source: it reads its input byte by byte from its own file
+// handle and writes through the embedded output buffer. Forward it
+// compresses (always 16 bits, block mode; the dictionary stops at code 61439
+// and is then cleared); backward it expands any stream of 9 to 16 bits.
+//
+// The counts of bytes in and out are kept as 64-bit values and stored in an
+// archive as their low 32 bits.
+
+#include "pipeline/BufferedSourceFilter.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CLZCompressFilter final : public CBufferedSourceFilter {
+ public:
+  static const CRuntimeClass RuntimeClass;
+
+  explicit CLZCompressFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
+  const CRuntimeClass& GetRuntimeClass() const override;
+  ~CLZCompressFilter() override;
+  // The bytes in, then the bytes out, 32 bits each (the low 32 bits when
+  // storing). Nothing else of the filter is stored.
+  void Serialize(CArchive& archive) override;
+
+  // Compresses or expands the whole input as the direction says, sets the
+  // thread's last error to the filter's error (0 when there is none), and
+  // then returns false if an error was recorded (the chain stays unclosed),
+  // else the result of Close.
+  //
+  // Errors: 8 when the tables or the stack cannot be allocated; 13 for a bad
+  // header (not 1F 9D, or a code width outside 9..16), a code that names no
+  // entry, or a stack that cannot grow; a read error's own code. A stream
+  // that ends inside a group ends the expansion quietly.
+  bool Run() override;
+  // The CBufferedSourceFilter Reset, then 16 bits, block mode, no code groups
+  // in progress. The byte counts stay.
+  void Reset() override;
+  // "LZ (Lempel-Ziv)" before any compression, else
+  // "LZ (Lempel-Ziv): out/in (percent%)".
+  std::string GetDescription() const override;
+
+  void Compress();
+  void Decompress();
+  // Ensures tables for codes up to `codeLimit` and `hashSize` hash slots (0:
+  // none). False with error 8 recorded when an allocation fails.
+  bool AllocTables(int32_t codeLimit, int32_t hashSize);
+  // Appends one code of `width` bits; width 0 writes out the bytes of the
+  // group in progress.
+  void PutCode(uint32_t code, int32_t width);
+  // The next code of the current width; false at the end of the input (a
+  // partial code included) or after a read error.
+  bool GetCode(uint32_t& code);
+  // PutByte unless an error is recorded.
+  void PutByteChecked(uint8_t byte);
+  // The next input byte, or -1 at the end of the input, after a read error or
+  // while an error is recorded.
+  int GetByteOrEnd();
+
+  uint64_t GetBytesIn() const { return m_bytesIn; }
+  uint64_t GetBytesOut() const { return m_bytesOut; }
+
+ private:
+  static constexpr int32_t kClear = 256;
+  static constexpr int32_t kGroupBytes = 16;
+
+  bool GrowStack();
+
+  int32_t m_bitOffset = 0;  // bit position in the code group of either direction
+  uint64_t m_bytesIn = 0;
+  uint64_t m_bytesOut = 0;  // header included
+  int32_t m_freeEnt = 0;
+  int32_t m_maxCode = 0;
+  int32_t m_nBits = 0;
+  int32_t m_maxBits = 16;
+  std::unique_ptr<uint8_t[]> m_stack;  // allocated at the first expansion
+  int32_t m_stackCapacity = 512;
+  // The code tables are indexed by code directly (entries below 256 unused).
+  std::unique_ptr<uint8_t[]> m_suffixTable;
+  std::unique_ptr<uint16_t[]> m_prefixTable;
+  std::unique_ptr<uint16_t[]> m_hashTable;  // 0 marks an empty slot
+  int32_t m_codeCapacity = 0;
+  int32_t m_hashCapacity = 0;
+  int32_t m_blockMode = 0x80;
+  int32_t m_outGroupWidth = 0;
+  uint8_t m_outGroup[kGroupBytes] = {};
+  int32_t m_inGroupWidth = 0;
+  int32_t m_inGroupBits = 0;
+  uint8_t m_inGroup[kGroupBytes] = {};
+};
+
+inline void CLZCompressFilter::PutByteChecked(uint8_t byte) {
+  if (!HasError()) PutByte(byte);
+}
+
+inline int CLZCompressFilter::GetByteOrEnd() {
+  uint8_t byte;
+  if (HasError() || !GetByte(byte)) return -1;
+  return byte;
+}

@@ -1,0 +1,8 @@
+#pragma once
+// Key material from the operating system's random source.
+
+#include <cstddef>
+
+// Fills `buffer` with `length` random bytes from getrandom(2). Throws
+// std::system_error when the source fails.
+void FillSecureRandom(void* buffer, size_t length);

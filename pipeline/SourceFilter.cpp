@@ -1,0 +1,39 @@
+#include "pipeline/SourceFilter.h"
+
+constinit const CRuntimeClass CSourceFilter::RuntimeClass = {
+    "CSourceFilter", 1, &CreateDefaultObject<CSourceFilter>, &CHandleFilter::RuntimeClass};
+
+namespace {
+[[maybe_unused]] const bool registered = CRuntimeClass::Register(CSourceFilter::RuntimeClass);
+}  // namespace
+
+CSourceFilter::CSourceFilter(CFilter* next) : CHandleFilter(next) {}
+
+CSourceFilter::CSourceFilter(std::unique_ptr<CFileHandle> handle)
+    : CHandleFilter(std::move(handle)) {}
+
+CSourceFilter::CSourceFilter(CFileHandle& handle) : CHandleFilter(handle) {}
+
+const CRuntimeClass& CSourceFilter::GetRuntimeClass() const { return RuntimeClass; }
+
+CSourceFilter::~CSourceFilter() = default;
+
+bool CSourceFilter::Run() {
+  uint8_t block[kBlockSize];
+  size_t count = 1;
+  while (count != 0) {
+    if (!Read(block, sizeof block, count)) return false;
+    if (!Write(block, count)) return false;
+  }
+  return Close();
+}
+
+bool CSourceFilter::IsSource() const { return true; }
+
+bool CSourceFilter::Open(const std::string& path) {
+  ReleaseHandle();
+  auto file = std::make_unique<CFileHandle>();
+  if (!file->OpenForReading(path, FileShare::Read)) return false;
+  Attach(std::move(file));
+  return true;
+}
