@@ -93,7 +93,11 @@ int32_t CTcpSocket::Connect(const std::string& host, int32_t port) {
     return -1;
   }
   const std::unique_ptr<addrinfo, AddrInfoFree> list(found);
-  for (const addrinfo* a = list.get(); a; a = a->ai_next) {
+  return ConnectAddresses(list.get());
+}
+
+int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
+  for (const addrinfo* a = list; a; a = a->ai_next) {
     if (ConnectTo(*a)) return 0;
   }
   return -1;

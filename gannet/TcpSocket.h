@@ -29,6 +29,10 @@ class CTcpSocket : public CNetSocket {
   int32_t LastError() override;
   const char* ErrorText() override;
 
+  // Tries the addresses of list in order until one connects; 0, or -1 with
+  // the last attempt's error pending.
+  int32_t ConnectAddresses(const addrinfo* list);
+
  private:
   // Waits until the socket is ready for events; false (pending error 10060
   // or the poll's error) when the limit passes first.

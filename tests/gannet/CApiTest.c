@@ -1,0 +1,86 @@
+/* The public header used from C: a C program links libgannet.so and calls
+ * the exports. It works in a private temporary folder of its own. */
+
+#include "gannet.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+static int failures = 0;
+
+#define CHECK(cond)                                              \
+  do {                                                           \
+    if (!(cond)) {                                               \
+      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                \
+    }                                                            \
+  } while (0)
+
+/* A port on 127.0.0.1 where nothing listens. */
+static int ClosedPort(void) {
+  struct sockaddr_in addr;
+  socklen_t size = sizeof addr;
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  memset(&addr, 0, sizeof addr);
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, (struct sockaddr*)&addr, sizeof addr);
+  getsockname(fd, (struct sockaddr*)&addr, &size);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+int main(void) {
+  char root[] = "/tmp/gannet-c-test.XXXXXX";
+  char url[128];
+  char text[256];
+  char name[256];
+  char expected[128];
+  int32_t code = -1;
+  WebFileInfo info;
+  WebHandle web;
+
+  if (!mkdtemp(root)) return 2;
+  setenv("HOME", root, 1);
+  setenv("XDG_CONFIG_HOME", root, 1);
+  setenv("TMPDIR", root, 1);
+
+  CHECK(webFatalErrorGet(NULL, &code, text) == -1);
+  CHECK(webFileAcquire(NULL) == -1);
+  CHECK(webFileInfoGet(NULL, &info) == -1);
+  CHECK(webFileWait(3) == 0);
+  CHECK(webFilePreserve(1, 2) == -1);
+
+  web = webObjectInit("", 0, 0, 0);
+  CHECK(web != NULL);
+  CHECK(webFatalErrorGet(web, &code, text) == 0 && code == 1);
+  CHECK(strcmp(text, "No URL provided.") == 0);
+  CHECK(webFileAcquire(web) == -1);
+  CHECK(webFatalErrorGet(web, &code, NULL) == 0 && code == 2);
+  webObjectDelete(web);
+
+  snprintf(url, sizeof url, "http://127.0.0.1:%d/a.qvr", ClosedPort());
+  web = webObjectInit(url, 0, 0, 0);
+  CHECK(webFatalErrorGet(web, &code, text) == 0 && code == 0);
+  CHECK(webFileLocalNameGet(web, name) == 0);
+  CHECK(strncmp(name, root, strlen(root)) == 0 && strcmp(name + strlen(name) - 4, ".tmp") == 0);
+  CHECK(webFileAcquire(web) == -1);
+  CHECK(webFatalErrorGet(web, &code, text) == 0 && code == 10);
+  snprintf(expected, sizeof expected, "Winsock Error 10061: Connection refused%34s", "");
+  CHECK(strcmp(text, expected) == 0);
+  memset(&info, 'Z', sizeof info);
+  CHECK(webFileInfoGet(web, &info) == 0);
+  CHECK(strcmp(info.url, url) == 0);
+  CHECK(((const char*)&info)[772] == '\0');
+  CHECK(info.completed == 0 && info.reserved == 0 && info.requestLength > 0);
+  webObjectDelete(web);
+
+  rmdir(root);
+  if (failures == 0) printf("gannet C interface: all checks passed\n");
+  return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,108 @@
+#include "ScriptedServer.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kLifetimeMs = 60000;
+constexpr int kRequestWaitMs = 5000;
+
+}  // namespace
+
+CScriptedServer::CScriptedServer(std::string reply, Mode mode, bool ipv6)
+    : m_reply(std::move(reply)), m_mode(mode), m_ipv6(ipv6) {
+  m_listen = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage storage{};
+  socklen_t size;
+  if (ipv6) {
+    auto* addr = reinterpret_cast<sockaddr_in6*>(&storage);
+    addr->sin6_family = AF_INET6;
+    addr->sin6_addr = in6addr_loopback;
+    size = sizeof *addr;
+  } else {
+    auto* addr = reinterpret_cast<sockaddr_in*>(&storage);
+    addr->sin_family = AF_INET;
+    addr->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    size = sizeof *addr;
+  }
+  auto* any = reinterpret_cast<sockaddr*>(&storage);
+  if (m_listen < 0 || bind(m_listen, any, size) != 0 || listen(m_listen, 8) != 0 ||
+      getsockname(m_listen, any, &size) != 0 || pipe2(m_stop, O_CLOEXEC) != 0) {
+    if (m_listen >= 0) close(m_listen);
+    throw std::runtime_error("scripted server cannot listen");
+  }
+  m_port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+  m_thread = std::thread([this] { Serve(); });
+}
+
+CScriptedServer::~CScriptedServer() {
+  (void)!write(m_stop[1], "x", 1);
+  m_thread.join();
+  close(m_listen);
+  close(m_stop[0]);
+  close(m_stop[1]);
+}
+
+std::string CScriptedServer::Url(const std::string& path) const {
+  return std::string(m_ipv6 ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(m_port) +
+         path;
+}
+
+std::vector<std::string> CScriptedServer::Requests() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_requests;
+}
+
+bool CScriptedServer::WaitReadable(int fd, int timeoutMs) const {
+  pollfd p[2] = {{fd, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+  return poll(p, 2, timeoutMs) > 0 && (p[0].revents & (POLLIN | POLLHUP | POLLERR)) &&
+         !(p[1].revents & POLLIN);
+}
+
+void CScriptedServer::Serve() {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLifetimeMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !WaitReadable(m_listen, static_cast<int>(left.count()))) return;
+    const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    Answer(fd);
+    close(fd);
+  }
+}
+
+void CScriptedServer::Answer(int fd) {
+  std::string request;
+  char buffer[4096];
+  while (request.find("\r\n\r\n") == std::string::npos && WaitReadable(fd, kRequestWaitMs)) {
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;
+    request.append(buffer, static_cast<size_t>(n));
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_requests.push_back(request);
+  }
+  if (m_mode == Mode::kSilent) {
+    WaitReadable(m_stop[0], kLifetimeMs);
+    return;
+  }
+  for (size_t sent = 0; sent < m_reply.size();) {
+    const ssize_t n = send(fd, m_reply.data() + sent, m_reply.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+  if (m_mode == Mode::kReset) {
+    const linger reset{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  }
+}

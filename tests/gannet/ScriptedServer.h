@@ -1,0 +1,47 @@
+#pragma once
+// A loopback HTTP peer for the web library's tests: it listens on
+// 127.0.0.1 (ephemeral port), records each request's raw bytes and answers
+// every connection with the same scripted raw bytes. It stops by itself
+// after a minute at most.
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CScriptedServer {
+ public:
+  enum class Mode {
+    kReply,   // send the reply, then close
+    kSilent,  // accept, read the request, say nothing until stopped
+    kReset,   // send the reply, then reset the connection
+  };
+
+  // ipv6: listen on ::1 instead of 127.0.0.1.
+  explicit CScriptedServer(std::string reply, Mode mode = Mode::kReply, bool ipv6 = false);
+  ~CScriptedServer();
+  CScriptedServer(const CScriptedServer&) = delete;
+  CScriptedServer& operator=(const CScriptedServer&) = delete;
+
+  int Port() const { return m_port; }
+  // "http://127.0.0.1:<port>" (or "http://[::1]:<port>") followed by path.
+  std::string Url(const std::string& path) const;
+  // The requests received so far, in order.
+  std::vector<std::string> Requests() const;
+
+ private:
+  void Serve();
+  void Answer(int fd);
+  // Waits for fd to become readable; false when stopped or timed out.
+  bool WaitReadable(int fd, int timeoutMs) const;
+
+  std::string m_reply;
+  Mode m_mode;
+  bool m_ipv6;
+  int m_listen = -1;
+  int m_port = 0;
+  int m_stop[2] = {-1, -1};
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_requests;
+  std::thread m_thread;
+};
