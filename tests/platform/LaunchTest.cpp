@@ -194,6 +194,8 @@ struct FieldCodeCase {
   bool takesUris;  // GIO may then pass a file:// URI instead of the path
 };
 
+void PrintTo(const FieldCodeCase& c, std::ostream* os) { *os << c.extension; }
+
 class ArgumentTest : public LaunchTest, public ::testing::WithParamInterface<FieldCodeCase> {};
 
 TEST_P(ArgumentTest, HostileNameArrivesAsOneArgument) {
@@ -286,9 +288,13 @@ TEST_F(LaunchTest, WithoutWaitingTheHandleIsTheRunningApplication) {
 
 enum class Letting { NoHandleAsked, HandleDestroyed, HandleReleased };
 
-std::string LettingName(const ::testing::TestParamInfo<Letting>& info) {
+void PrintTo(Letting letting, std::ostream* os) {
   const char* const names[] = {"NoHandleAsked", "HandleDestroyed", "HandleReleased"};
-  return names[static_cast<int>(info.param)];
+  *os << names[static_cast<int>(letting)];
+}
+
+std::string LettingName(const ::testing::TestParamInfo<Letting>& info) {
+  return ::testing::PrintToString(info.param);
 }
 
 class ReleaseTest : public LaunchTest, public ::testing::WithParamInterface<Letting> {};
@@ -321,6 +327,8 @@ struct FailureCase {
   const char* name;  // created unless it starts with "absent"
   uint32_t error;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class FailureTest : public LaunchTest, public ::testing::WithParamInterface<FailureCase> {};
 
