@@ -84,9 +84,9 @@ void KeepPid(GDesktopAppInfo*, GPid pid, gpointer data) {
   if (!started->IsValid()) *started = std::move(spawned);
 }
 
-// GIO turns the URI back into a path for %f and %F and quotes whatever it
-// substitutes before splitting the command line, so the file always arrives
-// as one argument.
+// GIO turns a local file's URI back into its path, and quotes whatever it
+// substitutes for a field code before splitting the command line, so the
+// file always arrives as one argument.
 bool Start(GDesktopAppInfo* app, const std::string& file, CProcess& started) {
   ObjectPtr<GFile> location(g_file_new_for_path(file.c_str()));
   CharPtr uri(g_file_get_uri(location.get()));
