@@ -1,6 +1,8 @@
 #include "app/QuiverApp.h"
 
+#include "app/PointerDoc.h"
 #include "app/UserInterface.h"
+#include "app/ViewController.h"
 #include "pipeline/Messages.h"
 #include "platform/LongName.h"
 #include "platform/SettingsStore.h"
@@ -260,18 +262,22 @@ void CQuiverApp::WriteProfileInt(const std::string& section, const std::string& 
 bool CQuiverApp::CommitProfile() { return Store().Commit(); }
 
 void CQuiverApp::ProcessFiles(int argc, const char* const* argv) {
+  CViewController viewer(*this, "");
   for (int i = 0; i < argc; ++i) {
     const std::string path = ExpandLongName(argv[i]);
     if (IsPointerFile(path)) {
-      ShowWarning("Problem reading %s: receiving is not available in this build yet.",
-                  path.c_str());
+      if (viewer.ReadPointerFile(path)) viewer.FetchAndLaunch();
     } else {
       SendFile(path, DefaultPointerName(path, m_settings));
     }
   }
 }
 
-void CQuiverApp::SendFile(const std::string& source, const std::string&) {
+void CQuiverApp::SendFile(const std::string& source, const std::string& target) {
   if (!CanSend()) return;
-  ShowWarning("Problem sending %s: sending is not available in this build yet.", source.c_str());
+  CPointerDoc doc;
+  doc.BuildChain(m_settings);
+  if (!doc.Send(target, source, m_settings.UrlRoot(), m_settings.FileRoot())) {
+    ReportSystemError("Problem sending " + source, doc.GetError());
+  }
 }

@@ -53,6 +53,7 @@ class CViewController {
   std::string m_strCompression;
   std::string m_strEncryption;
   std::unique_ptr<CPointerDoc> m_doc;
+  // Keyed by process id, unique while the process is not waited for.
   std::map<int, std::pair<std::unique_ptr<CProcess>, std::string>> m_launched;
   std::string m_strLastFile;
   CQuiverApp* m_pApp;

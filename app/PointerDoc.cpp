@@ -1,0 +1,169 @@
+#include "app/PointerDoc.h"
+
+#include "app/Settings.h"
+#include "app/UniqueFile.h"
+#include "framework/Archive.h"
+#include "pipeline/DumbCryptFilter.h"
+#include "pipeline/LZCompressFilter.h"
+#include "pipeline/SimpleCryptFilter.h"
+#include "pipeline/SinkFilter.h"
+#include "platform/FileHandle.h"
+#include "platform/SystemError.h"
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr uint8_t kMagic[4] = {0x05, 0x6C, 0x72, 0x75};
+const char* const kBadFormat = "Bad File Format!";
+
+// The transforms in the only order a chain holds them.
+const std::array<const CRuntimeClass*, 3> kTransforms = {
+    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
+    &CDumbCryptFilter::RuntimeClass};
+
+}  // namespace
+
+CPointerDoc::CPointerDoc() = default;
+
+CPointerDoc::~CPointerDoc() { DeleteFilters(m_filters); }
+
+void CPointerDoc::Serialize(CArchive& archive) {
+  if (archive.IsStoring()) {
+    archive.Write(kMagic, sizeof kMagic);
+    archive << m_size;
+    archive << std::string_view(m_url);
+    archive.WriteCount(static_cast<uint32_t>(m_filters.size()));
+    for (const auto& filter : m_filters) archive.WriteObject(filter.get());
+    return;
+  }
+  uint8_t magic[4];
+  archive.Read(magic, sizeof magic);
+  if (std::memcmp(magic, kMagic, sizeof magic) != 0) {
+    throw CArchiveException(CArchiveException::Cause::BadObject);
+  }
+  archive >> m_size;
+  archive >> m_url;
+  LoadFilters(archive);
+}
+
+// Each filter must be a transform later in the chain than the one before,
+// so a list holds each of them at most once, in encoding order.
+void CPointerDoc::LoadFilters(CArchive& archive) {
+  const uint32_t count = archive.ReadCount(2);
+  size_t next = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (next == kTransforms.size()) throw CArchiveException(CArchiveException::Cause::BadObject);
+    std::span<const CRuntimeClass* const> allowed(kTransforms.begin() + next, kTransforms.end());
+    std::unique_ptr<CObject> object = archive.ReadNewObject(allowed);
+    const CRuntimeClass* cls = &object->GetRuntimeClass();
+    while (kTransforms[next] != cls) ++next;
+    ++next;
+    m_filters.emplace_back(static_cast<CFilter*>(object.release()));
+  }
+}
+
+bool CPointerDoc::WriteToFile(const std::string& path) {
+  m_error = 0;
+  CFileHandle file;
+  if (!file.CreateAlways(path, FileShare::None)) return RecordError();
+  try {
+    CArchive archive(file, CArchive::Mode::Store);
+    Serialize(archive);
+    archive.Close();
+  } catch (const CArchiveException&) {
+    m_error = ERROR_WRITE_FAULT;
+  }
+  if (!file.Close()) m_error = ERROR_WRITE_FAULT;
+  return m_error == 0;
+}
+
+bool CPointerDoc::ReadFromFile(const std::string& path) {
+  DeleteFilters(m_filters);
+  m_error = 0;
+  CFileHandle file;
+  if (!file.OpenForReading(path, FileShare::None)) return RecordError();
+  try {
+    CArchive archive(file, CArchive::Mode::Load);
+    Serialize(archive);
+  } catch (const CArchiveException& e) {
+    DeleteFilters(m_filters);
+    if (e.IsFormatError()) {
+      m_url = kBadFormat;
+      m_error = ERROR_INVALID_DATA;
+    } else {
+      m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_GEN_FAILURE;
+    }
+  }
+  return m_error == 0;
+}
+
+void CPointerDoc::BuildChain(const CSettings& settings) {
+  if (settings.CompressType() == 1) AddFilter(std::make_unique<CLZCompressFilter>());
+  if (settings.EncryptType() == 1) {
+    AddFilter(std::make_unique<CSimpleCryptFilter>());
+    AddFilter(std::make_unique<CDumbCryptFilter>());
+  }
+}
+
+std::string CPointerDoc::GetEncryptionDescription() {
+  CFilter* filter = FindFirstFilter({&CSimpleCryptFilter::RuntimeClass});
+  return filter ? filter->GetDescription() : "None";
+}
+
+std::string CPointerDoc::GetCompressionDescription() {
+  if (CFilter* filter = FindFirstFilter({&CLZCompressFilter::RuntimeClass})) {
+    return filter->GetDescription();
+  }
+  if (m_size != 0) return "None: " + std::to_string(m_size) + " bytes";
+  return "None";
+}
+
+void CPointerDoc::AddFilter(std::unique_ptr<CFilter> filter) {
+  m_filters.push_back(std::move(filter));
+}
+
+CFilter* CPointerDoc::FindFilter(const CRuntimeClass& cls) {
+  for (const auto& filter : m_filters) {
+    if (filter && &filter->GetRuntimeClass() == &cls) return filter.get();
+  }
+  return nullptr;
+}
+
+CFilter* CPointerDoc::FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes) {
+  for (const CRuntimeClass* cls : classes) {
+    if (CFilter* filter = FindFilter(*cls)) return filter;
+  }
+  return nullptr;
+}
+
+bool CPointerDoc::RecordError() {
+  m_error = GetLastError();
+  // A failure must never read as success to whoever checks the error.
+  if (m_error == 0) m_error = ERROR_GEN_FAILURE;
+  return false;
+}
+
+void CPointerDoc::DeleteFilters(FilterList& list) {
+  list.clear();
+  list.shrink_to_fit();
+}
+
+bool CPointerDoc::InsertTempStage(CFilter*& head, FilterList& stages) {
+  auto file = std::make_unique<CFileHandle>();
+  std::string path;
+  if (!CreateTempFile("ccqSink", ".tmp", *file, path, true)) return RecordError();
+  static_cast<CHandleFilter*>(head)->Attach(*file);
+  auto sink = std::make_unique<CSinkFilter>(std::move(file));
+  sink->SetNext(head);
+  head = sink.get();
+  stages.push_back(std::move(sink));
+  return true;
+}
+
+void CPointerDoc::DetachSources() {
+  for (const auto& filter : m_filters) {
+    if (filter->IsSource()) static_cast<CHandleFilter*>(filter.get())->Attach(nullptr);
+  }
+}

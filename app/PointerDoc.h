@@ -1,0 +1,94 @@
+#pragma once
+// The pointer document: the URL of a published file, the size of the file
+// before encoding, the transforms applied to it (in encoding order, owned)
+// and the system error code of the last failed operation.
+//
+// Its file form (".qvr") is little-endian: the bytes 05 6C 72 75, the size
+// (32 bits, the byte count modulo 2^32), the URL as a counted string, then
+// the filters as a counted list of class-tagged objects. Reading accepts
+// nothing but an ordered selection of the three transform filters, so a
+// pointer file from anyone never makes the program build other filters or
+// allocate much more than the file's size.
+//
+// Operations return true for success; on failure GetError() tells why.
+
+#include "framework/Object.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFileHandle;
+class CFilter;
+class CSettings;
+
+class CPointerDoc : public CObject {
+ public:
+  using FilterList = std::vector<std::unique_ptr<CFilter>>;
+
+  CPointerDoc();
+  ~CPointerDoc() override;
+  // Stores or loads the whole record; throws CArchiveException.
+  void Serialize(CArchive& archive) override;
+
+  // Encodes `source` into a new file in `fileRoot`, sets the URL to
+  // `urlRoot` + the new file's name and writes the pointer file. A failed
+  // encoding leaves nothing in `fileRoot`; a pointer file that cannot be
+  // written leaves the encoded file published.
+  virtual bool Send(const std::string& pointerFile, const std::string& source,
+                    const std::string& urlRoot, const std::string& fileRoot);
+  // Fetches the URL and decodes it into a new file in the temporary
+  // directory named after the URL; `path` receives that file, which the
+  // caller then owns. Nothing is left behind on failure.
+  virtual bool FetchToTempFile(std::string& path);
+  // Replaces URL, size and filters by those of a pointer file. A damaged
+  // file gives error 13 and the URL "Bad File Format!".
+  virtual bool ReadFromFile(const std::string& path);
+  // Appends the filters that the settings' type codes select.
+  virtual void BuildChain(const CSettings& settings);
+  virtual uint32_t GetError() const { return m_error; }
+  virtual std::string GetUrl() const { return m_url; }
+  // "Simple" or "None".
+  virtual std::string GetEncryptionDescription();
+  // The LZ filter's description, else "None: N bytes", else "None".
+  virtual std::string GetCompressionDescription();
+  // Creates the encoded file in `directory`, runs the chain into it and
+  // returns its name; sets the size.
+  virtual bool Encode(const std::string& source, std::string& name, const std::string& directory);
+  // Creates or truncates `path` and writes the record; error 29 when writing
+  // fails part way.
+  virtual bool WriteToFile(const std::string& path);
+  // Claims a new name in `directory` after the source's own name.
+  virtual bool CreateOutputFile(const std::string& source, std::string& name,
+                                const std::string& directory, CFileHandle& handle);
+  // Appends `filter`; the document owns it.
+  virtual void AddFilter(std::unique_ptr<CFilter> filter);
+  // The first filter of exactly that class, or null.
+  virtual CFilter* FindFilter(const CRuntimeClass& cls);
+  virtual CFilter* FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes);
+  // Stores the thread's last error (31 when none is pending); returns false.
+  virtual bool RecordError();
+  virtual void DeleteFilters(FilterList& list);
+  // Puts a delete-on-close temporary file in front of the source `head`: a
+  // sink writing the file becomes the new head, and the source reads it back.
+  virtual bool InsertTempStage(CFilter*& head, FilterList& stages);
+
+  uint32_t GetSize() const { return m_size; }
+  const FilterList& GetFilters() const { return m_filters; }
+  void SetUrl(const std::string& url) { m_url = url; }
+  void SetSize(uint32_t size) { m_size = size; }
+
+ private:
+  bool RunDecoding(class CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
+  // Sources close what they read and forget stage files once a run is over.
+  void DetachSources();
+  bool RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output);
+  void LoadFilters(CArchive& archive);
+
+  std::string m_url;
+  FilterList m_filters;
+  uint32_t m_size = 0;
+  uint32_t m_error = 0;
+};

@@ -1,0 +1,100 @@
+// Receiving: fetching the published file and decoding it into a new file in
+// the temporary directory.
+
+#include "app/PointerDoc.h"
+
+#include "app/UniqueFile.h"
+#include "app/UrlDoc.h"
+#include "app/UrlDocSourceFilter.h"
+#include "pipeline/SinkFilter.h"
+#include "platform/FileHandle.h"
+#include "platform/SystemError.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The name a decoded file gets: the URL's last component, split at its last
+// ".". False when the URL names no such extension, so that no sound local
+// name follows from it.
+bool NameFromUrl(const std::string& url, std::string& base, std::string& extension) {
+  const size_t dot = url.rfind('.');
+  const size_t slash = url.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  extension = url.substr(dot);
+  base = slash == std::string::npos ? "ccQuiver" : url.substr(slash + 1, dot - slash - 1);
+  return true;
+}
+
+bool SizeOf(const std::string& path, uint64_t& size) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+}  // namespace
+
+bool CPointerDoc::FetchToTempFile(std::string& path) {
+  std::string base, extension;
+  if (!NameFromUrl(m_url, base, extension)) {
+    m_error = ERROR_BAD_PATHNAME;
+    return false;
+  }
+  CUrlDoc urlDoc(1);
+  if (!urlDoc.SetUrl(m_url)) return RecordError();
+  m_error = 0;
+
+  if (m_filters.empty()) {
+    urlDoc.SetDeleteOnEmpty(0);
+    std::string fetched;
+    if (!urlDoc.GetLocalName(fetched, extension.c_str())) {
+      urlDoc.SetDeleteOnEmpty(1);
+      return RecordError();
+    }
+    // A download cut short must never be opened as if it were the file.
+    uint64_t size = 0;
+    if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != m_size) {
+      unlink(fetched.c_str());
+      m_error = ERROR_INVALID_DATA;
+      return false;
+    }
+    path = fetched;
+    return true;
+  }
+
+  auto output = std::make_unique<CFileHandle>();
+  if (!CreateTempFile(base, extension, *output, path, false)) return RecordError();
+  const bool ok = RunDecoding(urlDoc, std::move(output));
+  DetachSources();
+  if (!ok) unlink(path.c_str());
+  return ok;
+}
+
+bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
+  FilterList stages;
+  auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
+  CSinkFilter* sink = finalSink.get();
+  stages.push_back(std::move(finalSink));
+
+  CFilter* head = sink;
+  for (const auto& filter : m_filters) {
+    filter->Reset();
+    filter->SetDecode();
+    filter->SetNext(head);
+    head = filter.get();
+    if (filter->IsSource() && !InsertTempStage(head, stages)) return false;
+  }
+  bool ok;
+  {
+    CUrlDocSourceFilter source(head, &urlDoc);
+    ok = source.Run();
+  }
+  if (!ok) return RecordError();
+  if (static_cast<uint32_t>(sink->GetByteCount()) != m_size) {
+    m_error = ERROR_INVALID_DATA;
+    return false;
+  }
+  return true;
+}

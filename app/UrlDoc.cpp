@@ -1,0 +1,147 @@
+#include "app/UrlDoc.h"
+
+#include "gannet/gannet.h"
+#include "platform/SystemError.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int32_t kLibraryNotAcquired = 7;
+const char* const kUnexpected = "Unexpected Network Error";
+
+// Moves `from` to `to` unless something already has the name `to`.
+bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  SetLastErrorFromErrno(errno, true);
+  return false;
+}
+
+}  // namespace
+
+CUrlDoc::CUrlDoc(int32_t deleteOnEmpty) : m_deleteOnEmpty(deleteOnEmpty) {}
+
+CUrlDoc::~CUrlDoc() { SetEmpty(); }
+
+int32_t CUrlDoc::SetDeleteOnEmpty(int32_t flag) { return m_deleteOnEmpty = flag; }
+
+int32_t CUrlDoc::SetUrl(const std::string& url) {
+  if (m_web) {
+    m_errorCode = -1;
+    m_errorMessage = "CUrlDoc::SetUrl() called while busy; use SetEmpty()!";
+    SetLastError(static_cast<uint32_t>(-1));
+    return 0;
+  }
+  try {
+    Fetch(url);
+  } catch (...) {
+    m_errorCode = ERROR_UNEXP_NET_ERR;
+    m_errorMessage = kUnexpected;
+  }
+  if (m_errorCode == 0) return 1;
+  SetLastError(static_cast<uint32_t>(m_errorCode));
+  return 0;
+}
+
+void CUrlDoc::Fetch(const std::string& url) {
+  m_web = webObjectInit(url.c_str(), 0, 0, 0);
+  if (!m_web) {
+    // The library could not even make its object: nothing was fetched.
+    m_errorCode = ERROR_UNEXP_NET_ERR;
+    m_errorMessage = kUnexpected;
+    return;
+  }
+  char ignored[260] = {};
+  m_errorCode = 0;
+  webFatalErrorGet(m_web, &m_errorCode, ignored);
+  if (m_errorCode != 0) {
+    TakeStatusLine();
+    return;
+  }
+  webFileAcquire(m_web);
+  webFatalErrorGet(m_web, &m_errorCode, ignored);
+  if (m_errorCode != 0) {
+    TakeStatusLine();
+    m_errorCode = m_errorCode == kLibraryNotAcquired ? ERROR_FILE_NOT_FOUND : ERROR_UNEXP_NET_ERR;
+  }
+}
+
+void CUrlDoc::TakeStatusLine() {
+  WebFileInfo info = {};
+  webFileInfoGet(m_web, &info);
+  info.statusLine[sizeof info.statusLine - 1] = '\0';
+  m_errorMessage = info.statusLine;
+}
+
+bool CUrlDoc::LearnLocalName() {
+  if (m_nameKnown) return true;
+  if (!m_web) {
+    m_errorCode = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  try {
+    char name[512] = {};
+    webFileLocalNameGet(m_web, name);
+    name[sizeof name - 1] = '\0';
+    m_localName = name;
+    m_nameKnown = true;
+  } catch (...) {
+    m_errorCode = ERROR_UNEXP_NET_ERR;
+    m_errorMessage = kUnexpected;
+    return false;
+  }
+  return true;
+}
+
+int32_t CUrlDoc::GetLocalName(std::string& out, const char* extension) {
+  m_errorCode = 0;
+  if (!LearnLocalName()) {
+    SetLastError(static_cast<uint32_t>(m_errorCode));
+    return 0;
+  }
+  if (extension) {
+    const size_t slash = m_localName.rfind('/');
+    const size_t dot = m_localName.rfind('.');
+    const bool hasDot = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    std::string moved;
+    if (!hasDot) moved = m_localName + extension;
+    else if (strcasecmp(m_localName.c_str() + dot, extension) != 0) {
+      moved = m_localName.substr(0, dot) + extension;
+    }
+    if (!moved.empty()) {
+      if (!MoveWithoutReplacing(m_localName, moved)) return 0;
+      m_localName = moved;
+    }
+  }
+  out = m_localName;
+  return 1;
+}
+
+int32_t CUrlDoc::DeleteLocalFile() {
+  if (!m_nameKnown) return 1;
+  const bool deleted = unlink(m_localName.c_str()) == 0;
+  if (!deleted) SetLastErrorFromErrno(errno);
+  m_nameKnown = false;
+  m_localName.clear();
+  return deleted ? 1 : 0;
+}
+
+void CUrlDoc::SetEmpty() {
+  if (m_deleteOnEmpty) {
+    // A failed fetch may still have left the server's answer on disk.
+    if (m_web) LearnLocalName();
+    DeleteLocalFile();
+  }
+  if (m_web) {
+    webObjectDelete(m_web);
+    m_web = nullptr;
+  }
+  m_errorCode = 0;
+  m_errorMessage.clear();
+}

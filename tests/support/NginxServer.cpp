@@ -1,0 +1,98 @@
+#include "support/NginxServer.h"
+
+#include "support/TestFiles.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <csignal>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testing_support {
+
+namespace {
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return addr;
+}
+
+}  // namespace
+
+int FreePort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr = Loopback(0);
+  socklen_t len = sizeof addr;
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    throw std::runtime_error("no free port");
+  }
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+bool WaitForPort(int port, double seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr = Loopback(port);
+    const bool up = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    if (up) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds) {
+  const std::string dir = MakeDir("nginx");
+  m_port = FreePort();
+  const std::string conf = dir + "/nginx.conf";
+  WriteFile(conf,
+            "daemon off;\nmaster_process off;\nworker_processes 1;\n"
+            "pid " + dir + "/nginx.pid;\nerror_log " + dir + "/error.log;\n"
+            "events { worker_connections 64; }\n"
+            "http {\n"
+            "  access_log " + dir + "/access.log;\n"
+            "  client_body_temp_path " + dir + "/body;\n"
+            "  proxy_temp_path " + dir + "/proxy;\n"
+            "  fastcgi_temp_path " + dir + "/fastcgi;\n"
+            "  uwsgi_temp_path " + dir + "/uwsgi;\n"
+            "  scgi_temp_path " + dir + "/scgi;\n"
+            "  types { text/plain txt; application/msword doc; application/octet-stream bin; }\n"
+            "  default_type application/octet-stream;\n"
+            "  server {\n"
+            "    listen 127.0.0.1:" + std::to_string(m_port) + ";\n"
+            "    root " + root + ";\n"
+            "  }\n"
+            "}\n");
+  m_pid = fork();
+  if (m_pid == 0) {
+    // `timeout` ends the server even if this test process is killed.
+    execlp("timeout", "timeout", std::to_string(lifetimeSeconds).c_str(), "/usr/sbin/nginx",
+           "-e", (dir + "/error.log").c_str(), "-p", dir.c_str(), "-c", conf.c_str(),
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (!WaitForPort(m_port, 10)) throw std::runtime_error("nginx did not start");
+}
+
+CNginxServer::~CNginxServer() {
+  if (m_pid > 0) {
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+  }
+}
+
+std::string CNginxServer::BaseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+}  // namespace testing_support

@@ -1,0 +1,33 @@
+#pragma once
+// A private nginx serving one directory on 127.0.0.1 at a free port, for as
+// long as the object lives. Its configuration, logs and temporary folders
+// lie below the test root; it stops when destroyed, and on its own after
+// `lifetimeSeconds` should the test process die first.
+
+#include <string>
+#include <sys/types.h>
+
+namespace testing_support {
+
+class CNginxServer {
+ public:
+  explicit CNginxServer(const std::string& root, int lifetimeSeconds = 600);
+  ~CNginxServer();
+  CNginxServer(const CNginxServer&) = delete;
+  CNginxServer& operator=(const CNginxServer&) = delete;
+
+  int Port() const { return m_port; }
+  // "http://127.0.0.1:<port>/"
+  std::string BaseUrl() const;
+
+ private:
+  pid_t m_pid = -1;
+  int m_port = 0;
+};
+
+// A TCP port on 127.0.0.1 that nothing listens on right now.
+int FreePort();
+// Waits up to `seconds` until something accepts connections on the port.
+bool WaitForPort(int port, double seconds);
+
+}  // namespace testing_support
