@@ -270,3 +270,39 @@ TEST_F(GannetTest, SuccessAfterFailureLeavesTheFailureRecorded) {
   EXPECT_EQ("fine", ReadFile(name));
   unlink(name);
 }
+
+TEST_F(GannetTest, ContentTypeTableNamesTheLocalFile) {
+  std::string ini =
+      "[ContentType]\n"
+      "text/html = .htm\n"
+      "image/gif=.gif\n"
+      "Text/Plain=.txt\n"
+      "application/empty=\n"
+      "application/long=.toolong\n"
+      "application/slash=./x\n"
+      "application/seven=.sevenc\n";
+  for (int i = 0; i < 60; ++i) ini += "type/k" + std::to_string(i) + "=.k" + std::to_string(i) + "\n";
+  WriteIni(ini);
+  struct Case {
+    std::string contentType;
+    std::string suffix;
+  } cases[] = {
+      {"image/gif", ".gif"},          {"text/html; charset=utf-8", ".tmp"},
+      {"text/html ; charset=utf-8", ".htm"}, {"text/plain", ".tmp"},
+      {"application/empty", ".tmp"},  {"application/long", ".tmp"},
+      {"application/slash", ".tmp"},  {"application/seven", ".sevenc"},
+      {"type/k43", ".k43"},           {"type/k44", ".tmp"},  // only 51 keys count
+  };
+  // One object stays alive so that every fetch uses the table loaded now.
+  CWebObject keeper("http://127.0.0.1/keep");
+  WriteIni("");
+  for (const Case& c : cases) {
+    CScriptedServer server("HTTP/1.0 200 OK\r\nContent-Type: " + c.contentType + "\r\n\r\nbody");
+    const FetchResult r = Fetch(server.Url("/n"));
+    ASSERT_EQ(0, r.code) << c.contentType;
+    EXPECT_EQ(r.constructedName.substr(0, r.constructedName.size() - 4) + c.suffix, r.localName)
+        << c.contentType;
+    EXPECT_EQ("body", ReadFile(r.localName)) << c.contentType;
+    unlink(r.localName.c_str());
+  }
+}
