@@ -90,9 +90,11 @@ GANNET_API int32_t webFileLocalNameGet(WebHandle handle, char* buffer);
 /* Destroys the object; null does nothing. The local file stays. */
 GANNET_API void webObjectDelete(WebHandle handle);
 
-/* A new web object for url. The three reserved arguments take 0. Null only
- * when memory runs out; any other failure is reported by webFatalErrorGet
- * on the returned handle. */
+/* A new web object for url (null counts as ""). The three reserved
+ * arguments take 0. Null only when memory runs out; any other failure is
+ * reported by webFatalErrorGet on the returned handle. The time limit for
+ * connecting and for each wait for data is `timeout` seconds in section
+ * "network" of "w3skua.ini" (default 60, 0 for none). */
 GANNET_API WebHandle webObjectInit(const char* url, int32_t reserved1, int32_t reserved2,
                                    int32_t reserved3);
 

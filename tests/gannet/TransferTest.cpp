@@ -198,7 +198,7 @@ TEST_F(GannetTest, SilentServerTimesOut) {
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(10, r.code);
   EXPECT_EQ(SocketMessage(10060, "Connection timed out"), r.message);
-  EXPECT_LT(seconds.count(), 4.0);
+  EXPECT_LT(seconds.count(), 20.0);  // the server itself would wait a minute
 }
 
 TEST_F(GannetTest, RequestThatDoesNotFitFailsBeforeConnecting) {
