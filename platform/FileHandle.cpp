@@ -69,6 +69,9 @@ bool CFileHandle::CreateAlways(const std::string& path, FileShare share, mode_t 
     return false;
   }
   if (!Adopt(fd, path, share, false)) return false;
+  // Devices and pipes have nothing to truncate.
+  struct stat st;
+  if (fstat(m_fd, &st) == 0 && !S_ISREG(st.st_mode)) return true;
   if (ftruncate(m_fd, 0) != 0) {
     SetLastErrorFromErrno(errno);
     const uint32_t code = GetLastError();

@@ -1,0 +1,229 @@
+#include "app/PointerDoc.h"
+#include "app/Settings.h"
+#include "pipeline/DumbCryptFilter.h"
+#include "pipeline/LZCompressFilter.h"
+#include "pipeline/SimpleCryptFilter.h"
+#include "platform/FileHandle.h"
+#include "platform/SystemError.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+using namespace testing_support;
+
+namespace {
+
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += static_cast<char>(b);
+  return s;
+}
+
+std::string ClassTag(const std::string& name) {
+  return Bytes({0xFF, 0xFF, 0x01, 0x00, static_cast<int>(name.size()), 0x00}) + name;
+}
+
+// A default-chain pointer file put together byte by byte.
+std::string DefaultChainFile(const std::string& url, const std::string& key, int dumbKey) {
+  return Bytes({0x05, 0x6C, 0x72, 0x75, 0x10, 0x27, 0x00, 0x00}) +
+         static_cast<char>(url.size()) + url + Bytes({0x03, 0x00}) +
+         ClassTag("CLZCompressFilter") + Bytes({0x10, 0x27, 0, 0, 0x94, 0x11, 0, 0}) +
+         ClassTag("CSimpleCryptFilter") + static_cast<char>(key.size()) + key +
+         ClassTag("CDumbCryptFilter") + static_cast<char>(dumbKey);
+}
+
+class PointerFileTest : public ::testing::Test {
+ protected:
+  std::string Write(CPointerDoc& doc) {
+    const std::string path = dir + "/out.qvr";
+    EXPECT_TRUE(doc.WriteToFile(path));
+    return ReadFile(path);
+  }
+
+  // Reads `bytes` as a pointer file; expects it rejected as badly formed.
+  void ExpectRejected(const std::string& bytes, const std::string& label) {
+    const std::string path = dir + "/bad.qvr";
+    WriteFile(path, bytes);
+    CPointerDoc doc;
+    doc.BuildChain(CSettings());
+    EXPECT_FALSE(doc.ReadFromFile(path)) << label;
+    EXPECT_EQ(doc.GetError(), ERROR_INVALID_DATA) << label;
+    EXPECT_EQ(doc.GetUrl(), "Bad File Format!") << label;
+    EXPECT_TRUE(doc.GetFilters().empty()) << label;
+  }
+
+  std::string dir = MakeDir("qvr");
+};
+
+TEST_F(PointerFileTest, NoFiltersIsThirtyOneBytes) {
+  CPointerDoc doc;
+  doc.SetSize(1234);
+  doc.SetUrl("http://h/abcdefghijk");
+  EXPECT_EQ(Write(doc), Bytes({0x05, 0x6C, 0x72, 0x75, 0xD2, 0x04, 0, 0, 20}) +
+                            "http://h/abcdefghijk" + Bytes({0, 0}));
+  CPointerDoc back;
+  ASSERT_TRUE(back.ReadFromFile(dir + "/out.qvr"));
+  EXPECT_EQ(back.GetSize(), 1234u);
+  EXPECT_EQ(back.GetUrl(), "http://h/abcdefghijk");
+  EXPECT_TRUE(back.GetFilters().empty());
+  EXPECT_EQ(back.GetCompressionDescription(), "None: 1234 bytes");
+  EXPECT_EQ(back.GetEncryptionDescription(), "None");
+}
+
+TEST_F(PointerFileTest, DefaultChainIsNinetyPlusUrlPlusKey) {
+  const std::string key = Bytes({1, 0, 2, 0xFF, 3, 4, 0, 5, 6, 7, 8});
+  const std::string expected = DefaultChainFile("http://host/r.doc", key, 0xAB);
+  ASSERT_EQ(expected.size(), 90u + 17 + key.size());
+  WriteFile(dir + "/in.qvr", expected);
+  CPointerDoc doc;
+  ASSERT_TRUE(doc.ReadFromFile(dir + "/in.qvr"));
+  ASSERT_EQ(doc.GetFilters().size(), 3u);
+  auto* simple = static_cast<CSimpleCryptFilter*>(doc.GetFilters()[1].get());
+  EXPECT_EQ(simple->GetKey(), key);
+  EXPECT_EQ(static_cast<CDumbCryptFilter*>(doc.GetFilters()[2].get())->GetKeyByte(), 0xAB);
+  EXPECT_EQ(doc.GetCompressionDescription(), "LZ (Lempel-Ziv): 4500/10000 (45%)");
+  EXPECT_EQ(doc.GetEncryptionDescription(), "Simple");
+  EXPECT_EQ(Write(doc), expected);
+}
+
+TEST_F(PointerFileTest, FreshChainsCarryFreshKeys) {
+  CSettings settings;
+  CPointerDoc a, b;
+  a.BuildChain(settings);
+  b.BuildChain(settings);
+  const auto& ka = static_cast<CSimpleCryptFilter*>(a.GetFilters()[1].get())->GetKey();
+  const auto& kb = static_cast<CSimpleCryptFilter*>(b.GetFilters()[1].get())->GetKey();
+  EXPECT_NE(ka, kb);
+  EXPECT_GE(ka.size(), 10u);
+  EXPECT_LE(ka.size(), 19u);
+  a.SetUrl("u");
+  EXPECT_EQ(Write(a).size(), 90u + 1 + ka.size());
+}
+
+TEST_F(PointerFileTest, UrlLengthPrefixes) {
+  const std::pair<size_t, std::string> cases[] = {
+      {254, Bytes({0xFE})},
+      {255, Bytes({0xFF, 0xFF, 0x00})},
+      {65533, Bytes({0xFF, 0xFD, 0xFF})},
+      {65534, Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00})},
+  };
+  for (const auto& [length, prefix] : cases) {
+    CPointerDoc doc;
+    doc.SetUrl(std::string(length, 'u'));
+    const std::string bytes = Write(doc);
+    EXPECT_EQ(bytes.substr(8, prefix.size()), prefix) << length;
+    EXPECT_EQ(bytes.size(), 8 + prefix.size() + length + 2) << length;
+    CPointerDoc back;
+    ASSERT_TRUE(back.ReadFromFile(dir + "/out.qvr"));
+    EXPECT_EQ(back.GetUrl().size(), length);
+  }
+}
+
+TEST_F(PointerFileTest, ReadingReplacesTheFiltersItHad) {
+  CPointerDoc none;
+  none.SetUrl("http://h/x.doc");
+  Write(none);
+  CPointerDoc doc;
+  doc.BuildChain(CSettings());
+  ASSERT_EQ(doc.GetFilters().size(), 3u);
+  ASSERT_TRUE(doc.ReadFromFile(dir + "/out.qvr"));
+  EXPECT_TRUE(doc.GetFilters().empty());
+}
+
+TEST_F(PointerFileTest, EveryKindOfDamageIsABadFormat) {
+  const std::string good = DefaultChainFile("http://h/r.doc", "0123456789", 7);
+  std::string wrongMagic = good;
+  for (int first : {0x04, 0x06, 0x00}) {
+    wrongMagic[0] = static_cast<char>(first);
+    ExpectRejected(wrongMagic, "magic");
+  }
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    ExpectRejected(good.substr(0, cut), "cut at " + std::to_string(cut));
+  }
+  std::string lowerCase = good;
+  lowerCase.replace(lowerCase.find("CLZCompress"), 4, "CLzC");
+  ExpectRejected(lowerCase, "class name case");
+  std::string schema2 = good;
+  schema2[schema2.find("CLZ") - 4] = 2;
+  ExpectRejected(schema2, "schema 2");
+
+  const std::string head = good.substr(0, 8 + 1 + 14);
+  const std::string lzObject = ClassTag("CLZCompressFilter") + std::string(8, '\0');
+  const std::string dumbObject = ClassTag("CDumbCryptFilter") + Bytes({1});
+  const std::pair<std::string, std::string> lists[] = {
+      {"64-byte name", Bytes({1, 0, 0xFF, 0xFF, 1, 0, 64, 0}) + std::string(64, 'C')},
+      {"sink filter", Bytes({1, 0}) + ClassTag("CSinkFilter")},
+      {"source filter", Bytes({1, 0}) + ClassTag("CSourceFilter")},
+      {"base filter", Bytes({1, 0}) + ClassTag("CFilter")},
+      {"unknown class", Bytes({1, 0}) + ClassTag("CMysteryFilter")},
+      {"no object", Bytes({1, 0, 0, 0})},
+      {"object reference", Bytes({2, 0}) + lzObject + Bytes({2, 0})},
+      {"unassigned class index", Bytes({1, 0, 0x01, 0x80})},
+      {"large class index", Bytes({1, 0, 0xFF, 0x7F, 5, 0, 0, 0x80})},
+      {"same filter twice", Bytes({2, 0}) + lzObject + Bytes({1, 0x80}) + std::string(8, '\0')},
+      {"wrong order", Bytes({2, 0}) + dumbObject + lzObject},
+      {"four filters", Bytes({4, 0}) + lzObject + dumbObject + dumbObject + dumbObject},
+      {"absurd count", Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}) + lzObject},
+      {"absurd name length", Bytes({1, 0, 0xFF, 0xFF, 1, 0, 0xFF, 0xFF})},
+  };
+  for (const auto& [label, list] : lists) ExpectRejected(head + list, label);
+  ExpectRejected(Bytes({5, 0x6C, 0x72, 0x75, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}),
+                 "absurd url length");
+  ExpectRejected(Bytes({5, 0x6C, 0x72, 0x75, 0, 0, 0, 0, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF,
+                        0xFF, 0x7F}),
+                 "absurd wide url length");
+}
+
+TEST_F(PointerFileTest, AWideUrlIsReadAsText) {
+  const std::string file = Bytes({5, 0x6C, 0x72, 0x75, 1, 0, 0, 0, 0xFF, 0xFE, 0xFF, 3}) +
+                           Bytes({'h', 0, 0xE9, 0, '.', 0}) + Bytes({0, 0});
+  WriteFile(dir + "/wide.qvr", file);
+  CPointerDoc doc;
+  ASSERT_TRUE(doc.ReadFromFile(dir + "/wide.qvr"));
+  EXPECT_EQ(doc.GetUrl(), "h\xC3\xA9.");
+}
+
+// A hostile file with huge counts and lengths must not make the reader
+// allocate memory for them.
+TEST_F(PointerFileTest, HostileCountsAllocateNothingBig) {
+  struct rusage before;
+  getrusage(RUSAGE_SELF, &before);
+  for (int i = 0; i < 50; ++i) {
+    ExpectRejected(Bytes({5, 0x6C, 0x72, 0x75, 0, 0, 0, 0, 1, 'x', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                          0x7F}) + std::string(64, '\xFF'),
+                   "huge");
+  }
+  struct rusage after;
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024);  // kilobytes
+}
+
+TEST_F(PointerFileTest, OpenAndWriteFailuresKeepTheirCodes) {
+  CPointerDoc doc;
+  doc.SetUrl("http://h/x.doc");
+  EXPECT_FALSE(doc.WriteToFile(dir));
+  EXPECT_EQ(doc.GetError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(doc.WriteToFile(dir + "/missing/x.qvr"));
+  EXPECT_EQ(doc.GetError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_FALSE(doc.WriteToFile("/dev/full"));
+  EXPECT_EQ(doc.GetError(), ERROR_WRITE_FAULT);
+
+  WriteFile(dir + "/held.qvr", "someone's");
+  CFileHandle holder;
+  ASSERT_TRUE(holder.OpenForReading(dir + "/held.qvr", FileShare::Read));
+  EXPECT_FALSE(doc.WriteToFile(dir + "/held.qvr"));
+  EXPECT_EQ(doc.GetError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(ReadFile(dir + "/held.qvr"), "someone's");
+  EXPECT_FALSE(doc.ReadFromFile(dir + "/held.qvr"));
+  EXPECT_EQ(doc.GetError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(doc.GetUrl(), "http://h/x.doc");
+
+  EXPECT_FALSE(doc.ReadFromFile(dir + "/absent.qvr"));
+  EXPECT_EQ(doc.GetError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(doc.WriteToFile(dir + "/fine.qvr"));
+  EXPECT_EQ(doc.GetError(), 0u);
+}
+
+}  // namespace
