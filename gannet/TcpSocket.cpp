@@ -146,15 +146,21 @@ int32_t CTcpSocket::Send(const char* data, int32_t length, int32_t flags) {
 
 int32_t CTcpSocket::Receive(char* buffer, int32_t size, int32_t flags) {
   if (!buffer) return 0;
+  if (m_fd < 0) {
+    Fail(WinsockFromErrno(ENOTCONN));
+    return -1;
+  }
+  // Data already waiting is taken at once; the wait only comes when none is.
   for (;;) {
-    if (!WaitFor(POLLIN)) {
-      Fail(m_pendingError);
-      return -1;
-    }
     const ssize_t n = recv(m_fd, buffer, size, flags);
     if (n >= 0) return static_cast<int32_t>(n);
-    if (errno != EAGAIN && errno != EINTR) {
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN) {
       Fail(WinsockFromErrno(errno));
+      return -1;
+    }
+    if (!WaitFor(POLLIN)) {
+      Fail(m_pendingError);
       return -1;
     }
   }
