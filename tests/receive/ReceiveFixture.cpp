@@ -1,0 +1,95 @@
+#include "ReceiveFixture.h"
+
+#include "app/QuiverApp.h"
+#include "app/HeadlessUserInterface.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+using namespace testing_support;
+
+namespace {
+
+const char kCopier[] = R"(#!/bin/sh
+out="$QUIVER_COPY_OUT"
+n=$(ls "$out" | wc -l)
+cp -- "$1" "$out/copy$n"
+printf '%s' "$1" > "$out/path$n"
+sleep 0.5
+echo done > "$out/marker$n"
+)";
+
+}  // namespace
+
+void ReceiveTest::SetUpTestSuite() {
+  static bool prepared = false;
+  if (prepared) return;
+  prepared = true;
+  const std::string root = TestRoot();
+  for (const char* name : {"sysdata", "sysconfig", "bin", "data/applications"}) {
+    mkdir((root + "/" + name).c_str(), 0700);
+  }
+  symlink("/usr/share/mime", (root + "/sysdata/mime").c_str());
+  setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
+    unsetenv(name);
+  }
+  WriteFile(root + "/bin/copier", kCopier);
+  chmod((root + "/bin/copier").c_str(), 0755);
+  WriteFile(root + "/data/applications/copier.desktop",
+            "[Desktop Entry]\nType=Application\nName=Copier\nExec=" + root +
+                "/bin/copier %f\nMimeType=text/plain;application/msword;\n");
+  WriteFile(root + "/config/mimeapps.list",
+            "[Default Applications]\ntext/plain=copier.desktop\n"
+            "application/msword=copier.desktop\n");
+  WriteFile(root + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+}
+
+void ReceiveTest::SetUp() {
+  published = MakeDir("www");
+  sources = MakeDir("src");
+  copies = MakeDir("copies");
+  setenv("QUIVER_COPY_OUT", copies.c_str(), 1);
+  server = std::make_unique<CNginxServer>(published);
+  settings.UrlRoot() = server->BaseUrl();
+  settings.FileRoot() = published;
+  settings.Normalize();
+}
+
+std::string ReceiveTest::Send(const std::string& name, const std::string& content, int compress,
+                              int encrypt) {
+  const std::string source = sources + "/" + name;
+  WriteFile(source, content);
+  CSettings chosen = settings;
+  chosen.CompressType() = compress;
+  chosen.EncryptType() = encrypt;
+  CPointerDoc doc;
+  doc.BuildChain(chosen);
+  const std::string pointer = source + ".qvr";
+  EXPECT_TRUE(doc.Send(pointer, source, chosen.UrlRoot(), chosen.FileRoot())) << doc.GetError();
+  return pointer;
+}
+
+std::string ReceiveTest::Fetch(const std::string& pointerFile, uint32_t* error) {
+  CPointerDoc doc;
+  std::string path;
+  const bool ok = doc.ReadFromFile(pointerFile) && doc.FetchToTempFile(path);
+  if (error) *error = doc.GetError();
+  return ok ? path : "";
+}
+
+std::string ReceiveTest::TempDir() const { return TestRoot() + "/tmp"; }
+
+std::vector<std::string> ReceiveTest::TempFiles() const { return ListDir(TempDir()); }
+
+void ReceiveTest::StoreSettings(int compress, int encrypt, int deleteTempFiles) {
+  CHeadlessUserInterface ui;
+  CQuiverApp app(ui);
+  app.SetRegistryKey(CQuiverApp::kRegistryKey);
+  CSettings s = settings;
+  s.CompressType() = compress;
+  s.EncryptType() = encrypt;
+  s.DeleteTempFiles() = deleteTempFiles;
+  app.SaveSettings(s);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The receiving side end to end: a private nginx publishes FileRoot, the
+// settings point at it, and fixture desktop entries in private XDG folders
+// decide which application GIO starts for which type.
+//
+// Applications: "copier" opens text/plain (".txt") and application/msword
+// (".doc"); it copies the file it gets into $QUIVER_COPY_OUT, waits for a
+// moment and then leaves a marker. No application is associated with
+// application/octet-stream (".dat").
+
+#include "app/PointerDoc.h"
+#include "app/Settings.h"
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class ReceiveTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite();
+  void SetUp() override;
+
+  // Sends `content` as `name` with the given transforms; returns the
+  // pointer file's path.
+  std::string Send(const std::string& name, const std::string& content, int compress,
+                   int encrypt);
+  // Reads a pointer file and fetches it; "" on failure with `error` set.
+  std::string Fetch(const std::string& pointerFile, uint32_t* error = nullptr);
+  // The files left in the temporary directory.
+  std::vector<std::string> TempFiles() const;
+  std::string TempDir() const;
+  // Writes settings for this test into the store, as the program reads them.
+  void StoreSettings(int compress, int encrypt, int deleteTempFiles);
+
+  std::string published;
+  std::string sources;
+  std::string copies;
+  std::unique_ptr<testing_support::CNginxServer> server;
+  CSettings settings;
+};

@@ -1,0 +1,114 @@
+#include "ReceiveFixture.h"
+
+#include "platform/SystemError.h"
+
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+struct Transform {
+  int compress, encrypt;
+};
+const Transform kTransforms[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+
+TEST_F(ReceiveTest, EveryTransformAndSizeComesBackWhole) {
+  const std::pair<std::string, std::string> contents[] = {
+      {"empty", ""},
+      {"one", "x"},
+      {"block-1", RandomBytes(8191, 1)},
+      {"block", RandomBytes(8192, 2)},
+      {"block+1", RandomBytes(8193, 3)},
+      {"random", RandomBytes(1 << 20, 4)},
+      {"text", SampleText(6 << 20)},
+  };
+  for (const Transform& t : kTransforms) {
+    for (const auto& [label, content] : contents) {
+      const std::string pointer = Send(label + ".txt", content, t.compress, t.encrypt);
+      uint32_t error = 0;
+      const std::string decoded = Fetch(pointer, &error);
+      ASSERT_FALSE(decoded.empty()) << label << " error " << error;
+      EXPECT_TRUE(ReadFile(decoded) == content)
+          << label << " with " << t.compress << "/" << t.encrypt;
+      unlink(decoded.c_str());
+      EXPECT_TRUE(TempFiles().empty()) << label;
+    }
+  }
+}
+
+TEST_F(ReceiveTest, CompressedFilesAreOrdinaryDotZStreams) {
+  const std::string content = SampleText(3 << 20) + RandomBytes(300000, 9);
+  Send("plain.txt", content, 1, 0);
+  const std::string out = MakeDir("unpacked");
+  ASSERT_EQ(testing_support::Run("gzip -d -c < '" + published + "/plain.txt' > '" + out + "/gzip'"), 0);
+  ASSERT_EQ(testing_support::Run("uncompress -c < '" + published + "/plain.txt' > '" + out + "/uncompress'"), 0);
+  EXPECT_TRUE(ReadFile(out + "/gzip") == content);
+  EXPECT_TRUE(ReadFile(out + "/uncompress") == content);
+}
+
+TEST_F(ReceiveTest, DecodedFilesAreNamedAfterTheUrl) {
+  const std::string pointer = Send("report.doc", "word", 1, 1);
+  const std::string first = Fetch(pointer);
+  const std::string second = Fetch(pointer);
+  EXPECT_EQ(first, TempDir() + "/report.doc");
+  EXPECT_EQ(second, TempDir() + "/repo0000.doc");
+  const std::string spaced = Fetch(Send("my report.doc", "spaced", 1, 1));
+  EXPECT_EQ(spaced, TempDir() + "/my report.doc");
+  EXPECT_EQ(ReadFile(spaced), "spaced");
+  const std::string plain = Fetch(Send("notes.txt", "unencoded", 0, 0));
+  EXPECT_EQ(plain.substr(plain.size() - 4), ".txt");
+  EXPECT_EQ(ReadFile(plain), "unencoded");
+}
+
+TEST_F(ReceiveTest, DamagedPublishedFilesFailWith13AndLeaveNothing) {
+  const std::string content = SampleText(200000);
+  for (const Transform& t : kTransforms) {
+    const std::string name = "cut" + std::to_string(t.compress) + std::to_string(t.encrypt) + ".txt";
+    const std::string pointer = Send(name, content, t.compress, t.encrypt);
+    const std::string publishedFile = published + "/" + name;
+    const std::string full = ReadFile(publishedFile);
+    for (const std::string& damaged : {full.substr(0, full.size() / 2), full + "tail"}) {
+      WriteFile(publishedFile, damaged);
+      uint32_t error = 0;
+      EXPECT_EQ(Fetch(pointer, &error), "") << name;
+      EXPECT_EQ(error, ERROR_INVALID_DATA) << name;
+      EXPECT_TRUE(TempFiles().empty()) << name;
+    }
+  }
+  const std::string pointer = Send("header.txt", content, 1, 0);
+  std::string bytes = ReadFile(published + "/header.txt");
+  bytes[1] = 'x';
+  WriteFile(published + "/header.txt", bytes);
+  uint32_t error = 0;
+  EXPECT_EQ(Fetch(pointer, &error), "");
+  EXPECT_EQ(error, ERROR_INVALID_DATA);
+  EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(ReceiveTest, FetchFailuresCarryTheirCodes) {
+  const std::string dir = MakeDir("pointers");
+  auto pointerTo = [&](const std::string& url) {
+    CPointerDoc doc;
+    doc.SetUrl(url);
+    doc.SetSize(3);
+    const std::string path = dir + "/p.qvr";
+    EXPECT_TRUE(doc.WriteToFile(path));
+    return path;
+  };
+  const std::string refused = "http://127.0.0.1:" + std::to_string(FreePort());
+  const std::pair<std::string, uint32_t> cases[] = {
+      {server->BaseUrl() + "missing.doc", ERROR_FILE_NOT_FOUND},
+      {refused + "/x.doc", ERROR_UNEXP_NET_ERR},
+      {refused + "/nodot", ERROR_BAD_PATHNAME},
+      {refused + "/dir.d/nodot", ERROR_BAD_PATHNAME},
+  };
+  for (const auto& [url, code] : cases) {
+    uint32_t error = 0;
+    EXPECT_EQ(Fetch(pointerTo(url), &error), "") << url;
+    EXPECT_EQ(error, code) << url;
+    EXPECT_TRUE(TempFiles().empty()) << url;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+#include "ReceiveFixture.h"
+
+#include "app/UniqueFile.h"
+#include "platform/SystemError.h"
+
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+TEST_F(ReceiveTest, SendingNamesWithoutOverwriting) {
+  WriteFile(sources + "/report.doc", "v1");
+  const std::pair<std::string, std::string> expected[] = {
+      {"report.doc", "report.doc"}, {"report.doc", "repo0000.doc"}, {"report.doc", "repo0001.doc"},
+      {"README", "README"},         {"README", "READ0000"},
+  };
+  for (const auto& [source, name] : expected) {
+    WriteFile(sources + "/" + source, "content of " + source);
+    CPointerDoc doc;
+    ASSERT_TRUE(doc.Send(sources + "/x.qvr", sources + "/" + source, settings.UrlRoot(),
+                         settings.FileRoot()));
+    EXPECT_EQ(doc.GetUrl(), settings.UrlRoot() + name);
+    EXPECT_EQ(ReadFile(published + "/" + name), "content of " + source);
+    EXPECT_EQ(doc.GetSize(), ("content of " + source).size());
+  }
+}
+
+TEST_F(ReceiveTest, SendFailuresRemoveOrKeepTheEncodedFile) {
+  WriteFile(sources + "/report.doc", "data");
+  struct Case {
+    std::string label, pointer, source, fileRoot;
+    uint32_t code;
+    std::vector<std::string> left;
+  };
+  const Case cases[] = {
+      {"missing FileRoot", sources + "/a.qvr", sources + "/report.doc", published + "/nope/",
+       ERROR_PATH_NOT_FOUND, {}},
+      {"missing source", sources + "/a.qvr", sources + "/absent.doc", settings.FileRoot(),
+       ERROR_FILE_NOT_FOUND, {}},
+      {"source is a folder", sources + "/a.qvr", sources, settings.FileRoot(),
+       ERROR_ACCESS_DENIED, {}},
+      {"pointer file unwritable", sources + "/no/a.qvr", sources + "/report.doc",
+       settings.FileRoot(), ERROR_PATH_NOT_FOUND, {"report.doc"}},
+  };
+  for (const Case& c : cases) {
+    for (int compress : {0, 1}) {
+      CSettings chosen = settings;
+      chosen.CompressType() = compress;
+      CPointerDoc doc;
+      doc.BuildChain(chosen);
+      EXPECT_FALSE(doc.Send(c.pointer, c.source, chosen.UrlRoot(), c.fileRoot)) << c.label;
+      EXPECT_EQ(doc.GetError(), c.code) << c.label;
+      EXPECT_EQ(ListDir(published), c.left) << c.label;
+      for (const std::string& name : ListDir(published)) unlink((published + "/" + name).c_str());
+    }
+  }
+}
+
+TEST_F(ReceiveTest, AFullDirectoryFailsWithFour) {
+  WriteFile(sources + "/x.z", "data");
+  WriteFile(published + "/x.z", "");
+  for (unsigned i = 0; i <= 0x3ffe; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "x%04x.z", i);
+    WriteFile(published + "/" + name, "");
+  }
+  CPointerDoc doc;
+  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.z", settings.UrlRoot(),
+                        settings.FileRoot()));
+  EXPECT_EQ(doc.GetError(), ERROR_TOO_MANY_OPEN_FILES);
+  EXPECT_FALSE(Exists(sources + "/x.qvr"));
+}
+
+TEST_F(ReceiveTest, AnEmptyFileIsSentWithSizeZero) {
+  const std::string pointer = Send("empty.doc", "", 1, 0);
+  EXPECT_EQ(ReadFile(published + "/empty.doc"), std::string("\x1f\x9d\x90", 3));
+  CPointerDoc doc;
+  ASSERT_TRUE(doc.ReadFromFile(pointer));
+  EXPECT_EQ(doc.GetSize(), 0u);
+  EXPECT_EQ(doc.GetCompressionDescription(), "LZ (Lempel-Ziv)");
+}
+
+// Eight programs sending the same file into one published directory at once
+// get eight names and eight complete files.
+TEST_F(ReceiveTest, ConcurrentSendersNeverShareAName) {
+  const std::string content = SampleText(300000);
+  WriteFile(sources + "/shared.txt", content);
+  std::vector<pid_t> children;
+  for (int i = 0; i < 8; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      CPointerDoc doc;
+      doc.BuildChain(settings);
+      const bool ok = doc.Send(sources + "/p" + std::to_string(i) + ".qvr",
+                               sources + "/shared.txt", settings.UrlRoot(), settings.FileRoot());
+      _exit(ok ? 0 : 1);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  EXPECT_EQ(ListDir(published).size(), 8u);
+  std::set<std::string> urls;
+  for (int i = 0; i < 8; ++i) {
+    const std::string pointer = sources + "/p" + std::to_string(i) + ".qvr";
+    CPointerDoc doc;
+    ASSERT_TRUE(doc.ReadFromFile(pointer));
+    urls.insert(doc.GetUrl());
+    const std::string decoded = Fetch(pointer);
+    EXPECT_TRUE(ReadFile(decoded) == content) << doc.GetUrl();
+    unlink(decoded.c_str());
+  }
+  EXPECT_EQ(urls.size(), 8u);
+}
+
+}  // namespace
