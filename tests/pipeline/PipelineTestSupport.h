@@ -1,0 +1,73 @@
+#pragma once
+// Helpers of the pipeline tests: a collecting end of chain, runs of the LZ
+// filter over real files, chains assembled as the sending and receiving runs
+// assemble them, and an independent reader of .Z code streams.
+
+#include "pipeline/Filter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The end of a chain under test: keeps what reaches it (or only counts it),
+// and can be told to fail its writes.
+class CCollectFilter : public CFilter {
+ public:
+  explicit CCollectFilter(bool keepData = true) : m_keepData(keepData) {}
+  bool Write(const uint8_t* bytes, size_t length) override;
+  bool Close() override;
+
+  std::string data;
+  uint64_t bytes = 0;
+  std::vector<size_t> writeSizes;
+  int closes = 0;
+  bool failWrites = false;
+
+ private:
+  bool m_keepData;
+};
+
+// A new path in the test's folder (nothing is created).
+std::string NewTempPath(const std::string& name);
+// A new file holding `bytes`; returns its path.
+std::string MakeInputFile(const std::string& bytes);
+
+struct LZRun {
+  bool ok = false;
+  uint32_t error = 0;      // the filter's recorded error
+  uint32_t lastError = 0;  // the thread's last error after Run
+  std::string output;
+  uint64_t bytesIn = 0;
+  uint64_t bytesOut = 0;
+};
+// Runs a CLZCompressFilter over a file holding `input` into a collector.
+LZRun RunLZ(const std::string& input, bool encode);
+
+// The sending run: source file -> filters (encoding) -> new output file.
+// Filters that are sources read the file themselves when first.
+bool EncodeChain(const std::vector<CFilter*>& filters, const std::string& in,
+                 const std::string& out);
+// The receiving run: source file -> filters in list order (decoding) ->
+// output file; a filter that is a source reads from a delete-on-close stage
+// file that the filters before it fill.
+bool DecodeChain(const std::vector<CFilter*>& filters, const std::string& in,
+                 const std::string& out);
+
+// One code of a .Z stream as compress's reader sees it.
+struct ZCode {
+  uint32_t code;
+  int width;
+  uint64_t bitPos;      // from the start of the stream
+  uint64_t groupStart;  // bit position of the group holding it
+  uint64_t decoded;     // expanded bytes after this code
+};
+struct ZStream {
+  bool valid = false;
+  int maxBits = 0;
+  bool blockMode = false;
+  std::vector<ZCode> codes;
+  std::string expanded;
+};
+// Reads a .Z stream with the rules of the classic reader (groups of eight
+// codes, the rest of a group skipped on a width change and on CLEAR).
+ZStream ParseZ(const std::string& stream);
