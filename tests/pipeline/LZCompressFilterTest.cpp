@@ -321,3 +321,38 @@ TEST(LZCompressFilterTest, ReadErrorStopsTheRunWithItsCode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LZCompressFilterTest, CountsPassFourGiBAndAreStoredModulo2To32) {
+  const std::string path = NewTempPath("sparse");
+  {
+    CFileHandle file;
+    ASSERT_TRUE(file.CreateNew(path, FileShare::None));
+    ASSERT_EQ(ftruncate(file.Descriptor(), (off_t{1} << 32) + 10), 0);
+  }
+  CCollectFilter end(false);
+  CLZCompressFilter lz;
+  lz.Reset();
+  lz.SetNext(&end);
+  ASSERT_TRUE(lz.Open(path));
+  ASSERT_TRUE(lz.Run());
+  EXPECT_EQ(lz.GetBytesIn(), (uint64_t{1} << 32) + 10);
+  EXPECT_EQ(lz.GetBytesOut(), end.bytes);
+  EXPECT_EQ(lz.GetDescription(), "LZ (Lempel-Ziv): " + std::to_string(end.bytes) +
+                                     "/4294967306 (0%)");
+
+  const std::string stored = NewTempPath("stored");
+  {
+    CFileHandle file;
+    ASSERT_TRUE(file.CreateNew(stored, FileShare::None));
+    CArchive archive(file, CArchive::Mode::Store);
+    lz.Serialize(archive);
+    archive.Close();
+  }
+  const std::string bytes = testing_support::ReadFile(stored);
+  ASSERT_EQ(bytes.size(), 8u);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\x0A\0\0\0", 4));
+}
+
+}  // namespace

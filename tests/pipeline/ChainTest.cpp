@@ -1,0 +1,99 @@
+// Whole runs from a file through the transform filters to a file and back,
+// linked as the sending and receiving runs link them.
+
+#include "PipelineTestSupport.h"
+#include "pipeline/DumbCryptFilter.h"
+#include "pipeline/LZCompressFilter.h"
+#include "pipeline/SimpleCryptFilter.h"
+#include "platform/SystemError.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testing_support::RandomBytes;
+using testing_support::ReadFile;
+using testing_support::SampleText;
+
+struct ChainKind {
+  const char* what;
+  bool lz;
+  bool crypt;
+};
+
+struct Sample {
+  const char* what;
+  std::string bytes;
+};
+
+TEST(ChainTest, FilesRoundTripThroughEveryChain) {
+  const ChainKind kinds[] = {
+      {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
+  const Sample samples[] = {
+      {"empty", ""},
+      {"1 byte", "q"},
+      {"8191", RandomBytes(8191, 1)},
+      {"8192", RandomBytes(8192, 2)},
+      {"8193", RandomBytes(8193, 3)},
+      {"1 MB random", RandomBytes(1 << 20, 4)},
+      {"5 MB text", SampleText(5 << 20)},
+  };
+  for (const ChainKind& kind : kinds) {
+    CLZCompressFilter lz;
+    CSimpleCryptFilter simple;
+    CDumbCryptFilter dumb;
+    std::vector<CFilter*> filters;
+    if (kind.lz) filters.push_back(&lz);
+    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+    for (const Sample& sample : samples) {
+      const std::string in = MakeInputFile(sample.bytes);
+      const std::string encoded = NewTempPath("encoded");
+      const std::string decoded = NewTempPath("decoded");
+      ASSERT_TRUE(EncodeChain(filters, in, encoded)) << kind.what << " " << sample.what;
+      const std::string stream = ReadFile(encoded);
+      if (kind.lz) {
+        EXPECT_EQ(lz.GetBytesIn(), sample.bytes.size());
+        EXPECT_EQ(lz.GetBytesOut(), stream.size()) << kind.what << " " << sample.what;
+      }
+      if (!kind.lz && !kind.crypt) {
+        EXPECT_TRUE(stream == sample.bytes);
+      }
+      if (kind.crypt && sample.bytes.size() > 100) {
+        EXPECT_NE(stream.substr(0, 100), sample.bytes.substr(0, 100));
+      }
+      if (kind.lz && !kind.crypt && sample.bytes.size() > 4000000) {
+        // Long enough to pass the dictionary reset.
+        size_t clears = 0;
+        for (const ZCode& c : ParseZ(stream).codes) clears += c.code == 256;
+        EXPECT_GE(clears, 1u);
+      }
+      ASSERT_TRUE(DecodeChain(filters, encoded, decoded)) << kind.what << " " << sample.what;
+      EXPECT_TRUE(ReadFile(decoded) == sample.bytes) << kind.what << " " << sample.what;
+    }
+  }
+}
+
+TEST(ChainTest, DamagedStreamFailsTheDecodingRunWith13) {
+  CLZCompressFilter lz;
+  CSimpleCryptFilter simple;
+  CDumbCryptFilter dumb;
+  const std::vector<CFilter*> filters = {&lz, &simple, &dumb};
+  const std::string encoded = NewTempPath("encoded");
+  ASSERT_TRUE(EncodeChain(filters, MakeInputFile(SampleText(50000)), encoded));
+  // Flip the magic byte under both crypt steps.
+  std::string stream = ReadFile(encoded);
+  stream[0] = static_cast<char>(stream[0] ^ 0x40);
+  SetLastError(0);
+  EXPECT_FALSE(DecodeChain(filters, MakeInputFile(stream), NewTempPath("decoded")));
+  EXPECT_EQ(GetLastError(), 13u);
+}
+
+TEST(ChainTest, MissingSourceFileFailsWithItsCode) {
+  CLZCompressFilter lz;
+  SetLastError(0);
+  EXPECT_FALSE(EncodeChain({&lz}, NewTempPath("missing"), NewTempPath("encoded")));
+  EXPECT_EQ(GetLastError(), 2u);
+}
+
+}  // namespace

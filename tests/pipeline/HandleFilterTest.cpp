@@ -1,0 +1,289 @@
+// Handle ownership, error recording, the source pump, the buffered source and
+// the sink that runs a source behind it.
+
+#include "PipelineTestSupport.h"
+#include "pipeline/BufferedSourceFilter.h"
+#include "pipeline/SinkFilter.h"
+#include "pipeline/SourceFilter.h"
+#include "platform/SystemError.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+namespace {
+
+using testing_support::Exists;
+using testing_support::RandomBytes;
+using testing_support::ReadFile;
+
+std::unique_ptr<CFileHandle> OpenRead(const std::string& path) {
+  auto file = std::make_unique<CFileHandle>();
+  EXPECT_TRUE(file->OpenForReading(path, FileShare::ReadWrite));
+  return file;
+}
+
+std::unique_ptr<CFileHandle> TempFile(const std::string& path) {
+  auto file = std::make_unique<CFileHandle>();
+  EXPECT_TRUE(file->CreateNew(path, FileShare::None, true));
+  return file;
+}
+
+TEST(HandleFilterTest, SetErrorRecordsTheFirstCodeOnly) {
+  struct Case {
+    uint32_t pending;
+    uint32_t given;
+    uint32_t recorded;
+  };
+  const Case cases[] = {{0, 0, 31}, {5, 0, 5}, {5, 13, 13}, {0, 8, 8}};
+  for (const Case& c : cases) {
+    CHandleFilter filter;
+    SetLastError(c.pending);
+    filter.SetError(c.given);
+    EXPECT_EQ(filter.GetError(), c.recorded);
+    filter.SetError(112);
+    EXPECT_EQ(filter.GetError(), c.recorded);
+    EXPECT_TRUE(filter.HasError());
+    filter.Reset();
+    EXPECT_FALSE(filter.HasError());
+  }
+}
+
+TEST(HandleFilterTest, AttachClosesAnOwnedHandleFirst) {
+  const std::string first = NewTempPath("owned");
+  CHandleFilter filter(TempFile(first));
+  EXPECT_TRUE(filter.OwnsHandle());
+  ASSERT_TRUE(Exists(first));
+  const std::string second = NewTempPath("owned");
+  filter.Attach(TempFile(second));
+  // The delete-on-close file vanishes only when its handle is closed.
+  EXPECT_FALSE(Exists(first));
+  EXPECT_TRUE(Exists(second));
+  filter.ReleaseHandle();
+  EXPECT_FALSE(Exists(second));
+  EXPECT_EQ(filter.GetHandle(), nullptr);
+}
+
+TEST(HandleFilterTest, BorrowedHandleIsNeverClosed) {
+  const std::string path = NewTempPath("borrowed");
+  auto file = TempFile(path);
+  {
+    CHandleFilter filter(*file);
+    EXPECT_FALSE(filter.OwnsHandle());
+    filter.ReleaseHandle();
+    EXPECT_EQ(filter.GetHandle(), file.get());
+    filter.Attach(TempFile(NewTempPath("other")));
+  }
+  EXPECT_TRUE(file->IsOpen());
+  EXPECT_TRUE(Exists(path));
+}
+
+TEST(HandleFilterTest, ReadCountsAndStopsAtTheFirstError) {
+  CHandleFilter filter(OpenRead(MakeInputFile("0123456789")));
+  uint8_t buffer[4];
+  size_t count = 0;
+  EXPECT_TRUE(filter.Read(buffer, 4, count));
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(filter.GetByteCount(), 4u);
+  filter.SetError(13);
+  EXPECT_FALSE(filter.Read(buffer, 4, count));
+  EXPECT_FALSE(filter.Seek(0));
+  EXPECT_EQ(filter.GetByteCount(), 4u);
+  // After Reset the same handle serves again, counting from 0.
+  filter.Reset();
+  EXPECT_TRUE(filter.Seek(8));
+  EXPECT_TRUE(filter.Read(buffer, 4, count));
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(filter.GetByteCount(), 2u);
+}
+
+TEST(HandleFilterTest, NoHandleFailsWithInvalidHandle) {
+  CHandleFilter filter;
+  uint8_t byte;
+  size_t count = 0;
+  SetLastError(0);
+  EXPECT_FALSE(filter.Read(&byte, 1, count));
+  EXPECT_EQ(filter.GetError(), 6u);
+  EXPECT_EQ(GetLastError(), 6u);
+}
+
+TEST(SourceFilterTest, EmptyFileIsOneEmptyWriteAndClose) {
+  CCollectFilter end;
+  CSourceFilter source(&end);
+  ASSERT_TRUE(source.Open(MakeInputFile("")));
+  EXPECT_TRUE(source.Run());
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{0}));
+  EXPECT_EQ(end.closes, 1);
+  EXPECT_EQ(source.GetByteCount(), 0u);
+}
+
+TEST(SourceFilterTest, PumpsBlocksOf8192) {
+  CCollectFilter end;
+  CSourceFilter source(&end);
+  const std::string input = RandomBytes(20000, 4);
+  ASSERT_TRUE(source.Open(MakeInputFile(input)));
+  EXPECT_TRUE(source.IsSource());
+  EXPECT_TRUE(source.Run());
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 8192, 3616, 0}));
+  EXPECT_EQ(end.data, input);
+  EXPECT_EQ(source.GetByteCount(), 20000u);
+}
+
+TEST(SourceFilterTest, FailedWriteStopsWithoutClosing) {
+  CCollectFilter end;
+  end.failWrites = true;
+  CSourceFilter source(&end);
+  ASSERT_TRUE(source.Open(MakeInputFile("data")));
+  EXPECT_FALSE(source.Run());
+  EXPECT_EQ(end.closes, 0);
+}
+
+TEST(SourceFilterTest, OpenFailureRecordsNothing) {
+  CSourceFilter source;
+  SetLastError(0);
+  EXPECT_FALSE(source.Open(NewTempPath("missing")));
+  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_FALSE(source.HasError());
+}
+
+TEST(SourceFilterTest, OpenSharesReadingOnly) {
+  const std::string path = MakeInputFile("shared");
+  CSourceFilter source;
+  ASSERT_TRUE(source.Open(path));
+  CFileHandle reader;
+  EXPECT_TRUE(reader.OpenForReading(path, FileShare::Read));
+  CFileHandle exclusive;
+  EXPECT_FALSE(exclusive.OpenForReading(path, FileShare::None));
+  EXPECT_EQ(GetLastError(), 32u);
+}
+
+TEST(SourceFilterTest, SourceWithoutHandleFailsAtTheFirstRead) {
+  CCollectFilter end;
+  CSourceFilter source(&end);
+  EXPECT_FALSE(source.Run());
+  EXPECT_EQ(source.GetError(), 6u);
+  EXPECT_TRUE(end.writeSizes.empty());
+}
+
+TEST(SourceFilterTest, ByteCountPassesFourGiB) {
+  const std::string path = NewTempPath("sparse");
+  {
+    CFileHandle file;
+    ASSERT_TRUE(file.CreateNew(path, FileShare::None));
+    ASSERT_EQ(ftruncate(file.Descriptor(), (off_t{1} << 32) + 10), 0);
+  }
+  CCollectFilter end(false);
+  CSourceFilter source(&end);
+  ASSERT_TRUE(source.Open(path));
+  ASSERT_TRUE(source.Run());
+  EXPECT_EQ(source.GetByteCount(), (uint64_t{1} << 32) + 10);
+  EXPECT_EQ(end.bytes, (uint64_t{1} << 32) + 10);
+}
+
+TEST(BufferedSourceFilterTest, ReadIsShortAtTheEndAndFailsAfterAnError) {
+  CBufferedSourceFilter source;
+  ASSERT_TRUE(source.Open(MakeInputFile("abcde")));
+  uint8_t buffer[8];
+  size_t count = 0;
+  EXPECT_TRUE(source.Read(buffer, 0, count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_TRUE(source.Read(buffer, 3, count));
+  EXPECT_EQ(count, 3u);
+  EXPECT_TRUE(source.HasBufferedData());
+  EXPECT_TRUE(source.Read(buffer, 8, count));
+  EXPECT_EQ(count, 2u);
+  EXPECT_TRUE(source.IsAtEnd());
+  EXPECT_EQ(std::string(buffer, buffer + 2), "de");
+
+  CBufferedSourceFilter broken;
+  CFileHandle closed;
+  broken.Attach(closed);
+  EXPECT_FALSE(broken.Read(buffer, 8, count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_FALSE(broken.IsAtEnd());
+  EXPECT_EQ(broken.GetError(), 6u);
+}
+
+TEST(BufferedSourceFilterTest, OutputGoesThroughTheEmbeddedBuffer) {
+  CCollectFilter end;
+  CBufferedSourceFilter source(&end);
+  EXPECT_EQ(source.GetNext(), nullptr);
+  const std::string input = RandomBytes(10000, 8);
+  ASSERT_TRUE(source.Open(MakeInputFile(input)));
+  EXPECT_TRUE(source.Run());
+  EXPECT_EQ(end.data, input);
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 1808}));
+  EXPECT_EQ(end.closes, 1);
+}
+
+TEST(BufferedSourceFilterTest, ResetForgetsBufferedInputAndOutput) {
+  CCollectFilter end;
+  CBufferedSourceFilter source(&end);
+  ASSERT_TRUE(source.Open(MakeInputFile("0123456789")));
+  uint8_t byte;
+  ASSERT_TRUE(source.GetByte(byte));
+  ASSERT_TRUE(source.PutByte('!'));
+  source.Reset();
+  source.SetNext(&end);
+  EXPECT_FALSE(source.HasBufferedData());
+  ASSERT_TRUE(source.Seek(5));
+  ASSERT_TRUE(source.GetByte(byte));
+  EXPECT_EQ(byte, '5');
+  EXPECT_TRUE(source.Close());
+  EXPECT_EQ(end.data, "");
+}
+
+TEST(SinkFilterTest, WritesCountsAndKeepsTheFileOpenAtClose) {
+  const std::string path = NewTempPath("sink");
+  auto file = std::make_unique<CFileHandle>();
+  ASSERT_TRUE(file->CreateNew(path, FileShare::None));
+  CSinkFilter sink(std::move(file));
+  EXPECT_TRUE(sink.Write(reinterpret_cast<const uint8_t*>("hello"), 5));
+  EXPECT_TRUE(sink.Write(nullptr, 0));
+  EXPECT_TRUE(sink.Close());
+  EXPECT_TRUE(sink.GetHandle()->IsOpen());
+  EXPECT_EQ(sink.GetByteCount(), 5u);
+  EXPECT_EQ(ReadFile(path), "hello");
+}
+
+TEST(SinkFilterTest, WriteErrorSticks) {
+  CSinkFilter sink(OpenRead(MakeInputFile("")));
+  SetLastError(0);
+  EXPECT_FALSE(sink.Write(reinterpret_cast<const uint8_t*>("x"), 1));
+  EXPECT_EQ(sink.GetError(), 6u);
+  EXPECT_FALSE(sink.Write(nullptr, 0));
+  EXPECT_EQ(sink.GetByteCount(), 0u);
+}
+
+TEST(SinkFilterTest, RewindsAndRunsTheSourceBehindIt) {
+  CCollectFilter end;
+  auto stage = TempFile(NewTempPath("ccqSink"));
+  CSourceFilter source(&end);
+  source.Attach(*stage);
+  CSinkFilter sink(std::move(stage));
+  sink.SetNext(&source);
+  const std::string input = RandomBytes(30000, 6);
+  ASSERT_TRUE(sink.Write(reinterpret_cast<const uint8_t*>(input.data()), input.size()));
+  EXPECT_TRUE(sink.Close());
+  EXPECT_EQ(end.data, input);
+  EXPECT_EQ(end.closes, 1);
+  EXPECT_EQ(sink.GetNext(), nullptr);
+  EXPECT_TRUE(sink.Close());
+  EXPECT_EQ(end.closes, 1);
+}
+
+TEST(SinkFilterTest, FailedSinkDoesNotRunTheSourceBehindIt) {
+  CCollectFilter end;
+  CSourceFilter source(&end);
+  CSinkFilter sink(OpenRead(MakeInputFile("")));
+  sink.SetNext(&source);
+  EXPECT_FALSE(sink.Write(reinterpret_cast<const uint8_t*>("x"), 1));
+  SetLastError(0);
+  EXPECT_FALSE(sink.Close());
+  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(end.closes, 0);
+  EXPECT_TRUE(end.writeSizes.empty());
+}
+
+}  // namespace
