@@ -5,6 +5,7 @@
 #include "../app/RecordingUserInterface.h"
 
 #include <chrono>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -56,6 +57,7 @@ TEST_F(LaunchFlowTest, WithoutDeleteTempFilesNothingWaitsAndTheFileStays) {
   EXPECT_EQ(TempFiles(), std::vector<std::string>({"report.txt"}));
   for (int i = 0; i < 100 && !Exists(copies + "/marker0"); ++i) usleep(50000);
   EXPECT_EQ(ReadFile(copies + "/copy0"), "kept");
+  unlink((TempDir() + "/report.txt").c_str());
 }
 
 TEST_F(LaunchFlowTest, NoApplicationAsksWhetherToKeepTheFile) {
@@ -71,6 +73,7 @@ TEST_F(LaunchFlowTest, NoApplicationAsksWhetherToKeepTheFile) {
     EXPECT_EQ(Exists(expectedPath), keep);
     EXPECT_EQ(tracked, 0u);
   }
+  unlink((TempDir() + "/data.dat").c_str());
 }
 
 TEST_F(LaunchFlowTest, FailuresAreReportedWithTheirContext) {

@@ -57,6 +57,11 @@ void ReceiveTest::SetUp() {
   settings.Normalize();
 }
 
+void ReceiveTest::TearDown() {
+  server.reset();
+  EXPECT_EQ(TempFiles(), std::vector<std::string>()) << "left in the temporary directory";
+}
+
 std::string ReceiveTest::Send(const std::string& name, const std::string& content, int compress,
                               int encrypt) {
   const std::string source = sources + "/" + name;

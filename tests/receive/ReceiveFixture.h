@@ -22,6 +22,8 @@ class ReceiveTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite();
   void SetUp() override;
+  // Every test leaves the temporary directory as it found it: empty.
+  void TearDown() override;
 
   // Sends `content` as `name` with the given transforms; returns the
   // pointer file's path.

@@ -59,6 +59,7 @@ TEST_F(ReceiveTest, DecodedFilesAreNamedAfterTheUrl) {
   const std::string plain = Fetch(Send("notes.txt", "unencoded", 0, 0));
   EXPECT_EQ(plain.substr(plain.size() - 4), ".txt");
   EXPECT_EQ(ReadFile(plain), "unencoded");
+  for (const std::string& path : {first, second, spaced, plain}) unlink(path.c_str());
 }
 
 TEST_F(ReceiveTest, DamagedPublishedFilesFailWith13AndLeaveNothing) {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the build into a private prefix and checks that the installed
+# program finds its library through its own RPATH and runs headless.
+#   InstallTest.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/quiver-install.XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 include/gannet.h \
+         share/applications/quiver.desktop share/mime/packages/quiver.xml \
+         share/icons/hicolor/scalable/apps/quiver.svg; do
+  [ -e "$prefix/$f" ] || { echo "missing after install: $f" >&2; exit 1; }
+done
+
+resolved=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/quiver" | awk '/libgannet/ { print $3 }')
+if [ "$(readlink -f "$resolved")" != "$(readlink -f "$prefix/lib/libgannet.so.1")" ]; then
+  echo "quiver resolves libgannet as '$resolved', not from its prefix" >&2
+  exit 1
+fi
+
+export HOME=$prefix/home XDG_CONFIG_HOME=$prefix/config TMPDIR=$prefix
+unset DISPLAY WAYLAND_DISPLAY
+version=$("$prefix/bin/quiver" -V)
+[ "$version" = "Quiver Version 1.1(5)" ] || { echo "version line: '$version'" >&2; exit 1; }
+
+set +e
+"$prefix/bin/quiver" -x 2>"$prefix/usage"
+status=$?
+set -e
+[ $status -eq 2 ] || { echo "quiver -x exited $status, not 2" >&2; exit 1; }
+grep -q '^Quiver -s srcFile \[file\]$' "$prefix/usage" || { echo "no usage text" >&2; exit 1; }
+echo "install: ok"
