@@ -1,0 +1,246 @@
+// The preferences dialog on a settings copy: its controls, data exchange,
+// the three ending buttons and the directory chooser behind "...".
+
+#include "UiTest.h"
+#include "support/TestFiles.h"
+#include "ui/ChooseDirDlg.h"
+#include "ui/HelpDlg.h"
+#include "ui/PrefsDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+class PrefsTest : public CUiTest {
+ protected:
+  CSettings Sample() {
+    CSettings s;
+    s.UrlRoot() = "http://example.com/q/";
+    s.FileRoot() = m_dir + "/";
+    s.CompressType() = 0;
+    s.EncryptType() = 1;
+    s.HasUrlFileDir() = 1;
+    s.UrlFileDir() = "/tmp/pointers/";
+    s.DeleteTempFiles() = 0;
+    return s;
+  }
+  QLineEdit* Edit(CPrefsDlg& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  QComboBox* List(CPrefsDlg& d, int id) { return qobject_cast<QComboBox*>(d.Control(id)); }
+  QCheckBox* Check(CPrefsDlg& d, int id) { return qobject_cast<QCheckBox*>(d.Control(id)); }
+  void Click(CPrefsDlg& d, const char* name) {
+    QTest::mouseClick(Child<QPushButton>(&d, name), Qt::LeftButton);
+  }
+  static QStringList Items(QComboBox* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    return items;
+  }
+
+  std::string m_dir = testing_support::MakeDir("published");
+};
+
+TEST_F(PrefsTest, ShowsTheCopyInItsControls) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  EXPECT_EQ(prefs.windowTitle(), "Quiver Preferences");
+  EXPECT_EQ(Edit(prefs, 1015)->text(), "http://example.com/q/");
+  EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/");
+  EXPECT_TRUE(Check(prefs, 1023)->isChecked());
+  EXPECT_EQ(Check(prefs, 1023)->text(), "QVR File Directory:");
+  EXPECT_EQ(Edit(prefs, 1022)->text(), "/tmp/pointers/");
+  EXPECT_EQ(Items(List(prefs, 1028)), QStringList({"None", "LZ (Lempel-Ziv)"}));
+  EXPECT_EQ(Items(List(prefs, 1029)), QStringList({"None", "Simple"}));
+  EXPECT_EQ(List(prefs, 1028)->currentIndex(), 0);
+  EXPECT_EQ(List(prefs, 1029)->currentIndex(), 1);
+  EXPECT_FALSE(List(prefs, 1028)->isEditable());
+  EXPECT_FALSE(Check(prefs, 1039)->isChecked());
+  EXPECT_EQ(Check(prefs, 1039)->text(), "Delete Temp Files");
+  EXPECT_EQ(Child<QGroupBox>(&prefs, "otherOptionsGroup")->title(), " Other Options ");
+  EXPECT_EQ(Child<QLabel>(&prefs, "urlRootLabel")->text(), "Quiver URL Root:");
+  EXPECT_EQ(Child<QLabel>(&prefs, "fileRootLabel")->text(), "HTTP Server Directory:");
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(CPrefsDlg::kSaveId))->text(), "Save");
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(1019))->text(), "&Help");
+  EXPECT_TRUE(qobject_cast<QPushButton*>(prefs.Control(1))->isDefault());
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(2))->text(), "Cancel");
+  EXPECT_FALSE(prefs.windowFlags().testFlag(Qt::WindowCloseButtonHint)) << "no close box";
+  EXPECT_FALSE(prefs.windowFlags().testFlag(Qt::WindowSystemMenuHint));
+}
+
+TEST_F(PrefsTest, UrlRootHasTheFocusAndTabFollowsTheRows) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  Activate(&prefs);
+  EXPECT_EQ(TabSequence(&prefs, 14),
+            QStringList({"urlRootEdit", "fileRootEdit", "fileRootBrowse", "hasUrlFileDirCheck",
+                         "urlFileDirEdit", "urlFileDirBrowse", "compressionList", "encryptionList",
+                         "deleteTempFilesCheck", "saveButton", "okButton", "cancelButton",
+                         "helpButton", "urlRootEdit"}));
+}
+
+TEST_F(PrefsTest, OkCollectsTheControlsAndWritesNothing) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    QLineEdit* url = Edit(prefs, 1015);
+    url->clear();
+    QTest::keyClicks(url, "http://other/");
+    Check(prefs, 1039)->click();
+    List(prefs, 1028)->setCurrentIndex(1);
+    QTest::keyClick(url, Qt::Key_Return);
+  });
+  EXPECT_EQ(prefs.exec(), QDialog::Accepted);
+  EXPECT_EQ(prefs.GetSettings().UrlRoot(), "http://other/");
+  EXPECT_EQ(prefs.GetSettings().DeleteTempFiles(), 1);
+  EXPECT_EQ(prefs.GetSettings().CompressType(), 1);
+  EXPECT_EQ(StoredSettings(), "");
+  EXPECT_EQ(m_app.GetSettings().UrlRoot(), "");
+}
+
+TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    Edit(prefs, 1016)->setText(QString::fromStdString(m_dir));
+    Click(prefs, "saveButton");
+  });
+  EXPECT_EQ(prefs.exec(), QDialog::Accepted);
+  EXPECT_EQ(prefs.GetSettings().FileRoot(), m_dir) << "the dialog's copy holds the text as typed";
+  EXPECT_EQ(m_app.GetSettings().FileRoot(), m_dir + "/");
+  const std::string stored = StoredSettings();
+  EXPECT_NE(stored.find("FileRoot=" + m_dir + "/\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("UrlRoot=http://example.com/q/\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("DeleteTempFiles=0\n"), std::string::npos) << stored;
+}
+
+TEST_F(PrefsTest, CancelAndEscapeChangeNothing) {
+  for (const char* how : {"cancelButton", "escape"}) {
+    CPrefsDlg prefs(m_app, Sample(), nullptr);
+    CModalDriver driver;
+    driver.Then([&](QWidget* w) {
+      Edit(prefs, 1015)->setText("http://changed/");
+      if (std::string(how) == "escape") {
+        QTest::keyClick(w, Qt::Key_Escape);
+      } else {
+        Click(prefs, how);
+      }
+    });
+    EXPECT_EQ(prefs.exec(), QDialog::Rejected) << how;
+  }
+  EXPECT_EQ(StoredSettings(), "");
+  EXPECT_EQ(m_app.GetSettings().UrlRoot(), "");
+}
+
+TEST_F(PrefsTest, TypeCodesWithoutAnEntrySelectNothingAndCollectMinusOne) {
+  CSettings odd = Sample();
+  odd.CompressType() = 7;
+  odd.EncryptType() = -3;
+  CPrefsDlg prefs(m_app, odd, nullptr);
+  EXPECT_EQ(List(prefs, 1028)->currentIndex(), -1);
+  EXPECT_EQ(List(prefs, 1028)->currentText(), "");
+  EXPECT_EQ(List(prefs, 1029)->currentIndex(), -1);
+  prefs.Collect();
+  EXPECT_EQ(prefs.GetSettings().CompressType(), -1);
+  EXPECT_EQ(prefs.GetSettings().EncryptType(), -1);
+}
+
+TEST_F(PrefsTest, QvrDirectoryBoxAndFieldAreIndependent) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  Activate(&prefs);
+  Check(prefs, 1023)->click();
+  EXPECT_TRUE(Edit(prefs, 1022)->isEnabled());
+  EXPECT_FALSE(Edit(prefs, 1022)->isReadOnly());
+  EXPECT_TRUE(Child<QPushButton>(&prefs, "urlFileDirBrowse")->isEnabled());
+  prefs.Collect();
+  EXPECT_EQ(prefs.GetSettings().HasUrlFileDir(), 0);
+  EXPECT_EQ(prefs.GetSettings().UrlFileDir(), "/tmp/pointers/");
+}
+
+// The chooser starts in the field's directory; its OK puts the directory it
+// stands in (no trailing separator) into the field, its Cancel nothing.
+TEST_F(PrefsTest, ServerDirectoryChooserOkFillsTheFieldAndCancelDiscards) {
+  ASSERT_EQ(mkdir((m_dir + "/www").c_str(), 0700), 0);
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    Click(prefs, "fileRootBrowse");
+    EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/www");
+    Click(prefs, "fileRootBrowse");
+    EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/www") << "cancel changed it";
+    Click(prefs, "okButton");
+  });
+  driver.Then([&](QWidget* chooser) {
+    EXPECT_EQ(chooser->windowTitle(), "Choose a Directory");
+    auto* dlg = qobject_cast<CChooseDirDlg*>(chooser);
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->Path(), m_dir + "/");
+    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(CChooseDirDlg::kDirectoriesId)), "[www]");
+    EXPECT_EQ(dlg->Path(), m_dir + "/www");
+    QTest::keyClick(chooser, Qt::Key_Return);
+  });
+  driver.Then([&](QWidget* chooser) {
+    auto* dlg = qobject_cast<CChooseDirDlg*>(chooser);
+    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(1031)), "[..]");
+    EXPECT_EQ(dlg->Path(), m_dir);
+    QTest::keyClick(chooser, Qt::Key_Escape);
+  });
+  EXPECT_EQ(prefs.exec(), QDialog::Accepted);
+  EXPECT_EQ(prefs.GetSettings().FileRoot(), m_dir + "/www");
+  CSettings opener;
+  opener.Assign(prefs.GetSettings());
+  EXPECT_EQ(opener.FileRoot(), m_dir + "/www/");
+  EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
+}
+
+TEST_F(PrefsTest, QvrDirectoryChooserStartsInTheCurrentDirectoryWhenEmpty) {
+  CSettings s = Sample();
+  s.UrlFileDir() = "";
+  CPrefsDlg prefs(m_app, s, nullptr);
+  CModalDriver driver;
+  std::string started;
+  driver.Then([&](QWidget*) { Click(prefs, "urlFileDirBrowse"); });
+  driver.Then([&](QWidget* chooser) {
+    started = qobject_cast<CChooseDirDlg*>(chooser)->Path();
+    QTest::keyClick(chooser, Qt::Key_Return);
+    QTest::keyClick(&prefs, Qt::Key_Escape);
+  });
+  prefs.exec();
+  EXPECT_EQ(started, QDir::currentPath().toStdString());
+}
+
+TEST_F(PrefsTest, HelpOpensThePreferencesPage) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  Activate(&prefs);
+  Click(prefs, "helpButton");
+  auto* help = prefs.findChild<CHelpDlg*>();
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->CurrentPage(), "qrc:/help/prefs.html");
+  help->close();
+  QTest::keyClick(&prefs, Qt::Key_F1);
+  EXPECT_TRUE(prefs.findChild<CHelpDlg*>() != nullptr);
+}
+
+// The preferences run mode keeps what OK returns, as Save does; Cancel
+// keeps nothing.
+TEST_F(PrefsTest, PreferencesRunModeSavesOnOk) {
+  for (const bool ok : {false, true}) {
+    CModalDriver driver;
+    driver.Then([&](QWidget* w) {
+      auto* prefs = qobject_cast<CPrefsDlg*>(w);
+      ASSERT_NE(prefs, nullptr);
+      Edit(*prefs, 1015)->setText("http://run-mode/");
+      Edit(*prefs, 1016)->setText(QString::fromStdString(m_dir));
+      Click(*prefs, ok ? "okButton" : "cancelButton");
+    });
+    m_app.DoPreferences();
+    EXPECT_EQ(driver.Seen(), QStringList({"Quiver Preferences"}));
+    const std::string stored = StoredSettings();
+    EXPECT_EQ(stored.find("UrlRoot=http://run-mode/\n") != std::string::npos, ok) << stored;
+    EXPECT_EQ(m_app.GetSettings().UrlRoot(), ok ? "http://run-mode/" : "");
+  }
+}
+
+}  // namespace

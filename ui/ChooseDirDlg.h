@@ -1,0 +1,54 @@
+#pragma once
+// A directory chooser that walks one tree from "/". It lists the
+// subdirectories of the directory it stands in as "[name]" entries, sorted,
+// after "[..]" for the parent; a double-click enters an entry. The path label
+// shows the directory it stands in, and that directory, not the selected
+// entry, is the result of OK (without a trailing "/" except for "/" itself).
+//
+// It keeps its own position and never changes the process's current
+// directory.
+
+#include "ui/QuiverDialog.h"
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+class QListWidgetItem;
+
+namespace Ui {
+class ChooseDirDlg;
+}
+
+class CChooseDirDlg : public CQuiverDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPathId = 1040;
+  static constexpr int kDirectoriesId = 1031;
+  static constexpr int kNewDirectoryId = 1032;
+
+  // Starts in `initialDir`, or in the process's current directory when it
+  // is empty. A directory that cannot be entered is still shown (and is the
+  // result of OK) while the list shows the current directory.
+  CChooseDirDlg(const std::string& initialDir, QWidget* parent);
+  ~CChooseDirDlg() override;
+
+  // The directory the chooser stands in; the result after OK.
+  const std::string& Path() const { return m_strPath; }
+  // The directory whose subdirectories are listed.
+  const QString& ListedDirectory() const { return m_listed; }
+
+ protected:
+  void DoDataExchange(bool save) override;
+
+ private:
+  void FillDirectories();
+  void OnEnter(QListWidgetItem* item);
+  void OnNewDirectory();
+
+  std::unique_ptr<Ui::ChooseDirDlg> m_ui;
+  std::string m_strPath;
+  QString m_listed;
+};

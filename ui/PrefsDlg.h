@@ -1,0 +1,44 @@
+#pragma once
+// The preferences dialog: edits its own copy of a settings record. Save
+// hands the copy to the application (which writes the store) and ends with
+// OK; OK ends with OK and leaves the decision to the opener; Cancel and
+// Escape change nothing. The two directories can be picked with the
+// directory chooser. Nothing is validated.
+
+#include "app/Settings.h"
+#include "ui/QuiverDialog.h"
+
+#include <memory>
+
+class CQuiverApp;
+
+namespace Ui {
+class PrefsDlg;
+}
+
+class CPrefsDlg : public CQuiverDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kSaveId = 1024;
+
+  // Edits a copy (Assign) of `settings`; `app` receives Save.
+  CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent);
+  ~CPrefsDlg() override;
+
+  // The edited copy, as collected when the dialog ended.
+  virtual CSettings& GetSettings() { return m_settings; }
+
+ protected:
+  void DoDataExchange(bool save) override;
+
+ private:
+  void OnSave();
+  // The directory chooser started in `directory` (a settings field);
+  // OK puts the chosen directory into the field.
+  void OnBrowse(std::string& directory);
+
+  std::unique_ptr<Ui::PrefsDlg> m_ui;
+  CQuiverApp* m_pApp;
+  CSettings m_settings;
+};

@@ -1,0 +1,85 @@
+#include "ui/QtUserInterface.h"
+
+#include "ui/AboutDlg.h"
+#include "ui/PrefsDlg.h"
+#include "ui/SendDlg.h"
+#include "ui/UsageDlg.h"
+#include "ui/ViewDlg.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QPointer>
+
+namespace {
+
+// Message boxes belong to the window the user is working in.
+QWidget* DefaultOwner() {
+  QWidget* modal = QApplication::activeModalWidget();
+  return modal ? modal : QApplication::activeWindow();
+}
+
+}  // namespace
+
+QMessageBox::StandardButton CQtUserInterface::ShowMessageBox(QWidget* parent,
+                                                             QMessageBox::Icon icon,
+                                                             const QString& text,
+                                                             QMessageBox::StandardButtons buttons) {
+  const QPointer<QWidget> owner = parent ? parent : DefaultOwner();
+  QMessageBox box(icon, QStringLiteral("Quiver"),
+                  QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")), buttons,
+                  owner);
+  box.setTextFormat(Qt::PlainText);
+  // A send or fetch may be under way with the busy cursor: the box itself
+  // waits for the user.
+  QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+  const int answer = box.exec();
+  QGuiApplication::restoreOverrideCursor();
+  // The keyboard goes back to the window the box stood over.
+  if (owner && owner->isVisible()) owner->activateWindow();
+  return static_cast<QMessageBox::StandardButton>(answer);
+}
+
+CQtUserInterface::CQtUserInterface() {
+  CQuiverDialog::InitResources();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quiver.svg")));
+}
+
+bool CQtUserInterface::IsControlKeyHeld() const {
+  return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
+void CQtUserInterface::ShowAbout() {
+  CAboutDlg about(nullptr);
+  about.exec();
+}
+
+void CQtUserInterface::ShowUsage(const std::string& text) {
+  CUsageDlg usage(text, nullptr);
+  usage.exec();
+}
+
+bool CQtUserInterface::RunPreferences(CQuiverApp& app, CSettings& settings) {
+  CPrefsDlg prefs(app, settings, nullptr);
+  if (prefs.exec() != QDialog::Accepted) return false;
+  settings.Assign(prefs.GetSettings());
+  return true;
+}
+
+void CQtUserInterface::RunSendWindow(CQuiverApp& app) {
+  CSendDlg send(app, nullptr);
+  send.exec();
+}
+
+void CQtUserInterface::RunViewWindow(CQuiverApp& app, const std::string& pointerFile) {
+  CViewDlg view(app, pointerFile, nullptr);
+  view.exec();
+}
+
+void CQtUserInterface::ShowWarning(const std::string& text) {
+  ShowMessageBox(nullptr, QMessageBox::Warning, QString::fromStdString(text));
+}
+
+bool CQtUserInterface::ShowYesNo(const std::string& text, bool) {
+  return ShowMessageBox(nullptr, QMessageBox::NoIcon, QString::fromStdString(text),
+                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The user interface of a run with a display: the Qt windows, and message
+// boxes titled "Quiver" (a warning icon for warnings, none for questions).
+// Needs a QApplication.
+
+#include "app/UserInterface.h"
+
+#include <QMessageBox>
+#include <QString>
+
+class CQtUserInterface : public CUserInterface {
+ public:
+  // A modal message box titled "Quiver" over `parent` (or over the active
+  // modal window when `parent` is null) with an arrow cursor while it is
+  // open; returns the button pressed.
+  static QMessageBox::StandardButton ShowMessageBox(
+      QWidget* parent, QMessageBox::Icon icon, const QString& text,
+      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+  // Registers the resources and makes the program icon the default icon
+  // of every window.
+  CQtUserInterface();
+
+  bool HasDisplay() const override { return true; }
+  bool IsControlKeyHeld() const override;
+  void ShowAbout() override;
+  void ShowUsage(const std::string& text) override;
+  bool RunPreferences(CQuiverApp& app, CSettings& settings) override;
+  void RunSendWindow(CQuiverApp& app) override;
+  void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) override;
+
+ protected:
+  void ShowWarning(const std::string& text) override;
+  bool ShowYesNo(const std::string& text, bool keepsData) override;
+};

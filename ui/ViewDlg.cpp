@@ -1,0 +1,111 @@
+#include "ui/ViewDlg.h"
+
+#include "app/QuiverApp.h"
+#include "ui/HelpDlg.h"
+#include "ui/PrefsDlg.h"
+#include "ui/WaitCursor.h"
+#include "ui_ViewDlg.h"
+
+
+CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* parent)
+    : CMainWindowDlg(parent), CViewController(app, pointerFile), m_ui(std::make_unique<Ui::ViewDlg>()) {
+  m_ui->setupUi(this);
+  connect(m_ui->fetchButton, &QPushButton::clicked, this, &CViewDlg::OnFetch);
+  connect(m_ui->browseButton, &QPushButton::clicked, this, &CViewDlg::OnBrowse);
+  connect(m_ui->preferencesButton, &QPushButton::clicked, this, &CViewDlg::OnPreferences);
+  ConnectHelp(m_ui->helpButton, CHelpDlg::kViewContext);
+  connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
+  m_ui->fileEdit->installEventFilter(this);
+  Refresh();
+  SetDialogUnitSize(269, 71);
+  m_ui->fileEdit->setFocus();
+}
+
+CViewDlg::~CViewDlg() = default;
+
+void CViewDlg::DoDataExchange(bool save) {
+  Exchange(save, m_ui->fileEdit, File());
+  Exchange(save, m_ui->urlEdit, Url());
+  Exchange(save, m_ui->compressionEdit, Compression());
+  Exchange(save, m_ui->encryptionEdit, Encryption());
+}
+
+bool CViewDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_ui->fileEdit && !m_ending && IsLeaving(event)) OnFileKillFocus();
+  return CMainWindowDlg::eventFilter(watched, event);
+}
+
+void CViewDlg::done(int result) {
+  m_ending = true;
+  CMainWindowDlg::done(result);
+  m_ending = false;
+}
+
+void CViewDlg::OnFetch() {
+  if (Url().empty()) return;
+  CWaitCursor wait;
+  FetchAndLaunch();
+}
+
+void CViewDlg::OnFileKillFocus() {
+  if (m_bDropping) return;
+  Collect();
+  if (QString::fromStdString(File()).compare(QString::fromStdString(LastFile()),
+                                             Qt::CaseInsensitive) == 0) {
+    return;
+  }
+  LastFile() = File();
+  if (File().empty()) {
+    Url().clear();
+    Compression().clear();
+    Encryption().clear();
+  } else {
+    ReadPointerFile(File());
+  }
+  Refresh();
+}
+
+void CViewDlg::OnBrowse() {
+  Collect();
+  std::string path = File();
+  if (!PromptForFile(true, QStringLiteral("View Quiver File"),
+                     {QStringLiteral("Quiver Files (*.qvr)"), QStringLiteral("All Files (*)")},
+                     path)) {
+    return;
+  }
+  File() = path;
+  Refresh();
+  OnFileKillFocus();
+}
+
+void CViewDlg::OnPreferences() {
+  Collect();
+  CPrefsDlg prefs(App(), Settings(), this);
+  if (prefs.exec() != QDialog::Accepted) return;
+  Settings().Assign(prefs.GetSettings());
+  Refresh();
+}
+
+// One file dropped on the open window is shown, not fetched; several files,
+// or any drop on the minimised window, are fetched and opened in the order
+// given, up to the first failure.
+void CViewDlg::OnDropFiles(const std::vector<std::string>& paths) {
+  m_bDropping = true;
+  Collect();
+  {
+    CWaitCursor wait;
+    const bool minimized = isMinimized();
+    if (!minimized && paths.size() == 1) {
+      activateWindow();
+      File() = LastFile() = paths.front();
+      ReadPointerFile(paths.front());
+    } else if (minimized || !paths.empty()) {
+      for (const std::string& path : paths) {
+        File() = LastFile() = path;
+        if (!ReadPointerFile(path) || !FetchAndLaunch()) break;
+      }
+    }
+    Refresh();
+  }
+  m_bDropping = false;
+}
