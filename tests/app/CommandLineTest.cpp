@@ -233,3 +233,24 @@ TEST(CommandLine, UsageTextIsExact) {
 }
 
 }  // namespace
+
+namespace {
+
+class CNoSocketsApp : public CRecordingApp {
+ public:
+  using CRecordingApp::CRecordingApp;
+
+ protected:
+  bool InitSockets() override { return false; }
+};
+
+TEST(CommandLine, FailedSocketStartUpEndsBeforeTheCommandLine) {
+  CRecordingUserInterface ui;
+  CNoSocketsApp app(ui);
+  const char* argv[] = {"quiver", "-V", nullptr};
+  EXPECT_EQ(app.InitInstance(2, argv), 1);
+  EXPECT_EQ(ui.events, Events({"warning: Windows sockets initialization failed."}));
+  EXPECT_EQ(app.Mode(), ModeDefault);
+}
+
+}  // namespace
