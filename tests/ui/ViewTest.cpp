@@ -1,0 +1,421 @@
+// The view window over real pointer files; fetches go to a private nginx
+// and open with a fixture application found through GIO's real lookup.
+
+#include "UiTest.h"
+#include "app/PointerDoc.h"
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
+#include "ui/HelpDlg.h"
+#include "ui/PrefsDlg.h"
+#include "ui/ViewDlg.h"
+
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace testing_support;
+
+// Opens ".txt" files: copies the file it gets into $QUIVER_COPY_OUT.
+const char kCopier[] = R"(#!/bin/sh
+out="$QUIVER_COPY_OUT"
+n=$(ls "$out" | wc -l)
+cp -- "$1" "$out/copy$n"
+)";
+
+// The view window noting the cursor shown while it fetches.
+class CNotingViewDlg : public CViewDlg {
+ public:
+  using CViewDlg::CViewDlg;
+  std::vector<Qt::CursorShape> fetchCursors;
+
+  bool FetchAndLaunch() override {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    fetchCursors.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+    return CViewDlg::FetchAndLaunch();
+  }
+};
+
+class ViewTest : public CUiTest {
+ protected:
+  static void SetUpTestSuite() {
+    static bool prepared = false;
+    if (prepared) return;
+    prepared = true;
+    const std::string root = TestRoot();
+    for (const char* name : {"sysdata", "sysconfig", "bin", "data/applications"}) {
+      mkdir((root + "/" + name).c_str(), 0700);
+    }
+    symlink("/usr/share/mime", (root + "/sysdata/mime").c_str());
+    setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
+    WriteFile(root + "/bin/copier", kCopier);
+    chmod((root + "/bin/copier").c_str(), 0755);
+    WriteFile(root + "/data/applications/copier.desktop",
+              "[Desktop Entry]\nType=Application\nName=Copier\nExec=" + root +
+                  "/bin/copier %f\nMimeType=text/plain;\n");
+    WriteFile(root + "/config/mimeapps.list",
+              "[Default Applications]\ntext/plain=copier.desktop\n");
+  }
+
+  void SetUp() override {
+    CUiTest::SetUp();
+    m_published = MakeDir("www");
+    m_pointers = MakeDir("pointers");
+    m_copies = MakeDir("copies");
+    setenv("QUIVER_COPY_OUT", m_copies.c_str(), 1);
+    CompleteSettings(m_published);
+  }
+
+  // A pointer file for `content` published as `name` (served once Serve()).
+  std::string Published(const std::string& name, const std::string& content) {
+    Serve();
+    const std::string source = MakeDir("src") + "/" + name;
+    WriteFile(source, content);
+    CPointerDoc doc;
+    doc.BuildChain(m_app.GetSettings());
+    const std::string pointer = m_pointers + "/" + name + ".qvr";
+    EXPECT_TRUE(doc.Send(pointer, source, m_server->BaseUrl(), m_published + "/"))
+        << doc.GetError();
+    return pointer;
+  }
+  // A pointer file whose URL names no file type.
+  std::string WithoutExtension() {
+    CPointerDoc doc;
+    doc.SetUrl("http://127.0.0.1/noextension");
+    const std::string pointer = m_pointers + "/noext.qvr";
+    EXPECT_TRUE(doc.WriteToFile(pointer));
+    return pointer;
+  }
+  std::string Unreadable() {
+    const std::string path = m_pointers + "/damaged.qvr";
+    WriteFile(path, "this is no pointer file");
+    return path;
+  }
+  void Serve() {
+    if (!m_server) m_server = std::make_unique<CNginxServer>(m_published);
+  }
+
+  static QLineEdit* Field(CViewDlg& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  static QStringList Shown(CViewDlg& d) {
+    return {Field(d, 1036)->text(), Field(d, 1018)->text(), Field(d, 1029)->text(),
+            Field(d, 1030)->text()};
+  }
+  static void Click(CViewDlg& d, int id) {
+    QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
+  }
+  static void Drop(CViewDlg& d, const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&d, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&d, &drop);
+  }
+  // Puts `text` into the File field as the user types it, then leaves.
+  static void TypeAndLeave(CViewDlg& d, const std::string& text) {
+    QLineEdit* file = Field(d, 1036);
+    ClickInto(file);
+    file->selectAll();
+    if (text.empty()) {
+      QTest::keyClick(file, Qt::Key_Delete);
+    } else {
+      QTest::keyClicks(file, QString::fromStdString(text));
+    }
+    QTest::keyClick(file, Qt::Key_Tab);
+  }
+  static QString Message(const std::string& text) {
+    return QString::fromStdString("message: " + text);
+  }
+
+  std::string m_published;
+  std::string m_pointers;
+  std::string m_copies;
+  std::unique_ptr<CNginxServer> m_server;
+};
+
+TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
+  CViewDlg view(m_app, "", nullptr);
+  EXPECT_EQ(view.windowTitle(), "Quiver View");
+  const struct {
+    const char* name;
+    const char* text;
+  } labels[] = {{"fileLabel", "File:"}, {"urlLabel", "URL:"},
+                {"compressionLabel", "Compression Type:"}, {"encryptionLabel", "Encryption Type:"}};
+  for (const auto& l : labels) EXPECT_EQ(Child<QLabel>(&view, l.name)->text(), l.text);
+  for (const int id : {1018, 1029, 1030}) {
+    EXPECT_TRUE(Field(view, id)->isReadOnly()) << id;
+    EXPECT_FALSE(Field(view, id)->focusPolicy() & Qt::TabFocus) << id;
+  }
+  EXPECT_FALSE(Field(view, 1036)->isReadOnly());
+  const struct {
+    int id;
+    const char* text;
+  } buttons[] = {{1037, "..."}, {1020, "Fetch"}, {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
+  for (const auto& b : buttons) {
+    auto* button = qobject_cast<QPushButton*>(view.Control(b.id));
+    ASSERT_NE(button, nullptr) << b.id;
+    EXPECT_EQ(button->text(), b.text);
+    EXPECT_EQ(button->isDefault(), b.id == 1);
+  }
+  EXPECT_EQ(view.minimumSize(), view.maximumSize());
+  Activate(&view);
+  EXPECT_TRUE(HasFocus(Field(view, 1036)));
+  EXPECT_EQ(TabSequence(&view, 7), QStringList({"fileEdit", "browseButton", "fetchButton", "closeButton",
+                                                "preferencesButton", "helpButton", "fileEdit"}));
+}
+
+TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
+  const std::string pointer = Published("shown.txt", "hello");
+  CModalDriver driver;
+  CViewDlg view(m_app, pointer, nullptr);
+  Activate(&view);
+  EXPECT_EQ(Shown(view),
+            QStringList({QString::fromStdString(pointer), QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
+                         Field(view, 1029)->text(), "Simple"}));
+  EXPECT_TRUE(Field(view, 1029)->text().startsWith("LZ")) << Field(view, 1029)->text().toStdString();
+  EXPECT_TRUE(driver.Seen().isEmpty());
+}
+
+// At construction an unreadable file shows nothing and says nothing; the
+// first leaving of the field reads it again and reports, the next does not.
+TEST_F(ViewTest, UnreadableFileIsReportedOnlyWhenTheFieldIsLeft) {
+  const std::string damaged = Unreadable();
+  CModalDriver driver;
+  CViewDlg view(m_app, damaged, nullptr);
+  Activate(&view);
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
+  QTest::qWait(50);
+  EXPECT_TRUE(driver.Seen().isEmpty());
+  driver.Then([](QWidget* box) {
+    EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Warning);
+    CModalDriver::Answer(box, QMessageBox::Ok);
+  });
+  ASSERT_TRUE(HasFocus(Field(view, 1036)));
+  QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+  EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
+  ClickInto(Field(view, 1036));
+  QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+  EXPECT_EQ(driver.Seen().size(), 1) << "read again";
+}
+
+TEST_F(ViewTest, ACaseOnlyChangeDoesNotReload) {
+  const std::string pointer = WithoutExtension();
+  CViewDlg view(m_app, "", nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  TypeAndLeave(view, pointer);
+  EXPECT_EQ(Field(view, 1018)->text(), "http://127.0.0.1/noextension");
+  const std::string upper = m_pointers + "/NOEXT.QVR";
+  TypeAndLeave(view, upper);
+  EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(upper), "http://127.0.0.1/noextension",
+                                      "None", "None"}));
+  EXPECT_EQ(view.LastFile(), pointer);
+}
+
+TEST_F(ViewTest, LeavingTheFieldEmptyClearsTheTextsSilently) {
+  const std::string pointer = WithoutExtension();
+  CViewDlg view(m_app, pointer, nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  TypeAndLeave(view, pointer);
+  TypeAndLeave(view, "");
+  EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
+  EXPECT_TRUE(driver.Seen().isEmpty());
+}
+
+// Pressing Fetch leaves the File field first: an unreadable file is read
+// again and reported then, and Fetch itself does nothing.
+TEST_F(ViewTest, FetchDoesNothingWithoutALoadedFile) {
+  const std::string damaged = Unreadable();
+  const struct {
+    std::string file;
+    QStringList seen;
+  } cases[] = {{"", {}}, {damaged, {Message("Problem reading " + damaged + ": The data is invalid.")}}};
+  for (const auto& c : cases) {
+    CNotingViewDlg view(m_app, c.file, nullptr);
+    Activate(&view);
+    CModalDriver driver;
+    driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+    Click(view, 1020);
+    QTest::qWait(50);
+    EXPECT_TRUE(view.fetchCursors.empty()) << c.file;
+    EXPECT_EQ(driver.Seen(), c.seen);
+  }
+  EXPECT_TRUE(ListDir(TestRoot() + "/tmp").empty());
+}
+
+TEST_F(ViewTest, FetchFailureIsReportedUnderTheBusyCursor) {
+  CNotingViewDlg view(m_app, WithoutExtension(), nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+  Click(view, 1020);
+  EXPECT_EQ(driver.Seen(), QStringList({Message(
+                               "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
+  EXPECT_EQ(view.fetchCursors, std::vector<Qt::CursorShape>({Qt::WaitCursor}));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(ListDir(TestRoot() + "/tmp").empty());
+}
+
+TEST_F(ViewTest, FetchOpensTheFileWithItsApplication) {
+  const std::string pointer = Published("letter.txt", "dear reader");
+  {
+    CViewDlg view(m_app, pointer, nullptr);
+    Activate(&view);
+    CModalDriver driver;
+    Click(view, 1020);
+    EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
+    EXPECT_EQ(view.TrackedCount(), 1u);
+  }
+  EXPECT_EQ(ReadFile(m_copies + "/copy0"), "dear reader");
+  EXPECT_TRUE(ListDir(TestRoot() + "/tmp").empty()) << "the decoded file stayed";
+}
+
+TEST_F(ViewTest, NoApplicationAsksWhetherToKeepTheFile) {
+  const std::string pointer = Published("data.dat", "bytes");
+  const std::string decoded = TestRoot() + "/tmp/data.dat";
+  for (const int answer : {QMessageBox::No, QMessageBox::Yes}) {
+    CViewDlg view(m_app, pointer, nullptr);
+    Activate(&view);
+    CModalDriver driver;
+    driver.Then([answer](QWidget* box) {
+      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
+      CModalDriver::Answer(box, answer);
+    });
+    Click(view, 1020);
+    EXPECT_EQ(driver.Seen(), QStringList({Message("Problem launching application on " + decoded +
+                                                  "\n(check your associations).  Keep the file?")}));
+    EXPECT_EQ(Exists(decoded), answer == QMessageBox::Yes);
+  }
+  unlink(decoded.c_str());
+}
+
+TEST_F(ViewTest, EnterInTheFileFieldClosesTheWindow) {
+  CViewDlg view(m_app, "", nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    ASSERT_TRUE(HasFocus(Field(view, 1036)));
+    QTest::keyClicks(Field(view, 1036), "/some/file.qvr");
+    QTest::keyClick(Field(view, 1036), Qt::Key_Return);
+  });
+  EXPECT_EQ(view.exec(), QDialog::Accepted);
+  EXPECT_EQ(view.File(), "/some/file.qvr");
+  EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
+}
+
+TEST_F(ViewTest, BrowsePicksAndLoadsAPointerFile) {
+  const std::string pointer = WithoutExtension();
+  CViewDlg view(m_app, "", nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  driver.Then([](QWidget* w) {
+    auto* dialog = qobject_cast<QFileDialog*>(w);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "View Quiver File");
+    EXPECT_EQ(dialog->nameFilters(), QStringList({"Quiver Files (*.qvr)", "All Files (*)"}));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+    dialog->reject();
+  });
+  driver.Then([&](QWidget* w) { PickFile(w, pointer); });
+  Click(view, 1037);
+  EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
+  Click(view, 1037);
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer), "http://127.0.0.1/noextension",
+                                      "None", "None"}));
+  EXPECT_EQ(view.LastFile(), pointer);
+  EXPECT_EQ(driver.Pending(), 0u);
+  EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
+}
+
+TEST_F(ViewTest, OneFileDroppedOnTheOpenWindowIsShownNotFetched) {
+  const std::string pointer = WithoutExtension();
+  CNotingViewDlg view(m_app, "", nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  Drop(view, {pointer});
+  QTest::qWait(50);
+  EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
+  EXPECT_TRUE(view.fetchCursors.empty());
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer), "http://127.0.0.1/noextension",
+                                      "None", "None"}));
+  EXPECT_EQ(view.LastFile(), pointer);
+}
+
+TEST_F(ViewTest, OneFileDroppedOnTheMinimisedWindowIsFetched) {
+  const std::string pointer = WithoutExtension();
+  CViewDlg view(m_app, "", nullptr);
+  view.showMinimized();
+  CModalDriver driver;
+  driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+  Drop(view, {pointer});
+  EXPECT_EQ(driver.Seen(), QStringList({Message(
+                               "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
+  EXPECT_TRUE(view.isMinimized());
+}
+
+// Three files where the second cannot be read: the first is fetched and
+// opened, the second reported, the third left alone.
+TEST_F(ViewTest, ADropOfSeveralFilesStopsAtTheFirstFailure) {
+  const std::string first = Published("first.txt", "one");
+  const std::string damaged = Unreadable();
+  const std::string third = Published("third.txt", "three");
+  {
+    CViewDlg view(m_app, "", nullptr);
+    Activate(&view);
+    CModalDriver driver;
+    driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+    Drop(view, {first, damaged, third});
+    EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
+    EXPECT_EQ(Field(view, 1036)->text().toStdString(), damaged);
+    EXPECT_EQ(view.TrackedCount(), 1u);
+    ClickInto(Field(view, 1036));
+    QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+    EXPECT_EQ(driver.Seen().size(), 1) << "the dropped path is not read again";
+  }
+  EXPECT_EQ(ListDir(m_copies), std::vector<std::string>({"copy0"}));
+  EXPECT_EQ(ReadFile(m_copies + "/copy0"), "one");
+}
+
+TEST_F(ViewTest, PreferencesOkReplacesTheWindowsCopyOnly) {
+  CViewDlg view(m_app, "", nullptr);
+  Activate(&view);
+  CModalDriver driver;
+  driver.Then([&](QWidget* w) {
+    auto* prefs = qobject_cast<CPrefsDlg*>(w);
+    ASSERT_NE(prefs, nullptr);
+    EXPECT_EQ(prefs->parentWidget(), &view);
+    qobject_cast<QCheckBox*>(prefs->Control(1039))->setChecked(false);
+    QTest::mouseClick(Child<QPushButton>(prefs, "okButton"), Qt::LeftButton);
+  });
+  Click(view, 1010);
+  EXPECT_EQ(view.Settings().DeleteTempFiles(), 0);
+  EXPECT_EQ(m_app.GetSettings().DeleteTempFiles(), 1);
+  EXPECT_EQ(StoredSettings(), "");
+}
+
+TEST_F(ViewTest, HelpShowsTheViewPage) {
+  CViewDlg view(m_app, "", nullptr);
+  Activate(&view);
+  Click(view, 1019);
+  auto* help = view.findChild<CHelpDlg*>();
+  ASSERT_NE(help, nullptr);
+  EXPECT_EQ(help->CurrentPage(), "qrc:/help/view.html");
+}
+
+}  // namespace
