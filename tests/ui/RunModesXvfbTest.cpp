@@ -1,0 +1,162 @@
+// The quiver program itself on a real X server (Xvfb): every run mode that
+// opens a window brings up that window with its title. The windows are
+// found with xwininfo and the program is ended with a signal.
+
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+// A child process that is killed, if still running, when the object goes.
+class CChild {
+ public:
+  // Runs `argv` under `timeout` so that the child ends on its own after
+  // `lifetimeSeconds` even when this process dies first. `outputFd`, when
+  // not -1, becomes the child's file descriptor 3.
+  CChild(const std::vector<std::string>& argv, int lifetimeSeconds, int outputFd = -1) {
+    std::vector<std::string> all = {"timeout", std::to_string(lifetimeSeconds)};
+    all.insert(all.end(), argv.begin(), argv.end());
+    m_pid = fork();
+    if (m_pid == 0) {
+      if (outputFd != -1 && outputFd != 3) dup2(outputFd, 3);
+      std::vector<char*> args;
+      for (std::string& a : all) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+  }
+  ~CChild() { Stop(); }
+  CChild(const CChild&) = delete;
+  CChild& operator=(const CChild&) = delete;
+
+  bool Running() {
+    if (m_pid <= 0) return false;
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == 0) return true;
+    m_pid = -1;
+    return false;
+  }
+  void Stop() {
+    if (!Running()) return;
+    kill(m_pid, SIGTERM);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+// Output of a shell command.
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+class RunModesXvfbTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (testing_support::Run("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0) return;
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    s_server = new CChild({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
+                           "1024x768x24"},
+                          600, fds[1]);
+    close(fds[1]);
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    s_display = ":" + number;
+  }
+  static void TearDownTestSuite() {
+    delete s_server;
+    s_server = nullptr;
+  }
+
+  void SetUp() override {
+    if (s_display.empty() || s_display == ":") GTEST_SKIP() << "Xvfb or xwininfo is missing";
+    setenv("DISPLAY", s_display.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("QT_QPA_PLATFORM");
+    m_www = MakeDir("www");
+    const std::string dir = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1";
+    ASSERT_EQ(testing_support::Run("mkdir -p '" + dir + "'"), 0);
+    m_settingsFile = dir + "/Quiver.ini";
+    WriteFile(m_settingsFile, "[Settings]\nUrlRoot=http://127.0.0.1/\nFileRoot=" + m_www + "/\n");
+  }
+
+  // The names of the top-level windows on the display.
+  static std::string Windows() {
+    return Capture("xwininfo -root -tree -display " + s_display + " 2>/dev/null");
+  }
+  // Waits until a window titled `title` is on the display.
+  static bool WaitForWindow(const std::string& title) {
+    const std::string wanted = "\"" + title + "\": (\"quiver\"";
+    for (auto end = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < end;) {
+      if (Windows().find(wanted) != std::string::npos) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
+  std::string m_www;
+  std::string m_settingsFile;
+  static CChild* s_server;
+  static std::string s_display;
+};
+
+CChild* RunModesXvfbTest::s_server = nullptr;
+std::string RunModesXvfbTest::s_display;
+
+TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
+  const struct {
+    std::vector<std::string> args;
+    const char* title;
+  } cases[] = {
+      {{}, "Quiver Send"},
+      {{"-v", "x.qvr"}, "Quiver View"},
+      {{"-P"}, "Quiver Preferences"},
+      {{"-V"}, "About Quiver"},
+      {{"-x"}, "Quiver Usage"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    std::vector<std::string> argv = {QUIVER_EXECUTABLE};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    CChild quiver(argv, 120);
+    EXPECT_TRUE(WaitForWindow(c.title)) << Windows();
+    EXPECT_TRUE(quiver.Running()) << "the program ended with its window";
+    quiver.Stop();
+  }
+}
+
+// Without complete settings the preferences come first.
+TEST_F(RunModesXvfbTest, IncompleteSettingsBringThePreferencesFirst) {
+  WriteFile(m_settingsFile, "[Settings]\n");
+  CChild quiver({QUIVER_EXECUTABLE}, 120);
+  EXPECT_TRUE(WaitForWindow("Quiver Preferences")) << Windows();
+  EXPECT_EQ(Windows().find("\"Quiver Send\""), std::string::npos);
+}
+
+}  // namespace
