@@ -3,6 +3,7 @@
 #include "platform/SystemError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 constinit const CRuntimeClass CBufferFilter::RuntimeClass = {
@@ -37,6 +38,24 @@ bool CBufferFilter::PutByteSlow(uint8_t byte) {
   }
   if (IsFull() && !Flush()) return false;
   m_buffer[m_fill++] = byte;
+  return true;
+}
+
+bool CBufferFilter::StoreBlock(const uint8_t* bytes, size_t length) {
+  while (length > 0) {
+    const auto room = static_cast<size_t>(m_allocated - m_fill);
+    if (room == 0) {
+      if (!PutByteSlow(*bytes)) return false;
+      ++bytes;
+      --length;
+      continue;
+    }
+    const size_t n = std::min(room, length);
+    std::memcpy(m_buffer.get() + m_fill, bytes, n);
+    m_fill += static_cast<int32_t>(n);
+    bytes += n;
+    length -= n;
+  }
   return true;
 }
 

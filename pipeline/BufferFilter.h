@@ -50,7 +50,13 @@ class CBufferFilter : public CFilter {
   }
 
  private:
+  // The embedded output buffer of a buffered source is exactly a
+  // CBufferFilter and takes blocks through StoreBlock.
+  friend class CBufferedSourceFilter;
+
   bool PutByteSlow(uint8_t byte);
+  // The CBufferFilter PutByte of each byte, copying runs that fit at once.
+  bool StoreBlock(const uint8_t* bytes, size_t length);
 
   std::unique_ptr<uint8_t[]> m_buffer;
   int32_t m_capacity;

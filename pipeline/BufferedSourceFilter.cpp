@@ -22,12 +22,9 @@ const CRuntimeClass& CBufferedSourceFilter::GetRuntimeClass() const { return Run
 CBufferedSourceFilter::~CBufferedSourceFilter() = default;
 
 bool CBufferedSourceFilter::Write(const uint8_t* bytes, size_t length) {
-  // `output` is exactly a CBufferFilter, so its Write is this loop without
-  // dispatch per byte.
-  for (size_t i = 0; i < length; ++i) {
-    if (!m_output.CBufferFilter::PutByte(bytes[i])) return false;
-  }
-  return true;
+  // `output` is exactly a CBufferFilter, so its Write is a store of the
+  // block without dispatch per byte.
+  return m_output.StoreBlock(bytes, length);
 }
 
 bool CBufferedSourceFilter::Close() { return m_output.Close(); }
@@ -59,6 +56,14 @@ bool CBufferedSourceFilter::Refill() {
   m_inCount = static_cast<int32_t>(count);
   if (m_inCount == 0) m_atEnd = true;
   return !IsAtEnd();
+}
+
+std::span<const uint8_t> CBufferedSourceFilter::TakeBufferedInput() {
+  if (m_inPos >= m_inCount && !Refill()) return {};
+  const std::span<const uint8_t> bytes(m_inBuffer.get() + m_inPos,
+                                       static_cast<size_t>(m_inCount - m_inPos));
+  m_inPos = m_inCount;
+  return bytes;
 }
 
 bool CBufferedSourceFilter::Read(uint8_t* buffer, size_t length, size_t& count) {

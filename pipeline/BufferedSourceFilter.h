@@ -9,6 +9,8 @@
 #include "pipeline/BufferFilter.h"
 #include "pipeline/SourceFilter.h"
 
+#include <span>
+
 class CBufferedSourceFilter : public CSourceFilter {
  public:
   static const CRuntimeClass RuntimeClass;
@@ -34,6 +36,12 @@ class CBufferedSourceFilter : public CSourceFilter {
   // empty. False at the end of the input and after a read error.
   virtual bool GetByte(uint8_t& byte);
   virtual bool HasBufferedData() const { return m_inPos < m_inCount; }
+
+ protected:
+  // Hands out all bytes left in the read buffer at once, refilling it first
+  // when it is empty, exactly as that many GetByte calls would; empty at the
+  // end of the input and after a read error.
+  std::span<const uint8_t> TakeBufferedInput();
 
  private:
   bool Refill();

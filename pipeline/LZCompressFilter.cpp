@@ -93,6 +93,7 @@ std::string CLZCompressFilter::GetDescription() const {
 bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
   if (m_hashCapacity < hashSize) {
     m_hashTable.reset();
+    m_hashKeys.reset();
     m_hashCapacity = 0;
   }
   if (m_codeCapacity < codeLimit) {
@@ -110,7 +111,10 @@ bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
   }
   if (m_hashCapacity < hashSize) {
     m_hashTable.reset(new (std::nothrow) uint16_t[static_cast<size_t>(hashSize)]);
-    if (!m_hashTable) {
+    m_hashKeys.reset(new (std::nothrow) uint32_t[static_cast<size_t>(hashSize)]);
+    if (!m_hashTable || !m_hashKeys) {
+      m_hashTable.reset();
+      m_hashKeys.reset();
       SetError(ERROR_NOT_ENOUGH_MEMORY);
       return false;
     }
@@ -165,11 +169,10 @@ void CLZCompressFilter::Compress() {
   uint32_t byteHash[256];
   for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
 
-  if (!AllocTables(codeLimit, row.hashSize)) return;
+  if (!AllocTables(0, row.hashSize)) return;
   uint16_t* const hashTable = m_hashTable.get();
-  uint16_t* const prefixTable = m_prefixTable.get();
-  uint8_t* const suffixTable = m_suffixTable.get();
-  std::fill_n(hashTable, hashSize, uint16_t{0});
+  uint32_t* const hashKeys = m_hashKeys.get();
+  std::fill_n(hashKeys, hashSize, kEmptySlot);
   m_nBits = kMinBits;
   m_maxCode = (1 << kMinBits) - 1;
   m_freeEnt = m_blockMode ? kClear + 1 : kClear;
@@ -181,61 +184,64 @@ void CLZCompressFilter::Compress() {
   m_bitOffset = 0;
   m_bytesIn = 0;
 
-  int first = GetByteOrEnd();
-  if (first < 0) return;
-  ++m_bytesIn;
-  uint32_t ent = static_cast<uint32_t>(first);
-  for (;;) {
-    const int next = GetByteOrEnd();
-    if (next < 0) break;
-    ++m_bytesIn;
-    const auto c = static_cast<uint32_t>(next);
-    uint32_t h = byteHash[c] ^ ent;
-    if (h >= hashSize) h -= hashSize;
-    const uint32_t step = (288 - c) << shift;
-    uint32_t code = hashTable[h];
-    while (code != 0 && (suffixTable[code] != c || prefixTable[code] != ent)) {
-      h = step > h ? h + hashSize - step : h - step;
-      code = hashTable[h];
-    }
-    if (code != 0) {
-      ent = code;
-      continue;
-    }
-    PutCode(ent, m_nBits);
-    if (m_freeEnt <= codeLimit) {
-      hashTable[h] = static_cast<uint16_t>(m_freeEnt);
-      prefixTable[m_freeEnt] = static_cast<uint16_t>(ent);
-      suffixTable[m_freeEnt] = static_cast<uint8_t>(c);
-      if (m_freeEnt > m_maxCode) {
-        ++m_nBits;
-        m_maxCode += m_freeEnt;
+  // The input is taken a read buffer at a time; the error recorded can only
+  // change when the buffer is refilled.
+  uint64_t bytesIn = 0;
+  uint32_t ent = 0;
+  bool haveEnt = false;  // a string is pending: the first byte, or one after CLEAR
+  while (!HasError()) {
+    const std::span<const uint8_t> block = TakeBufferedInput();
+    if (block.empty()) break;
+    bytesIn += block.size();
+    for (const uint8_t byte : block) {
+      const uint32_t c = byte;
+      if (!haveEnt) {
+        ent = c;
+        haveEnt = true;
+        continue;
       }
-      ++m_freeEnt;
+      const uint32_t key = c << 16 | ent;
+      uint32_t h = byteHash[c] ^ ent;
+      if (h >= hashSize) h -= hashSize;
+      const uint32_t step = (288 - c) << shift;
+      // The code is loaded together with the key, so that a match does not
+      // wait for a second load.
+      uint32_t slot = hashKeys[h];
+      uint32_t code = hashTable[h];
+      while (slot != key && slot != kEmptySlot) {
+        h = step > h ? h + hashSize - step : h - step;
+        slot = hashKeys[h];
+        code = hashTable[h];
+      }
+      if (slot == key) {
+        ent = code;
+        continue;
+      }
+      PutCode(ent, m_nBits);
       ent = c;
-      continue;
+      if (m_freeEnt <= codeLimit) {
+        hashTable[h] = static_cast<uint16_t>(m_freeEnt);
+        hashKeys[h] = key;
+        if (m_freeEnt > m_maxCode) {
+          ++m_nBits;
+          m_maxCode += m_freeEnt;
+        }
+        ++m_freeEnt;
+      } else if (m_blockMode) {
+        // The dictionary is full: write the byte that ended the string as a
+        // code of its own, then CLEAR, and start afresh from the next byte.
+        PutCode(c, m_nBits);
+        PutCode(kClear, m_nBits);
+        std::fill_n(hashKeys, hashSize, kEmptySlot);
+        m_nBits = kMinBits;
+        m_maxCode = (1 << kMinBits) - 1;
+        m_freeEnt = kClear + 1;
+        haveEnt = false;
+      }
     }
-    if (!m_blockMode) {
-      ent = c;
-      continue;
-    }
-    // The dictionary is full: write the byte that ended the string as a code
-    // of its own, then CLEAR, and start afresh from the next byte.
-    PutCode(c, m_nBits);
-    PutCode(kClear, m_nBits);
-    std::fill_n(hashTable, hashSize, uint16_t{0});
-    m_nBits = kMinBits;
-    m_maxCode = (1 << kMinBits) - 1;
-    m_freeEnt = kClear + 1;
-    first = GetByteOrEnd();
-    if (first < 0) {
-      PutCode(kClear, 0);
-      return;
-    }
-    ++m_bytesIn;
-    ent = static_cast<uint32_t>(first);
   }
-  PutCode(ent, m_nBits);
+  m_bytesIn = bytesIn;
+  if (haveEnt) PutCode(ent, m_nBits);
   PutCode(kClear, 0);
 }
 

@@ -50,8 +50,9 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
 
   void Compress();
   void Decompress();
-  // Ensures tables for codes up to `codeLimit` and `hashSize` hash slots (0:
-  // none). False with error 8 recorded when an allocation fails.
+  // Ensures the expander's tables for codes up to `codeLimit` and the
+  // compressor's `hashSize` hash slots (0: none of either). False with error
+  // 8 recorded when an allocation fails.
   bool AllocTables(int32_t codeLimit, int32_t hashSize);
   // Appends one code of `width` bits; width 0 writes out the bytes of the
   // group in progress.
@@ -71,6 +72,7 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
  private:
   static constexpr int32_t kClear = 256;
   static constexpr int32_t kGroupBytes = 16;
+  static constexpr uint32_t kEmptySlot = 0xFFFFFFFF;
 
   bool GrowStack();
 
@@ -83,10 +85,13 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   int32_t m_maxBits = 16;
   std::unique_ptr<uint8_t[]> m_stack;  // allocated at the first expansion
   int32_t m_stackCapacity = 512;
-  // The code tables are indexed by code directly (entries below 256 unused).
+  // The expander's code tables, indexed by code (entries below 256 unused).
   std::unique_ptr<uint8_t[]> m_suffixTable;
   std::unique_ptr<uint16_t[]> m_prefixTable;
-  std::unique_ptr<uint16_t[]> m_hashTable;  // 0 marks an empty slot
+  // The compressor's dictionary: per hash slot the code and, so that one
+  // load decides each probe, its byte << 16 | prefix (kEmptySlot: free).
+  std::unique_ptr<uint16_t[]> m_hashTable;
+  std::unique_ptr<uint32_t[]> m_hashKeys;
   int32_t m_codeCapacity = 0;
   int32_t m_hashCapacity = 0;
   int32_t m_blockMode = 0x80;
