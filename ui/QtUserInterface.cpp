@@ -12,10 +12,12 @@
 
 namespace {
 
-// Message boxes belong to the window the user is working in.
+// Message boxes belong to the window the user is working in. A minimised
+// window stays so: window managers hide the boxes of a minimised owner.
 QWidget* DefaultOwner() {
-  QWidget* modal = QApplication::activeModalWidget();
-  return modal ? modal : QApplication::activeWindow();
+  QWidget* owner = QApplication::activeModalWidget();
+  if (!owner) owner = QApplication::activeWindow();
+  return owner && !owner->isMinimized() ? owner : nullptr;
 }
 
 }  // namespace
@@ -24,7 +26,7 @@ QMessageBox::StandardButton CQtUserInterface::ShowMessageBox(QWidget* parent,
                                                              QMessageBox::Icon icon,
                                                              const QString& text,
                                                              QMessageBox::StandardButtons buttons) {
-  const QPointer<QWidget> owner = parent ? parent : DefaultOwner();
+  const QPointer<QWidget> owner = parent && !parent->isMinimized() ? parent : DefaultOwner();
   QMessageBox box(icon, QStringLiteral("Quiver"),
                   QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")), buttons,
                   owner);

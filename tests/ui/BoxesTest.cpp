@@ -3,10 +3,14 @@
 
 #include "UiTest.h"
 #include "ui/AboutDlg.h"
+#include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
 #include "ui/MainWindowDlg.h"
 #include "ui/NewDirDlg.h"
+#include "ui/PrefsDlg.h"
+#include "ui/SendDlg.h"
 #include "ui/UsageDlg.h"
+#include "ui/ViewDlg.h"
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -69,14 +73,19 @@ TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
   EXPECT_EQ(qobject_cast<QLabel*>(other.Control(CUsageDlg::kTextId))->text(), "one\ntwo\n");
 }
 
-TEST_F(BoxesTest, BoxesHaveAFixedSizeInProportionToTheirDialogUnits) {
+TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
+  CSendDlg send(m_app, nullptr);
+  CViewDlg view(m_app, "", nullptr);
+  CPrefsDlg prefs(m_app, m_app.GetSettings(), nullptr);
+  CChooseDirDlg chooser("/", nullptr);
   CAboutDlg about(nullptr);
   CUsageDlg usage(CQuiverApp::UsageText(), nullptr);
   CNewDirDlg name(nullptr);
   const struct {
     QDialog* dialog;
     int width, height;
-  } cases[] = {{&about, 190, 45}, {&usage, 187, 170}, {&name, 169, 43}};
+  } cases[] = {{&send, 254, 74},    {&view, 269, 71},   {&prefs, 285, 100}, {&chooser, 163, 152},
+               {&about, 190, 45},   {&usage, 187, 170}, {&name, 169, 43}};
   const QFontMetrics metrics(about.font());
   const double unitX = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4;
   const double unitY = metrics.height() / 8.0;

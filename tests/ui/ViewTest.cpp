@@ -362,7 +362,10 @@ TEST_F(ViewTest, OneFileDroppedOnTheMinimisedWindowIsFetched) {
   CViewDlg view(m_app, "", nullptr);
   view.showMinimized();
   CModalDriver driver;
-  driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+  driver.Then([](QWidget* box) {
+    EXPECT_EQ(box->parentWidget(), nullptr) << "a box over a minimised window may stay hidden";
+    CModalDriver::Answer(box, QMessageBox::Ok);
+  });
   Drop(view, {pointer});
   EXPECT_EQ(driver.Seen(), QStringList({Message(
                                "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
