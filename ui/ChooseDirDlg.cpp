@@ -31,7 +31,8 @@ CChooseDirDlg::CChooseDirDlg(const std::string& initialDir, QWidget* parent)
 
   const QString current = QDir::currentPath();
   m_strPath = initialDir.empty() ? current.toStdString() : initialDir;
-  const QString wanted = QDir::cleanPath(QDir(current).absoluteFilePath(QString::fromStdString(m_strPath)));
+  const QString wanted =
+      QDir::cleanPath(QDir(current).absoluteFilePath(QString::fromStdString(m_strPath)));
   m_listed = CanEnter(wanted) ? wanted : current;
 
   FillDirectories();
@@ -56,7 +57,8 @@ void CChooseDirDlg::FillDirectories() {
 void CChooseDirDlg::OnEnter(QListWidgetItem* item) {
   const QString text = item->text();
   if (text.size() < 2) return;
-  const QString target = QDir::cleanPath(QDir(m_listed).absoluteFilePath(text.mid(1, text.size() - 2)));
+  const QString target =
+      QDir::cleanPath(QDir(m_listed).absoluteFilePath(text.mid(1, text.size() - 2)));
   if (!CanEnter(target)) return;
   m_listed = target;
   m_strPath = target.toStdString();

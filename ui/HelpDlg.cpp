@@ -31,8 +31,8 @@ bool CHelpDlg::ShowTopic(int context, QWidget* owner) {
     ShowWarning("Failed to launch help.");
     return false;
   }
-  CHelpDlg* help = owner ? owner->findChild<CHelpDlg*>(QString(), Qt::FindDirectChildrenOnly)
-                         : nullptr;
+  CHelpDlg* help =
+      owner ? owner->findChild<CHelpDlg*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
   if (!help) {
     help = new CHelpDlg(owner);
     help->setAttribute(Qt::WA_DeleteOnClose);

@@ -23,9 +23,9 @@ void CNewDirDlg::DoDataExchange(bool save) { Exchange(save, m_ui->nameEdit, m_st
 void CNewDirDlg::accept() {
   Collect();
   if (QString::fromStdString(m_strName).size() > kMaxName) {
-    CQtUserInterface::ShowMessageBox(this, QMessageBox::Warning,
-                                 QStringLiteral("Please enter no more than %1 characters.")
-                                     .arg(kMaxName));
+    CQtUserInterface::ShowMessageBox(
+        this, QMessageBox::Warning,
+        QStringLiteral("Please enter no more than %1 characters.").arg(kMaxName));
     m_ui->nameEdit->setFocus();
     m_ui->nameEdit->selectAll();
     return;

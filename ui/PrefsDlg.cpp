@@ -5,7 +5,6 @@
 #include "ui/HelpDlg.h"
 #include "ui_PrefsDlg.h"
 
-
 CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent)
     : CQuiverDialog(parent), m_ui(std::make_unique<Ui::PrefsDlg>()), m_pApp(&app) {
   m_settings.Assign(settings);

@@ -61,7 +61,8 @@ void CQuiverDialog::ConnectHelp(QAbstractButton* button, int context) {
 
 void CQuiverDialog::SetDialogUnitSize(int width, int height) {
   const QFontMetrics metrics(font());
-  static const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  static const QString alphabet =
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   const double charWidth = metrics.horizontalAdvance(alphabet) / double(alphabet.size());
   const QSize units(qRound(width * charWidth / 4.0), qRound(height * metrics.height() / 8.0));
   setFixedSize(units.expandedTo(minimumSizeHint()));

@@ -8,7 +8,6 @@
 #include "ui/WaitCursor.h"
 #include "ui_SendDlg.h"
 
-
 CSendDlg::CSendDlg(CQuiverApp& app, QWidget* parent)
     : CMainWindowDlg(parent), m_ui(std::make_unique<Ui::SendDlg>()), m_pApp(&app) {
   m_settings.Assign(app.GetSettings());

@@ -6,9 +6,10 @@
 #include "ui/WaitCursor.h"
 #include "ui_ViewDlg.h"
 
-
 CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* parent)
-    : CMainWindowDlg(parent), CViewController(app, pointerFile), m_ui(std::make_unique<Ui::ViewDlg>()) {
+    : CMainWindowDlg(parent),
+      CViewController(app, pointerFile),
+      m_ui(std::make_unique<Ui::ViewDlg>()) {
   m_ui->setupUi(this);
   connect(m_ui->fetchButton, &QPushButton::clicked, this, &CViewDlg::OnFetch);
   connect(m_ui->browseButton, &QPushButton::clicked, this, &CViewDlg::OnBrowse);

@@ -84,10 +84,11 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   const struct {
     QDialog* dialog;
     int width, height;
-  } cases[] = {{&send, 254, 74},    {&view, 269, 71},   {&prefs, 285, 100}, {&chooser, 163, 152},
-               {&about, 190, 45},   {&usage, 187, 170}, {&name, 169, 43}};
+  } cases[] = {{&send, 254, 74},  {&view, 269, 71},   {&prefs, 285, 100}, {&chooser, 163, 152},
+               {&about, 190, 45}, {&usage, 187, 170}, {&name, 169, 43}};
   const QFontMetrics metrics(about.font());
-  const double unitX = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4;
+  const double unitX =
+      metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4;
   const double unitY = metrics.height() / 8.0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dialog->windowTitle().toStdString());
@@ -202,12 +203,15 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
       auto* b = qobject_cast<QMessageBox*>(box);
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->icon(), QMessageBox::NoIcon);
-      EXPECT_EQ(b->text(), "Problem launching application on /tmp/x\n(check your associations).  Keep the file?");
+      EXPECT_EQ(
+          b->text(),
+          "Problem launching application on /tmp/x\n(check your associations).  Keep the file?");
       EXPECT_EQ(b->standardButtons(), QMessageBox::Yes | QMessageBox::No);
       CModalDriver::Answer(box, answer);
     });
     const bool yes = CMessageBox::Current().AskYesNo(
-        "Problem launching application on /tmp/x\r\n(check your associations).  Keep the file?", true);
+        "Problem launching application on /tmp/x\r\n(check your associations).  Keep the file?",
+        true);
     EXPECT_EQ(yes, answer == QMessageBox::Yes);
   }
   EXPECT_EQ(driver.Pending(), 0u);

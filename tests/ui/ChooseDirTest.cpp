@@ -42,7 +42,8 @@ class ChooseDirTest : public CUiTest {
     return found.isEmpty() ? nullptr : found.front();
   }
   static void DoubleClick(CChooseDirDlg& chooser, const QString& text) {
-    DoubleClickItem(qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId)), text);
+    DoubleClickItem(qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId)),
+                    text);
   }
   // Types into the name field of the New Directory box and ends it with `key`.
   static void TypeName(QWidget* box, const QString& name, Qt::Key key) {

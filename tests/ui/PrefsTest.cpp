@@ -177,7 +177,8 @@ TEST_F(PrefsTest, ServerDirectoryChooserOkFillsTheFieldAndCancelDiscards) {
     auto* dlg = qobject_cast<CChooseDirDlg*>(chooser);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(dlg->Path(), m_dir + "/");
-    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(CChooseDirDlg::kDirectoriesId)), "[www]");
+    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(CChooseDirDlg::kDirectoriesId)),
+                    "[www]");
     EXPECT_EQ(dlg->Path(), m_dir + "/www");
     QTest::keyClick(chooser, Qt::Key_Return);
   });

@@ -76,12 +76,13 @@ std::string Capture(const std::string& command) {
 class RunModesXvfbTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (testing_support::Run("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0) return;
+    if (testing_support::Run("command -v Xvfb >/dev/null && command -v xwininfo >/dev/null") != 0)
+      return;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    s_server = new CChild({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
-                           "1024x768x24"},
-                          600, fds[1]);
+    s_server =
+        new CChild({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+                   600, fds[1]);
     close(fds[1]);
     std::string number;
     char c = 0;
@@ -113,7 +114,8 @@ class RunModesXvfbTest : public testing::Test {
   // Waits until a window titled `title` is on the display.
   static bool WaitForWindow(const std::string& title) {
     const std::string wanted = "\"" + title + "\": (\"quiver\"";
-    for (auto end = std::chrono::steady_clock::now() + 30s; std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + 30s;
+         std::chrono::steady_clock::now() < end;) {
       if (Windows().find(wanted) != std::string::npos) return true;
       std::this_thread::sleep_for(100ms);
     }
@@ -134,11 +136,8 @@ TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
     std::vector<std::string> args;
     const char* title;
   } cases[] = {
-      {{}, "Quiver Send"},
-      {{"-v", "x.qvr"}, "Quiver View"},
-      {{"-P"}, "Quiver Preferences"},
-      {{"-V"}, "About Quiver"},
-      {{"-x"}, "Quiver Usage"},
+      {{}, "Quiver Send"},      {{"-v", "x.qvr"}, "Quiver View"}, {{"-P"}, "Quiver Preferences"},
+      {{"-V"}, "About Quiver"}, {{"-x"}, "Quiver Usage"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.title);

@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
   {
     CSendDlg send(app, nullptr);
     send.findChild<QLineEdit*>("sendFileEdit")->setText("/home/ann/Documents/Quarterly report.doc");
-    send.findChild<QLineEdit*>("pointerFileEdit")->setText("/home/ann/Documents/Quarterly report.qvr");
+    send.findChild<QLineEdit*>("pointerFileEdit")
+        ->setText("/home/ann/Documents/Quarterly report.qvr");
     ok &= Render(send, folder, "send");
   }
   {
@@ -114,9 +115,10 @@ int main(int argc, char** argv) {
     ok &= Render(help, folder, "help");
   }
   {
-    QMessageBox box(QMessageBox::Warning, "Quiver",
-                    "Problem sending /home/ann/report.doc: The system cannot find the file specified.",
-                    QMessageBox::Ok);
+    QMessageBox box(
+        QMessageBox::Warning, "Quiver",
+        "Problem sending /home/ann/report.doc: The system cannot find the file specified.",
+        QMessageBox::Ok);
     ok &= Render(box, folder, "message");
   }
   CMessageBox::Install(nullptr);

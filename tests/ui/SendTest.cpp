@@ -105,8 +105,8 @@ TEST_F(SendTest, ControlsListsAndFixedFrame) {
   const struct {
     int id;
     const char* text;
-  } buttons[] = {{1003, "..."}, {1005, "..."}, {1009, "&Send"}, {1010, "&Preferences"},
-                 {1019, "&Help"}, {1, "Close"}};
+  } buttons[] = {{1003, "..."},          {1005, "..."},   {1009, "&Send"},
+                 {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
   for (const auto& b : buttons) {
     auto* button = qobject_cast<QPushButton*>(send.Control(b.id));
     ASSERT_NE(button, nullptr) << b.id;
@@ -290,9 +290,9 @@ TEST_F(SendTest, FailedSendReportsTheSourceAndTheSystemText) {
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
   Click(send, 1009);
-  EXPECT_EQ(driver.Seen(), QStringList({QString::fromStdString(
-                               "message: Problem sending " + missing +
-                               ": The system cannot find the file specified.")}));
+  EXPECT_EQ(driver.Seen(),
+            QStringList({QString::fromStdString("message: Problem sending " + missing +
+                                                ": The system cannot find the file specified.")}));
   EXPECT_EQ(send.sendCursors, std::vector<Qt::CursorShape>({Qt::WaitCursor}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QvrField(send)->text().toStdString(), m_sources + "/missing.qvr");
@@ -357,9 +357,9 @@ TEST_F(SendTest, ADropStopsAtTheFirstFailedSend) {
   CModalDriver driver;
   driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
   Drop(send, {missing, after});
-  EXPECT_EQ(driver.Seen(), QStringList({QString::fromStdString(
-                               "message: Problem sending " + missing +
-                               ": The system cannot find the file specified.")}));
+  EXPECT_EQ(driver.Seen(),
+            QStringList({QString::fromStdString("message: Problem sending " + missing +
+                                                ": The system cannot find the file specified.")}));
   EXPECT_TRUE(ListDir(m_published).empty());
   EXPECT_FALSE(Exists(m_sources + "/after.qvr"));
   EXPECT_EQ(SendField(send)->text().toStdString(), missing);
@@ -382,7 +382,8 @@ TEST_F(SendTest, PreferencesOkSaveAndCancel) {
     const char* button;
     bool windowChanged;
     bool stored;
-  } cases[] = {{"okButton", true, false}, {"saveButton", true, true}, {"cancelButton", false, false}};
+  } cases[] = {
+      {"okButton", true, false}, {"saveButton", true, true}, {"cancelButton", false, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.button);
     ::unlink(m_app.ProfilePath().c_str());

@@ -32,7 +32,8 @@ QStringList CUiTest::TabSequence(QWidget* window, int count) {
   QStringList names;
   for (int i = 0; i < count; ++i) {
     names << FocusName();
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window,
+                    Qt::Key_Tab);
   }
   return names;
 }

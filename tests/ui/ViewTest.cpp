@@ -153,8 +153,10 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
   const struct {
     const char* name;
     const char* text;
-  } labels[] = {{"fileLabel", "File:"}, {"urlLabel", "URL:"},
-                {"compressionLabel", "Compression Type:"}, {"encryptionLabel", "Encryption Type:"}};
+  } labels[] = {{"fileLabel", "File:"},
+                {"urlLabel", "URL:"},
+                {"compressionLabel", "Compression Type:"},
+                {"encryptionLabel", "Encryption Type:"}};
   for (const auto& l : labels) EXPECT_EQ(Child<QLabel>(&view, l.name)->text(), l.text);
   for (const int id : {1018, 1029, 1030}) {
     EXPECT_TRUE(Field(view, id)->isReadOnly()) << id;
@@ -164,7 +166,8 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
   const struct {
     int id;
     const char* text;
-  } buttons[] = {{1037, "..."}, {1020, "Fetch"}, {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
+  } buttons[] = {
+      {1037, "..."}, {1020, "Fetch"}, {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
   for (const auto& b : buttons) {
     auto* button = qobject_cast<QPushButton*>(view.Control(b.id));
     ASSERT_NE(button, nullptr) << b.id;
@@ -174,8 +177,9 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
   EXPECT_EQ(view.minimumSize(), view.maximumSize());
   Activate(&view);
   EXPECT_TRUE(HasFocus(Field(view, 1036)));
-  EXPECT_EQ(TabSequence(&view, 7), QStringList({"fileEdit", "browseButton", "fetchButton", "closeButton",
-                                                "preferencesButton", "helpButton", "fileEdit"}));
+  EXPECT_EQ(TabSequence(&view, 7),
+            QStringList({"fileEdit", "browseButton", "fetchButton", "closeButton",
+                         "preferencesButton", "helpButton", "fileEdit"}));
 }
 
 TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
@@ -183,10 +187,11 @@ TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
   CModalDriver driver;
   CViewDlg view(m_app, pointer, nullptr);
   Activate(&view);
-  EXPECT_EQ(Shown(view),
-            QStringList({QString::fromStdString(pointer), QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
-                         Field(view, 1029)->text(), "Simple"}));
-  EXPECT_TRUE(Field(view, 1029)->text().startsWith("LZ")) << Field(view, 1029)->text().toStdString();
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
+                                      QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
+                                      Field(view, 1029)->text(), "Simple"}));
+  EXPECT_TRUE(Field(view, 1029)->text().startsWith("LZ"))
+      << Field(view, 1029)->text().toStdString();
   EXPECT_TRUE(driver.Seen().isEmpty());
 }
 
@@ -206,7 +211,8 @@ TEST_F(ViewTest, UnreadableFileIsReportedOnlyWhenTheFieldIsLeft) {
   });
   ASSERT_TRUE(HasFocus(Field(view, 1036)));
   QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
-  EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
+  EXPECT_EQ(driver.Seen(),
+            QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
   ClickInto(Field(view, 1036));
   QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
@@ -246,7 +252,8 @@ TEST_F(ViewTest, FetchDoesNothingWithoutALoadedFile) {
   const struct {
     std::string file;
     QStringList seen;
-  } cases[] = {{"", {}}, {damaged, {Message("Problem reading " + damaged + ": The data is invalid.")}}};
+  } cases[] = {{"", {}},
+               {damaged, {Message("Problem reading " + damaged + ": The data is invalid.")}}};
   for (const auto& c : cases) {
     CNotingViewDlg view(m_app, c.file, nullptr);
     Activate(&view);
@@ -266,8 +273,9 @@ TEST_F(ViewTest, FetchFailureIsReportedUnderTheBusyCursor) {
   CModalDriver driver;
   driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
   Click(view, 1020);
-  EXPECT_EQ(driver.Seen(), QStringList({Message(
-                               "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
+  EXPECT_EQ(driver.Seen(),
+            QStringList({Message(
+                "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
   EXPECT_EQ(view.fetchCursors, std::vector<Qt::CursorShape>({Qt::WaitCursor}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_TRUE(ListDir(TestRoot() + "/tmp").empty());
@@ -299,8 +307,9 @@ TEST_F(ViewTest, NoApplicationAsksWhetherToKeepTheFile) {
       CModalDriver::Answer(box, answer);
     });
     Click(view, 1020);
-    EXPECT_EQ(driver.Seen(), QStringList({Message("Problem launching application on " + decoded +
-                                                  "\n(check your associations).  Keep the file?")}));
+    EXPECT_EQ(driver.Seen(),
+              QStringList({Message("Problem launching application on " + decoded +
+                                   "\n(check your associations).  Keep the file?")}));
     EXPECT_EQ(Exists(decoded), answer == QMessageBox::Yes);
   }
   unlink(decoded.c_str());
@@ -336,8 +345,8 @@ TEST_F(ViewTest, BrowsePicksAndLoadsAPointerFile) {
   Click(view, 1037);
   EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
   Click(view, 1037);
-  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer), "http://127.0.0.1/noextension",
-                                      "None", "None"}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
+                                      "http://127.0.0.1/noextension", "None", "None"}));
   EXPECT_EQ(view.LastFile(), pointer);
   EXPECT_EQ(driver.Pending(), 0u);
   EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
@@ -352,8 +361,8 @@ TEST_F(ViewTest, OneFileDroppedOnTheOpenWindowIsShownNotFetched) {
   QTest::qWait(50);
   EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
   EXPECT_TRUE(view.fetchCursors.empty());
-  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer), "http://127.0.0.1/noextension",
-                                      "None", "None"}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
+                                      "http://127.0.0.1/noextension", "None", "None"}));
   EXPECT_EQ(view.LastFile(), pointer);
 }
 
@@ -367,8 +376,9 @@ TEST_F(ViewTest, OneFileDroppedOnTheMinimisedWindowIsFetched) {
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
   Drop(view, {pointer});
-  EXPECT_EQ(driver.Seen(), QStringList({Message(
-                               "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
+  EXPECT_EQ(driver.Seen(),
+            QStringList({Message(
+                "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
   EXPECT_TRUE(view.isMinimized());
 }
 
@@ -384,7 +394,8 @@ TEST_F(ViewTest, ADropOfSeveralFilesStopsAtTheFirstFailure) {
     CModalDriver driver;
     driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
     Drop(view, {first, damaged, third});
-    EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
+    EXPECT_EQ(driver.Seen(),
+              QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
     EXPECT_EQ(Field(view, 1036)->text().toStdString(), damaged);
     EXPECT_EQ(view.TrackedCount(), 1u);
     ClickInto(Field(view, 1036));
