@@ -7,11 +7,28 @@
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "platform/FileHandle.h"
+#include "platform/SystemError.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+}  // namespace
 
 bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
                        const std::string& urlRoot, const std::string& fileRoot) {
+  // Writing the pointer file over the file being sent would destroy it.
+  if (SameFile(pointerFile, source)) {
+    m_error = ERROR_INVALID_PARAMETER;
+    return false;
+  }
   std::string name;
   if (!Encode(source, name, fileRoot)) return false;
   m_url = urlRoot + name;

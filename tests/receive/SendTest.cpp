@@ -59,6 +59,17 @@ TEST_F(ReceiveTest, SendFailuresRemoveOrKeepTheEncodedFile) {
   }
 }
 
+TEST_F(ReceiveTest, APointerFileIsNeverWrittenOverItsSource) {
+  WriteFile(sources + "/x.qvr", "a pointer file being sent on");
+  CPointerDoc doc;
+  doc.BuildChain(settings);
+  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.qvr", settings.UrlRoot(),
+                        settings.FileRoot()));
+  EXPECT_EQ(doc.GetError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(ReadFile(sources + "/x.qvr"), "a pointer file being sent on");
+  EXPECT_TRUE(ListDir(published).empty());
+}
+
 TEST_F(ReceiveTest, AFullDirectoryFailsWithFour) {
   WriteFile(sources + "/x.z", "data");
   WriteFile(published + "/x.z", "");
