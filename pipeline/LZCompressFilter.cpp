@@ -123,27 +123,26 @@ bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
   return true;
 }
 
-void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
+void CLZCompressFilter::WriteGroup(int32_t bytes) {
+  Write(m_outGroup, static_cast<size_t>(bytes));
+  m_bytesOut += static_cast<uint64_t>(bytes);
+  m_bitOffset = 0;
+}
+
+inline void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
   if (width == 0) {
-    if (m_bitOffset > 0) {
-      const int32_t bytes = (m_bitOffset + 7) / 8;
-      Write(m_outGroup, static_cast<size_t>(bytes));
-      m_bytesOut += static_cast<uint64_t>(bytes);
-    }
+    if (m_bitOffset > 0) WriteGroup((m_bitOffset + 7) / 8);
     return;
   }
   if (width != m_outGroupWidth) {
-    if (m_bitOffset > 0) {
-      Write(m_outGroup, static_cast<size_t>(m_outGroupWidth));
-      m_bytesOut += static_cast<uint64_t>(m_outGroupWidth);
-      m_bitOffset = 0;
-    }
+    if (m_bitOffset > 0) WriteGroup(m_outGroupWidth);
     m_outGroupWidth = width;
   }
   // Eight codes of at most 16 bits fill the group exactly, so index i + 2 is
   // only reached while it still lies inside the group.
-  const int32_t i = m_bitOffset / 8;
-  const int32_t e = m_bitOffset % 8;
+  const auto offset = static_cast<uint32_t>(m_bitOffset);
+  const uint32_t i = offset / 8;
+  const uint32_t e = offset % 8;
   if (e == 0) {
     m_outGroup[i] = static_cast<uint8_t>(code);
     m_outGroup[i + 1] = static_cast<uint8_t>(code >> 8);
@@ -153,11 +152,7 @@ void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
     if (width + e > 16) m_outGroup[i + 2] = static_cast<uint8_t>(code >> (16 - e));
   }
   m_bitOffset += width;
-  if (m_bitOffset == 8 * width) {
-    m_bytesOut += static_cast<uint64_t>(width);
-    Write(m_outGroup, static_cast<size_t>(width));
-    m_bitOffset = 0;
-  }
+  if (m_bitOffset == 8 * width) WriteGroup(width);
 }
 
 void CLZCompressFilter::Compress() {
@@ -204,13 +199,15 @@ void CLZCompressFilter::Compress() {
       uint32_t h = byteHash[c] ^ ent;
       if (h >= hashSize) h -= hashSize;
       const uint32_t step = (288 - c) << shift;
-      // The code is loaded together with the key, so that a match does not
-      // wait for a second load.
+      // The first slot's code is loaded together with its key, so that the
+      // common match at the first probe does not wait for a second load.
       uint32_t slot = hashKeys[h];
       uint32_t code = hashTable[h];
-      while (slot != key && slot != kEmptySlot) {
-        h = step > h ? h + hashSize - step : h - step;
-        slot = hashKeys[h];
+      if (slot != key && slot != kEmptySlot) {
+        do {
+          h = step > h ? h + hashSize - step : h - step;
+          slot = hashKeys[h];
+        } while (slot != key && slot != kEmptySlot);
         code = hashTable[h];
       }
       if (slot == key) {

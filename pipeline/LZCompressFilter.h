@@ -74,6 +74,8 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   static constexpr int32_t kGroupBytes = 16;
   static constexpr uint32_t kEmptySlot = 0xFFFFFFFF;
 
+  // Writes the first `bytes` bytes of the output group and starts a new one.
+  void WriteGroup(int32_t bytes);
   bool GrowStack();
 
   int32_t m_bitOffset = 0;  // bit position in the code group of either direction

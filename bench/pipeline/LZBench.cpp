@@ -4,8 +4,8 @@
 // corpus (from the shared libraries in /usr/lib/x86_64-linux-gnu), each at
 // least 64 MiB, and compresses each several times with a file-to-file chain
 // (CLZCompressFilter -> CSinkFilter) and with `compress -c`, alternating.
-// Prints the median times, the median of the per-run time ratios and the
-// compressed sizes; then the peak resident memory of compressing 16 MiB and
+// Prints the median wall times, the medians of the per-run ratios of wall
+// and processor time, and the compressed sizes; then the peak resident memory of compressing 16 MiB and
 // 512 MiB, each in a fresh process measured by /usr/bin/time.
 //
 // Usage: quiver_lz_bench [--runs N]
@@ -27,6 +27,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -101,9 +102,16 @@ bool CompressWithFilter(const std::string& in, const std::string& out) {
   return lz.Open(in) && lz.Run();
 }
 
+double CpuSeconds(const struct rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Runs `argv` with standard output redirected to `stdoutPath` (if given);
-// returns its exit status, -1 when it did not exit normally.
-int Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath) {
+// returns its exit status, -1 when it did not exit normally. `cpuSeconds`
+// receives the child's processor time.
+int Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath,
+          double* cpuSeconds = nullptr) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!stdoutPath.empty()) {
@@ -117,7 +125,9 @@ int Spawn(const std::vector<std::string>& argv, const std::string& stdoutPath) {
   int result = -1;
   if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
     int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result = WEXITSTATUS(status);
+    struct rusage usage {};
+    if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) result = WEXITSTATUS(status);
+    if (cpuSeconds) *cpuSeconds = CpuSeconds(usage);
   }
   posix_spawn_file_actions_destroy(&actions);
   return result;
@@ -156,25 +166,31 @@ void BenchCorpus(const std::string& name, const std::string& corpus, const std::
                  int runs) {
   const std::string ours = dir + "/" + name + ".ours.Z";
   const std::string theirs = dir + "/" + name + ".compress.Z";
-  std::vector<double> ourTimes, theirTimes, ratios;
+  std::vector<double> ourTimes, theirTimes, ratios, cpuRatios;
   for (int i = 0; i < runs; ++i) {
     bool ok = true;
+    struct rusage before {}, after {};
+    getrusage(RUSAGE_SELF, &before);
     const double t1 = Seconds([&] { ok = CompressWithFilter(corpus, ours); });
+    getrusage(RUSAGE_SELF, &after);
     if (!ok) throw std::runtime_error("filter compression failed");
     int status = -1;
-    const double t2 = Seconds([&] { status = Spawn({"compress", "-c", corpus}, theirs); });
+    double theirCpu = 0;
+    const double t2 =
+        Seconds([&] { status = Spawn({"compress", "-c", corpus}, theirs, &theirCpu); });
     if (status != 0) throw std::runtime_error("compress failed");
     ourTimes.push_back(t1);
     theirTimes.push_back(t2);
     ratios.push_back(t1 / t2);
+    cpuRatios.push_back((CpuSeconds(after) - CpuSeconds(before)) / theirCpu);
   }
   const bool restores = Spawn({"sh", "-c", "uncompress -c < '" + ours + "' | cmp -s - '" + corpus + "'"},
                               "") == 0;
   const double mib = static_cast<double>(FileSize(corpus)) / kMiB;
-  std::printf("%-6s %6.1f MiB  filter %6.3f s (%5.1f MiB/s)  compress %6.3f s (%5.1f MiB/s)  "
-              "time ratio filter/compress median %.3f\n",
+  std::printf("%-6s %6.1f MiB  filter %6.3f s (%5.1f MiB/s)  compress %6.3f s (%5.1f MiB/s)\n"
+              "       median ratio filter/compress: wall time %.3f, processor time %.3f\n",
               name.c_str(), mib, Median(ourTimes), mib / Median(ourTimes), Median(theirTimes),
-              mib / Median(theirTimes), Median(ratios));
+              mib / Median(theirTimes), Median(ratios), Median(cpuRatios));
   std::printf("       sizes: filter %llu bytes (%.1f%%), compress %llu bytes (%.1f%%); "
               "uncompress restores the filter's output: %s\n",
               static_cast<unsigned long long>(FileSize(ours)), 100.0 * FileSize(ours) / FileSize(corpus),
