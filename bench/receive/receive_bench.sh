@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Receiving with the real `quiver FILE.qvr`, headless, from a private nginx on
+# 127.0.0.1: a 256 MB and a 16 MB text and binary mix sent with the default
+# transforms (LZ and Simple), opened through a fixture association whose
+# application exits at once, the decoded file removed afterwards. Against it, in
+# the same run, what a user does by hand with the same source published as .Z
+# beside it: `curl -s -o f.Z URL` then `uncompress f.Z`.
+#
+#   receive_bench.sh [BUILD] [RUNS]  BUILD defaults to $BUILD_DIR, else /work/main/build;
+#                                    RUNS (default 5) alternate quiver and the pipeline.
+# Prints medians of wall time and CPU time (user+sys, all processes of the
+# command), their ratios, and max RSS.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source-path=SCRIPTDIR source=../send/bench_lib.sh
+. "$here/../send/bench_lib.sh"
+bench_setup receive-bench "${1:-}"
+runs="${2:-5}"
+if ! command -v curl >/dev/null || [ ! -x /usr/sbin/nginx ]; then
+  echo "receive-bench: needs curl and nginx; run scripts/bootstrap" >&2
+  exit 2
+fi
+
+port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+mkdir -p "$work/nginx"
+cat > "$work/nginx/nginx.conf" <<CONF
+daemon off; master_process off; worker_processes 1;
+pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log off; sendfile on;
+  client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
+  default_type application/octet-stream;
+  server { listen 127.0.0.1:$port; root $work/www; }
+}
+CONF
+# timeout stops the server even if this script is killed before its trap runs.
+timeout 900 /usr/sbin/nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+bench_pids+=($!)
+write_settings "http://127.0.0.1:$port/"
+
+# The application the decoded text file opens with: it only exits, unless
+# QVB_CHECK names the original to compare it with.
+cat > "$work/viewer" <<'SH'
+#!/bin/sh
+if [ -n "${QVB_CHECK:-}" ]; then cmp -s -- "$1" "$QVB_CHECK" && echo same > "$QVB_CHECK.ok"; fi
+exit 0
+SH
+chmod +x "$work/viewer"
+printf '[Desktop Entry]\nType=Application\nName=Bench viewer\nExec=%s %%f\nMimeType=text/plain;\n' \
+  "$work/viewer" > "$XDG_DATA_HOME/applications/bench-viewer.desktop"
+printf '[Default Applications]\ntext/plain=bench-viewer.desktop\n' > "$XDG_CONFIG_HOME/mimeapps.list"
+
+for _ in $(seq 100); do
+  curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+  sleep 0.05
+done
+
+# by_hand URL: the user's pipeline, into $work/hand.
+by_hand() { curl -s -o "$work/hand.Z" "$1" && uncompress -f "$work/hand.Z"; }
+export -f by_hand
+export work
+
+tmp_is_empty() {
+  [ -z "$(ls -A "$TMPDIR")" ] || { echo "left in TMPDIR: $(ls -A "$TMPDIR")" >&2; exit 1; }
+}
+
+rows=()
+for size in 256 16; do
+  name="mix$size.txt"
+  src="$work/src/$name"
+  mix "$src" $((size << 20))
+  "$quiver" -s "$src" "$work/src/mix.qvr"
+  compress -c "$src" > "$work/www/$name.Z"
+  url="http://127.0.0.1:$port/$name.Z"
+
+  # Both ways must deliver the original before they are timed.
+  QVB_CHECK="$src" "$quiver" "$work/src/mix.qvr"
+  [ -f "$src.ok" ] || { echo "quiver did not deliver $name intact" >&2; exit 1; }
+  rm -f "$src.ok"
+  tmp_is_empty
+  by_hand "$url"
+  cmp -s "$work/hand" "$src" || { echo "curl + uncompress did not deliver $name intact" >&2; exit 1; }
+  rm -f "$work/hand"
+
+  : > "$work/q.log"
+  : > "$work/h.log"
+  for ((i = 0; i < runs; i++)); do
+    measure "$work/q.log" "$quiver" "$work/src/mix.qvr"
+    tmp_is_empty
+    measure "$work/h.log" bash -c 'by_hand "$1"' bash "$url"
+    rm -f "$work/hand"
+  done
+  qw=$(median "$work/q.log" 1) hw=$(median "$work/h.log" 1)
+  qc=$(median "$work/q.log" 2) hc=$(median "$work/h.log" 2)
+  rows+=("$(printf '%-6s %10s %10s %6s %8s %8s %6s %10s %10s %10s %10s' "${size}MB" "$qw" "$hw" \
+    "$(ratio "$qw" "$hw")" "$qc" "$hc" "$(ratio "$qc" "$hc")" "$(median "$work/q.log" 3)" \
+    "$(median "$work/h.log" 3)" "$(mb "$(stat -c %s "$work/www/$name")")" \
+    "$(mb "$(stat -c %s "$work/www/$name.Z")")")")
+  rm -f "$src" "$work/src/mix.qvr" "$work"/www/*
+done
+
+echo
+echo "quiver FILE.qvr against curl -s -o + uncompress, median of $runs runs each, $(nproc) cores" \
+     "shared (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+printf '%-6s %10s %10s %6s %8s %8s %6s %10s %10s %10s %10s\n' file "quiver s" "by hand s" ratio \
+  "q cpu s" "h cpu s" ratio "quiver KB" "by hand KB" "fetched MB" ".Z MB"
+printf '%s\n' "${rows[@]}"
