@@ -1,0 +1,54 @@
+// libFuzzer target for reading objects from an archive: any file either
+// loads or fails with CArchiveException, and never allocates much more than
+// its own size. The first byte picks the accepted classes: the three
+// transform filters, or every registered class.
+
+#include "FuzzFiles.h"
+#include "framework/Archive.h"
+#include "pipeline/DumbCryptFilter.h"
+#include "pipeline/LZCompressFilter.h"
+#include "pipeline/SimpleCryptFilter.h"
+#include "platform/FileHandle.h"
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const CRuntimeClass* const kTransforms[] = {&CLZCompressFilter::RuntimeClass,
+                                            &CSimpleCryptFilter::RuntimeClass,
+                                            &CDumbCryptFilter::RuntimeClass};
+
+void ReadAll(CArchive& archive, std::span<const CRuntimeClass* const> accepted) {
+  std::vector<std::unique_ptr<CObject>> owned;
+  const uint32_t count = archive.ReadCount(2);
+  for (uint32_t i = 0; i < count; ++i) {
+    CArchive::LoadedObject loaded = archive.ReadObject(accepted);
+    if (loaded.created) {
+      if (!loaded.created->IsKindOf(CFilter::RuntimeClass)) std::abort();
+      // Descriptions show stored counts and keys' owners.
+      static_cast<CFilter&>(*loaded.created).GetDescription();
+      owned.push_back(std::move(loaded.created));
+    }
+  }
+  archive.ReadString();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const bool transformsOnly = data[0] & 1;
+  const std::string& path = WriteScratchFile(data + 1, size - 1);
+  CFileHandle file;
+  if (!file.OpenForReading(path, FileShare::None)) std::abort();
+  try {
+    CArchive archive(file, CArchive::Mode::Load);
+    ReadAll(archive, transformsOnly ? std::span<const CRuntimeClass* const>(kTransforms)
+                                    : std::span<const CRuntimeClass* const>());
+  } catch (const CArchiveException& e) {
+    if (!e.IsFormatError()) std::abort();
+  }
+  return 0;
+}
