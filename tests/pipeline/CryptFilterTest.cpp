@@ -16,13 +16,7 @@ const uint8_t* Data(const std::string& s) { return reinterpret_cast<const uint8_
 // Runs `filter` once over `input` in the given direction.
 std::string Through(CFilter& filter, const std::string& input, bool encode) {
   CCollectFilter end;
-  filter.Reset();
-  if (encode) {
-    filter.SetEncode();
-  } else {
-    filter.SetDecode();
-  }
-  filter.SetNext(&end);
+  Prepare(filter, encode, &end);
   EXPECT_TRUE(filter.Write(Data(input), input.size()));
   EXPECT_TRUE(filter.Close());
   return end.data;
@@ -99,12 +93,8 @@ TEST(CryptFilterTest, PairRoundTrips) {
   for (size_t size : {0, 1, 8191, 8192, 8193, 100000}) {
     const std::string input = testing_support::RandomBytes(size, static_cast<uint32_t>(size));
     CCollectFilter encoded;
-    simple.Reset();
-    dumb.Reset();
-    simple.SetEncode();
-    dumb.SetEncode();
-    dumb.SetNext(&encoded);
-    simple.SetNext(&dumb);
+    Prepare(dumb, true, &encoded);
+    Prepare(simple, true, &dumb);
     ASSERT_TRUE(simple.Write(Data(input), input.size()));
     ASSERT_TRUE(simple.Close());
     ASSERT_EQ(encoded.data.size(), size);
@@ -113,12 +103,8 @@ TEST(CryptFilterTest, PairRoundTrips) {
     }
 
     CCollectFilter decoded;
-    simple.Reset();
-    dumb.Reset();
-    simple.SetDecode();
-    dumb.SetDecode();
-    simple.SetNext(&decoded);
-    dumb.SetNext(&simple);
+    Prepare(simple, false, &decoded);
+    Prepare(dumb, false, &simple);
     ASSERT_TRUE(dumb.Write(Data(encoded.data), encoded.data.size()));
     ASSERT_TRUE(dumb.Close());
     EXPECT_TRUE(decoded.data == input) << size;

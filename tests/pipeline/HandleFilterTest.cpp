@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-
 namespace {
 
 using testing_support::Exists;
@@ -167,12 +165,7 @@ TEST(SourceFilterTest, SourceWithoutHandleFailsAtTheFirstRead) {
 }
 
 TEST(SourceFilterTest, ByteCountPassesFourGiB) {
-  const std::string path = NewTempPath("sparse");
-  {
-    CFileHandle file;
-    ASSERT_TRUE(file.CreateNew(path, FileShare::None));
-    ASSERT_EQ(ftruncate(file.Descriptor(), (off_t{1} << 32) + 10), 0);
-  }
+  const std::string path = MakeSparseFile((uint64_t{1} << 32) + 10);
   CCollectFilter end(false);
   CSourceFilter source(&end);
   ASSERT_TRUE(source.Open(path));

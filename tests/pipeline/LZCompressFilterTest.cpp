@@ -268,9 +268,7 @@ TEST(LZCompressFilterTest, DescriptionShowsUnsignedCountsAndPercent) {
 TEST(LZCompressFilterTest, DecodingKeepsTheStoredCounts) {
   auto lz = LoadedFilter(10000, 4500);
   CCollectFilter collect;
-  lz->Reset();
-  lz->SetDecode();
-  lz->SetNext(&collect);
+  Prepare(*lz, false, &collect);
   ASSERT_TRUE(lz->Open(MakeInputFile(RunLZ("abcabcabc", true).output)));
   ASSERT_TRUE(lz->Run());
   EXPECT_EQ(collect.data, "abcabcabc");
@@ -281,9 +279,7 @@ TEST(LZCompressFilterTest, CountsSurviveResetAndRerun) {
   CLZCompressFilter lz;
   CCollectFilter collect;
   for (int run = 0; run < 2; ++run) {
-    lz.Reset();
-    lz.SetEncode();
-    lz.SetNext(&collect);
+    Prepare(lz, true, &collect);
     ASSERT_TRUE(lz.Open(MakeInputFile(std::string(run == 0 ? 100 : 5000, 'z'))));
     ASSERT_TRUE(lz.Run());
   }
@@ -299,9 +295,7 @@ TEST(LZCompressFilterTest, FailedExpansionLeavesNothingForTheNextRun) {
   // Whole bytes expand before the impossible code stops the run.
   const std::string bad = good.substr(0, 5) + Bytes({0xFF, 0xFF, 0xFF, 0xFF});
   for (const std::string* stream : {&bad, &good}) {
-    lz.Reset();
-    lz.SetDecode();
-    lz.SetNext(&collect);
+    Prepare(lz, false, &collect);
     collect.data.clear();
     ASSERT_TRUE(lz.Open(MakeInputFile(*stream)));
     EXPECT_EQ(lz.Run(), stream == &good);
@@ -325,16 +319,10 @@ TEST(LZCompressFilterTest, ReadErrorStopsTheRunWithItsCode) {
 namespace {
 
 TEST(LZCompressFilterTest, CountsPassFourGiBAndAreStoredModulo2To32) {
-  const std::string path = NewTempPath("sparse");
-  {
-    CFileHandle file;
-    ASSERT_TRUE(file.CreateNew(path, FileShare::None));
-    ASSERT_EQ(ftruncate(file.Descriptor(), (off_t{1} << 32) + 10), 0);
-  }
+  const std::string path = MakeSparseFile((uint64_t{1} << 32) + 10);
   CCollectFilter end(false);
   CLZCompressFilter lz;
-  lz.Reset();
-  lz.SetNext(&end);
+  Prepare(lz, true, &end);
   ASSERT_TRUE(lz.Open(path));
   ASSERT_TRUE(lz.Run());
   EXPECT_EQ(lz.GetBytesIn(), (uint64_t{1} << 32) + 10);

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <unistd.h>
 
 bool CCollectFilter::Write(const uint8_t* b, size_t length) {
   writeSizes.push_back(length);
@@ -22,6 +23,16 @@ bool CCollectFilter::Close() {
   return CFilter::Close();
 }
 
+void Prepare(CFilter& filter, bool encode, CFilter* next) {
+  filter.Reset();
+  if (encode) {
+    filter.SetEncode();
+  } else {
+    filter.SetDecode();
+  }
+  filter.SetNext(next);
+}
+
 std::string NewTempPath(const std::string& name) {
   static int counter = 0;
   return testing_support::TestRoot() + "/" + name + "." + std::to_string(++counter);
@@ -33,16 +44,20 @@ std::string MakeInputFile(const std::string& bytes) {
   return path;
 }
 
+std::string MakeSparseFile(uint64_t size) {
+  const std::string path = NewTempPath("sparse");
+  CFileHandle file;
+  if (!file.CreateNew(path, FileShare::None) ||
+      ftruncate(file.Descriptor(), static_cast<off_t>(size)) != 0) {
+    throw std::runtime_error("cannot make " + path);
+  }
+  return path;
+}
+
 LZRun RunLZ(const std::string& input, bool encode) {
   CCollectFilter collect;
   CLZCompressFilter lz;
-  lz.Reset();
-  if (encode) {
-    lz.SetEncode();
-  } else {
-    lz.SetDecode();
-  }
-  lz.SetNext(&collect);
+  Prepare(lz, encode, &collect);
   if (!lz.Open(MakeInputFile(input))) throw std::runtime_error("cannot open LZ input");
   LZRun run;
   run.ok = lz.Run();
@@ -69,9 +84,7 @@ bool EncodeChain(const std::vector<CFilter*>& filters, const std::string& in,
   auto sink = OutputSink(out);
   CFilter* head = sink.get();
   for (auto it = filters.rbegin(); it != filters.rend(); ++it) {
-    (*it)->Reset();
-    (*it)->SetEncode();
-    (*it)->SetNext(head);
+    Prepare(**it, true, head);
     head = *it;
   }
   if (head->IsSource()) {
@@ -88,9 +101,7 @@ bool DecodeChain(const std::vector<CFilter*>& filters, const std::string& in,
   std::vector<std::unique_ptr<CSinkFilter>> stages;
   CFilter* head = sink.get();
   for (CFilter* f : filters) {
-    f->Reset();
-    f->SetDecode();
-    f->SetNext(head);
+    Prepare(*f, false, head);
     head = f;
     if (f->IsSource()) {
       auto stageFile = std::make_unique<CFileHandle>();

@@ -27,10 +27,15 @@ class CCollectFilter : public CFilter {
   bool m_keepData;
 };
 
+// Resets `filter`, sets its direction and links `next`, as a run does.
+void Prepare(CFilter& filter, bool encode, CFilter* next);
+
 // A new path in the test's folder (nothing is created).
 std::string NewTempPath(const std::string& name);
 // A new file holding `bytes`; returns its path.
 std::string MakeInputFile(const std::string& bytes);
+// A new sparse file of `size` zero bytes; returns its path.
+std::string MakeSparseFile(uint64_t size);
 
 struct LZRun {
   bool ok = false;
