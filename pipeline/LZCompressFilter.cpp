@@ -129,32 +129,6 @@ void CLZCompressFilter::WriteGroup(int32_t bytes) {
   m_bitOffset = 0;
 }
 
-inline void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
-  if (width == 0) {
-    if (m_bitOffset > 0) WriteGroup((m_bitOffset + 7) / 8);
-    return;
-  }
-  if (width != m_outGroupWidth) {
-    if (m_bitOffset > 0) WriteGroup(m_outGroupWidth);
-    m_outGroupWidth = width;
-  }
-  // Eight codes of at most 16 bits fill the group exactly, so index i + 2 is
-  // only reached while it still lies inside the group.
-  const auto offset = static_cast<uint32_t>(m_bitOffset);
-  const uint32_t i = offset / 8;
-  const uint32_t e = offset % 8;
-  if (e == 0) {
-    m_outGroup[i] = static_cast<uint8_t>(code);
-    m_outGroup[i + 1] = static_cast<uint8_t>(code >> 8);
-  } else {
-    m_outGroup[i] |= static_cast<uint8_t>(code << e);
-    m_outGroup[i + 1] = static_cast<uint8_t>(code >> (8 - e));
-    if (width + e > 16) m_outGroup[i + 2] = static_cast<uint8_t>(code >> (16 - e));
-  }
-  m_bitOffset += width;
-  if (m_bitOffset == 8 * width) WriteGroup(width);
-}
-
 void CLZCompressFilter::Compress() {
   if (m_maxBits < kEncoderRows[0].maxBits || m_maxBits > kMaxBits) m_maxBits = kMaxBits;
   const EncoderRow& row = EncoderRowFor(m_maxBits);
@@ -248,9 +222,10 @@ bool CLZCompressFilter::GetCode(uint32_t& code) {
     m_inGroupWidth = m_nBits;
   }
   if (m_inGroupBits - m_bitOffset < m_nBits) {
-    size_t count = 0;
-    CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
-    m_inGroupBits = static_cast<int32_t>(8 * count);
+    // The buffered Read of up to a group, byte by byte without dispatch.
+    int32_t count = 0;
+    while (count < m_nBits && GetByte(m_inGroup[count])) ++count;
+    m_inGroupBits = 8 * count;
     m_bitOffset = 0;
     // A group cut short before a whole code holds no code at all.
     if (m_inGroupBits < m_nBits || HasError()) return false;
@@ -326,6 +301,7 @@ void CLZCompressFilter::Decompress() {
       PutByteChecked(finchar);
     } else {
       const uint32_t incode = code;
+      uint8_t* stack = m_stack.get();
       int32_t n = 0;
       // Every defined entry's prefix is a smaller code, so the walk below
       // ends; a code beyond the next entry names nothing.
@@ -334,21 +310,23 @@ void CLZCompressFilter::Decompress() {
           SetError(ERROR_INVALID_DATA);
           return;
         }
-        m_stack[0] = finchar;
-        n = 1;
+        stack[n++] = finchar;
         code = old;
       }
       while (code > 0xFF) {
-        if (n >= m_stackCapacity && !GrowStack()) {
-          SetError(ERROR_INVALID_DATA);
-          return;
+        if (n >= m_stackCapacity) {
+          if (!GrowStack()) {
+            SetError(ERROR_INVALID_DATA);
+            return;
+          }
+          stack = m_stack.get();
         }
-        m_stack[n++] = suffixTable[code];
+        stack[n++] = suffixTable[code];
         code = prefixTable[code];
       }
       finchar = static_cast<uint8_t>(code);
       PutByteChecked(finchar);
-      while (n > 0) PutByteChecked(m_stack[--n]);
+      while (n > 0) PutByteChecked(stack[--n]);
       if (HasError()) return;
       if (!full) {
         prefixTable[m_freeEnt] = static_cast<uint16_t>(old);

@@ -113,3 +113,29 @@ inline int CLZCompressFilter::GetByteOrEnd() {
   if (HasError() || !GetByte(byte)) return -1;
   return byte;
 }
+
+inline void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
+  if (width == 0) {
+    if (m_bitOffset > 0) WriteGroup((m_bitOffset + 7) / 8);
+    return;
+  }
+  if (width != m_outGroupWidth) {
+    if (m_bitOffset > 0) WriteGroup(m_outGroupWidth);
+    m_outGroupWidth = width;
+  }
+  // Eight codes of at most 16 bits fill the group exactly, so index i + 2 is
+  // only reached while it still lies inside the group.
+  const auto offset = static_cast<uint32_t>(m_bitOffset);
+  const uint32_t i = offset / 8;
+  const uint32_t e = offset % 8;
+  if (e == 0) {
+    m_outGroup[i] = static_cast<uint8_t>(code);
+    m_outGroup[i + 1] = static_cast<uint8_t>(code >> 8);
+  } else {
+    m_outGroup[i] |= static_cast<uint8_t>(code << e);
+    m_outGroup[i + 1] = static_cast<uint8_t>(code >> (8 - e));
+    if (width + e > 16) m_outGroup[i + 2] = static_cast<uint8_t>(code >> (16 - e));
+  }
+  m_bitOffset += width;
+  if (m_bitOffset == 8 * width) WriteGroup(width);
+}
