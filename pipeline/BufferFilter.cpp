@@ -42,21 +42,9 @@ bool CBufferFilter::PutByteSlow(uint8_t byte) {
 }
 
 bool CBufferFilter::StoreBlock(const uint8_t* bytes, size_t length) {
-  while (length > 0) {
-    const auto room = static_cast<size_t>(m_allocated - m_fill);
-    if (room == 0) {
-      if (!PutByteSlow(*bytes)) return false;
-      ++bytes;
-      --length;
-      continue;
-    }
-    const size_t n = std::min(room, length);
-    std::memcpy(m_buffer.get() + m_fill, bytes, n);
-    m_fill += static_cast<int32_t>(n);
-    bytes += n;
-    length -= n;
-  }
-  return true;
+  return StoreTransformed(bytes, length, [](const uint8_t* in, uint8_t* out, size_t n) {
+    std::memcpy(out, in, n);
+  });
 }
 
 bool CBufferFilter::Close() {

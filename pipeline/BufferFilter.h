@@ -1,7 +1,8 @@
 #pragma once
 // A filter that collects bytes in a block buffer and passes them on to `next`
-// one whole buffer at a time. Byte-wise transforms derive from it and
-// override PutByte only (transform, then the CBufferFilter PutByte).
+// one whole buffer at a time. Byte-wise transforms derive from it, override
+// PutByte (transform, then the CBufferFilter PutByte) and may override Write
+// with StoreTransformed, which gives the same results a span at a time.
 //
 // The buffer is allocated when the first byte arrives, so a filter made from
 // stored data costs little until it runs; if that allocation fails, PutByte
@@ -9,6 +10,7 @@
 
 #include "pipeline/Filter.h"
 
+#include <algorithm>
 #include <memory>
 
 class CBufferFilter : public CFilter {
@@ -39,15 +41,15 @@ class CBufferFilter : public CFilter {
   virtual bool IsFull() const;
 
  protected:
-  // The loop of Write with the final class's own PutByte, so that a final
-  // transform needs no dispatch per byte.
-  template <class Final>
-  bool WriteEach(const uint8_t* bytes, size_t length) {
-    for (size_t i = 0; i < length; ++i) {
-      if (!static_cast<Final*>(this)->Final::PutByte(bytes[i])) return false;
-    }
-    return true;
-  }
+  // Stores the `length` bytes that `transform` makes from `bytes`, with the
+  // results of the CBufferFilter PutByte of each output byte in order: a
+  // full buffer is flushed when the next byte comes, and when that flush
+  // fails the byte is dropped and the result is false, with the bytes after
+  // it not transformed. `transform(in, out, n)` maps the next n input bytes
+  // to n output bytes in order; it is called once per byte where PutByte
+  // would flush or allocate, else once per run of bytes that fit.
+  template <class Transform>
+  bool StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform);
 
  private:
   // The embedded output buffer of a buffered source is exactly a
@@ -67,5 +69,26 @@ class CBufferFilter : public CFilter {
 inline bool CBufferFilter::PutByte(uint8_t byte) {
   if (m_fill >= m_allocated) return PutByteSlow(byte);
   m_buffer[m_fill++] = byte;
+  return true;
+}
+
+template <class Transform>
+bool CBufferFilter::StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform) {
+  while (length > 0) {
+    if (m_fill >= m_allocated) {
+      // The buffer is full or not yet made: the one-byte path decides.
+      uint8_t byte;
+      transform(bytes, &byte, 1);
+      if (!PutByteSlow(byte)) return false;
+      ++bytes;
+      --length;
+      continue;
+    }
+    const size_t n = std::min(static_cast<size_t>(m_allocated - m_fill), length);
+    transform(bytes, m_buffer.get() + m_fill, n);
+    m_fill += static_cast<int32_t>(n);
+    bytes += n;
+    length -= n;
+  }
   return true;
 }

@@ -15,6 +15,7 @@ class CDumbCryptFilter final : public CBufferFilter {
   // The key as one byte.
   void Serialize(CArchive& archive) override;
 
+  // The results of PutByte for each byte in order, a run of bytes at a time.
   bool Write(const uint8_t* bytes, size_t length) override;
   // Adds (encoding) or subtracts (decoding) the key, then the CBufferFilter
   // PutByte.

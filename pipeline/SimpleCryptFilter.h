@@ -6,6 +6,7 @@
 #include "pipeline/BufferFilter.h"
 
 #include <string>
+#include <vector>
 
 class CSimpleCryptFilter final : public CBufferFilter {
  public:
@@ -17,6 +18,7 @@ class CSimpleCryptFilter final : public CBufferFilter {
   // The key as a counted string; loading also restarts the key position.
   void Serialize(CArchive& archive) override;
 
+  // The results of PutByte for each byte in order, a run of bytes at a time.
   bool Write(const uint8_t* bytes, size_t length) override;
   // XORs the byte with the next key byte (an empty key changes nothing), then
   // the CBufferFilter PutByte.
@@ -33,8 +35,18 @@ class CSimpleCryptFilter final : public CBufferFilter {
   void SetKey(std::string key);
 
  private:
+  // The longest run XORed in one pass over the key stream.
+  static constexpr size_t kStreamRun = 256;
+
+  // XORs `n` bytes with the key from the key position on and advances it as
+  // n calls of PutByte would.
+  void Apply(const uint8_t* in, uint8_t* out, size_t n);
+
   std::string m_key;
   size_t m_keyPos = 0;
+  // The key repeated to its length plus kStreamRun bytes, so that a run
+  // starting at any key position reads the key stream without wrapping.
+  std::vector<uint8_t> m_keyStream;
 };
 
 inline bool CSimpleCryptFilter::PutByte(uint8_t byte) {

@@ -11,8 +11,9 @@
 #include <unistd.h>
 
 bool CCollectFilter::Write(const uint8_t* b, size_t length) {
+  const bool fail = failWrites || failingWrites.count(writeSizes.size()) != 0;
   writeSizes.push_back(length);
-  if (failWrites) return false;
+  if (fail) return false;
   if (m_keepData) data.append(reinterpret_cast<const char*>(b), length);
   bytes += length;
   return CFilter::Write(b, length);

@@ -6,11 +6,12 @@
 #include "pipeline/Filter.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 // The end of a chain under test: keeps what reaches it (or only counts it),
-// and can be told to fail its writes.
+// and can be told to fail all its writes or those with given numbers (from 0).
 class CCollectFilter : public CFilter {
  public:
   explicit CCollectFilter(bool keepData = true) : m_keepData(keepData) {}
@@ -22,6 +23,7 @@ class CCollectFilter : public CFilter {
   std::vector<size_t> writeSizes;
   int closes = 0;
   bool failWrites = false;
+  std::set<size_t> failingWrites;
 
  private:
   bool m_keepData;
