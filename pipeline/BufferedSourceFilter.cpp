@@ -3,6 +3,7 @@
 #include "platform/SystemError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 constinit const CRuntimeClass CBufferedSourceFilter::RuntimeClass = {
@@ -67,9 +68,14 @@ std::span<const uint8_t> CBufferedSourceFilter::TakeBufferedInput() {
 }
 
 bool CBufferedSourceFilter::Read(uint8_t* buffer, size_t length, size_t& count) {
+  // GetByte for each position, a run of buffered bytes at a time.
   count = 0;
-  for (; count < length; ++count) {
-    if (!GetByte(buffer[count])) return IsAtEnd();
+  while (count < length) {
+    if (m_inPos >= m_inCount && !Refill()) return IsAtEnd();
+    const size_t n = std::min(length - count, static_cast<size_t>(m_inCount - m_inPos));
+    std::memcpy(buffer + count, m_inBuffer.get() + m_inPos, n);
+    m_inPos += static_cast<int32_t>(n);
+    count += n;
   }
   return true;
 }

@@ -216,28 +216,15 @@ void CLZCompressFilter::Compress() {
   PutCode(kClear, 0);
 }
 
-bool CLZCompressFilter::GetCode(uint32_t& code) {
-  if (m_inGroupWidth != m_nBits) {
-    m_inGroupBits = 0;
-    m_inGroupWidth = m_nBits;
-  }
-  if (m_inGroupBits - m_bitOffset < m_nBits) {
-    // The buffered Read of up to a group, byte by byte without dispatch.
-    int32_t count = 0;
-    while (count < m_nBits && GetByte(m_inGroup[count])) ++count;
-    m_inGroupBits = 8 * count;
-    m_bitOffset = 0;
-    // A group cut short before a whole code holds no code at all.
-    if (m_inGroupBits < m_nBits || HasError()) return false;
-  }
-  const int32_t i = m_bitOffset / 8;
-  const int32_t e = m_bitOffset % 8;
-  uint32_t value = static_cast<uint32_t>(m_inGroup[i] >> e) |
-                   static_cast<uint32_t>(m_inGroup[i + 1]) << (8 - e);
-  if (m_nBits > 16 - e) value |= static_cast<uint32_t>(m_inGroup[i + 2]) << (16 - e);
-  code = value & static_cast<uint32_t>(m_maxCode);
-  m_bitOffset += m_nBits;
-  return true;
+bool CLZCompressFilter::ReadGroup() {
+  // A width change discards the rest of the group.
+  m_inGroupWidth = m_nBits;
+  size_t count = 0;
+  CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
+  m_inGroupBits = static_cast<int32_t>(8 * count);
+  m_bitOffset = 0;
+  // A group cut short before a whole code holds no code at all.
+  return m_inGroupBits >= m_nBits && !HasError();
 }
 
 bool CLZCompressFilter::GrowStack() {

@@ -76,6 +76,9 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
 
   // Writes the first `bytes` bytes of the output group and starts a new one.
   void WriteGroup(int32_t bytes);
+  // Reads the next group of codes of the current width; false when it does
+  // not hold a whole code or a read error is recorded.
+  bool ReadGroup();
   bool GrowStack();
 
   int32_t m_bitOffset = 0;  // bit position in the code group of either direction
@@ -101,7 +104,8 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   uint8_t m_outGroup[kGroupBytes] = {};
   int32_t m_inGroupWidth = 0;
   int32_t m_inGroupBits = 0;
-  uint8_t m_inGroup[kGroupBytes] = {};
+  // Four bytes are read around each code, so three beyond a full group.
+  uint8_t m_inGroup[kGroupBytes + 3] = {};
 };
 
 inline void CLZCompressFilter::PutByteChecked(uint8_t byte) {
@@ -138,4 +142,19 @@ inline void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
   }
   m_bitOffset += width;
   if (m_bitOffset == 8 * width) WriteGroup(width);
+}
+
+inline bool CLZCompressFilter::GetCode(uint32_t& code) {
+  if ((m_inGroupWidth != m_nBits || m_inGroupBits - m_bitOffset < m_nBits) && !ReadGroup()) {
+    return false;
+  }
+  // The code's bits lie in the three bytes from bit offset / 8; the fourth
+  // byte only completes a 32-bit window and is masked off.
+  const uint8_t* const bytes = m_inGroup + m_bitOffset / 8;
+  const uint32_t window = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                          static_cast<uint32_t>(bytes[2]) << 16 |
+                          static_cast<uint32_t>(bytes[3]) << 24;
+  code = (window >> (m_bitOffset % 8)) & static_cast<uint32_t>(m_maxCode);
+  m_bitOffset += m_nBits;
+  return true;
 }

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 using testing_support::Exists;
@@ -196,6 +199,39 @@ TEST(BufferedSourceFilterTest, ReadIsShortAtTheEndAndFailsAfterAnError) {
   EXPECT_EQ(count, 0u);
   EXPECT_FALSE(broken.IsAtEnd());
   EXPECT_EQ(broken.GetError(), 6u);
+}
+
+TEST(BufferedSourceFilterTest, ReadsOfAnyLengthCrossRefillsAsGetByteWould) {
+  const std::string input = RandomBytes(50000, 9);
+  const size_t lengths[] = {0, 1, 8190, 2, 8192, 8193, 3, 16384, 5000, 20000};
+  CBufferedSourceFilter source;
+  ASSERT_TRUE(source.Open(MakeInputFile(input)));
+  std::string got;
+  std::vector<uint8_t> buffer(20000);
+  for (const size_t length : lengths) {
+    size_t count = 99;
+    ASSERT_TRUE(source.Read(buffer.data(), length, count)) << length;
+    ASSERT_EQ(count, std::min(length, input.size() - got.size())) << length;
+    got.append(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  EXPECT_TRUE(got == input);
+  EXPECT_TRUE(source.IsAtEnd());
+  EXPECT_EQ(source.GetByteCount(), input.size());
+}
+
+TEST(BufferedSourceFilterTest, ReadHandsOutBufferedBytesThenFailsAtTheRefillAfterAnError) {
+  const std::string input = RandomBytes(20000, 10);
+  CBufferedSourceFilter source;
+  ASSERT_TRUE(source.Open(MakeInputFile(input)));
+  uint8_t buffer[10000];
+  size_t count = 0;
+  ASSERT_TRUE(source.Read(buffer, 5000, count));
+  source.SetError(13);
+  EXPECT_FALSE(source.Read(buffer, 10000, count));
+  // The rest of the first block was still there to be taken.
+  EXPECT_EQ(count, 8192u - 5000u);
+  EXPECT_TRUE(std::string(buffer, buffer + count) == input.substr(5000, count));
+  EXPECT_FALSE(source.IsAtEnd());
 }
 
 TEST(BufferedSourceFilterTest, OutputGoesThroughTheEmbeddedBuffer) {
