@@ -3,7 +3,6 @@
 #include "platform/SystemError.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 constinit const CRuntimeClass CBufferFilter::RuntimeClass = {
@@ -29,7 +28,7 @@ bool CBufferFilter::Write(const uint8_t* bytes, size_t length) {
 
 bool CBufferFilter::PutByteSlow(uint8_t byte) {
   if (!m_buffer) {
-    m_buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_capacity)]);
+    m_buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_capacity) + kPadding]);
     if (!m_buffer) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return false;
@@ -39,12 +38,6 @@ bool CBufferFilter::PutByteSlow(uint8_t byte) {
   if (IsFull() && !Flush()) return false;
   m_buffer[m_fill++] = byte;
   return true;
-}
-
-bool CBufferFilter::StoreBlock(const uint8_t* bytes, size_t length) {
-  return StoreTransformed(bytes, length, [](const uint8_t* in, uint8_t* out, size_t n) {
-    std::memcpy(out, in, n);
-  });
 }
 
 bool CBufferFilter::Close() {

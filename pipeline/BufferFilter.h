@@ -11,6 +11,7 @@
 #include "pipeline/Filter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 class CBufferFilter : public CFilter {
@@ -44,21 +45,37 @@ class CBufferFilter : public CFilter {
   // Stores the `length` bytes that `transform` makes from `bytes`, with the
   // results of the CBufferFilter PutByte of each output byte in order: a
   // full buffer is flushed when the next byte comes, and when that flush
-  // fails the byte is dropped and the result is false, with the bytes after
-  // it not transformed. `transform(in, out, n)` maps the next n input bytes
-  // to n output bytes in order; it is called once per byte where PutByte
-  // would flush or allocate, else once per run of bytes that fit.
+  // fails the byte is dropped and the result is false. After such a failure
+  // the bytes that follow are neither transformed nor stored when
+  // `stopAtFailure` is set (as Write stops), else they are taken as PutByte
+  // would take them. `transform(in, out, n)` maps the next n input bytes to
+  // n output bytes in order; it is called once per byte where PutByte would
+  // flush or allocate, else once per run of bytes that fit.
   template <class Transform>
-  bool StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform);
+  bool StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform,
+                        bool stopAtFailure = true);
 
  private:
   // The embedded output buffer of a buffered source is exactly a
   // CBufferFilter and takes blocks through StoreBlock.
   friend class CBufferedSourceFilter;
 
+  // Bytes past the capacity that the buffer has, and that StorePadded may
+  // read past the end of its source: a short run is copied in whole words.
+  static constexpr size_t kPadding = sizeof(uint64_t);
+
   bool PutByteSlow(uint8_t byte);
-  // The CBufferFilter PutByte of each byte, copying runs that fit at once.
-  bool StoreBlock(const uint8_t* bytes, size_t length);
+  // StoreBlock(bytes, length, false) for a source that can be read up to
+  // kPadding - 1 bytes past its end.
+  bool StorePadded(const uint8_t* bytes, size_t length);
+  // The CBufferFilter PutByte of each byte, copying runs that fit at once;
+  // see StoreTransformed for `stopAtFailure`.
+  bool StoreBlock(const uint8_t* bytes, size_t length, bool stopAtFailure = true) {
+    return StoreTransformed(
+        bytes, length,
+        [](const uint8_t* in, uint8_t* out, size_t n) { std::memcpy(out, in, n); },
+        stopAtFailure);
+  }
 
   std::unique_ptr<uint8_t[]> m_buffer;
   int32_t m_capacity;
@@ -72,14 +89,32 @@ inline bool CBufferFilter::PutByte(uint8_t byte) {
   return true;
 }
 
+inline bool CBufferFilter::StorePadded(const uint8_t* bytes, size_t length) {
+  if (length > static_cast<size_t>(m_allocated - m_fill)) return StoreBlock(bytes, length, false);
+  // The words end at most kPadding - 1 bytes past the capacity.
+  uint8_t* const out = m_buffer.get() + m_fill;
+  for (size_t i = 0; i < length; i += kPadding) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, kPadding);
+    std::memcpy(out + i, &word, kPadding);
+  }
+  m_fill += static_cast<int32_t>(length);
+  return true;
+}
+
 template <class Transform>
-bool CBufferFilter::StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform) {
+bool CBufferFilter::StoreTransformed(const uint8_t* bytes, size_t length, Transform&& transform,
+                                     bool stopAtFailure) {
+  bool ok = true;
   while (length > 0) {
     if (m_fill >= m_allocated) {
       // The buffer is full or not yet made: the one-byte path decides.
       uint8_t byte;
       transform(bytes, &byte, 1);
-      if (!PutByteSlow(byte)) return false;
+      if (!PutByteSlow(byte)) {
+        if (stopAtFailure) return false;
+        ok = false;
+      }
       ++bytes;
       --length;
       continue;
@@ -90,5 +125,5 @@ bool CBufferFilter::StoreTransformed(const uint8_t* bytes, size_t length, Transf
     bytes += n;
     length -= n;
   }
-  return true;
+  return ok;
 }

@@ -38,6 +38,17 @@ class CBufferedSourceFilter : public CSourceFilter {
   virtual bool HasBufferedData() const { return m_inPos < m_inCount; }
 
  protected:
+  // How far past their end the bytes given to PutEachPadded can be read.
+  static constexpr size_t kOutputPadding = CBufferFilter::kPadding;
+
+  // PutByte of each byte in order whatever the results: a failed flush drops
+  // its block and the one byte, and the bytes after it are still taken.
+  // False when a byte was dropped. The bytes must be readable up to
+  // kOutputPadding - 1 bytes past their end, so that a short run goes out in
+  // whole words.
+  bool PutEachPadded(const uint8_t* bytes, size_t length) {
+    return m_output.StorePadded(bytes, length);
+  }
   // Hands out all bytes left in the read buffer at once, refilling it first
   // when it is empty, exactly as that many GetByte calls would; empty at the
   // end of the input and after a read error.

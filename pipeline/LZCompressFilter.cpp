@@ -229,9 +229,9 @@ bool CLZCompressFilter::ReadGroup() {
 
 bool CLZCompressFilter::GrowStack() {
   const int32_t capacity = m_stackCapacity * 2;
-  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[StackBytes(capacity)]());
   if (!grown) return false;
-  std::memcpy(grown.get(), m_stack.get(), static_cast<size_t>(m_stackCapacity));
+  std::memcpy(grown.get() + m_stackCapacity, m_stack.get(), static_cast<size_t>(m_stackCapacity));
   m_stack = std::move(grown);
   m_stackCapacity = capacity;
   return true;
@@ -239,7 +239,7 @@ bool CLZCompressFilter::GrowStack() {
 
 void CLZCompressFilter::Decompress() {
   if (!m_stack) {
-    m_stack.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_stackCapacity)]);
+    m_stack.reset(new (std::nothrow) uint8_t[StackBytes(m_stackCapacity)]());
     if (!m_stack) {
       SetError(ERROR_NOT_ENOUGH_MEMORY);
       return;
@@ -288,8 +288,10 @@ void CLZCompressFilter::Decompress() {
       PutByteChecked(finchar);
     } else {
       const uint32_t incode = code;
+      // The string is walked from its last byte to its first, so it fills
+      // the stack from the end and then goes out in order with one write.
       uint8_t* stack = m_stack.get();
-      int32_t n = 0;
+      int32_t pos = m_stackCapacity;
       // Every defined entry's prefix is a smaller code, so the walk below
       // ends; a code beyond the next entry names nothing.
       if (!full && code >= static_cast<uint32_t>(m_freeEnt)) {
@@ -297,24 +299,30 @@ void CLZCompressFilter::Decompress() {
           SetError(ERROR_INVALID_DATA);
           return;
         }
-        stack[n++] = finchar;
+        stack[--pos] = finchar;
         code = old;
       }
       while (code > 0xFF) {
-        if (n >= m_stackCapacity) {
+        if (pos == 0) {
+          pos = m_stackCapacity;
           if (!GrowStack()) {
             SetError(ERROR_INVALID_DATA);
             return;
           }
           stack = m_stack.get();
         }
-        stack[n++] = suffixTable[code];
+        stack[--pos] = suffixTable[code];
         code = prefixTable[code];
       }
       finchar = static_cast<uint8_t>(code);
-      PutByteChecked(finchar);
-      while (n > 0) PutByteChecked(stack[--n]);
+      // No output follows an error.
       if (HasError()) return;
+      if (pos > 0) {
+        stack[--pos] = finchar;
+      } else {
+        PutByte(finchar);
+      }
+      PutEachPadded(stack + pos, static_cast<size_t>(m_stackCapacity - pos));
       if (!full) {
         prefixTable[m_freeEnt] = static_cast<uint16_t>(old);
         suffixTable[m_freeEnt] = finchar;

@@ -79,7 +79,14 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   // Reads the next group of codes of the current width; false when it does
   // not hold a whole code or a read error is recorded.
   bool ReadGroup();
+  // Doubles the expansion stack, which is filled from its end: the bytes
+  // held move to the end of the new block.
   bool GrowStack();
+  // The bytes allocated for an expansion stack of `capacity`: its strings go
+  // out in whole words, which may read past the stack's end.
+  static size_t StackBytes(int32_t capacity) {
+    return static_cast<size_t>(capacity) + kOutputPadding;
+  }
 
   int32_t m_bitOffset = 0;  // bit position in the code group of either direction
   uint64_t m_bytesIn = 0;

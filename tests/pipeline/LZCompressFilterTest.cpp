@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 
 namespace {
 
@@ -135,6 +136,46 @@ TEST(LZCompressFilterTest, RoundTripsAcrossManyResets) {
   const LZRun decoded = RunLZ(encoded.output, false);
   ASSERT_TRUE(decoded.ok);
   EXPECT_TRUE(decoded.output == input);
+}
+
+// Expands `stream` into `collect`; returns the result of the run.
+bool ExpandInto(const std::string& stream, CCollectFilter& collect) {
+  CLZCompressFilter lz;
+  Prepare(lz, false, &collect);
+  if (!lz.Open(MakeInputFile(stream))) throw std::runtime_error("cannot open LZ input");
+  return lz.Run();
+}
+
+TEST(LZCompressFilterTest, LongStringsGrowTheStackAndLeaveInWholeBlocks) {
+  // Runs of one byte make strings of up to about 2400 bytes, past three
+  // doublings of the stack, and most strings cross a block boundary.
+  const std::string input = std::string(3000000, '\0') + SampleText(100000) +
+                            std::string(500000, 'r') + RandomBytes(50000, 12);
+  const std::string stream = RunLZ(input, true).output;
+  CCollectFilter whole;
+  ASSERT_TRUE(ExpandInto(stream, whole));
+  ASSERT_TRUE(whole.data == input);
+  const size_t blocks = (input.size() + CFilter::kBlockSize - 1) / CFilter::kBlockSize;
+  std::vector<size_t> sizes(blocks, CFilter::kBlockSize);
+  sizes.back() = input.size() - (blocks - 1) * CFilter::kBlockSize;
+  EXPECT_EQ(whole.writeSizes, sizes);
+}
+
+TEST(LZCompressFilterTest, FailedOutputBlockDropsItselfAndOneByteOnly) {
+  // The filter does not examine its writes: a block that fails downstream is
+  // lost with the byte that flushed it, and the expansion goes on.
+  const std::string input = std::string(100000, 'z') + SampleText(60000);
+  const std::string stream = RunLZ(input, true).output;
+  const size_t block = CFilter::kBlockSize;
+  for (const size_t failing : {size_t{0}, size_t{2}, size_t{11}}) {
+    CCollectFilter collect;
+    collect.failingWrites = {failing};
+    EXPECT_TRUE(ExpandInto(stream, collect)) << failing;
+    const std::string expected =
+        input.substr(0, failing * block) + input.substr((failing + 1) * block + 1);
+    EXPECT_TRUE(collect.data == expected) << failing;
+    EXPECT_EQ(collect.writeSizes.size(), (input.size() - 1) / block + 1) << failing;
+  }
 }
 
 struct BadStream {
