@@ -26,6 +26,10 @@ unset DISPLAY WAYLAND_DISPLAY
 version=$("$prefix/bin/quiver" -V)
 [ "$version" = "Quiver Version 1.1(5)" ] || { echo "version line: '$version'" >&2; exit 1; }
 
+# A display that cannot be reached leaves the program headless, not crashed.
+version=$(DISPLAY=:54321 "$prefix/bin/quiver" -V)
+[ "$version" = "Quiver Version 1.1(5)" ] || { echo "unreachable display: '$version'" >&2; exit 1; }
+
 set +e
 "$prefix/bin/quiver" -x 2>"$prefix/usage"
 status=$?

@@ -1,4 +1,5 @@
-// The quiver program. Without a display it builds no widget at all; with
+// The quiver program. Without a display (none named, or an X display that
+// cannot be reached) it builds no widget at all; with
 // one, Qt gets only the program path, so that Quiver's own switches reach
 // the application object untouched (QT_QPA_PLATFORM and the other Qt
 // variables still work).
@@ -10,6 +11,7 @@
 #include <QApplication>
 
 #include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -18,10 +20,23 @@ bool IsSet(const char* name) {
   return value && *value;
 }
 
+// Qt aborts when the X display it is told about cannot be reached; such a
+// run is better served headless than not at all.
+bool CanReachX11Display() {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const bool reached = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return reached;
+}
+
+bool HasDisplay() {
+  return IsSet("WAYLAND_DISPLAY") || (IsSet("DISPLAY") && CanReachX11Display());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+  if (!HasDisplay()) {
     CHeadlessUserInterface ui;
     CQuiverApp app(ui);
     return app.InitInstance(argc, argv);
