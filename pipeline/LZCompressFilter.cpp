@@ -32,6 +32,16 @@ struct EncoderRow {
 constexpr EncoderRow kEncoderRows[] = {
     {12, 5119, 4095}, {13, 9923, 8191}, {14, 18973, 16383}, {15, 36109, 32767}, {16, 65497, 61439},
 };
+// The row the encoder uses after Reset, as a type of its own, so that the
+// coding loop made for it computes with constants.
+struct WidestRow {
+  static constexpr int32_t maxBits = 16;
+  static constexpr int32_t hashSize = 65497;
+  static constexpr int32_t codeLimit = 61439;
+};
+constexpr WidestRow kWidestRow;
+static_assert(kEncoderRows[std::size(kEncoderRows) - 1].hashSize == WidestRow::hashSize &&
+              kEncoderRows[std::size(kEncoderRows) - 1].codeLimit == WidestRow::codeLimit);
 
 const EncoderRow& EncoderRowFor(int32_t maxBits) {
   for (const EncoderRow& row : kEncoderRows) {
@@ -92,8 +102,7 @@ std::string CLZCompressFilter::GetDescription() const {
 
 bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
   if (m_hashCapacity < hashSize) {
-    m_hashTable.reset();
-    m_hashKeys.reset();
+    m_hashSlots.reset();
     m_hashCapacity = 0;
   }
   if (m_codeCapacity < codeLimit) {
@@ -110,11 +119,8 @@ bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
     m_codeCapacity = codeLimit;
   }
   if (m_hashCapacity < hashSize) {
-    m_hashTable.reset(new (std::nothrow) uint16_t[static_cast<size_t>(hashSize)]);
-    m_hashKeys.reset(new (std::nothrow) uint32_t[static_cast<size_t>(hashSize)]);
-    if (!m_hashTable || !m_hashKeys) {
-      m_hashTable.reset();
-      m_hashKeys.reset();
+    m_hashSlots.reset(new (std::nothrow) uint64_t[static_cast<size_t>(hashSize)]);
+    if (!m_hashSlots) {
       SetError(ERROR_NOT_ENOUGH_MEMORY);
       return false;
     }
@@ -127,92 +133,116 @@ void CLZCompressFilter::WriteGroup(int32_t bytes) {
   Write(m_outGroup, static_cast<size_t>(bytes));
   m_bytesOut += static_cast<uint64_t>(bytes);
   m_bitOffset = 0;
+  m_outPartial = 0;
 }
 
 void CLZCompressFilter::Compress() {
   if (m_maxBits < kEncoderRows[0].maxBits || m_maxBits > kMaxBits) m_maxBits = kMaxBits;
   const EncoderRow& row = EncoderRowFor(m_maxBits);
-  const uint32_t hashSize = static_cast<uint32_t>(row.hashSize);
-  const int32_t codeLimit = row.codeLimit;
-  const int shift = m_maxBits - 10;
-  uint32_t byteHash[256];
-  for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
-
   if (!AllocTables(0, row.hashSize)) return;
-  uint16_t* const hashTable = m_hashTable.get();
-  uint32_t* const hashKeys = m_hashKeys.get();
-  std::fill_n(hashKeys, hashSize, kEmptySlot);
-  m_nBits = kMinBits;
-  m_maxCode = (1 << kMinBits) - 1;
-  m_freeEnt = m_blockMode ? kClear + 1 : kClear;
 
   PutByteChecked(kMagic0);
   PutByteChecked(kMagic1);
   PutByteChecked(static_cast<uint8_t>(m_maxBits | m_blockMode));
   m_bytesOut = 3;
   m_bitOffset = 0;
+  m_outPartial = 0;
   m_bytesIn = 0;
+  if (m_maxBits == kWidestRow.maxBits) {
+    CompressInput(kWidestRow);
+  } else {
+    CompressInput(row);
+  }
+}
 
-  // The input is taken a read buffer at a time; the error recorded can only
-  // change when the buffer is refilled.
+template <class Row>
+void CLZCompressFilter::CompressInput(const Row& row) {
+  const uint32_t hashSize = static_cast<uint32_t>(row.hashSize);
+  const int32_t codeLimit = row.codeLimit;
+  const int shift = row.maxBits - 10;
+  uint32_t byteHash[256];
+  for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
+  uint64_t* const slots = m_hashSlots.get();
+  std::fill_n(slots, hashSize, kEmptySlot);
+  // The dictionary's state lives in locals here and goes back to the members
+  // at the end.
+  int32_t nBits = kMinBits;
+  int32_t maxCode = (1 << kMinBits) - 1;
+  int32_t freeEnt = m_blockMode ? kClear + 1 : kClear;
+
   uint64_t bytesIn = 0;
   uint32_t ent = 0;
   bool haveEnt = false;  // a string is pending: the first byte, or one after CLEAR
-  while (!HasError()) {
-    const std::span<const uint8_t> block = TakeBufferedInput();
-    if (block.empty()) break;
-    bytesIn += block.size();
-    for (const uint8_t byte : block) {
-      const uint32_t c = byte;
-      if (!haveEnt) {
-        ent = c;
-        haveEnt = true;
-        continue;
-      }
+  const uint8_t* in = nullptr;
+  const uint8_t* end = nullptr;
+  for (;;) {
+    if (in == end) {
+      // The input is taken a read buffer at a time; the error recorded can
+      // only change when the buffer is refilled.
+      if (HasError()) break;
+      const std::span<const uint8_t> block = TakeBufferedInput();
+      if (block.empty()) break;
+      bytesIn += block.size();
+      in = block.data();
+      end = in + block.size();
+    }
+    if (!haveEnt) {
+      ent = *in++;
+      haveEnt = true;
+      continue;
+    }
+    while (in != end) {
+      const uint32_t c = *in++;
       const uint32_t key = c << 16 | ent;
-      uint32_t h = byteHash[c] ^ ent;
+      size_t h = byteHash[c] ^ ent;
       if (h >= hashSize) h -= hashSize;
-      const uint32_t step = (288 - c) << shift;
-      // The first slot's code is loaded together with its key, so that the
-      // common match at the first probe does not wait for a second load.
-      uint32_t slot = hashKeys[h];
-      uint32_t code = hashTable[h];
-      if (slot != key && slot != kEmptySlot) {
-        do {
-          h = step > h ? h + hashSize - step : h - step;
-          slot = hashKeys[h];
-        } while (slot != key && slot != kEmptySlot);
-        code = hashTable[h];
-      }
-      if (slot == key) {
-        ent = code;
+      uint64_t slot = slots[h];
+      if (static_cast<uint32_t>(slot) == key) {
+        ent = static_cast<uint32_t>(slot >> 32);
         continue;
       }
-      PutCode(ent, m_nBits);
-      ent = c;
-      if (m_freeEnt <= codeLimit) {
-        hashTable[h] = static_cast<uint16_t>(m_freeEnt);
-        hashKeys[h] = key;
-        if (m_freeEnt > m_maxCode) {
-          ++m_nBits;
-          m_maxCode += m_freeEnt;
+      if (slot != kEmptySlot) {
+        const auto step = static_cast<ptrdiff_t>((288 - c) << shift);
+        auto probe = static_cast<ptrdiff_t>(h);
+        do {
+          probe -= step;
+          if (probe < 0) probe += hashSize;
+          slot = slots[probe];
+        } while (static_cast<uint32_t>(slot) != key && slot != kEmptySlot);
+        h = static_cast<size_t>(probe);
+        if (static_cast<uint32_t>(slot) == key) {
+          ent = static_cast<uint32_t>(slot >> 32);
+          continue;
         }
-        ++m_freeEnt;
+      }
+      PutCode(ent, nBits);
+      ent = c;
+      if (freeEnt <= codeLimit) {
+        slots[h] = static_cast<uint64_t>(freeEnt) << 32 | key;
+        if (freeEnt > maxCode) {
+          ++nBits;
+          maxCode += freeEnt;
+        }
+        ++freeEnt;
       } else if (m_blockMode) {
         // The dictionary is full: write the byte that ended the string as a
         // code of its own, then CLEAR, and start afresh from the next byte.
-        PutCode(c, m_nBits);
-        PutCode(kClear, m_nBits);
-        std::fill_n(hashKeys, hashSize, kEmptySlot);
-        m_nBits = kMinBits;
-        m_maxCode = (1 << kMinBits) - 1;
-        m_freeEnt = kClear + 1;
+        PutCode(c, nBits);
+        PutCode(kClear, nBits);
+        std::fill_n(slots, hashSize, kEmptySlot);
+        nBits = kMinBits;
+        maxCode = (1 << kMinBits) - 1;
+        freeEnt = kClear + 1;
         haveEnt = false;
+        break;
       }
     }
   }
   m_bytesIn = bytesIn;
-  if (haveEnt) PutCode(ent, m_nBits);
+  m_nBits = nBits;
+  m_maxCode = maxCode;
+  m_freeEnt = freeEnt;
+  if (haveEnt) PutCode(ent, nBits);
   PutCode(kClear, 0);
 }
 

@@ -72,8 +72,12 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
  private:
   static constexpr int32_t kClear = 256;
   static constexpr int32_t kGroupBytes = 16;
-  static constexpr uint32_t kEmptySlot = 0xFFFFFFFF;
+  static constexpr uint64_t kEmptySlot = ~uint64_t{0};
 
+  // The coding loop of Compress over the whole input with the hash size,
+  // code limit and largest code width of `row`.
+  template <class Row>
+  void CompressInput(const Row& row);
   // Writes the first `bytes` bytes of the output group and starts a new one.
   void WriteGroup(int32_t bytes);
   // Reads the next group of codes of the current width; false when it does
@@ -100,15 +104,18 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   // The expander's code tables, indexed by code (entries below 256 unused).
   std::unique_ptr<uint8_t[]> m_suffixTable;
   std::unique_ptr<uint16_t[]> m_prefixTable;
-  // The compressor's dictionary: per hash slot the code and, so that one
-  // load decides each probe, its byte << 16 | prefix (kEmptySlot: free).
-  std::unique_ptr<uint16_t[]> m_hashTable;
-  std::unique_ptr<uint32_t[]> m_hashKeys;
+  // The compressor's dictionary: per hash slot code << 32 | byte << 16 |
+  // prefix (kEmptySlot: free), so that one load decides a probe and yields
+  // the code.
+  std::unique_ptr<uint64_t[]> m_hashSlots;
   int32_t m_codeCapacity = 0;
   int32_t m_hashCapacity = 0;
   int32_t m_blockMode = 0x80;
   int32_t m_outGroupWidth = 0;
   uint8_t m_outGroup[kGroupBytes] = {};
+  // The bits already placed in the byte of the output group that the next
+  // code starts in (0 at the start of a group).
+  uint32_t m_outPartial = 0;
   int32_t m_inGroupWidth = 0;
   int32_t m_inGroupBits = 0;
   // Four bytes are read around each code, so three beyond a full group.
@@ -134,19 +141,19 @@ inline void CLZCompressFilter::PutCode(uint32_t code, int32_t width) {
     if (m_bitOffset > 0) WriteGroup(m_outGroupWidth);
     m_outGroupWidth = width;
   }
-  // Eight codes of at most 16 bits fill the group exactly, so index i + 2 is
-  // only reached while it still lies inside the group.
+  // The bits of the byte the code starts in are held in m_outPartial, so
+  // that nothing is read back from the group. The first byte is OR-ed with
+  // the code (set when the code starts it), the second is set, the third is
+  // set only when the code reaches it. (Eight codes of at most 16 bits fill
+  // the group exactly, so a third byte the code reaches lies in the group.)
   const auto offset = static_cast<uint32_t>(m_bitOffset);
-  const uint32_t i = offset / 8;
   const uint32_t e = offset % 8;
-  if (e == 0) {
-    m_outGroup[i] = static_cast<uint8_t>(code);
-    m_outGroup[i + 1] = static_cast<uint8_t>(code >> 8);
-  } else {
-    m_outGroup[i] |= static_cast<uint8_t>(code << e);
-    m_outGroup[i + 1] = static_cast<uint8_t>(code >> (8 - e));
-    if (width + e > 16) m_outGroup[i + 2] = static_cast<uint8_t>(code >> (16 - e));
-  }
+  uint8_t* const bytes = m_outGroup + offset / 8;
+  const uint32_t placed = m_outPartial | code << e;
+  bytes[0] = static_cast<uint8_t>(placed);
+  bytes[1] = static_cast<uint8_t>(placed >> 8);
+  if (static_cast<uint32_t>(width) + e > 16) bytes[2] = static_cast<uint8_t>(placed >> 16);
+  m_outPartial = placed >> ((e + static_cast<uint32_t>(width)) & ~7u);
   m_bitOffset += width;
   if (m_bitOffset == 8 * width) WriteGroup(width);
 }
