@@ -119,7 +119,7 @@ bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
     m_codeCapacity = codeLimit;
   }
   if (m_hashCapacity < hashSize) {
-    m_hashSlots.reset(new (std::nothrow) uint64_t[static_cast<size_t>(hashSize)]);
+    m_hashSlots.reset(new (std::nothrow) uint64_t[static_cast<size_t>(hashSize) + kMirroredSlots]);
     if (!m_hashSlots) {
       SetError(ERROR_NOT_ENOUGH_MEMORY);
       return false;
@@ -163,7 +163,12 @@ void CLZCompressFilter::CompressInput(const Row& row) {
   uint32_t byteHash[256];
   for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
   uint64_t* const slots = m_hashSlots.get();
-  std::fill_n(slots, hashSize, kEmptySlot);
+  // A first hash of at most 2^16 - 1 reads the slot it wraps to from a copy
+  // of the first slots kept past the end, so that the common first probe
+  // does not wait for the wrap. (Below 16 bits no first hash wraps.)
+  static_assert(WidestRow::hashSize + kMirroredSlots == 1 << 16);
+  const uint32_t mirrored = hashSize == WidestRow::hashSize ? kMirroredSlots : 0;
+  std::fill_n(slots, hashSize + mirrored, kEmptySlot);
   // The dictionary's state lives in locals here and goes back to the members
   // at the end.
   int32_t nBits = kMinBits;
@@ -195,12 +200,12 @@ void CLZCompressFilter::CompressInput(const Row& row) {
       const uint32_t c = *in++;
       const uint32_t key = c << 16 | ent;
       size_t h = byteHash[c] ^ ent;
-      if (h >= hashSize) h -= hashSize;
       uint64_t slot = slots[h];
       if (static_cast<uint32_t>(slot) == key) {
         ent = static_cast<uint32_t>(slot >> 32);
         continue;
       }
+      if (h >= hashSize) h -= hashSize;
       if (slot != kEmptySlot) {
         const auto step = static_cast<ptrdiff_t>((288 - c) << shift);
         auto probe = static_cast<ptrdiff_t>(h);
@@ -219,6 +224,7 @@ void CLZCompressFilter::CompressInput(const Row& row) {
       ent = c;
       if (freeEnt <= codeLimit) {
         slots[h] = static_cast<uint64_t>(freeEnt) << 32 | key;
+        if (h < mirrored) slots[h + hashSize] = slots[h];
         if (freeEnt > maxCode) {
           ++nBits;
           maxCode += freeEnt;
@@ -229,7 +235,7 @@ void CLZCompressFilter::CompressInput(const Row& row) {
         // code of its own, then CLEAR, and start afresh from the next byte.
         PutCode(c, nBits);
         PutCode(kClear, nBits);
-        std::fill_n(slots, hashSize, kEmptySlot);
+        std::fill_n(slots, hashSize + mirrored, kEmptySlot);
         nBits = kMinBits;
         maxCode = (1 << kMinBits) - 1;
         freeEnt = kClear + 1;

@@ -73,6 +73,8 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   static constexpr int32_t kClear = 256;
   static constexpr int32_t kGroupBytes = 16;
   static constexpr uint64_t kEmptySlot = ~uint64_t{0};
+  // Slots past the hash size: copies of the first ones (see CompressInput).
+  static constexpr uint32_t kMirroredSlots = 39;
 
   // The coding loop of Compress over the whole input with the hash size,
   // code limit and largest code width of `row`.
