@@ -42,7 +42,7 @@ TEST_F(ReceiveTest, CompressedFilesAreOrdinaryDotZStreams) {
   Send("plain.txt", content, 1, 0);
   const std::string out = MakeDir("unpacked");
   ASSERT_EQ(testing_support::Run("gzip -d -c < '" + published + "/plain.txt' > '" + out + "/gzip'"), 0);
-  ASSERT_EQ(testing_support::Run("uncompress -c < '" + published + "/plain.txt' > '" + out + "/uncompress'"), 0);
+  ASSERT_EQ(testing_support::Run("compress -d -c < '" + published + "/plain.txt' > '" + out + "/uncompress'"), 0);
   EXPECT_TRUE(ReadFile(out + "/gzip") == content);
   EXPECT_TRUE(ReadFile(out + "/uncompress") == content);
 }
