@@ -184,7 +184,7 @@ void BenchCorpus(const std::string& name, const std::string& corpus, const std::
     ratios.push_back(t1 / t2);
     cpuRatios.push_back((CpuSeconds(after) - CpuSeconds(before)) / theirCpu);
   }
-  const bool restores = Spawn({"sh", "-c", "uncompress -c < '" + ours + "' | cmp -s - '" + corpus + "'"},
+  const bool restores = Spawn({"sh", "-c", "compress -d -c < '" + ours + "' | cmp -s - '" + corpus + "'"},
                               "") == 0;
   const double mib = static_cast<double>(FileSize(corpus)) / kMiB;
   std::printf("%-6s %6.1f MiB  filter %6.3f s (%5.1f MiB/s)  compress %6.3f s (%5.1f MiB/s)\n"

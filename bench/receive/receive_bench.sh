@@ -4,7 +4,8 @@
 # transforms (LZ and Simple), opened through a fixture association whose
 # application exits at once, the decoded file removed afterwards. Against it, in
 # the same run, what a user does by hand with the same source published as .Z
-# beside it: `curl -s -o f.Z URL` then `uncompress f.Z`.
+# beside it: `curl -s -o f.Z URL` then `uncompress f.Z` (ncompress's own
+# decompressor, `compress -d`: Debian's /usr/bin/uncompress is gzip's script).
 #
 #   receive_bench.sh [BUILD] [RUNS]  BUILD defaults to $BUILD_DIR, else /work/main/build;
 #                                    RUNS (default 5) alternate quiver and the pipeline.
@@ -58,7 +59,7 @@ for _ in $(seq 100); do
 done
 
 # by_hand URL: the user's pipeline, into $work/hand.
-by_hand() { curl -s -o "$work/hand.Z" "$1" && uncompress -f "$work/hand.Z"; }
+by_hand() { curl -s -o "$work/hand.Z" "$1" && compress -d -f "$work/hand.Z"; }
 export -f by_hand
 export work
 

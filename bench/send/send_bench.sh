@@ -33,7 +33,7 @@ for kind in text binary; do
     measure "$work/c.log" sh -c 'exec compress -c "$1" > "$2"' sh "$src" "$work/out.Z"
   done
   zsize=$(stat -c %s "$work/out.Z")
-  uncompress -c "$work/out.Z" | cmp -s - "$src" || { echo "compress round trip differs" >&2; exit 1; }
+  compress -d -c "$work/out.Z" | cmp -s - "$src" || { echo "compress round trip differs" >&2; exit 1; }
   qw=$(median "$work/q.log" 1) cw=$(median "$work/c.log" 1)
   qc=$(median "$work/q.log" 2) cc=$(median "$work/c.log" 2)
   rows+=("$(printf '%-7s %7s %9s %9s %6s %8s %8s %6s %12s %12s' "$kind" "$(mb "$(stat -c %s "$src")")" \
