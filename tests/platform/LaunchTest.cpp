@@ -6,6 +6,7 @@
 #include "platform/AppLauncher.h"
 #include "platform/Process.h"
 #include "platform/SystemError.h"
+#include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
 
 #include <gio/gio.h>
@@ -62,17 +63,7 @@ struct FixtureApp {
   std::string extraKeys;
 };
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
 std::string AppCwd() { return TestRoot() + "/appcwd"; }
-
-void WriteScript(const std::string& path, const char* text) {
-  WriteFile(path, text);
-  ASSERT_EQ(chmod(path.c_str(), 0755), 0);
-}
 
 bool WaitUntil(const std::function<bool()>& done) {
   for (int i = 0; i < 200; ++i) {
@@ -123,18 +114,9 @@ class LaunchTest : public ::testing::Test {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
+    UsePrivateDesktop();
     const std::string root = TestRoot();
-    for (const char* name : {"sysdata", "sysconfig", "bin", "appcwd"}) {
-      mkdir((root + "/" + name).c_str(), 0700);
-    }
-    // Content types come from the system's database; applications only
-    // from the private folders.
-    ASSERT_EQ(symlink("/usr/share/mime", (root + "/sysdata/mime").c_str()), 0);
-    setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
-      unsetenv(name);
-    }
+    for (const char* name : {"bin", "appcwd"}) mkdir((root + "/" + name).c_str(), 0700);
     WriteScript(root + "/bin/record", kRecordScript);
     WriteScript(root + "/bin/slow", kSlowScript);
     WriteScript(root + "/bin/gate", kGateScript);
@@ -155,18 +137,14 @@ class LaunchTest : public ::testing::Test {
         {"nowhere", "audio/mpeg", "record", "%f", "Path=/nonexistent/folder\n"},
         {"org.example.QuiverProbe", "video/mp4", "record", "%f", "DBusActivatable=true\n"},
     };
-    const std::string appDir = Env("XDG_DATA_HOME") + "/applications";
-    mkdir(appDir.c_str(), 0700);
-    std::string defaults = "[Default Applications]\n";
+    std::vector<std::pair<std::string, std::string>> defaults;
     for (const FixtureApp& app : apps) {
       const std::string program = app.script[0] == '/' ? app.script : bin + app.script;
-      WriteFile(appDir + "/" + app.id + ".desktop",
-                std::string("[Desktop Entry]\nType=Application\nName=") + app.id +
-                    "\nExec=" + program + " " + app.fieldCode + "\nMimeType=" + app.type +
-                    ";\n" + app.extraKeys);
-      defaults += std::string(app.type) + "=" + app.id + ".desktop\n";
+      InstallApplication(app.id, program + " " + app.fieldCode, std::string(app.type) + ";",
+                         app.extraKeys);
+      defaults.emplace_back(app.type, std::string(app.id) + ".desktop");
     }
-    WriteFile(Env("XDG_CONFIG_HOME") + "/mimeapps.list", defaults);
+    SetDefaultApplications(defaults);
   }
 
   void SetUp() override {

@@ -2,9 +2,8 @@
 
 #include "app/QuiverApp.h"
 #include "app/HeadlessUserInterface.h"
+#include "support/PrivateDesktop.h"
 
-#include <cstdlib>
-#include <sys/stat.h>
 
 using namespace testing_support;
 
@@ -25,25 +24,12 @@ void ReceiveTest::SetUpTestSuite() {
   static bool prepared = false;
   if (prepared) return;
   prepared = true;
-  const std::string root = TestRoot();
-  for (const char* name : {"sysdata", "sysconfig", "bin", "data/applications"}) {
-    mkdir((root + "/" + name).c_str(), 0700);
-  }
-  symlink("/usr/share/mime", (root + "/sysdata/mime").c_str());
-  setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
-  setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
-    unsetenv(name);
-  }
-  WriteFile(root + "/bin/copier", kCopier);
-  chmod((root + "/bin/copier").c_str(), 0755);
-  WriteFile(root + "/data/applications/copier.desktop",
-            "[Desktop Entry]\nType=Application\nName=Copier\nExec=" + root +
-                "/bin/copier %f\nMimeType=text/plain;application/msword;\n");
-  WriteFile(root + "/config/mimeapps.list",
-            "[Default Applications]\ntext/plain=copier.desktop\n"
-            "application/msword=copier.desktop\n");
-  WriteFile(root + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+  UsePrivateDesktop();
+  const std::string copier = TestRoot() + "/copier";
+  WriteScript(copier, kCopier);
+  InstallApplication("copier", copier + " %f", "text/plain;application/msword;");
+  SetDefaultApplications({{"text/plain", "copier.desktop"}, {"application/msword", "copier.desktop"}});
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
 }
 
 void ReceiveTest::SetUp() {

@@ -70,16 +70,6 @@ class SendTest : public CUiTest {
   static void Click(CSendDlg& d, int id) {
     QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
   }
-  static void Drop(CSendDlg& d, const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&d, &enter);
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&d, &drop);
-  }
   // Reads a pointer file back: URL, compression and encryption texts.
   static std::vector<std::string> Describe(const std::string& pointerFile) {
     CPointerDoc doc;

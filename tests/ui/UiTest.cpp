@@ -3,7 +3,10 @@
 #include "platform/MessageBox.h"
 #include "support/TestFiles.h"
 
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -77,4 +80,15 @@ void CUiTest::CompleteSettings(const std::string& fileRoot) {
 std::string CUiTest::StoredSettings() const {
   const std::string path = m_app.ProfilePath();
   return testing_support::Exists(path) ? testing_support::ReadFile(path) : std::string();
+}
+
+void CUiTest::Drop(QWidget& target, const std::vector<std::string>& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&target, &drop);
 }

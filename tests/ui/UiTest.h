@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 class CUiTest : public testing::Test {
  protected:
@@ -42,6 +43,8 @@ class CUiTest : public testing::Test {
   static void PickFile(QWidget* fileDialog, const std::string& path);
   // The object name of the widget with the keyboard focus.
   static QString FocusName();
+  // Drops `paths` on `target` as a file manager does: drag enter, then drop.
+  static void Drop(QWidget& target, const std::vector<std::string>& paths);
   // Moves the focus to `widget` as a mouse click does.
   static void ClickInto(QWidget* widget);
   // Sets the application's settings to a complete record under `fileRoot`.

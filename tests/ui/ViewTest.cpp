@@ -4,6 +4,7 @@
 #include "UiTest.h"
 #include "app/PointerDoc.h"
 #include "support/NginxServer.h"
+#include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
 #include "ui/HelpDlg.h"
 #include "ui/PrefsDlg.h"
@@ -53,20 +54,11 @@ class ViewTest : public CUiTest {
     static bool prepared = false;
     if (prepared) return;
     prepared = true;
-    const std::string root = TestRoot();
-    for (const char* name : {"sysdata", "sysconfig", "bin", "data/applications"}) {
-      mkdir((root + "/" + name).c_str(), 0700);
-    }
-    symlink("/usr/share/mime", (root + "/sysdata/mime").c_str());
-    setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
-    setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
-    WriteFile(root + "/bin/copier", kCopier);
-    chmod((root + "/bin/copier").c_str(), 0755);
-    WriteFile(root + "/data/applications/copier.desktop",
-              "[Desktop Entry]\nType=Application\nName=Copier\nExec=" + root +
-                  "/bin/copier %f\nMimeType=text/plain;\n");
-    WriteFile(root + "/config/mimeapps.list",
-              "[Default Applications]\ntext/plain=copier.desktop\n");
+    UsePrivateDesktop();
+    const std::string copier = TestRoot() + "/copier";
+    WriteScript(copier, kCopier);
+    InstallApplication("copier", copier + " %f", "text/plain;");
+    SetDefaultApplications({{"text/plain", "copier.desktop"}});
   }
 
   void SetUp() override {
@@ -114,16 +106,6 @@ class ViewTest : public CUiTest {
   }
   static void Click(CViewDlg& d, int id) {
     QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
-  }
-  static void Drop(CViewDlg& d, const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const std::string& p : paths) urls << QUrl::fromLocalFile(QString::fromStdString(p));
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&d, &enter);
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&d, &drop);
   }
   // Puts `text` into the File field as the user types it, then leaves.
   static void TypeAndLeave(CViewDlg& d, const std::string& text) {
