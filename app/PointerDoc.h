@@ -23,6 +23,7 @@
 class CFileHandle;
 class CFilter;
 class CSettings;
+class CUrlDoc;
 
 class CPointerDoc : public CObject {
  public:
@@ -81,7 +82,7 @@ class CPointerDoc : public CObject {
   void SetSize(uint32_t size) { m_size = size; }
 
  private:
-  bool RunDecoding(class CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
+  bool RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();
   bool RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output);
