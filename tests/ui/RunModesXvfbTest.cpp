@@ -80,9 +80,12 @@ class RunModesXvfbTest : public testing::Test {
       return;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    s_server =
-        new CChild({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
-                   600, fds[1]);
+    // -noreset: by default the server resets whenever its last client
+    // leaves, and refuses connections while it does; every xwininfo poll and
+    // every ended quiver would open such a window.
+    s_server = new CChild({"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen",
+                           "0", "1024x768x24"},
+                          600, fds[1]);
     close(fds[1]);
     std::string number;
     char c = 0;
