@@ -1,6 +1,7 @@
 #include "ScriptedServer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -75,7 +76,7 @@ void CScriptedServer::Serve() {
     if (left.count() <= 0 || !WaitReadable(m_listen, static_cast<int>(left.count()))) return;
     const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    Answer(fd);
+    if (m_mode != Mode::kHangUp) Answer(fd);
     close(fd);
   }
 }
@@ -96,13 +97,39 @@ void CScriptedServer::Answer(int fd) {
     WaitReadable(m_stop[0], kLifetimeMs);
     return;
   }
-  for (size_t sent = 0; sent < m_reply.size();) {
-    const ssize_t n = send(fd, m_reply.data() + sent, m_reply.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) return;
-    sent += static_cast<size_t>(n);
+  if (m_mode == Mode::kDrip) {
+    for (char c : m_reply) {
+      if (!SendAll(fd, &c, 1) || !Pause(1000)) return;
+    }
+    return;
+  }
+  if (!SendAll(fd, m_reply.data(), m_reply.size())) return;
+  if (m_mode == Mode::kEndless) {
+    const std::string line = "X-More: " + std::string(64, 'm') + "\r\n";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLifetimeMs);
+    while (std::chrono::steady_clock::now() < end && SendAll(fd, line.data(), line.size())) {
+    }
+    return;
   }
   if (m_mode == Mode::kReset) {
     const linger reset{1, 0};
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   }
+}
+
+bool CScriptedServer::SendAll(int fd, const char* data, size_t size) const {
+  for (size_t sent = 0; sent < size;) {
+    pollfd p[2] = {{fd, POLLOUT, 0}, {m_stop[0], POLLIN, 0}};
+    if (poll(p, 2, kLifetimeMs) <= 0 || (p[1].revents & POLLIN)) return false;
+    const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+    if (n <= 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool CScriptedServer::Pause(int ms) const {
+  pollfd p = {m_stop[0], POLLIN, 0};
+  return poll(&p, 1, ms) == 0;
 }

@@ -15,6 +15,9 @@ class CScriptedServer {
     kReply,   // send the reply, then close
     kSilent,  // accept, read the request, say nothing until stopped
     kReset,   // send the reply, then reset the connection
+    kDrip,    // send the reply one byte a second, then close
+    kEndless, // send the reply, then header lines until the client leaves
+    kHangUp,  // close each connection as soon as it is accepted
   };
 
   // ipv6: listen on ::1 instead of 127.0.0.1.
@@ -34,6 +37,10 @@ class CScriptedServer {
   void Answer(int fd);
   // Waits for fd to become readable; false when stopped or timed out.
   bool WaitReadable(int fd, int timeoutMs) const;
+  // Sends all of data; false when the client left or the server stopped.
+  bool SendAll(int fd, const char* data, size_t size) const;
+  // Waits for ms; false when the server was stopped meanwhile.
+  bool Pause(int ms) const;
 
   std::string m_reply;
   Mode m_mode;
