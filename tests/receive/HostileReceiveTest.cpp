@@ -1,0 +1,92 @@
+// Opening a pointer file whose URL leads to a misbehaving server: the user
+// gets one message naming the URL and the reason, nothing is launched and
+// the temporary directory is left empty (checked by the fixture).
+
+#include "ReceiveFixture.h"
+
+#include "app/QuiverApp.h"
+#include "app/ViewController.h"
+#include "../app/RecordingUserInterface.h"
+#include "../gannet/ScriptedServer.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Mode = CScriptedServer::Mode;
+
+const std::string kNotFound = "The system cannot find the file specified.";
+const std::string kNetwork = "An unexpected network error occurred.";
+
+class HostileReceiveTest : public ReceiveTest {
+ protected:
+  // Points the pointer file at `server` instead of the published copy.
+  static void Redirect(const std::string& pointer, const CScriptedServer& server) {
+    CPointerDoc doc;
+    ASSERT_TRUE(doc.ReadFromFile(pointer));
+    doc.SetUrl(server.Url("/report.txt"));
+    ASSERT_TRUE(doc.WriteToFile(pointer));
+  }
+
+  // Opens the pointer file as the command line does; the events shown.
+  std::vector<std::string> Open(const std::string& pointer) {
+    StoreSettings(1, 1, 1);
+    CRecordingUserInterface ui;
+    CQuiverApp app(ui);
+    app.SetRegistryKey(CQuiverApp::kRegistryKey);
+    app.LoadSettings();
+    CMessageBox::Install(&ui);
+    {
+      CViewController viewer(app, "");
+      if (viewer.ReadPointerFile(pointer)) viewer.FetchAndLaunch();
+    }
+    CMessageBox::Install(nullptr);
+    return ui.events;
+  }
+};
+
+TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
+  const std::string ok = "HTTP/1.0 200 OK\r\n";
+  const struct {
+    const char* name;
+    std::string reply;
+    Mode mode;
+    std::string reason;
+  } cases[] = {
+      {"reset in the middle of the body",
+       ok + "Content-Length: 300000\r\n\r\n" + std::string(150000, 'b'), Mode::kReset, kNetwork},
+      {"accepts and says nothing", "", Mode::kSilent, kNetwork},
+      {"header block of 1 MB", ok + "X-Pad: " + std::string(1 << 20, 'p') + "\r\n\r\nbody",
+       Mode::kReply, kNotFound},
+      {"endless header block", ok, Mode::kEndless, kNotFound},
+      {"not an answer", std::string(3000, '\x01') + "\x7f\x80\xff", Mode::kReply, kNotFound},
+      {"Content-Length beyond the body", ok + "Content-Length: 100\r\n\r\n12345", Mode::kReply,
+       kNotFound},
+      {"connection closed right after accept", "", Mode::kHangUp, kNetwork},
+  };
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=1\n");
+  const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CScriptedServer server(c.reply, c.mode);
+    Redirect(pointer, server);
+    EXPECT_EQ(Open(pointer), std::vector<std::string>({"warning: Problem fetching " +
+                                                       server.Url("/report.txt") + ": " +
+                                                       c.reason}));
+    EXPECT_EQ(TempFiles(), std::vector<std::string>());
+    EXPECT_EQ(ListDir(copies), std::vector<std::string>());
+  }
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+}
+
+// A status line far longer than the library keeps still delivers the file.
+TEST_F(HostileReceiveTest, AnOverlongStatusLineStillDeliversTheFile) {
+  const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
+  const std::string encoded = ReadFile(published + "/report.txt");
+  CScriptedServer server("HTTP/1.0 200 " + std::string(300, 's') + "\r\n\r\n" + encoded);
+  Redirect(pointer, server);
+  EXPECT_EQ(Open(pointer), std::vector<std::string>());
+  EXPECT_EQ(ReadFile(copies + "/copy0"), "quarterly figures");
+}
+
+}  // namespace
