@@ -21,7 +21,10 @@ const CRuntimeClass& CSinkFilter::GetRuntimeClass() const { return RuntimeClass;
 CSinkFilter::~CSinkFilter() = default;
 
 bool CSinkFilter::Write(const uint8_t* bytes, size_t length) {
-  if (HasError()) return false;
+  if (HasError()) {
+    SetLastError(GetError());
+    return false;
+  }
   CFileHandle* file = GetHandle();
   if (!file) SetLastError(ERROR_INVALID_HANDLE);
   if (!file || !file->Write(bytes, length)) {

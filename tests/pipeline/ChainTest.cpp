@@ -89,6 +89,32 @@ TEST(ChainTest, DamagedStreamFailsTheDecodingRunWith13) {
   EXPECT_EQ(GetLastError(), 13u);
 }
 
+// /dev/full refuses every write with ENOSPC, as a full disk does: every
+// chain fails with the disk's own code, in both directions, however far the
+// failure is from the filter that reports it.
+TEST(ChainTest, AFullDiskFailsEveryChainWith112) {
+  const ChainKind kinds[] = {
+      {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
+  const std::string input = SampleText(300000);
+  for (const ChainKind& kind : kinds) {
+    CLZCompressFilter lz;
+    CSimpleCryptFilter simple;
+    CDumbCryptFilter dumb;
+    std::vector<CFilter*> filters;
+    if (kind.lz) filters.push_back(&lz);
+    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+    SetLastError(0);
+    EXPECT_FALSE(EncodeChain(filters, MakeInputFile(input), "/dev/full")) << kind.what;
+    EXPECT_EQ(GetLastError(), 112u) << kind.what;
+
+    const std::string encoded = NewTempPath("encoded");
+    ASSERT_TRUE(EncodeChain(filters, MakeInputFile(input), encoded)) << kind.what;
+    SetLastError(0);
+    EXPECT_FALSE(DecodeChain(filters, encoded, "/dev/full")) << kind.what;
+    EXPECT_EQ(GetLastError(), 112u) << kind.what;
+  }
+}
+
 TEST(ChainTest, MissingSourceFileFailsWithItsCode) {
   CLZCompressFilter lz;
   SetLastError(0);
