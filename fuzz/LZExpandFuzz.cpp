@@ -1,6 +1,10 @@
-// libFuzzer target for the LZ filter: any input expands without touching
-// memory outside the filter's tables and stack and fails, if at all, with
-// 13; and any input compresses to a stream that expands to it again.
+// libFuzzer target for the LZ filter. The input expands twice: as it is, and
+// as the codes after a valid .Z header whose flags come from the first byte
+// (bit 7 block mode, bits 0-2 a largest code width of 9 to 16), so that the
+// code reader and the dictionary see arbitrary codes and not only arbitrary
+// headers. Each expansion stays inside the filter's tables and stack and
+// fails, if at all, with 13. Then the input compresses to a stream that
+// expands to it again.
 
 #include "FuzzFiles.h"
 #include "pipeline/LZCompressFilter.h"
@@ -37,22 +41,30 @@ uint32_t RunLZ(const std::string& path, bool encode, std::string& output) {
   return lz.GetError();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string& path = WriteScratchFile(data, size);
+void ExpandOrFail(const std::string& path) {
   std::string expanded;
   const uint32_t error = RunLZ(path, false, expanded);
   if (error != 0 && error != 13) std::abort();
+}
+
+const std::string& WriteString(const std::string& bytes) {
+  return WriteScratchFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  ExpandOrFail(WriteString(input));
+  if (size > 0) {
+    const char flags = static_cast<char>((data[0] & 0x80) | (9 + (data[0] & 7)));
+    ExpandOrFail(WriteString(std::string("\x1f\x9d", 2) + flags + input.substr(1)));
+  }
 
   std::string compressed;
-  if (RunLZ(path, true, compressed) != 0) std::abort();
-  const std::string& again = WriteScratchFile(reinterpret_cast<const uint8_t*>(compressed.data()),
-                                              compressed.size());
+  if (RunLZ(WriteString(input), true, compressed) != 0) std::abort();
   std::string restored;
-  if (RunLZ(again, false, restored) != 0) std::abort();
-  if (restored.size() != size || restored.compare(0, size, reinterpret_cast<const char*>(data), size) != 0) {
-    std::abort();
-  }
+  if (RunLZ(WriteString(compressed), false, restored) != 0) std::abort();
+  if (restored != input) std::abort();
   return 0;
 }

@@ -1,0 +1,263 @@
+// Writes the seed corpora of the fuzz targets, made by the program's own
+// writers wherever it has one: fuzz_seeds <dir> fills <dir>/<target>/ with
+// small files. Pointer files come from real sends with every transform
+// setting, .Z streams from the LZ filter, settings files from a real save;
+// the web library's settings files, URLs and answers are written by hand as
+// servers and users write them.
+
+#include "FuzzFiles.h"
+#include "app/HeadlessUserInterface.h"
+#include "app/PointerDoc.h"
+#include "app/QuiverApp.h"
+#include "framework/Archive.h"
+#include "pipeline/DumbCryptFilter.h"
+#include "pipeline/LZCompressFilter.h"
+#include "pipeline/SimpleCryptFilter.h"
+#include "platform/FileHandle.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+std::string g_root;
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "fuzz_seeds: %s\n", what.c_str());
+  std::exit(1);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Seed(const std::string& target, const std::string& name, const std::string& bytes) {
+  const std::string dir = g_root + "/" + target;
+  mkdir(dir.c_str(), 0755);
+  WriteWholeFile(dir + "/" + name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Readable text that repeats over long distances, as documents do.
+std::string Text(size_t size) {
+  static const char* const kWords[] = {"quiver ", "sends ", "a ",   "file ", "by ",
+                                       "reference\n", "the ", "pointer ", "travels ", "URL "};
+  std::string text;
+  for (uint32_t i = 0; text.size() < size; i = i * 7 + 3) text += kWords[i % 10];
+  text.resize(size);
+  return text;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return bytes;
+}
+
+class CCollect : public CFilter {
+ public:
+  bool Write(const uint8_t* bytes, size_t length) override {
+    data.append(reinterpret_cast<const char*>(bytes), length);
+    return true;
+  }
+  std::string data;
+};
+
+std::string Compress(const std::string& input) {
+  const std::string& path = WriteScratchFile(reinterpret_cast<const uint8_t*>(input.data()),
+                                             input.size());
+  CCollect collect;
+  CLZCompressFilter lz;
+  lz.Reset();
+  lz.SetEncode();
+  lz.SetNext(&collect);
+  if (!lz.Open(path) || !lz.Run()) Fail("compressing failed");
+  return collect.data;
+}
+
+void LzSeeds() {
+  const std::vector<std::pair<std::string, std::string>> inputs = {
+      {"empty", ""},
+      {"byte", "A"},
+      {"abab", "ABABABA"},
+      {"run", std::string(300, 'a')},
+      {"text", Text(3000)},
+      {"noise", Noise(1500, 7)},
+      // Past 61439 codes the compressor clears its dictionary.
+      {"reset", Noise(90000, 11)},
+  };
+  for (const auto& [name, input] : inputs) {
+    const std::string stream = Compress(input);
+    Seed("lz_expand_fuzz", name + ".Z", stream);
+    // The codes alone, for the run behind a prepended header: 16 bits,
+    // block mode.
+    if (stream.size() > 3 && input.size() < 10000) {
+      Seed("lz_expand_fuzz", name + ".codes", "\x87" + stream.substr(3));
+    }
+  }
+}
+
+struct Transforms {
+  const char* name;
+  int32_t compress;
+  int32_t encrypt;
+};
+constexpr Transforms kTransformSettings[] = {
+    {"none", 0, 0}, {"lz", 1, 0}, {"simple", 0, 1}, {"lz-simple", 1, 1}};
+
+void PointerSeeds() {
+  const std::string published = PrivateConfigHome() + "/published";
+  mkdir(published.c_str(), 0700);
+  const std::string source = ScratchPath(1);
+  const std::string pointer = ScratchPath(2);
+  const std::vector<std::pair<std::string, std::string>> sources = {
+      {"small", Text(200)}, {"empty", ""}};
+  for (const Transforms& t : kTransformSettings) {
+    for (const auto& [label, bytes] : sources) {
+      WriteWholeFile(source, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      CSettings settings;
+      settings.CompressType() = t.compress;
+      settings.EncryptType() = t.encrypt;
+      CPointerDoc doc;
+      doc.BuildChain(settings);
+      if (!doc.Send(pointer, source, "http://www.example.com/pub/", published + "/")) {
+        Fail("sending failed");
+      }
+      Seed("pointer_file_fuzz", std::string(t.name) + "-" + label + ".qvr", ReadAll(pointer));
+    }
+  }
+  // A URL long enough for the 16-bit length form.
+  CPointerDoc doc;
+  doc.SetUrl("http://host/" + std::string(300, 'u') + ".txt");
+  doc.SetSize(123456);
+  if (!doc.WriteToFile(pointer)) Fail("writing a pointer file failed");
+  Seed("pointer_file_fuzz", "long-url.qvr", ReadAll(pointer));
+}
+
+// The objects of a pointer file's chain as the archive target reads them:
+// a byte choosing the accepted classes, a counted list, a string.
+void ArchiveSeeds() {
+  const std::string& path = ScratchPath(1);
+  for (const Transforms& t : kTransformSettings) {
+    CSettings settings;
+    settings.CompressType() = t.compress;
+    settings.EncryptType() = t.encrypt;
+    CPointerDoc doc;
+    doc.BuildChain(settings);
+    CFileHandle file;
+    if (!file.CreateAlways(path, FileShare::None)) Fail("cannot create " + path);
+    {
+      CArchive archive(file, CArchive::Mode::Store);
+      archive.WriteCount(static_cast<uint32_t>(doc.GetFilters().size() * 2));
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(filter.get());
+      // The second time each object is a reference to the first.
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(filter.get());
+      archive.WriteString("end");
+      archive.Close();
+    }
+    file.Close();
+    Seed("archive_objects_fuzz", std::string(t.name) + ".bin", "\x01" + ReadAll(path));
+  }
+}
+
+void SettingsSeeds() {
+  CHeadlessUserInterface ui;
+  CQuiverApp app(ui);
+  app.SetRegistryKey(CQuiverApp::kRegistryKey);
+  CSettings complete;
+  complete.UrlRoot() = "http://www.example.com/~me/pub";
+  complete.FileRoot() = "/home/me/public_html/pub";
+  complete.HasUrlFileDir() = 1;
+  complete.UrlFileDir() = "/home/me/pointers";
+  CSettings odd;
+  odd.UrlRoot() = "http://h/a\\b\nc\rd=e[f]";
+  odd.FileRoot() = " /leading blank ; not a comment";
+  odd.CompressType() = -7;
+  odd.EncryptType() = 2147483647;
+  odd.DeleteTempFiles() = 0;
+  const std::vector<std::pair<std::string, CSettings>> records = {
+      {"defaults", CSettings()}, {"complete", complete}, {"odd", odd}};
+  for (const auto& [name, settings] : records) {
+    std::remove(app.ProfilePath().c_str());
+    app.SetRegistryKey(CQuiverApp::kRegistryKey);
+    app.SaveSettings(settings);
+    Seed("settings_store_fuzz", name + ".ini", ReadAll(app.ProfilePath()));
+  }
+}
+
+void GannetIniSeeds() {
+  std::string many = "[contenttype]\n";
+  for (int i = 0; i < 60; ++i) many += "type/x" + std::to_string(i) + "=.e" + std::to_string(i) + "\n";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"proxy.ini", "[proxy information]\nhttp_proxy=http://proxy.example:3128/\n"},
+      {"timeout.ini", "[network]\ntimeout=5\n"},
+      {"types.ini",
+       "; content types\r\n[ContentType]\r\n text/html = .htm \r\nimage/gif=.gif\r\n"
+       "text/plain=\r\napplication/x=verylongextension\r\nImage/GIF=.GIF\r\n"},
+      {"mixed.ini",
+       "[proxy information]\nhttp_proxy=127.0.0.1:8080\n[network]\ntimeout=0\n"
+       "[contenttype]\napplication/octet-stream=.bin\n[other]\nkey=value\n"},
+      {"many-types.ini", many},
+  };
+  for (const auto& [name, text] : files) Seed("gannet_ini_fuzz", name, text);
+}
+
+void GannetUrlSeeds() {
+  const char* const urls[] = {
+      "http://www.example.com/pub/report.doc",
+      "http://User@Example.COM:8080/a/b?q=1#frag",
+      "http://[::1]:8080/x.txt",
+      "http://host./",
+      "HTTP://h:/",
+      "http://h:99999999999/",
+      "//host/path",
+      "relative/path.txt",
+      "/absolute",
+      "mailto:a@b",
+      "http://h/a b\r\nX-Injected: 1",
+      "http://h/%41%zz",
+  };
+  int i = 0;
+  for (const char* url : urls) Seed("gannet_url_fuzz", "url" + std::to_string(i++), url);
+}
+
+void GannetHttpSeeds() {
+  const std::vector<std::pair<std::string, std::string>> answers = {
+      {"ok", "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: 5\r\n\r\nhello"},
+      {"lf-only", "HTTP/1.1 200 OK\nContent-type: image/gif\n\nGIF89a"},
+      {"not-found", "HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<h1>404</h1>"},
+      {"short-body", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort"},
+      {"no-status", "hello\r\n\r\nbody"},
+      {"no-header-end", "HTTP/1.0 200 OK\r\nServer: x\r\n"},
+      {"mapped", "HTTP/1.0 201 Created\r\nContent-Type:   application/x-quiver; x=y\r\n\r\nq"},
+      {"body", "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + Text(3000)},
+  };
+  for (const auto& [name, answer] : answers) Seed("gannet_http_fuzz", name, answer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) Fail("usage: fuzz_seeds <dir>");
+  g_root = argv[1];
+  mkdir(g_root.c_str(), 0755);
+  PrivateConfigHome();
+  LzSeeds();
+  PointerSeeds();
+  ArchiveSeeds();
+  SettingsSeeds();
+  GannetIniSeeds();
+  GannetUrlSeeds();
+  GannetHttpSeeds();
+  return 0;
+}

@@ -1,0 +1,36 @@
+// libFuzzer target for the web library's URL handling: any text is scanned,
+// parsed for host and path, split into host and port, and made into a
+// request. Whatever the URL holds, the request keeps its own line structure:
+// exactly the four CR LF pairs it is built with and no other CR or LF.
+
+#include "HttpDriver.h"
+#include "UrlParser.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+using namespace gannet;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+
+  UrlParts parts;
+  if (ScanUrl(text, &parts) != (text.empty() ? -1 : 0)) std::abort();
+  const std::string host = ParseUrl(text, "", kParseHost).value_or("");
+  const HostPort split = SplitHostPort(host);
+  if (split.port < 0) std::abort();
+  const std::string path = ParseUrl(text, "", kParsePath | kParsePunctuation).value_or("/");
+  ParseUrl(text, "", kParseHost | kParsePath | kParsePunctuation);
+  ParseUrl(text, "", kParsePath);
+  ParseUrl("", text, kParseHost | kParsePath);
+
+  const std::string request = CHttpDriver::BuildRequest(path, host);
+  if (std::count(request.begin(), request.end(), '\n') != 4 ||
+      std::count(request.begin(), request.end(), '\r') != 4 ||
+      request.find("\r\n\r\n") != request.size() - 4) {
+    std::abort();
+  }
+  return 0;
+}
