@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +77,9 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
     m_error = ERROR_WRITE_FAULT;
   }
   if (!file.Close()) m_error = ERROR_WRITE_FAULT;
+  // A torn pointer file would fail later as "Bad File Format!" far from the
+  // cause; better none at all.
+  if (m_error != 0) unlink(path.c_str());
   return m_error == 0;
 }
 

@@ -64,11 +64,18 @@ void CUrlDoc::Fetch(const std::string& url) {
     TakeStatusLine();
     return;
   }
-  webFileAcquire(m_web);
+  const bool acquired = webFileAcquire(m_web) == 0;
+  // The library leaves the reason in errno when its local file failed (a
+  // full disk, say); the server is not to blame for that.
+  const int localError = acquired ? 0 : errno;
   webFatalErrorGet(m_web, &m_errorCode, ignored);
   if (m_errorCode != 0) {
     TakeStatusLine();
-    m_errorCode = m_errorCode == kLibraryNotAcquired ? ERROR_FILE_NOT_FOUND : ERROR_UNEXP_NET_ERR;
+    if (localError != 0) {
+      m_errorCode = static_cast<int32_t>(SystemErrorFromErrno(localError, true));
+    } else {
+      m_errorCode = m_errorCode == kLibraryNotAcquired ? ERROR_FILE_NOT_FOUND : ERROR_UNEXP_NET_ERR;
+    }
   }
 }
 

@@ -5,8 +5,10 @@
 // that file once the document is emptied.
 //
 // Error codes: 0 none; -1 a fetch while busy; the library's code (1 to 10)
-// when it refused the URL; 2 when the server answered without the file; 59
-// for any other failed transfer or an exception inside the library.
+// when it refused the URL; the system's code (112 for a full disk, say) when
+// the local file could not be written; 2 when the server answered without
+// the file; 59 for any other failed transfer or an exception inside the
+// library.
 
 #include <cstdint>
 #include <string>

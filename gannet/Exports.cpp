@@ -6,6 +6,7 @@
 #include "WebFile.h"
 #include "gannet.h"
 
+#include <cerrno>
 #include <new>
 
 using gannet::CWebFile;
@@ -31,7 +32,9 @@ int32_t webFatalErrorGet(WebHandle handle, int32_t* code, char* text) {
 int32_t webFileAcquire(WebHandle handle) {
   if (!handle) return -1;
   try {
-    return Object(handle)->Acquire();
+    const int32_t result = Object(handle)->Acquire();
+    errno = result == 0 ? 0 : Object(handle)->LocalError();
+    return result;
   } catch (...) {
     return -1;
   }

@@ -164,6 +164,7 @@ int32_t CHttpDriver::Load(std::string* name, int32_t* length) {
 bool CHttpDriver::Transfer() {
   m_headerLength = m_filled = m_statusCode = m_success = m_fileLength = m_requestLength = 0;
   m_headerParsed = false;
+  m_localError = 0;
   m_contentLength = -1;
   m_bodyReceived = 0;
   m_statusLine.clear();
@@ -272,6 +273,7 @@ bool CHttpDriver::OpenOutput() {
     m_localName.replace(m_localName.size() - kTempSuffix.size(), kTempSuffix.size(), extension);
   }
   m_output = OpenOwnFile();
+  if (m_output < 0) NoteLocalError();
   return m_output >= 0;
 }
 
@@ -285,7 +287,10 @@ int CHttpDriver::OpenOwnFile() {
           st.st_ino == m_ownInode && ftruncate(fd, 0) == 0) {
         return fd;
       }
+      // Not our file any more (or it cannot be emptied): someone else's.
+      const int reason = errno;
       close(fd);
+      errno = reason != 0 && reason != EAGAIN ? reason : EEXIST;
       return -1;
     }
     if (errno != ENOENT) return -1;
@@ -306,7 +311,10 @@ bool CHttpDriver::WriteOutput(const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = write(m_output, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      NoteLocalError();
+      return false;
+    }
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -327,6 +335,7 @@ bool CHttpDriver::CloseOutput() {
   if (m_output < 0) return true;
   const int result = close(m_output);
   m_output = -1;
+  if (result != 0) NoteLocalError();
   return result == 0;
 }
 
@@ -344,5 +353,9 @@ int32_t CHttpDriver::GetInfo(DriverInfo* info) {
 }
 
 int32_t CHttpDriver::GetSocketError() { return m_socketError; }
+
+void CHttpDriver::NoteLocalError() {
+  if (m_localError == 0) m_localError = errno != 0 ? errno : EIO;
+}
 
 }  // namespace gannet

@@ -35,6 +35,7 @@ class CHttpDriver : public CProtocolDriver {
   int32_t Load(std::string* name, int32_t* length) override;
   int32_t GetInfo(DriverInfo* info) override;
   int32_t GetSocketError() override;
+  int GetLocalError() const override { return m_localError; }
 
   // Claims a new name "http" + unique part + ".tmp" in the user's temporary
   // directory ($TMPDIR when it names a directory, else /tmp), proves it can
@@ -54,6 +55,8 @@ class CHttpDriver : public CProtocolDriver {
   bool OpenOutput();
   int OpenOwnFile();
   bool WriteOutput(const char* data, size_t size);
+  // Keeps errno as the first local-file failure of the transfer.
+  void NoteLocalError();
   bool FlushWindow();
   bool CloseOutput();
 
@@ -74,6 +77,7 @@ class CHttpDriver : public CProtocolDriver {
   int32_t m_statusCode = 0;
   std::string m_statusLine;
   int m_output = -1;
+  int m_localError = 0;
   int32_t m_success = 0;
   int32_t m_socketError = 0;
   // The file this driver created last, so that it may rewrite it.

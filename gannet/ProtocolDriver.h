@@ -31,6 +31,9 @@ class CProtocolDriver {
   virtual int32_t GetInfo(DriverInfo* info) = 0;
   // The socket error stored by the last failed Load; 0 when there was none.
   virtual int32_t GetSocketError() = 0;
+  // The errno value with which the last Load failed to create or write its
+  // local file; 0 when the local file was not the cause.
+  virtual int GetLocalError() const = 0;
 };
 
 }  // namespace gannet

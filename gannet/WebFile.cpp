@@ -177,6 +177,8 @@ int32_t CWebFile::Acquire() {
   return FatalCode() == kNoError ? 0 : -1;
 }
 
+int CWebFile::LocalError() const { return m_driver ? m_driver->GetLocalError() : 0; }
+
 int32_t CWebFile::GetInfo(WebFileInfo* info) const {
   CopyText(info->url, sizeof info->url, m_url);
   CopyText(info->localName, sizeof info->localName, m_localName);

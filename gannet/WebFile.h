@@ -37,6 +37,9 @@ class CWebFile {
   // Runs a complete transfer into the local file. 0 when the shared fatal
   // code is 0 afterwards, else -1.
   int32_t Acquire();
+  // Why the last Acquire could not create or write the local file, as an
+  // errno value; 0 when the local file was not the cause.
+  int LocalError() const;
   // Fills *info; -1 without a driver (after the three texts), else 0.
   int32_t GetInfo(WebFileInfo* info) const;
   // The local file name: the ".tmp" name chosen at construction, then the

@@ -73,7 +73,9 @@ GANNET_STATIC_ASSERT(offsetof(WebFileInfo, reserved) == 1296, "reserved at 1296"
 GANNET_API int32_t webFatalErrorGet(WebHandle handle, int32_t* code, char* text);
 
 /* Fetches the URL into the local file; blocks until done, failed or timed
- * out. 0 when the fatal code is 0 afterwards, else -1 (-1 for null). */
+ * out. 0 when the fatal code is 0 afterwards, else -1 (-1 for null). On
+ * return errno is the system's reason when the local file could not be
+ * created or written (ENOSPC for a full disk, say), and 0 otherwise. */
 GANNET_API int32_t webFileAcquire(WebHandle handle);
 
 /* Always 0. */

@@ -76,7 +76,13 @@ void CScriptedServer::Serve() {
     if (left.count() <= 0 || !WaitReadable(m_listen, static_cast<int>(left.count()))) return;
     const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    if (m_mode != Mode::kHangUp) Answer(fd);
+    if (m_mode != Mode::kHangUp) {
+      Answer(fd);
+    } else {
+      // Closing before the request is in would race a FIN against the
+      // reset the request then draws; closing with it unread always resets.
+      WaitReadable(fd, kRequestWaitMs);
+    }
     close(fd);
   }
 }

@@ -17,7 +17,7 @@ class CScriptedServer {
     kReset,   // send the reply, then reset the connection
     kDrip,    // send the reply one byte a second, then close
     kEndless, // send the reply, then header lines until the client leaves
-    kHangUp,  // close each connection as soon as it is accepted
+    kHangUp,  // close each connection unread: the client meets a reset
   };
 
   // ipv6: listen on ::1 instead of 127.0.0.1.

@@ -9,6 +9,8 @@
 
 #include <chrono>
 #include <memory>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -305,4 +307,41 @@ TEST_F(GannetTest, ContentTypeTableNamesTheLocalFile) {
     EXPECT_EQ("body", ReadFile(r.localName)) << c.contentType;
     unlink(r.localName.c_str());
   }
+}
+
+// errno after an acquire tells a local failure (here a file-size limit the
+// body exceeds) from everything the server or the network did.
+TEST_F(GannetTest, ErrnoAfterAcquireNamesOnlyLocalFailures) {
+  struct rlimit saved;
+  ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+  const auto previous = signal(SIGXFSZ, SIG_IGN);
+  const struct {
+    const char* name;
+    std::string reply;
+    rlim_t fileLimit;
+    int32_t code;
+    int error;
+  } cases[] = {
+      {"fetched", "HTTP/1.0 200 OK\r\n\r\n" + std::string(100000, 'f'), saved.rlim_cur, 0, 0},
+      {"not found", "HTTP/1.0 404 Not Found\r\n\r\ngone", saved.rlim_cur, 7, 0},
+      {"file too large", "HTTP/1.0 200 OK\r\n\r\n" + std::string(100000, 'f'), 50000, 7, EFBIG},
+  };
+  for (const auto& c : cases) {
+    CScriptedServer server(c.reply);
+    CWebObject web(server.Url("/e"));
+    struct rlimit limit = saved;
+    limit.rlim_cur = c.fileLimit;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+    errno = EINTR;
+    const int32_t result = webFileAcquire(web.get());
+    const int error = errno;
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(c.code == 0 ? 0 : -1, result) << c.name;
+    EXPECT_EQ(c.code, FatalCode(web.get())) << c.name;
+    EXPECT_EQ(c.error, error) << c.name;
+    char name[256];
+    webFileLocalNameGet(web.get(), name);
+    unlink(name);
+  }
+  signal(SIGXFSZ, previous);
 }
