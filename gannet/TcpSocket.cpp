@@ -2,7 +2,10 @@
 
 #include "WinsockErrors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <netdb.h>
 #include <poll.h>
@@ -23,8 +26,11 @@ struct AddrInfoFree {
 
 }  // namespace
 
+// A limit beyond what poll can take (about 24 days) is poll's longest wait.
 CTcpSocket::CTcpSocket(int timeoutSeconds)
-    : m_timeoutMs(timeoutSeconds > 0 ? timeoutSeconds * 1000 : -1) {}
+    : m_timeoutMs(timeoutSeconds > 0
+                      ? static_cast<int>(std::min<int64_t>(int64_t{timeoutSeconds} * 1000, INT_MAX))
+                      : -1) {}
 
 CTcpSocket::~CTcpSocket() { Close(); }
 
