@@ -73,13 +73,15 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
     CArchive archive(file, CArchive::Mode::Store);
     Serialize(archive);
     archive.Close();
-  } catch (const CArchiveException&) {
-    m_error = ERROR_WRITE_FAULT;
+  } catch (const CArchiveException& e) {
+    m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_WRITE_FAULT;
   }
-  if (!file.Close()) m_error = ERROR_WRITE_FAULT;
   // A torn pointer file would fail later as "Bad File Format!" far from the
-  // cause; better none at all.
-  if (m_error != 0) unlink(path.c_str());
+  // cause; better none at all. Only a regular file is removed: the path may
+  // name a device.
+  const bool regular = file.IsRegularFile();
+  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
+  if (m_error != 0 && regular) unlink(path.c_str());
   return m_error == 0;
 }
 

@@ -156,6 +156,11 @@ bool CFileHandle::Size(uint64_t& size) const {
   return true;
 }
 
+bool CFileHandle::IsRegularFile() const {
+  struct stat st;
+  return m_fd >= 0 && fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool CFileHandle::Close() {
   if (m_fd < 0) return true;
   if (m_deleteOnClose) unlink(m_path.c_str());

@@ -47,6 +47,9 @@ class CFileHandle {
   bool Seek(uint64_t position);
   // The file's current size.
   bool Size(uint64_t& size) const;
+  // True when the descriptor is open on a regular file (not a device, a
+  // pipe or a socket); false otherwise, the last error untouched.
+  bool IsRegularFile() const;
   // Closes the descriptor (and removes a delete-on-close file). Closing a
   // handle that is not open succeeds.
   bool Close();

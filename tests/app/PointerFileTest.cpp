@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace testing_support;
 
@@ -207,8 +208,14 @@ TEST_F(PointerFileTest, OpenAndWriteFailuresKeepTheirCodes) {
   EXPECT_EQ(doc.GetError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(doc.WriteToFile(dir + "/missing/x.qvr"));
   EXPECT_EQ(doc.GetError(), ERROR_PATH_NOT_FOUND);
+  // A full disk gives its own code, and the device written to is left be.
+  struct stat device;
+  ASSERT_EQ(stat("/dev/full", &device), 0);
+  ASSERT_TRUE(S_ISCHR(device.st_mode));
   EXPECT_FALSE(doc.WriteToFile("/dev/full"));
-  EXPECT_EQ(doc.GetError(), ERROR_WRITE_FAULT);
+  EXPECT_EQ(doc.GetError(), ERROR_DISK_FULL);
+  ASSERT_EQ(stat("/dev/full", &device), 0);
+  EXPECT_TRUE(S_ISCHR(device.st_mode));
 
   WriteFile(dir + "/held.qvr", "someone's");
   CFileHandle holder;
