@@ -3,6 +3,7 @@
 // written, leaves the source alone and exits with 1.
 
 #include "ConfinedRun.h"
+#include "ProgramSettings.h"
 
 #include "support/NginxServer.h"
 #include "support/TestFiles.h"
@@ -26,14 +27,8 @@ class DiskFaultTest : public ::testing::Test {
     WriteFile(source, RandomBytes(1 << 20, 5));
   }
 
-  // Writes the settings the program will read.
   void StoreSettings(int compress, int encrypt, const std::string& urlRoot) {
-    const std::string dir = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1";
-    ASSERT_EQ(testing_support::Run("mkdir -p '" + dir + "'"), 0);
-    WriteFile(dir + "/Quiver.ini", "[Settings]\nUrlRoot=" + urlRoot + "\nFileRoot=" + www +
-                                       "/\nCompressType=" + std::to_string(compress) +
-                                       "\nEncryptType=" + std::to_string(encrypt) +
-                                       "\nDeleteTempFiles=1\n");
+    WriteProgramSettings(urlRoot, www, compress, encrypt);
   }
 
   static std::string TempDir() { return std::getenv("TMPDIR"); }
