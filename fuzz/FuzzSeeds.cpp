@@ -5,6 +5,7 @@
 // the web library's settings files, URLs and answers are written by hand as
 // servers and users write them.
 
+#include "CollectFilter.h"
 #include "FuzzFiles.h"
 #include "app/HeadlessUserInterface.h"
 #include "app/PointerDoc.h"
@@ -64,19 +65,10 @@ std::string Noise(size_t size, uint32_t seed) {
   return bytes;
 }
 
-class CCollect : public CFilter {
- public:
-  bool Write(const uint8_t* bytes, size_t length) override {
-    data.append(reinterpret_cast<const char*>(bytes), length);
-    return true;
-  }
-  std::string data;
-};
-
 std::string Compress(const std::string& input) {
   const std::string& path = WriteScratchFile(reinterpret_cast<const uint8_t*>(input.data()),
                                              input.size());
-  CCollect collect;
+  CCollectFilter collect;
   CLZCompressFilter lz;
   lz.Reset();
   lz.SetEncode();

@@ -6,6 +6,7 @@
 // fails, if at all, with 13. Then the input compresses to a stream that
 // expands to it again.
 
+#include "CollectFilter.h"
 #include "FuzzFiles.h"
 #include "pipeline/LZCompressFilter.h"
 
@@ -14,18 +15,9 @@
 
 namespace {
 
-class CCollect : public CFilter {
- public:
-  bool Write(const uint8_t* bytes, size_t length) override {
-    data.append(reinterpret_cast<const char*>(bytes), length);
-    return true;
-  }
-  std::string data;
-};
-
 // Runs one LZ filter over `path`; returns the filter's error.
 uint32_t RunLZ(const std::string& path, bool encode, std::string& output) {
-  CCollect collect;
+  CCollectFilter collect;
   CLZCompressFilter lz;
   lz.Reset();
   if (encode) {
