@@ -29,6 +29,7 @@ class GannetServersTest : public GannetTest {
     WriteFile(s_dir + "/default/empty.txt", "");
     WriteFile(s_dir + "/default/site.txt", "default site\n");
     WriteFile(s_dir + "/named/site.txt", "named site\n");
+    WriteFile(s_dir + "/default/404.html", "<html>not here</html>\n");
     s_nginxPort = CChildServer::FreePort();
     const std::string port = std::to_string(s_nginxPort);
     WriteFile(s_dir + "/nginx.conf",
@@ -44,7 +45,8 @@ class GannetServersTest : public GannetTest {
               "  scgi_temp_path " + s_dir + "/scgi;\n"
               "  types { text/html html; text/plain txt; }\n"
               "  default_type application/octet-stream;\n"
-              "  server { listen 127.0.0.1:" + port + " default_server; root " + s_dir + "/default; }\n"
+              "  server { listen 127.0.0.1:" + port + " default_server; root " + s_dir + "/default;\n"
+              "           error_page 404 /404.html; }\n"
               "  server { listen 127.0.0.1:" + port + "; server_name localhost; root " + s_dir + "/named; }\n"
               "}\n");
     s_nginx = std::make_unique<CChildServer>(
@@ -119,7 +121,16 @@ void GannetServersTest::FetchAll(bool viaProxy) {
   EXPECT_EQ(7, missing.code);
   EXPECT_EQ(404, missing.info.statusCode);
   EXPECT_EQ("HTTP/1.1 404 Not Found\r", std::string(missing.info.statusLine));
-  EXPECT_NE(std::string::npos, ReadFile(missing.localName).find("404 Not Found"));
+  // The driver stops at an error status, keeping what came with the header
+  // block: nginx sends the page with it, tinyproxy passes it on in pieces.
+  const std::string page = ReadFile(s_dir + "/default/404.html");
+  const std::string kept =
+      testing_support::Exists(missing.localName) ? ReadFile(missing.localName) : "";
+  if (viaProxy) {
+    EXPECT_EQ(page.substr(0, kept.size()), kept);
+  } else {
+    EXPECT_EQ(page, kept);
+  }
   unlink(missing.localName.c_str());
 }
 
