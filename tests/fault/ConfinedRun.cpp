@@ -1,10 +1,10 @@
 #include "ConfinedRun.h"
 
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
@@ -40,22 +40,11 @@ ls -A "$dir" >"$out/left"
 cp -a "$dir/." "$out/copies/"
 )";
 
-// Runs argv under `timeout`, without the user's display; its exit status.
+// Runs argv without the user's display; its exit status.
 int RunArgv(const std::vector<std::string>& argv) {
-  std::vector<std::string> all = {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
-                                  "timeout", "300"};
+  std::vector<std::string> all = {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"};
   all.insert(all.end(), argv.begin(), argv.end());
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> args;
-    for (std::string& a : all) args.push_back(a.data());
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
+  return CChildProcess(all, 300).Wait();
 }
 
 std::vector<std::string> Lines(const std::string& text) {

@@ -6,6 +6,7 @@
 #include "ProgramSettings.h"
 
 #include "app/PointerDoc.h"
+#include "support/ChildProcess.h"
 #include "support/NginxServer.h"
 #include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
@@ -14,9 +15,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <set>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -33,26 +33,12 @@ sleep 0.3
 
 // Starts every command at once and waits for all; their exit statuses.
 std::vector<int> RunTogether(const std::vector<std::vector<std::string>>& commands) {
-  std::vector<pid_t> pids;
+  std::vector<std::unique_ptr<CChildProcess>> running;
   for (const auto& command : commands) {
-    std::vector<std::string> argv = {"timeout", "300"};
-    argv.insert(argv.end(), command.begin(), command.end());
-    const pid_t pid = fork();
-    if (pid == 0) {
-      std::vector<char*> args;
-      for (std::string& a : argv) args.push_back(a.data());
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    pids.push_back(pid);
+    running.push_back(std::make_unique<CChildProcess>(command, 300));
   }
   std::vector<int> statuses;
-  for (pid_t pid : pids) {
-    int status = 0;
-    const bool ended = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
-    statuses.push_back(ended ? WEXITSTATUS(status) : -1);
-  }
+  for (const auto& process : running) statuses.push_back(process->Wait());
   return statuses;
 }
 

@@ -3,6 +3,9 @@
 // foreground under `timeout` so that it ends by itself, waited for until its
 // port accepts connections, and stopped when the object goes.
 
+#include "support/ChildProcess.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,13 +14,7 @@ class CChildServer {
   // Starts argv (output to logPath) and waits up to 10 s for port on
   // 127.0.0.1. Throws std::runtime_error when it does not come up.
   CChildServer(const std::vector<std::string>& argv, int port, const std::string& logPath);
-  ~CChildServer();
-  CChildServer(const CChildServer&) = delete;
-  CChildServer& operator=(const CChildServer&) = delete;
-
-  // A port on 127.0.0.1 that was free a moment ago.
-  static int FreePort();
 
  private:
-  int m_pid = -1;
+  std::unique_ptr<testing_support::CChildProcess> m_process;
 };

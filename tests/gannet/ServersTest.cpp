@@ -5,6 +5,7 @@
 #include "ChildServer.h"
 #include "GannetTest.h"
 
+#include "support/NginxServer.h"
 #include "support/TestFiles.h"
 
 #include <memory>
@@ -30,7 +31,7 @@ class GannetServersTest : public GannetTest {
     WriteFile(s_dir + "/default/site.txt", "default site\n");
     WriteFile(s_dir + "/named/site.txt", "named site\n");
     WriteFile(s_dir + "/default/404.html", "<html>not here</html>\n");
-    s_nginxPort = CChildServer::FreePort();
+    s_nginxPort = testing_support::FreePort();
     const std::string port = std::to_string(s_nginxPort);
     WriteFile(s_dir + "/nginx.conf",
               "daemon off;\nmaster_process off;\npid " + s_dir + "/nginx.pid;\n"
@@ -54,7 +55,7 @@ class GannetServersTest : public GannetTest {
                                  s_dir, "-c", s_dir + "/nginx.conf"},
         s_nginxPort, s_dir + "/nginx.out");
 
-    s_proxyPort = CChildServer::FreePort();
+    s_proxyPort = testing_support::FreePort();
     WriteFile(s_dir + "/tinyproxy.conf", "Port " + std::to_string(s_proxyPort) +
                                              "\nListen 127.0.0.1\nAllow 127.0.0.1\n"
                                              "Timeout 30\nLogLevel Info\nMaxClients 8\n");

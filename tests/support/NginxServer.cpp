@@ -4,11 +4,9 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,23 +71,13 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds) {
             "    root " + root + ";\n"
             "  }\n"
             "}\n");
-  m_pid = fork();
-  if (m_pid == 0) {
-    // `timeout` ends the server even if this test process is killed.
-    execlp("timeout", "timeout", std::to_string(lifetimeSeconds).c_str(), "/usr/sbin/nginx",
-           "-e", (dir + "/error.log").c_str(), "-p", dir.c_str(), "-c", conf.c_str(),
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  m_process = std::make_unique<CChildProcess>(
+      std::vector<std::string>{"/usr/sbin/nginx", "-e", dir + "/error.log", "-p", dir, "-c", conf},
+      lifetimeSeconds);
   if (!WaitForPort(m_port, 10)) throw std::runtime_error("nginx did not start");
 }
 
-CNginxServer::~CNginxServer() {
-  if (m_pid > 0) {
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-  }
-}
+CNginxServer::~CNginxServer() = default;
 
 std::string CNginxServer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(m_port) + "/";

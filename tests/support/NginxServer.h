@@ -4,8 +4,10 @@
 // lie below the test root; it stops when destroyed, and on its own after
 // `lifetimeSeconds` should the test process die first.
 
+#include "support/ChildProcess.h"
+
+#include <memory>
 #include <string>
-#include <sys/types.h>
 
 namespace testing_support {
 
@@ -21,8 +23,8 @@ class CNginxServer {
   std::string BaseUrl() const;
 
  private:
-  pid_t m_pid = -1;
   int m_port = 0;
+  std::unique_ptr<CChildProcess> m_process;
 };
 
 // A TCP port on 127.0.0.1 that nothing listens on right now.

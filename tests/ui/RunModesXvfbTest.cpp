@@ -2,15 +2,14 @@
 // opens a window brings up that window with its title. The windows are
 // found with xwininfo and the program is ended with a signal.
 
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -19,47 +18,6 @@ namespace {
 
 using namespace testing_support;
 using namespace std::chrono_literals;
-
-// A child process that is killed, if still running, when the object goes.
-class CChild {
- public:
-  // Runs `argv` under `timeout` so that the child ends on its own after
-  // `lifetimeSeconds` even when this process dies first. `outputFd`, when
-  // not -1, becomes the child's file descriptor 3.
-  CChild(const std::vector<std::string>& argv, int lifetimeSeconds, int outputFd = -1) {
-    std::vector<std::string> all = {"timeout", std::to_string(lifetimeSeconds)};
-    all.insert(all.end(), argv.begin(), argv.end());
-    m_pid = fork();
-    if (m_pid == 0) {
-      if (outputFd != -1 && outputFd != 3) dup2(outputFd, 3);
-      std::vector<char*> args;
-      for (std::string& a : all) args.push_back(a.data());
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-  }
-  ~CChild() { Stop(); }
-  CChild(const CChild&) = delete;
-  CChild& operator=(const CChild&) = delete;
-
-  bool Running() {
-    if (m_pid <= 0) return false;
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == 0) return true;
-    m_pid = -1;
-    return false;
-  }
-  void Stop() {
-    if (!Running()) return;
-    kill(m_pid, SIGTERM);
-    waitpid(m_pid, nullptr, 0);
-    m_pid = -1;
-  }
-
- private:
-  pid_t m_pid = -1;
-};
 
 // Output of a shell command.
 std::string Capture(const std::string& command) {
@@ -83,9 +41,9 @@ class RunModesXvfbTest : public testing::Test {
     // -noreset: by default the server resets whenever its last client
     // leaves, and refuses connections while it does; every xwininfo poll and
     // every ended quiver would open such a window.
-    s_server = new CChild({"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp", "-screen",
-                           "0", "1024x768x24"},
-                          600, fds[1]);
+    s_server = new CChildProcess({"Xvfb", "-displayfd", "3", "-noreset", "-nolisten", "tcp",
+                                  "-screen", "0", "1024x768x24"},
+                                 600, {{fds[1], 3}});
     close(fds[1]);
     std::string number;
     char c = 0;
@@ -127,11 +85,11 @@ class RunModesXvfbTest : public testing::Test {
 
   std::string m_www;
   std::string m_settingsFile;
-  static CChild* s_server;
+  static CChildProcess* s_server;
   static std::string s_display;
 };
 
-CChild* RunModesXvfbTest::s_server = nullptr;
+CChildProcess* RunModesXvfbTest::s_server = nullptr;
 std::string RunModesXvfbTest::s_display;
 
 TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
@@ -146,7 +104,7 @@ TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
     SCOPED_TRACE(c.title);
     std::vector<std::string> argv = {QUIVER_EXECUTABLE};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    CChild quiver(argv, 120);
+    CChildProcess quiver(argv, 120);
     EXPECT_TRUE(WaitForWindow(c.title)) << Windows();
     EXPECT_TRUE(quiver.Running()) << "the program ended with its window";
     quiver.Stop();
@@ -156,7 +114,7 @@ TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
 // Without complete settings the preferences come first.
 TEST_F(RunModesXvfbTest, IncompleteSettingsBringThePreferencesFirst) {
   WriteFile(m_settingsFile, "[Settings]\n");
-  CChild quiver({QUIVER_EXECUTABLE}, 120);
+  CChildProcess quiver({QUIVER_EXECUTABLE}, 120);
   EXPECT_TRUE(WaitForWindow("Quiver Preferences")) << Windows();
   EXPECT_EQ(Windows().find("\"Quiver Send\""), std::string::npos);
 }
