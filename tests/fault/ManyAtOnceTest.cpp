@@ -46,10 +46,7 @@ class ManyAtOnceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     UsePrivateDesktop();
-    const std::string copier = TestRoot() + "/copier";
-    WriteScript(copier, kCopier);
-    InstallApplication("copier", copier + " %f", "application/msword;");
-    SetDefaultApplications({{"application/msword", "copier.desktop"}});
+    InstallDefaultApplication("copier", kCopier, {"application/msword"});
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
   }

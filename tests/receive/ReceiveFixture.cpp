@@ -25,10 +25,7 @@ void ReceiveTest::SetUpTestSuite() {
   if (prepared) return;
   prepared = true;
   UsePrivateDesktop();
-  const std::string copier = TestRoot() + "/copier";
-  WriteScript(copier, kCopier);
-  InstallApplication("copier", copier + " %f", "text/plain;application/msword;");
-  SetDefaultApplications({{"text/plain", "copier.desktop"}, {"application/msword", "copier.desktop"}});
+  InstallDefaultApplication("copier", kCopier, {"text/plain", "application/msword"});
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
 }
 

@@ -48,4 +48,18 @@ void WriteScript(const std::string& path, const std::string& text) {
   if (chmod(path.c_str(), 0755) != 0) throw std::runtime_error("chmod " + path);
 }
 
+void InstallDefaultApplication(const std::string& id, const std::string& script,
+                               const std::vector<std::string>& mimeTypes) {
+  const std::string program = TestRoot() + "/" + id;
+  WriteScript(program, script);
+  std::string types;
+  std::vector<std::pair<std::string, std::string>> defaults;
+  for (const std::string& type : mimeTypes) {
+    types += type + ";";
+    defaults.emplace_back(type, id + ".desktop");
+  }
+  InstallApplication(id, program + " %f", types);
+  SetDefaultApplications(defaults);
+}
+
 }  // namespace testing_support

@@ -19,5 +19,9 @@ void InstallApplication(const std::string& id, const std::string& exec,
 void SetDefaultApplications(const std::vector<std::pair<std::string, std::string>>& defaults);
 // Writes an executable script.
 void WriteScript(const std::string& path, const std::string& text);
+// Writes `script` as <test root>/<id> and makes it, called with the file's
+// path, the only default application, for each of `mimeTypes`.
+void InstallDefaultApplication(const std::string& id, const std::string& script,
+                               const std::vector<std::string>& mimeTypes);
 
 }  // namespace testing_support

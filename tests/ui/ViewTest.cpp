@@ -55,10 +55,7 @@ class ViewTest : public CUiTest {
     if (prepared) return;
     prepared = true;
     UsePrivateDesktop();
-    const std::string copier = TestRoot() + "/copier";
-    WriteScript(copier, kCopier);
-    InstallApplication("copier", copier + " %f", "text/plain;");
-    SetDefaultApplications({{"text/plain", "copier.desktop"}});
+    InstallDefaultApplication("copier", kCopier, {"text/plain"});
   }
 
   void SetUp() override {
