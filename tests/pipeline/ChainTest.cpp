@@ -24,14 +24,30 @@ struct ChainKind {
   bool crypt;
 };
 
+const ChainKind kEveryChain[] = {
+    {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
+
+// The transform filters of one kind of chain, in sending order.
+struct Chain {
+  explicit Chain(const ChainKind& kind) {
+    if (kind.lz) filters.push_back(&lz);
+    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+  }
+  Chain(const Chain&) = delete;
+  Chain& operator=(const Chain&) = delete;
+
+  CLZCompressFilter lz;
+  CSimpleCryptFilter simple;
+  CDumbCryptFilter dumb;
+  std::vector<CFilter*> filters;
+};
+
 struct Sample {
   const char* what;
   std::string bytes;
 };
 
 TEST(ChainTest, FilesRoundTripThroughEveryChain) {
-  const ChainKind kinds[] = {
-      {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
   const Sample samples[] = {
       {"empty", ""},
       {"1 byte", "q"},
@@ -41,13 +57,9 @@ TEST(ChainTest, FilesRoundTripThroughEveryChain) {
       {"1 MB random", RandomBytes(1 << 20, 4)},
       {"5 MB text", SampleText(5 << 20)},
   };
-  for (const ChainKind& kind : kinds) {
-    CLZCompressFilter lz;
-    CSimpleCryptFilter simple;
-    CDumbCryptFilter dumb;
-    std::vector<CFilter*> filters;
-    if (kind.lz) filters.push_back(&lz);
-    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+  for (const ChainKind& kind : kEveryChain) {
+    Chain chain(kind);
+    const std::vector<CFilter*>& filters = chain.filters;
     for (const Sample& sample : samples) {
       const std::string in = MakeInputFile(sample.bytes);
       const std::string encoded = NewTempPath("encoded");
@@ -55,8 +67,8 @@ TEST(ChainTest, FilesRoundTripThroughEveryChain) {
       ASSERT_TRUE(EncodeChain(filters, in, encoded)) << kind.what << " " << sample.what;
       const std::string stream = ReadFile(encoded);
       if (kind.lz) {
-        EXPECT_EQ(lz.GetBytesIn(), sample.bytes.size());
-        EXPECT_EQ(lz.GetBytesOut(), stream.size()) << kind.what << " " << sample.what;
+        EXPECT_EQ(chain.lz.GetBytesIn(), sample.bytes.size());
+        EXPECT_EQ(chain.lz.GetBytesOut(), stream.size()) << kind.what << " " << sample.what;
       }
       if (!kind.lz && !kind.crypt) {
         EXPECT_TRUE(stream == sample.bytes);
@@ -95,20 +107,14 @@ TEST(ChainTest, DamagedStreamFailsTheDecodingRunWith13) {
 // chain fails with the disk's own code, in both directions, however far the
 // failure is from the filter that reports it.
 TEST(ChainTest, AFullDiskFailsEveryChainWith112) {
-  const ChainKind kinds[] = {
-      {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
   const std::string input = SampleText(300000);
   // Written through, never created: the test needs the device itself.
   struct stat device;
   ASSERT_EQ(stat("/dev/full", &device), 0);
   ASSERT_TRUE(S_ISCHR(device.st_mode));
-  for (const ChainKind& kind : kinds) {
-    CLZCompressFilter lz;
-    CSimpleCryptFilter simple;
-    CDumbCryptFilter dumb;
-    std::vector<CFilter*> filters;
-    if (kind.lz) filters.push_back(&lz);
-    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+  for (const ChainKind& kind : kEveryChain) {
+    Chain chain(kind);
+    const std::vector<CFilter*>& filters = chain.filters;
     SetLastError(0);
     EXPECT_FALSE(EncodeChain(filters, MakeInputFile(input), "/dev/full")) << kind.what;
     EXPECT_EQ(GetLastError(), 112u) << kind.what;
