@@ -4,9 +4,6 @@
 
 #include "ReceiveFixture.h"
 
-#include "app/QuiverApp.h"
-#include "app/ViewController.h"
-#include "../app/RecordingUserInterface.h"
 #include "../gannet/ScriptedServer.h"
 
 using namespace testing_support;
@@ -30,17 +27,8 @@ class HostileReceiveTest : public ReceiveTest {
 
   // Opens the pointer file as the command line does; the events shown.
   std::vector<std::string> Open(const std::string& pointer) {
-    StoreSettings(1, 1, 1);
     CRecordingUserInterface ui;
-    CQuiverApp app(ui);
-    app.SetRegistryKey(CQuiverApp::kRegistryKey);
-    app.LoadSettings();
-    CMessageBox::Install(&ui);
-    {
-      CViewController viewer(app, "");
-      if (viewer.ReadPointerFile(pointer)) viewer.FetchAndLaunch();
-    }
-    CMessageBox::Install(nullptr);
+    FetchAndLaunch(pointer, 1, ui);
     return ui.events;
   }
 };

@@ -1,8 +1,6 @@
 #include "ReceiveFixture.h"
 
 #include "app/QuiverApp.h"
-#include "app/ViewController.h"
-#include "../app/RecordingUserInterface.h"
 
 #include <chrono>
 #include <unistd.h>
@@ -15,21 +13,8 @@ using Clock = std::chrono::steady_clock;
 
 class LaunchFlowTest : public ReceiveTest {
  protected:
-  // Runs a view controller over `pointer` as the command line does.
   bool FetchAndLaunch(const std::string& pointer, int deleteTempFiles) {
-    StoreSettings(1, 1, deleteTempFiles);
-    CQuiverApp app(ui);
-    app.SetRegistryKey(CQuiverApp::kRegistryKey);
-    app.LoadSettings();
-    CMessageBox::Install(&ui);
-    bool launched = false;
-    {
-      CViewController viewer(app, "");
-      launched = viewer.ReadPointerFile(pointer) && viewer.FetchAndLaunch();
-      tracked = viewer.TrackedCount();
-    }
-    CMessageBox::Install(nullptr);
-    return launched;
+    return ReceiveTest::FetchAndLaunch(pointer, deleteTempFiles, ui, &tracked);
   }
 
   CRecordingUserInterface ui;

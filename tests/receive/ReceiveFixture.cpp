@@ -1,6 +1,7 @@
 #include "ReceiveFixture.h"
 
 #include "app/QuiverApp.h"
+#include "app/ViewController.h"
 #include "app/HeadlessUserInterface.h"
 #include "support/PrivateDesktop.h"
 
@@ -80,4 +81,21 @@ void ReceiveTest::StoreSettings(int compress, int encrypt, int deleteTempFiles) 
   s.EncryptType() = encrypt;
   s.DeleteTempFiles() = deleteTempFiles;
   app.SaveSettings(s);
+}
+
+bool ReceiveTest::FetchAndLaunch(const std::string& pointer, int deleteTempFiles,
+                                 CRecordingUserInterface& ui, size_t* tracked) {
+  StoreSettings(1, 1, deleteTempFiles);
+  CQuiverApp app(ui);
+  app.SetRegistryKey(CQuiverApp::kRegistryKey);
+  app.LoadSettings();
+  CMessageBox::Install(&ui);
+  bool launched = false;
+  {
+    CViewController viewer(app, "");
+    launched = viewer.ReadPointerFile(pointer) && viewer.FetchAndLaunch();
+    if (tracked) *tracked = viewer.TrackedCount();
+  }
+  CMessageBox::Install(nullptr);
+  return launched;
 }

@@ -8,6 +8,7 @@
 // moment and then leaves a marker. No application is associated with
 // application/octet-stream (".dat").
 
+#include "../app/RecordingUserInterface.h"
 #include "app/PointerDoc.h"
 #include "app/Settings.h"
 #include "support/NginxServer.h"
@@ -36,6 +37,11 @@ class ReceiveTest : public ::testing::Test {
   std::string TempDir() const;
   // Writes settings for this test into the store, as the program reads them.
   void StoreSettings(int compress, int encrypt, int deleteTempFiles);
+  // Reads and opens `pointer` as the command line does, with LZ and Simple
+  // set, showing messages through `ui`; true when the file was launched.
+  // `tracked` receives the count of applications waited for at the end.
+  bool FetchAndLaunch(const std::string& pointer, int deleteTempFiles,
+                      CRecordingUserInterface& ui, size_t* tracked = nullptr);
 
   std::string published;
   std::string sources;
