@@ -283,14 +283,15 @@ int CHttpDriver::OpenOwnFile() {
   if (m_localName == m_ownPath) {
     const int fd = open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
-      if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == m_ownDevice &&
-          st.st_ino == m_ownInode && ftruncate(fd, 0) == 0) {
-        return fd;
+      int reason = EEXIST;  // not our file any more: someone else's
+      if (fstat(fd, &st) != 0) {
+        reason = errno;
+      } else if (S_ISREG(st.st_mode) && st.st_dev == m_ownDevice && st.st_ino == m_ownInode) {
+        if (ftruncate(fd, 0) == 0) return fd;
+        reason = errno;
       }
-      // Not our file any more (or it cannot be emptied): someone else's.
-      const int reason = errno;
       close(fd);
-      errno = reason != 0 && reason != EAGAIN ? reason : EEXIST;
+      errno = reason;
       return -1;
     }
     if (errno != ENOENT) return -1;
