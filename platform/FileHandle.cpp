@@ -58,7 +58,10 @@ bool CFileHandle::CreateNew(const std::string& path, FileShare share, bool delet
   }
   // The file is ours from here on, so a failed lock must not leave it behind.
   if (!Adopt(fd, path, share, true)) return false;
-  m_deleteOnClose = deleteOnClose;
+  m_deleteOnClose = false;
+  // Unlinked at once, the file lives only through the descriptor: not even
+  // a killed process can leave it behind.
+  if (deleteOnClose) unlink(path.c_str());
   return true;
 }
 

@@ -27,8 +27,9 @@ class CFileHandle {
 
   // Creates `path` for reading and writing; fails with ERROR_FILE_EXISTS (80)
   // when anything, a symbolic link included, already has that name. `mode` is
-  // reduced by the umask. With `deleteOnClose` the name is removed when this
-  // handle closes.
+  // reduced by the umask. With `deleteOnClose` the name is removed right
+  // after creation: the file lives on through this handle and vanishes when
+  // it closes, even when the process is killed.
   bool CreateNew(const std::string& path, FileShare share, bool deleteOnClose = false,
                  mode_t mode = 0666);
 
@@ -50,11 +51,9 @@ class CFileHandle {
   // True when the descriptor is open on a regular file (not a device, a
   // pipe or a socket); false otherwise, the last error untouched.
   bool IsRegularFile() const;
-  // Closes the descriptor (and removes a delete-on-close file). Closing a
+  // Closes the descriptor. Closing a
   // handle that is not open succeeds.
   bool Close();
-  // Gives up the delete-on-close promise, so the file outlives this handle.
-  void KeepOnClose() { m_deleteOnClose = false; }
 
   bool IsOpen() const { return m_fd >= 0; }
   int Descriptor() const { return m_fd; }

@@ -81,17 +81,17 @@ TEST_F(FileHandleTest, CreateAlwaysTruncatesOnlyWithTheLockHeld) {
   EXPECT_EQ(ReadFile(path), "");
 }
 
-TEST_F(FileHandleTest, DeleteOnCloseKeepsTheNameWhileOpen) {
+TEST_F(FileHandleTest, DeleteOnCloseFreesTheNameAtOnceAndKeepsTheData) {
   const std::string path = dir + "/stage";
-  {
-    CFileHandle h;
-    ASSERT_TRUE(h.CreateNew(path, FileShare::ReadWrite, true, 0600));
-    ASSERT_TRUE(h.Write("abc", 3));
-    EXPECT_TRUE(Exists(path));
-    CFileHandle moved = std::move(h);
-    EXPECT_TRUE(Exists(path));
-  }
+  CFileHandle h;
+  ASSERT_TRUE(h.CreateNew(path, FileShare::ReadWrite, true, 0600));
   EXPECT_FALSE(Exists(path));
+  ASSERT_TRUE(h.Write("abc", 3));
+  CFileHandle moved = std::move(h);
+  char back[4] = {};
+  size_t got = 0;
+  ASSERT_TRUE(moved.Seek(0) && moved.Read(back, 3, got));
+  EXPECT_EQ(std::string(back, got), "abc");
 }
 
 TEST_F(FileHandleTest, ModesFollowTheRequestLessTheUmask) {
