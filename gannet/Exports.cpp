@@ -1,4 +1,4 @@
-// The thirteen exports of libgannet.so. No exception leaves them: a failure
+// The exports of libgannet.so. No exception leaves them: a failure
 // inside is reported through the result and the shared fatal code.
 
 #include "WFCntl.h"
@@ -81,5 +81,10 @@ int32_t webFileReplace(int32_t) { return -1; }
 int32_t webFileReplaced(int32_t) { return -1; }
 
 int32_t webFileWait(int32_t) { return 0; }
+
+int32_t webFileProgressSet(WebHandle handle, WebProgressCallback callback, void* cookie) {
+  if (!handle) return -1;
+  return Object(handle)->SetProgress(callback, cookie) ? 0 : -1;
+}
 
 }  // extern "C"

@@ -224,7 +224,18 @@ bool CHttpDriver::ReceiveAll() {
       m_bodyReceived = m_filled - m_headerLength;
       if (m_statusCode > kLastGoodStatus) return true;
     }
+    if (m_headerParsed && !ReportProgress()) return false;
   }
+}
+
+bool CHttpDriver::ReportProgress() {
+  if (!m_progress || m_progress(m_bodyReceived, m_contentLength, m_progressCookie) == 0) {
+    return true;
+  }
+  CloseOutput();
+  if (m_ownPath == m_localName) unlink(m_localName.c_str());
+  m_localError = ECANCELED;
+  return false;
 }
 
 bool CHttpDriver::FindHeaderEnd(int32_t* scanFrom) {

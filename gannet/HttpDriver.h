@@ -9,6 +9,7 @@
 // of the same driver rewrites the file it created itself.
 
 #include "ProtocolDriver.h"
+#include "gannet.h"
 
 #include <memory>
 #include <sys/types.h>
@@ -36,6 +37,11 @@ class CHttpDriver : public CProtocolDriver {
   int32_t GetInfo(DriverInfo* info) override;
   int32_t GetSocketError() override;
   int GetLocalError() const override { return m_localError; }
+  // Follows later transfers with callback (see webFileProgressSet).
+  void SetProgress(WebProgressCallback callback, void* cookie) {
+    m_progress = callback;
+    m_progressCookie = cookie;
+  }
 
   // Claims a new name "http" + unique part + ".tmp" in the user's temporary
   // directory ($TMPDIR when it names a directory, else /tmp), proves it can
@@ -50,6 +56,9 @@ class CHttpDriver : public CProtocolDriver {
  private:
   bool Transfer();
   bool ReceiveAll();
+  // False when the progress callback asked to stop; the local file is then
+  // gone and the local error is ECANCELED.
+  bool ReportProgress();
   bool FindHeaderEnd(int32_t* scanFrom);
   void ParseHeader();
   bool OpenOutput();
@@ -82,6 +91,8 @@ class CHttpDriver : public CProtocolDriver {
   int32_t m_socketError = 0;
   // The file this driver created last, so that it may rewrite it.
   std::string m_ownPath;
+  WebProgressCallback m_progress = nullptr;
+  void* m_progressCookie = nullptr;
   dev_t m_ownDevice = 0;
   ino_t m_ownInode = 0;
 };

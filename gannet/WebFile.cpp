@@ -177,6 +177,11 @@ int32_t CWebFile::Acquire() {
   return FatalCode() == kNoError ? 0 : -1;
 }
 
+bool CWebFile::SetProgress(WebProgressCallback callback, void* cookie) {
+  if (m_driver) m_driver->SetProgress(callback, cookie);
+  return m_driver != nullptr;
+}
+
 int CWebFile::LocalError() const { return m_driver ? m_driver->GetLocalError() : 0; }
 
 int32_t CWebFile::GetInfo(WebFileInfo* info) const {

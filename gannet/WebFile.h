@@ -40,6 +40,8 @@ class CWebFile {
   // Why the last Acquire could not create or write the local file, as an
   // errno value; 0 when the local file was not the cause.
   int LocalError() const;
+  // Hands the progress callback to the driver; false without one.
+  bool SetProgress(WebProgressCallback callback, void* cookie);
   // Fills *info; -1 without a driver (after the three texts), else 0.
   int32_t GetInfo(WebFileInfo* info) const;
   // The local file name: the ".tmp" name chosen at construction, then the

@@ -118,6 +118,19 @@ GANNET_API int32_t webFileReplaced(int32_t a);
 /* Always 0. */
 GANNET_API int32_t webFileWait(int32_t a);
 
+/* Follows a transfer: called from inside webFileAcquire, on its thread,
+ * each time body bytes arrive, with the body bytes received so far, the
+ * length the server announced (-1 when it announced none) and the cookie
+ * given to webFileProgressSet. Returning nonzero stops the transfer:
+ * webFileAcquire then returns -1 with fatal code 7 ("not acquired"), the
+ * local file is removed and errno is ECANCELED. */
+typedef int32_t (*WebProgressCallback)(int64_t received, int64_t total, void* cookie);
+
+/* Makes callback (null for none) follow the object's later transfers.
+ * -1 for a null handle or an object that cannot transfer, else 0. */
+GANNET_API int32_t webFileProgressSet(WebHandle handle, WebProgressCallback callback,
+                                      void* cookie);
+
 #ifdef __cplusplus
 }
 #endif

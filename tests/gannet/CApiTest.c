@@ -4,11 +4,13 @@
 #include "gannet.h"
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static int failures = 0;
@@ -33,6 +35,72 @@ static int ClosedPort(void) {
   getsockname(fd, (struct sockaddr*)&addr, &size);
   close(fd);
   return ntohs(addr.sin_port);
+}
+
+enum { kBody = 300000 };
+
+/* A child process on 127.0.0.1 answers one request with kBody bytes (and
+ * their Content-Length); returns its port. */
+static int ServeOnce(void) {
+  static char body[kBody];
+  struct sockaddr_in addr;
+  socklen_t size = sizeof addr;
+  int fd = socket(AF_INET, SOCK_STREAM, 0), peer;
+  memset(&addr, 0, sizeof addr);
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, (struct sockaddr*)&addr, sizeof addr);
+  listen(fd, 1);
+  getsockname(fd, (struct sockaddr*)&addr, &size);
+  if (fork() == 0) {
+    alarm(20);
+    peer = accept(fd, NULL, NULL);
+    recv(peer, body, sizeof body, 0);
+    dprintf(peer, "HTTP/1.0 200 OK\r\nContent-Length: %d\r\n\r\n", kBody);
+    memset(body, 'b', sizeof body);
+    send(peer, body, sizeof body, MSG_NOSIGNAL);
+    _exit(0);
+  }
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+struct Follow {
+  int64_t stopAt, received, total;
+};
+
+static int32_t FollowTransfer(int64_t received, int64_t total, void* cookie) {
+  struct Follow* follow = (struct Follow*)cookie;
+  follow->received = received;
+  follow->total = total;
+  return follow->stopAt >= 0 && received >= follow->stopAt;
+}
+
+/* Follows a whole transfer, then stops one after its first bytes. */
+static void CheckProgress(void) {
+  static const struct { int64_t stopAt; int32_t result, code; int error, fileLeft; } rows[] = {
+      {-1, 0, 0, 0, 1},
+      {1, -1, 7, ECANCELED, 0},
+  };
+  char url[128], name[256];
+  int32_t code;
+  size_t i;
+  for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    struct Follow follow = {rows[i].stopAt, 0, 0};
+    WebHandle web;
+    snprintf(url, sizeof url, "http://127.0.0.1:%d/big.bin", ServeOnce());
+    web = webObjectInit(url, 0, 0, 0);
+    CHECK(webFileProgressSet(web, FollowTransfer, &follow) == 0);
+    CHECK(webFileAcquire(web) == rows[i].result && errno == rows[i].error);
+    CHECK(webFatalErrorGet(web, &code, NULL) == 0 && code == rows[i].code);
+    webFileLocalNameGet(web, name);
+    CHECK((access(name, F_OK) == 0) == rows[i].fileLeft);
+    CHECK(follow.total == kBody && (rows[i].stopAt >= 0 || follow.received == kBody));
+    unlink(name);
+    webObjectDelete(web);
+    wait(NULL);
+  }
+  CHECK(webFileProgressSet(NULL, FollowTransfer, NULL) == -1);
 }
 
 int main(void) {
@@ -80,6 +148,7 @@ int main(void) {
   CHECK(info.completed == 0 && info.reserved == 0 && info.requestLength > 0);
   webObjectDelete(web);
 
+  CheckProgress();
   rmdir(root);
   if (failures == 0) printf("gannet C interface: all checks passed\n");
   return failures == 0 ? 0 : 1;
