@@ -5,6 +5,7 @@
 #include "framework/Archive.h"
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
+#include "pipeline/Progress.h"
 #include "pipeline/SimpleCryptFilter.h"
 #include "pipeline/SinkFilter.h"
 #include "platform/FileHandle.h"
@@ -149,6 +150,13 @@ bool CPointerDoc::RecordError() {
   // A failure must never read as success to whoever checks the error.
   if (m_error == 0) m_error = ERROR_GEN_FAILURE;
   return false;
+}
+
+bool CPointerDoc::Cancelled() {
+  const CProgress* progress = CProgress::Current();
+  if (!progress || !progress->IsCancelled()) return false;
+  m_error = ERROR_CANCELLED;
+  return true;
 }
 
 void CPointerDoc::DeleteFilters(FilterList& list) {

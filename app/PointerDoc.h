@@ -38,6 +38,11 @@ class CPointerDoc : public CObject {
   // `urlRoot` + the new file's name and writes the pointer file. A failed
   // encoding leaves nothing in `fileRoot`; a pointer file that cannot be
   // written leaves the encoded file published.
+  //
+  // Sending and fetching follow the calling thread's progress
+  // (pipeline/Progress.h); once it is cancelled they fail with
+  // ERROR_CANCELLED and leave nothing behind: no published file, no
+  // pointer file, no fetched or decoded file.
   virtual bool Send(const std::string& pointerFile, const std::string& source,
                     const std::string& urlRoot, const std::string& fileRoot);
   // Fetches the URL and decodes it into a new file in the temporary
@@ -56,7 +61,7 @@ class CPointerDoc : public CObject {
   // The LZ filter's description, else "None: N bytes", else "None".
   virtual std::string GetCompressionDescription();
   // Creates the encoded file in `directory`, runs the chain into it and
-  // returns its name; sets the size.
+  // returns its name; sets the size. Removes the file again on failure.
   virtual bool Encode(const std::string& source, std::string& name, const std::string& directory);
   // Creates or truncates `path` and writes the record; error 29 when writing
   // fails part way.
@@ -82,6 +87,9 @@ class CPointerDoc : public CObject {
   void SetSize(uint32_t size) { m_size = size; }
 
  private:
+  // True, with the error ERROR_CANCELLED recorded, when the thread's
+  // progress was cancelled.
+  bool Cancelled();
   bool RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();

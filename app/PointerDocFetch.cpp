@@ -6,6 +6,7 @@
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
 #include "app/UrlDocSourceFilter.h"
+#include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
@@ -42,8 +43,10 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     m_error = ERROR_BAD_PATHNAME;
     return false;
   }
+  CProgress* progress = CProgress::Current();
+  if (progress) progress->Begin(ProgressStage::Fetching, -1);
   CUrlDoc urlDoc(1);
-  if (!urlDoc.SetUrl(m_url)) return RecordError();
+  if (!urlDoc.SetUrl(m_url)) return Cancelled() ? false : RecordError();
   m_error = 0;
 
   if (m_filters.empty()) {
@@ -60,13 +63,24 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
       m_error = ERROR_INVALID_DATA;
       return false;
     }
+    if (Cancelled()) {
+      unlink(fetched.c_str());
+      return false;
+    }
     path = fetched;
     return true;
   }
 
   auto output = std::make_unique<CFileHandle>();
   if (!CreateTempFile(base, extension, *output, path, false)) return RecordError();
-  const bool ok = RunDecoding(urlDoc, std::move(output));
+  if (progress) {
+    uint64_t size = 0;
+    std::string fetched;
+    const bool known = urlDoc.GetLocalName(fetched, nullptr) && SizeOf(fetched, size);
+    progress->Begin(ProgressStage::Decoding, known ? static_cast<int64_t>(size) : -1);
+  }
+  const bool ran = RunDecoding(urlDoc, std::move(output));
+  const bool ok = !Cancelled() && ran;
   DetachSources();
   if (!ok) unlink(path.c_str());
   return ok;

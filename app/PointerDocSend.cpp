@@ -4,6 +4,7 @@
 #include "app/PointerDoc.h"
 
 #include "app/UniqueFile.h"
+#include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "platform/FileHandle.h"
@@ -29,6 +30,11 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
     m_error = ERROR_INVALID_PARAMETER;
     return false;
   }
+  CProgress* progress = CProgress::Current();
+  if (progress) {
+    struct stat st;
+    progress->Begin(ProgressStage::Sending, stat(source.c_str(), &st) == 0 ? st.st_size : -1);
+  }
   std::string name;
   if (!Encode(source, name, fileRoot)) return false;
   m_url = urlRoot + name;
@@ -53,7 +59,9 @@ bool CPointerDoc::Encode(const std::string& source, std::string& name,
   auto output = std::make_unique<CFileHandle>();
   if (!CreateOutputFile(source, name, directory, *output)) return false;
   const std::string path = output->Path();
-  const bool ok = RunEncoding(source, std::move(output));
+  // A send stopped even after the last block must not publish its file.
+  const bool ran = RunEncoding(source, std::move(output));
+  const bool ok = !Cancelled() && ran;
   DetachSources();
   // No partly written file may stay in the published directory.
   if (!ok) unlink(path.c_str());

@@ -1,6 +1,7 @@
 #include "app/UrlDoc.h"
 
 #include "gannet/gannet.h"
+#include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
 #include <cerrno>
@@ -21,6 +22,13 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
   }
   SetLastErrorFromErrno(errno, true);
   return false;
+}
+
+// Gannet's progress callback: follows the fetch and stops it on request.
+int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
+  auto* progress = static_cast<CProgress*>(cookie);
+  progress->Set(received, total);
+  return progress->IsCancelled() ? 1 : 0;
 }
 
 }  // namespace
@@ -64,6 +72,7 @@ void CUrlDoc::Fetch(const std::string& url) {
     TakeStatusLine();
     return;
   }
+  if (CProgress* progress = CProgress::Current()) webFileProgressSet(m_web, FollowFetch, progress);
   const bool acquired = webFileAcquire(m_web) == 0;
   // The library leaves the reason in errno when its local file failed (a
   // full disk, say); the server is not to blame for that.
@@ -71,7 +80,9 @@ void CUrlDoc::Fetch(const std::string& url) {
   webFatalErrorGet(m_web, &m_errorCode, ignored);
   if (m_errorCode != 0) {
     TakeStatusLine();
-    if (localError != 0) {
+    if (localError == ECANCELED) {
+      m_errorCode = ERROR_CANCELLED;
+    } else if (localError != 0) {
       m_errorCode = static_cast<int32_t>(SystemErrorFromErrno(localError, true));
     } else {
       m_errorCode = m_errorCode == kLibraryNotAcquired ? ERROR_FILE_NOT_FOUND : ERROR_UNEXP_NET_ERR;

@@ -7,8 +7,9 @@
 // Error codes: 0 none; -1 a fetch while busy; the library's code (1 to 10)
 // when it refused the URL; the system's code (112 for a full disk, say) when
 // the local file could not be written; 2 when the server answered without
-// the file; 59 for any other failed transfer or an exception inside the
-// library.
+// the file; 1223 (ERROR_CANCELLED) when the thread's progress
+// (pipeline/Progress.h), which follows the fetch, was cancelled; 59 for any
+// other failed transfer or an exception inside the library.
 
 #include <cstdint>
 #include <string>

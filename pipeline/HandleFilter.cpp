@@ -1,5 +1,6 @@
 #include "pipeline/HandleFilter.h"
 
+#include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
 constinit const CRuntimeClass CHandleFilter::RuntimeClass = {
@@ -46,12 +47,20 @@ void CHandleFilter::Attach(CFileHandle& handle) {
 bool CHandleFilter::Read(uint8_t* buffer, size_t length, size_t& count) {
   count = 0;
   if (HasError()) return false;
+  CProgress* progress = CProgress::Current();
+  // Every block of a run passes here: the one place to stop between blocks.
+  if (progress && progress->IsCancelled()) {
+    SetError(ERROR_CANCELLED);
+    SetLastError(ERROR_CANCELLED);
+    return false;
+  }
   if (!m_handle) SetLastError(ERROR_INVALID_HANDLE);
   if (!m_handle || !m_handle->Read(buffer, length, count)) {
     SetError(0);
     return false;
   }
   CountBytes(count);
+  if (progress) progress->Count(m_handle, count);
   return true;
 }
 

@@ -30,6 +30,8 @@ enum SystemErrorCode : uint32_t {
   ERROR_FILENAME_EXCED_RANGE = 206,
   ERROR_FILE_TOO_LARGE = 223,
   ERROR_IO_DEVICE = 1117,
+  // The user stopped the work; never shown as a message.
+  ERROR_CANCELLED = 1223,
 };
 
 void SetLastError(uint32_t code);

@@ -1,0 +1,42 @@
+#include "pipeline/Progress.h"
+
+namespace {
+
+thread_local CProgress* t_current = nullptr;
+
+}  // namespace
+
+CProgress::Scope::Scope(CProgress& progress) : m_previous(t_current) { t_current = &progress; }
+
+CProgress::Scope::~Scope() { t_current = m_previous; }
+
+CProgress* CProgress::Current() { return t_current; }
+
+void CProgress::Begin(ProgressStage stage, int64_t total) {
+  m_reader = nullptr;
+  m_done.store(0);
+  m_total.store(total);
+  m_stage.store(stage);
+}
+
+void CProgress::Count(const void* reader, uint64_t bytes) {
+  if (!m_reader) m_reader = reader;
+  if (reader == m_reader) m_done.fetch_add(static_cast<int64_t>(bytes));
+}
+
+void CProgress::Set(int64_t done, int64_t total) {
+  m_total.store(total);
+  m_done.store(done);
+}
+
+std::string CProgress::Describe() const {
+  switch (Stage()) {
+    case ProgressStage::Sending:
+      return "Sending " + m_name;
+    case ProgressStage::Fetching:
+      return "Fetching " + m_name;
+    case ProgressStage::Decoding:
+      return "Decoding " + m_name;
+  }
+  return m_name;
+}

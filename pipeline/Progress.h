@@ -1,0 +1,64 @@
+#pragma once
+// How far a long send or fetch has come, and the request to stop it.
+//
+// The thread doing the work installs its progress with a Scope; the file
+// reads of the filter chain (pipeline/HandleFilter.h) and the web fetch then
+// count their bytes into it and fail with ERROR_CANCELLED once Cancel was
+// called. Any thread may read the figures while the work runs; Cancel may
+// also be called from a signal handler.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+enum class ProgressStage { Sending, Fetching, Decoding };
+
+class CProgress {
+ public:
+  // Installs `progress` as the current progress of this thread for as long
+  // as the scope lives.
+  class Scope {
+   public:
+    explicit Scope(CProgress& progress);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    CProgress* m_previous;
+  };
+
+  // The progress of the calling thread; null when none is installed.
+  static CProgress* Current();
+
+  // `name` is the file the work is about, shown with the stage.
+  explicit CProgress(const std::string& name) : m_name(name) {}
+  CProgress(const CProgress&) = delete;
+  CProgress& operator=(const CProgress&) = delete;
+
+  // Starts a stage of `total` bytes (-1 when unknown) with nothing done.
+  void Begin(ProgressStage stage, int64_t total);
+  // Adds the bytes of one read. Only the first reader of a stage counts:
+  // the reads of intermediate files would count the data twice.
+  void Count(const void* reader, uint64_t bytes);
+  // Sets the bytes done and the total (-1 when unknown) of the stage.
+  void Set(int64_t done, int64_t total);
+  // Asks the work to stop; safe in a signal handler.
+  void Cancel() noexcept { m_cancelled.store(true); }
+  bool IsCancelled() const { return m_cancelled.load(); }
+
+  ProgressStage Stage() const { return m_stage.load(); }
+  int64_t Done() const { return m_done.load(); }
+  int64_t Total() const { return m_total.load(); }
+  const std::string& Name() const { return m_name; }
+  // "Sending name", "Fetching name" or "Decoding name".
+  std::string Describe() const;
+
+ private:
+  std::string m_name;
+  std::atomic<ProgressStage> m_stage{ProgressStage::Sending};
+  std::atomic<int64_t> m_done{0};
+  std::atomic<int64_t> m_total{-1};
+  std::atomic<bool> m_cancelled{false};
+  const void* m_reader = nullptr;
+};
