@@ -2,6 +2,9 @@
 // The user interface of a run without a display: messages are lines on
 // standard error, questions take the answer that keeps the user's data, the
 // version goes to standard output, and nothing that needs a window is shown.
+// A send or fetch draws one line of progress on standard error when that is
+// a terminal (at most ten updates a second, cleared at the end); otherwise
+// it shows nothing.
 
 #include "app/UserInterface.h"
 
@@ -14,6 +17,7 @@ class CHeadlessUserInterface : public CUserInterface {
   bool RunPreferences(CQuiverApp& app, CSettings& settings) override;
   void RunSendWindow(CQuiverApp& app) override;
   void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) override;
+  bool RunTransfer(CProgress& progress, const std::function<bool()>& work) override;
 
  protected:
   void ShowWarning(const std::string& text) override;

@@ -1,10 +1,13 @@
 #include "app/QuiverApp.h"
 
 #include "app/PointerDoc.h"
+#include "app/StopSignals.h"
 #include "app/UserInterface.h"
 #include "app/ViewController.h"
 #include "pipeline/Messages.h"
+#include "pipeline/Progress.h"
 #include "platform/LongName.h"
+#include "platform/SystemError.h"
 #include "platform/SettingsStore.h"
 
 #include <strings.h>
@@ -80,7 +83,7 @@ int CQuiverApp::InitInstance(int argc, const char* const* argv) {
   LoadSettings();
   RunCommandLine(argc, argv);
   if (m_usageShown) return 2;
-  return m_ui.ReportCount() > 0 ? 1 : 0;
+  return m_ui.ReportCount() > 0 || m_cancelled ? 1 : 0;
 }
 
 void CQuiverApp::SaveSettings(const CSettings& settings) {
@@ -265,6 +268,7 @@ void CQuiverApp::ProcessFiles(int argc, const char* const* argv) {
   CViewController viewer(*this, "");
   for (int i = 0; i < argc; ++i) {
     const std::string path = ExpandLongName(argv[i]);
+    if (m_cancelled) break;
     if (IsPointerFile(path)) {
       if (viewer.ReadPointerFile(path)) viewer.FetchAndLaunch();
     } else {
@@ -277,7 +281,27 @@ void CQuiverApp::SendFile(const std::string& source, const std::string& target) 
   if (!CanSend()) return;
   CPointerDoc doc;
   doc.BuildChain(m_settings);
-  if (!doc.Send(target, source, m_settings.UrlRoot(), m_settings.FileRoot())) {
+  CProgress progress(source);
+  const bool sent = RunTransfer(progress, [&] {
+    return doc.Send(target, source, m_settings.UrlRoot(), m_settings.FileRoot());
+  });
+  if (!sent && doc.GetError() != ERROR_CANCELLED) {
     ReportSystemError("Problem sending " + source, doc.GetError());
   }
+}
+
+bool CQuiverApp::RunTransfer(CProgress& progress, const std::function<bool()>& work) {
+  bool ok;
+  {
+    StopSignalScope stopSignals(progress);
+    ok = m_ui.RunTransfer(progress, [&] {
+      CProgress::Scope current(progress);
+      return work();
+    });
+  }
+  if (progress.IsCancelled()) {
+    m_cancelled = true;
+    ExitAfterStopSignal();
+  }
+  return ok;
 }

@@ -6,9 +6,11 @@
 #include "app/Settings.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+class CProgress;
 class CSettingsStore;
 class CUserInterface;
 
@@ -33,7 +35,8 @@ class CQuiverApp {
   virtual ~CQuiverApp();
 
   // Start-up and one run mode. Returns the exit status: 0 when nothing was
-  // reported, 1 after a reported failure, 2 after a usage error.
+  // reported, 1 after a reported failure or a cancelled send or fetch, 2
+  // after a usage error.
   int InitInstance(int argc, const char* const* argv);
 
   virtual CSettings& GetSettings() { return m_settings; }
@@ -57,6 +60,10 @@ class CQuiverApp {
   virtual void ProcessFiles(int argc, const char* const* argv);
   virtual void SendFile(const std::string& source, const std::string& target);
   virtual std::string ExpandLongName(const std::string& text);
+  // Runs a send or fetch through the user interface with `progress`
+  // installed for it; SIGINT, SIGTERM and SIGHUP cancel it and then end the
+  // program (app/StopSignals.h). A cancelled run makes the exit status 1.
+  bool RunTransfer(CProgress& progress, const std::function<bool()>& work);
   // True when the settings are complete, offering the preferences once.
   virtual bool CanSend();
 
@@ -96,4 +103,5 @@ class CQuiverApp {
   std::string m_registryKey;
   std::unique_ptr<CSettingsStore> m_store;
   bool m_usageShown = false;
+  bool m_cancelled = false;
 };

@@ -8,8 +8,10 @@
 
 #include "platform/MessageBox.h"
 
+#include <functional>
 #include <string>
 
+class CProgress;
 class CQuiverApp;
 class CSettings;
 
@@ -31,4 +33,11 @@ class CUserInterface : public CMessageBox {
   virtual void RunSendWindow(CQuiverApp& app) = 0;
   // The view window, modal, showing `pointerFile` (may be empty).
   virtual void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) = 0;
+  // Runs `work`, a send or fetch following `progress`, and returns its
+  // result, showing the progress while it lasts in a way that lets the user
+  // cancel it. Here it simply runs.
+  virtual bool RunTransfer(CProgress& progress, const std::function<bool()>& work) {
+    (void)progress;
+    return work();
+  }
 };

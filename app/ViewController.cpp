@@ -3,9 +3,11 @@
 #include "app/PointerDoc.h"
 #include "app/QuiverApp.h"
 #include "pipeline/Messages.h"
+#include "pipeline/Progress.h"
 #include "platform/AppLauncher.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
+#include "platform/SystemError.h"
 
 #include <unistd.h>
 
@@ -49,8 +51,11 @@ bool CViewController::ReadPointerFile(const std::string& path) {
 
 bool CViewController::FetchAndLaunch() {
   std::string local;
-  if (!m_doc->FetchToTempFile(local)) {
-    ReportSystemError("Problem fetching " + m_strUrl, m_doc->GetError());
+  CProgress progress(m_strUrl);
+  if (!m_pApp->RunTransfer(progress, [&] { return m_doc->FetchToTempFile(local); })) {
+    if (m_doc->GetError() != ERROR_CANCELLED) {
+      ReportSystemError("Problem fetching " + m_strUrl, m_doc->GetError());
+    }
     return false;
   }
   auto process = std::make_unique<CProcess>();

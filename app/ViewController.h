@@ -27,9 +27,11 @@ class CViewController {
   CViewController& operator=(const CViewController&) = delete;
   virtual ~CViewController();
 
-  // Fetches, decodes and launches the loaded pointer file. Reports a failed
-  // fetch as "Problem fetching " + URL; after a failed launch asks whether to
-  // keep the decoded file. False on either failure.
+  // Fetches, decodes and launches the loaded pointer file, showing the
+  // progress through the application. Reports a failed fetch as "Problem
+  // fetching " + URL, and a cancelled one not at all (it leaves no file and
+  // launches nothing); after a failed launch asks whether to keep the
+  // decoded file. False on any of these.
   virtual bool FetchAndLaunch();
   // Reads `path` into the document and sets the three descriptive texts;
   // on failure empties them, silently.

@@ -31,8 +31,9 @@ class CProgress {
   // The progress of the calling thread; null when none is installed.
   static CProgress* Current();
 
-  // `name` is the file the work is about, shown with the stage.
-  explicit CProgress(const std::string& name) : m_name(name) {}
+  // `path` is the file or URL the work is about; its last component is
+  // shown with the stage.
+  explicit CProgress(const std::string& path) : m_name(path.substr(path.rfind('/') + 1)) {}
   CProgress(const CProgress&) = delete;
   CProgress& operator=(const CProgress&) = delete;
 

@@ -6,6 +6,7 @@
 
 #include "app/HeadlessUserInterface.h"
 #include "app/QuiverApp.h"
+#include "app/StopSignals.h"
 #include "ui/QtUserInterface.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  InstallStopSignals();
   if (!HasDisplay()) {
     CHeadlessUserInterface ui;
     CQuiverApp app(ui);
