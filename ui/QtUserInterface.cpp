@@ -2,6 +2,7 @@
 
 #include "ui/AboutDlg.h"
 #include "ui/PrefsDlg.h"
+#include "ui/ProgressDlg.h"
 #include "ui/SendDlg.h"
 #include "ui/UsageDlg.h"
 #include "ui/ViewDlg.h"
@@ -75,6 +76,12 @@ void CQtUserInterface::RunSendWindow(CQuiverApp& app) {
 void CQtUserInterface::RunViewWindow(CQuiverApp& app, const std::string& pointerFile) {
   CViewDlg view(app, pointerFile, nullptr);
   view.exec();
+}
+
+bool CQtUserInterface::RunTransfer(CProgress& progress, const std::function<bool()>& work) {
+  QWidget* owner = QApplication::activeModalWidget();
+  CProgressDlg dialog(progress, owner ? owner : QApplication::activeWindow());
+  return dialog.Run(work);
 }
 
 void CQtUserInterface::ShowWarning(const std::string& text) {

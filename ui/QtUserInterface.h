@@ -28,6 +28,9 @@ class CQtUserInterface : public CUserInterface {
   bool RunPreferences(CQuiverApp& app, CSettings& settings) override;
   void RunSendWindow(CQuiverApp& app) override;
   void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) override;
+  // The work runs off this thread under a progress window (ui/ProgressDlg.h)
+  // owned by the active window.
+  bool RunTransfer(CProgress& progress, const std::function<bool()>& work) override;
 
  protected:
   void ShowWarning(const std::string& text) override;

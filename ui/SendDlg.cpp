@@ -3,6 +3,8 @@
 #include "app/PointerDoc.h"
 #include "app/QuiverApp.h"
 #include "pipeline/Messages.h"
+#include "pipeline/Progress.h"
+#include "platform/SystemError.h"
 #include "ui/HelpDlg.h"
 #include "ui/PrefsDlg.h"
 #include "ui/WaitCursor.h"
@@ -41,7 +43,10 @@ std::unique_ptr<CPointerDoc> CSendDlg::NewPointerDoc() { return std::make_unique
 
 // Leaving the Send File field proposes the pointer file for it.
 bool CSendDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_ui->sendFileEdit && !m_ending && IsLeaving(event)) OnSendFileKillFocus();
+  // A transfer disables the window, taking the focus away: no leaving.
+  if (watched == m_ui->sendFileEdit && !m_ending && isEnabled() && IsLeaving(event)) {
+    OnSendFileKillFocus();
+  }
   return CMainWindowDlg::eventFilter(watched, event);
 }
 
@@ -52,11 +57,15 @@ void CSendDlg::done(int result) {
 }
 
 bool CSendDlg::SendWith(CPointerDoc& doc) {
-  CWaitCursor wait;
-  if (doc.Send(m_strPointerFile, m_strSendFile, m_settings.UrlRoot(), m_settings.FileRoot())) {
-    return true;
+  CProgress progress(m_strSendFile);
+  const auto send = [&doc, pointer = m_strPointerFile, source = m_strSendFile,
+                     urlRoot = m_settings.UrlRoot(), fileRoot = m_settings.FileRoot()] {
+    return doc.Send(pointer, source, urlRoot, fileRoot);
+  };
+  if (m_pApp->RunTransfer(progress, send)) return true;
+  if (doc.GetError() != ERROR_CANCELLED) {
+    ReportSystemError("Problem sending " + m_strSendFile, doc.GetError());
   }
-  ReportSystemError("Problem sending " + m_strSendFile, doc.GetError());
   return false;
 }
 

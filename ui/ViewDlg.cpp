@@ -32,7 +32,10 @@ void CViewDlg::DoDataExchange(bool save) {
 }
 
 bool CViewDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_ui->fileEdit && !m_ending && IsLeaving(event)) OnFileKillFocus();
+  // A fetch disables the window, taking the focus away: no leaving.
+  if (watched == m_ui->fileEdit && !m_ending && isEnabled() && IsLeaving(event)) {
+    OnFileKillFocus();
+  }
   return CMainWindowDlg::eventFilter(watched, event);
 }
 
