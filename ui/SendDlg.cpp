@@ -57,6 +57,7 @@ void CSendDlg::done(int result) {
 }
 
 bool CSendDlg::SendWith(CPointerDoc& doc) {
+  CWaitCursor wait;
   CProgress progress(m_strSendFile);
   const auto send = [&doc, pointer = m_strPointerFile, source = m_strSendFile,
                      urlRoot = m_settings.UrlRoot(), fileRoot = m_settings.FileRoot()] {
