@@ -1,5 +1,6 @@
 #include "ScriptedServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -106,6 +107,15 @@ void CScriptedServer::Answer(int fd) {
   if (m_mode == Mode::kDrip) {
     for (char c : m_reply) {
       if (!SendAll(fd, &c, 1) || !Pause(1000)) return;
+    }
+    return;
+  }
+  if (m_mode == Mode::kTrickle) {
+    for (size_t at = 0; at < m_reply.size(); at += 4096) {
+      if (!SendAll(fd, m_reply.data() + at, std::min<size_t>(4096, m_reply.size() - at)) ||
+          !Pause(20)) {
+        return;
+      }
     }
     return;
   }
