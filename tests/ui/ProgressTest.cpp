@@ -1,0 +1,117 @@
+// The progress window of the send and view windows: it appears for work
+// that lasts and never for quick work; the owner waits disabled and keeps
+// painting; Cancel leaves FileRoot and the temporary directory as they were
+// and shows no message.
+
+#include "UiTest.h"
+#include "app/PointerDoc.h"
+#include "support/TestFiles.h"
+#include "ui/ProgressDlg.h"
+#include "ui/SendDlg.h"
+#include "ui/ViewDlg.h"
+#include "../gannet/ScriptedServer.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+using testing_support::ListDir;
+using testing_support::MakeDir;
+using testing_support::TestRoot;
+
+constexpr size_t kRemoteSize = 8 << 20;
+
+// Counts the paint events of a window.
+class CPaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+class ProgressTest : public CUiTest {
+ protected:
+  void SetUp() override {
+    CUiTest::SetUp();
+    m_www = MakeDir("www");
+    m_src = MakeDir("src");
+    CompleteSettings(m_www);
+    ASSERT_EQ(testing_support::Run("truncate -s 300M '" + m_src + "/big.bin'"), 0);
+  }
+
+  std::string PointerTo(const CScriptedServer& server, const std::string& name) {
+    CPointerDoc doc;
+    doc.SetUrl(server.Url("/" + name + ".dat"));
+    doc.SetSize(kRemoteSize);
+    EXPECT_TRUE(doc.WriteToFile(m_src + "/" + name + ".qvr"));
+    return m_src + "/" + name + ".qvr";
+  }
+
+  std::string m_www;
+  std::string m_src;
+};
+
+TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
+  const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kRemoteSize) +
+                            "\r\n\r\n" + std::string(kRemoteSize, 'r');
+  CScriptedServer slow(reply, CScriptedServer::Mode::kTrickle);
+  CScriptedServer quick("HTTP/1.0 404 Not Found\r\n\r\n");
+  const struct {
+    const char* what;
+    std::string pointer;  // empty: send big.bin
+    bool shown;
+  } rows[] = {{"send", "", true},
+              {"slow fetch", PointerTo(slow, "slow"), true},
+              {"quick fetch", PointerTo(quick, "quick"), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::vector<std::string> sources = ListDir(m_src);
+    std::unique_ptr<CMainWindowDlg> window;
+    if (row.pointer.empty()) {
+      auto send = std::make_unique<CSendDlg>(m_app, nullptr);
+      send->findChild<QLineEdit*>("sendFileEdit")->setText(QString::fromStdString(m_src + "/big.bin"));
+      send->findChild<QLineEdit*>("pointerFileEdit")->setText(QString::fromStdString(m_src + "/big.qvr"));
+      window = std::move(send);
+    } else {
+      window = std::make_unique<CViewDlg>(m_app, row.pointer, nullptr);
+    }
+    Activate(window.get());
+    CPaintCounter painter;
+    window->installEventFilter(&painter);
+    bool shown = false, ownerEnabled = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+      window->update();
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<CProgressDlg*>(top);
+        if (!progress || !progress->isVisible() || shown) continue;
+        shown = true;
+        ownerEnabled = window->isEnabled();
+        painter.paints = 0;
+        QTest::mouseClick(progress->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+      }
+    });
+    watcher.start(50);
+    CModalDriver driver;
+    QTest::mouseClick(window->findChild<QPushButton*>(row.pointer.empty() ? "sendButton" : "fetchButton"),
+                      Qt::LeftButton);
+    watcher.stop();
+    EXPECT_EQ(shown, row.shown);
+    EXPECT_FALSE(ownerEnabled);
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(driver.Seen().isEmpty(), row.shown) << driver.Seen().join(", ").toStdString();
+    if (row.shown) {
+      EXPECT_GT(painter.paints, 0) << "the window stopped painting";
+    }
+    EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
+    EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
+    EXPECT_EQ(ListDir(m_src), sources);
+  }
+}
+
+}  // namespace
