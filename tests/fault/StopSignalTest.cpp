@@ -37,7 +37,7 @@ class StopSignalTest : public testing::Test {
   static int RunAndSignal(const std::vector<std::string>& args, int signal, int afterMs) {
     const pid_t pid = fork();
     if (pid == 0) {
-      std::vector<char*> argv;
+      std::vector<char*> argv{const_cast<char*>(QUIVER_EXECUTABLE)};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());
@@ -70,8 +70,8 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
               {true, SIGTERM, 300},  {true, SIGINT, 1500}};
   for (const auto& row : rows) {
     const std::vector<std::string> args =
-        row.fetch ? std::vector<std::string>{QUIVER_EXECUTABLE, m_src + "/remote.qvr"}
-                  : std::vector<std::string>{QUIVER_EXECUTABLE, "-s", m_src + "/big.bin"};
+        row.fetch ? std::vector<std::string>{m_src + "/remote.qvr"}
+                  : std::vector<std::string>{"-s", m_src + "/big.bin"};
     SCOPED_TRACE((row.fetch ? "fetch, signal " : "send, signal ") + std::to_string(row.signal) +
                  " after " + std::to_string(row.afterMs) + " ms");
     EXPECT_EQ(RunAndSignal(args, row.signal, row.afterMs), 128 + row.signal);

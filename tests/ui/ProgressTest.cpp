@@ -17,19 +17,13 @@
 namespace {
 
 using testing_support::ListDir;
-using testing_support::MakeDir;
-using testing_support::TestRoot;
 
 constexpr size_t kRemoteSize = 8 << 20;
 
-// Counts the paint events of a window.
-class CPaintCounter : public QObject {
- public:
+struct CPaintCounter : QObject {
   int paints = 0;
-
- protected:
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
+    paints += event->type() == QEvent::Paint;
     return false;
   }
 };
@@ -38,8 +32,8 @@ class ProgressTest : public CUiTest {
  protected:
   void SetUp() override {
     CUiTest::SetUp();
-    m_www = MakeDir("www");
-    m_src = MakeDir("src");
+    m_www = testing_support::MakeDir("www");
+    m_src = testing_support::MakeDir("src");
     CompleteSettings(m_www);
     ASSERT_EQ(testing_support::Run("truncate -s 300M '" + m_src + "/big.bin'"), 0);
   }
@@ -48,8 +42,7 @@ class ProgressTest : public CUiTest {
     CPointerDoc doc;
     doc.SetUrl(server.Url("/" + name + ".dat"));
     doc.SetSize(kRemoteSize);
-    EXPECT_TRUE(doc.WriteToFile(m_src + "/" + name + ".qvr"));
-    return m_src + "/" + name + ".qvr";
+    return doc.WriteToFile(m_src + "/" + name + ".qvr") ? m_src + "/" + name + ".qvr" : "";
   }
 
   std::string m_www;
@@ -105,11 +98,9 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     EXPECT_FALSE(ownerEnabled);
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(driver.Seen().isEmpty(), row.shown) << driver.Seen().join(", ").toStdString();
-    if (row.shown) {
-      EXPECT_GT(painter.paints, 0) << "the window stopped painting";
-    }
+    EXPECT_TRUE(!row.shown || painter.paints > 0) << "the window stopped painting";
     EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
-    EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
+    EXPECT_EQ(ListDir(testing_support::TestRoot() + "/tmp"), std::vector<std::string>());
     EXPECT_EQ(ListDir(m_src), sources);
   }
 }
