@@ -36,8 +36,5 @@ class CUserInterface : public CMessageBox {
   // Runs `work`, a send or fetch following `progress`, and returns its
   // result, showing the progress while it lasts in a way that lets the user
   // cancel it. Here it simply runs.
-  virtual bool RunTransfer(CProgress& progress, const std::function<bool()>& work) {
-    (void)progress;
-    return work();
-  }
+  virtual bool RunTransfer(CProgress&, const std::function<bool()>& work) { return work(); }
 };
