@@ -76,6 +76,7 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
 
 bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
   FilterList stages;
+  CFileHandle* const decoded = output.get();
   auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
   CSinkFilter* sink = finalSink.get();
   stages.push_back(std::move(finalSink));
@@ -98,5 +99,7 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     m_error = ERROR_INVALID_DATA;
     return false;
   }
+  // A delayed write error shows only at the close.
+  if (!decoded->Close()) return RecordError();
   return true;
 }
