@@ -51,10 +51,8 @@ void CViewDlg::OnFetch() {
 void CViewDlg::OnFileKillFocus() {
   if (m_bDropping) return;
   Collect();
-  if (QString::fromStdString(File()).compare(QString::fromStdString(LastFile()),
-                                             Qt::CaseInsensitive) == 0) {
-    return;
-  }
+  // Linux names differ by case alone: case.qvr and CASE.qvr are two files.
+  if (File() == LastFile()) return;
   LastFile() = File();
   if (File().empty()) {
     Url().clear();

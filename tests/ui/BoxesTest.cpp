@@ -100,8 +100,9 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   }
 }
 
-// The name field takes the focus; a name longer than twelve characters is
-// refused on OK with the message, and the dialog stays open for editing.
+// The name field takes the focus and no more than twelve characters; a
+// longer name put there otherwise is refused on OK with the message, and the
+// dialog stays open for editing.
 TEST_F(BoxesTest, NewDirectoryNameIsLimitedToTwelveCharacters) {
   CNewDirDlg dialog(nullptr);
   EXPECT_EQ(dialog.windowTitle(), "Choose a new directory name");
@@ -113,6 +114,9 @@ TEST_F(BoxesTest, NewDirectoryNameIsLimitedToTwelveCharacters) {
   driver.Then([&](QWidget* w) {
     EXPECT_TRUE(HasFocus(edit));
     QTest::keyClicks(edit, "thirteen-char");
+    EXPECT_EQ(edit->text(), "thirteen-cha");
+    edit->setMaxLength(32767);  // as if the cap had been got round
+    edit->setText("thirteen-char");
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(w->isVisible()) << "closed with a name that is too long";
     EXPECT_TRUE(HasFocus(edit));
