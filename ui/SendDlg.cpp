@@ -19,8 +19,9 @@ CSendDlg::CSendDlg(CQuiverApp& app, QWidget* parent)
   ConnectHelp(m_ui->helpButton, CHelpDlg::kSendContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
   m_ui->sendFileEdit->installEventFilter(this);
+  ShowWholeTextAsToolTip({m_ui->sendFileEdit, m_ui->pointerFileEdit});
   Refresh();
-  SetDialogUnitSize(254, 74);
+  SetDialogUnitSize(254, 74, true);
   m_ui->sendFileEdit->setFocus();
 }
 

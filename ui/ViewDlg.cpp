@@ -17,8 +17,9 @@ CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* par
   ConnectHelp(m_ui->helpButton, CHelpDlg::kViewContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
   m_ui->fileEdit->installEventFilter(this);
+  ShowWholeTextAsToolTip({m_ui->fileEdit, m_ui->urlEdit});
   Refresh();
-  SetDialogUnitSize(269, 71);
+  SetDialogUnitSize(269, 71, true);
   m_ui->fileEdit->setFocus();
 }
 

@@ -73,6 +73,8 @@ TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
   EXPECT_EQ(qobject_cast<QLabel*>(other.Control(CUsageDlg::kTextId))->text(), "one\ntwo\n");
 }
 
+// The send, view and preferences windows may be made wider; every other
+// window has a fixed size.
 TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   CSendDlg send(m_app, nullptr);
   CViewDlg view(m_app, "", nullptr);
@@ -92,12 +94,46 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   const double unitY = metrics.height() / 8.0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dialog->windowTitle().toStdString());
-    EXPECT_EQ(c.dialog->minimumSize(), c.dialog->maximumSize()) << "resizable";
+    const bool widenable = c.dialog == &send || c.dialog == &view || c.dialog == &prefs;
+    EXPECT_EQ(c.dialog->minimumSize(), widenable ? c.dialog->size() : c.dialog->maximumSize());
+    EXPECT_EQ(c.dialog->maximumHeight(), c.dialog->minimumHeight()) << "height resizable";
     EXPECT_GE(c.dialog->width(), qRound(c.width * unitX));
     EXPECT_GE(c.dialog->height(), qRound(c.height * unitY));
     EXPECT_LE(c.dialog->width(), c.width * unitX * 1.25);
     EXPECT_LE(c.dialog->height(), c.height * unitY * 1.6);
   }
+}
+
+// Widening a window stretches its fields and keeps its height; every path
+// field shows its whole text as tooltip; read-only texts show their start.
+TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
+  CSendDlg send(m_app, nullptr);
+  CViewDlg view(m_app, "", nullptr);
+  CPrefsDlg prefs(m_app, m_app.GetSettings(), nullptr);
+  const QString path = "/" + QString("deep/").repeated(60) + "report.doc";
+  const std::pair<QDialog*, std::vector<const char*>> windows[] = {
+      {&send, {"sendFileEdit", "pointerFileEdit"}},
+      {&view, {"fileEdit", "urlEdit"}},
+      {&prefs, {"urlRootEdit", "fileRootEdit", "urlFileDirEdit"}}};
+  for (const auto& [dialog, names] : windows) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    Activate(dialog);
+    const QSize before = dialog->size();
+    std::vector<int> widths;
+    for (const char* name : names) widths.push_back(Child<QLineEdit>(dialog, name)->width());
+    dialog->resize(before.width() + 300, before.height() + 100);
+    QTest::qWait(50);
+    EXPECT_EQ(dialog->height(), before.height());
+    for (size_t i = 0; i < names.size(); ++i) {
+      auto* edit = Child<QLineEdit>(dialog, names[i]);
+      EXPECT_GE(edit->width(), widths[i] + 250) << names[i];
+      edit->setText(path);
+      EXPECT_EQ(edit->toolTip(), path) << names[i];
+    }
+  }
+  view.Compression() = "LZ (Lempel-Ziv): " + std::string(300, '9') + " bytes";
+  view.Refresh();
+  EXPECT_EQ(Child<QLineEdit>(&view, "compressionEdit")->cursorPosition(), 0);
 }
 
 // The name field takes the focus and no more than twelve characters; a
