@@ -238,8 +238,9 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
   CMessageBox::Current().Warning("Quiver parameters must be set\nbefore the program can send.");
-  for (const int answer : {QMessageBox::Yes, QMessageBox::No}) {
-    driver.Then([answer](QWidget* box) {
+  // The default button, which Return presses, is the answer that keeps data.
+  for (const bool keepsData : {true, false}) {
+    driver.Then([](QWidget* box) {
       auto* b = qobject_cast<QMessageBox*>(box);
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->icon(), QMessageBox::NoIcon);
@@ -247,12 +248,12 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
           b->text(),
           "Problem launching application on /tmp/x\n(check your associations).  Keep the file?");
       EXPECT_EQ(b->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-      CModalDriver::Answer(box, answer);
+      QTest::keyClick(b, Qt::Key_Return);
     });
     const bool yes = CMessageBox::Current().AskYesNo(
         "Problem launching application on /tmp/x\r\n(check your associations).  Keep the file?",
-        true);
-    EXPECT_EQ(yes, answer == QMessageBox::Yes);
+        keepsData);
+    EXPECT_EQ(yes, keepsData);
   }
   EXPECT_EQ(driver.Pending(), 0u);
   EXPECT_EQ(m_ui.ReportCount(), 3);
