@@ -158,8 +158,7 @@ TEST(GannetIniTest, IgnoresARelativeConfigHome) {
   const fs::path relative = testing_support::MakeDir("rel");
   const fs::path home = fs::path(std::getenv("HOME")) / ".config/w3skua.ini";
   fs::create_directories(home.parent_path());
-  testing_support::WriteFile(relative / "w3skua.ini", "");
-  testing_support::WriteFile(home, "");
+  for (const fs::path& file : {relative / "w3skua.ini", home}) testing_support::WriteFile(file, "");
   const fs::path cwd = fs::current_path();
   fs::current_path(relative.parent_path());
   setenv("XDG_CONFIG_HOME", relative.filename().c_str(), 1);
