@@ -9,6 +9,7 @@
 #include "platform/Process.h"
 #include "platform/ProgramType.h"
 
+#include <chrono>
 #include <thread>
 #include <unistd.h>
 #include <vector>

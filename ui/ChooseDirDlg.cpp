@@ -72,9 +72,11 @@ void CChooseDirDlg::DoDataExchange(bool save) {
 }
 
 bool CChooseDirDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != m_ui->directoryList || event->type() != QEvent::KeyPress) return false;
-  const int key = static_cast<QKeyEvent*>(event)->key();
-  if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+  const bool isReturn =
+      watched == m_ui->directoryList && event->type() == QEvent::KeyPress &&
+      (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+  if (!isReturn) return CQuiverDialog::eventFilter(watched, event);
   if (QListWidgetItem* item = m_ui->directoryList->currentItem()) OnEnter(item);
   return true;
 }
