@@ -51,8 +51,11 @@ class CFileHandle {
   // True when the descriptor is open on a regular file (not a device, a
   // pipe or a socket); false otherwise, the last error untouched.
   bool IsRegularFile() const;
-  // Closes the descriptor. Closing a
-  // handle that is not open succeeds.
+  // Closes the descriptor. Closing a handle that is not open succeeds.
+  // False, with the system's code, when the close reports an error: network
+  // file systems report delayed write errors only here, so whoever wrote the
+  // file must check it. The descriptor is released either way; the
+  // destructor's close goes unchecked.
   bool Close();
 
   bool IsOpen() const { return m_fd >= 0; }

@@ -16,9 +16,10 @@ CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* par
   connect(m_ui->preferencesButton, &QPushButton::clicked, this, &CViewDlg::OnPreferences);
   ConnectHelp(m_ui->helpButton, CHelpDlg::kViewContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
-  m_ui->fileEdit->installEventFilter(this);
+  WatchLeaving(m_ui->fileEdit, [this] { OnFileKillFocus(); });
+  ShowWholeTextAsToolTip({m_ui->fileEdit, m_ui->urlEdit});
   Refresh();
-  SetDialogUnitSize(269, 71);
+  SetDialogUnitSize(269, 71, true);
   m_ui->fileEdit->setFocus();
 }
 
@@ -31,20 +32,6 @@ void CViewDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->encryptionEdit, Encryption());
 }
 
-bool CViewDlg::eventFilter(QObject* watched, QEvent* event) {
-  // A fetch disables the window, taking the focus away: no leaving.
-  if (watched == m_ui->fileEdit && !m_ending && isEnabled() && IsLeaving(event)) {
-    OnFileKillFocus();
-  }
-  return CMainWindowDlg::eventFilter(watched, event);
-}
-
-void CViewDlg::done(int result) {
-  m_ending = true;
-  CMainWindowDlg::done(result);
-  m_ending = false;
-}
-
 void CViewDlg::OnFetch() {
   if (Url().empty()) return;
   CWaitCursor wait;
@@ -54,10 +41,8 @@ void CViewDlg::OnFetch() {
 void CViewDlg::OnFileKillFocus() {
   if (m_bDropping) return;
   Collect();
-  if (QString::fromStdString(File()).compare(QString::fromStdString(LastFile()),
-                                             Qt::CaseInsensitive) == 0) {
-    return;
-  }
+  // Linux names differ by case alone: case.qvr and CASE.qvr are two files.
+  if (File() == LastFile()) return;
   LastFile() = File();
   if (File().empty()) {
     Url().clear();
