@@ -23,8 +23,8 @@ static int failures = 0;
     }                                                            \
   } while (0)
 
-/* A port on 127.0.0.1 where nothing listens. */
-static int ClosedPort(void) {
+/* A socket bound to a free port of 127.0.0.1, which *port receives. */
+static int BoundSocket(int* port) {
   struct sockaddr_in addr;
   socklen_t size = sizeof addr;
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -33,8 +33,15 @@ static int ClosedPort(void) {
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   bind(fd, (struct sockaddr*)&addr, sizeof addr);
   getsockname(fd, (struct sockaddr*)&addr, &size);
-  close(fd);
-  return ntohs(addr.sin_port);
+  *port = ntohs(addr.sin_port);
+  return fd;
+}
+
+/* A port on 127.0.0.1 where nothing listens. */
+static int ClosedPort(void) {
+  int port;
+  close(BoundSocket(&port));
+  return port;
 }
 
 enum { kBody = 300000 };
@@ -43,15 +50,8 @@ enum { kBody = 300000 };
  * their Content-Length); returns its port. */
 static int ServeOnce(void) {
   static char body[kBody];
-  struct sockaddr_in addr;
-  socklen_t size = sizeof addr;
-  int fd = socket(AF_INET, SOCK_STREAM, 0), peer;
-  memset(&addr, 0, sizeof addr);
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, (struct sockaddr*)&addr, sizeof addr);
+  int port, fd = BoundSocket(&port), peer;
   listen(fd, 1);
-  getsockname(fd, (struct sockaddr*)&addr, &size);
   if (fork() == 0) {
     alarm(20);
     peer = accept(fd, NULL, NULL);
@@ -62,7 +62,7 @@ static int ServeOnce(void) {
     _exit(0);
   }
   close(fd);
-  return ntohs(addr.sin_port);
+  return port;
 }
 
 struct Follow {

@@ -28,28 +28,18 @@ struct CPaintCounter : QObject {
   }
 };
 
-class ProgressTest : public CUiTest {
- protected:
-  void SetUp() override {
-    CUiTest::SetUp();
-    m_www = testing_support::MakeDir("www");
-    m_src = testing_support::MakeDir("src");
-    CompleteSettings(m_www);
-    ASSERT_EQ(testing_support::Run("truncate -s 300M '" + m_src + "/big.bin'"), 0);
-  }
+class ProgressTest : public CUiTest {};
 
-  std::string PointerTo(const CScriptedServer& server, const std::string& name) {
+TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
+  const std::string www = testing_support::MakeDir("www"), src = testing_support::MakeDir("src");
+  CompleteSettings(www);
+  ASSERT_EQ(testing_support::Run("truncate -s 300M '" + src + "/big.bin'"), 0);
+  const auto pointerTo = [&](const CScriptedServer& server, const std::string& name) {
     CPointerDoc doc;
     doc.SetUrl(server.Url("/" + name + ".dat"));
     doc.SetSize(kRemoteSize);
-    return doc.WriteToFile(m_src + "/" + name + ".qvr") ? m_src + "/" + name + ".qvr" : "";
-  }
-
-  std::string m_www;
-  std::string m_src;
-};
-
-TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
+    return doc.WriteToFile(src + "/" + name + ".qvr") ? src + "/" + name + ".qvr" : "";
+  };
   const std::string reply = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(kRemoteSize) +
                             "\r\n\r\n" + std::string(kRemoteSize, 'r');
   CScriptedServer slow(reply, CScriptedServer::Mode::kTrickle);
@@ -59,16 +49,16 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     std::string pointer;  // empty: send big.bin
     bool shown;
   } rows[] = {{"send", "", true},
-              {"slow fetch", PointerTo(slow, "slow"), true},
-              {"quick fetch", PointerTo(quick, "quick"), false}};
+              {"slow fetch", pointerTo(slow, "slow"), true},
+              {"quick fetch", pointerTo(quick, "quick"), false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    const std::vector<std::string> sources = ListDir(m_src);
+    const std::vector<std::string> sources = ListDir(src);
     std::unique_ptr<CMainWindowDlg> window;
     if (row.pointer.empty()) {
       auto send = std::make_unique<CSendDlg>(m_app, nullptr);
-      send->findChild<QLineEdit*>("sendFileEdit")->setText(QString::fromStdString(m_src + "/big.bin"));
-      send->findChild<QLineEdit*>("pointerFileEdit")->setText(QString::fromStdString(m_src + "/big.qvr"));
+      send->findChild<QLineEdit*>("sendFileEdit")->setText(QString::fromStdString(src + "/big.bin"));
+      send->findChild<QLineEdit*>("pointerFileEdit")->setText(QString::fromStdString(src + "/big.qvr"));
       window = std::move(send);
     } else {
       window = std::make_unique<CViewDlg>(m_app, row.pointer, nullptr);
@@ -99,9 +89,9 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(driver.Seen().isEmpty(), row.shown) << driver.Seen().join(", ").toStdString();
     EXPECT_TRUE(!row.shown || painter.paints > 0) << "the window stopped painting";
-    EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
+    EXPECT_EQ(ListDir(www), std::vector<std::string>());
     EXPECT_EQ(ListDir(testing_support::TestRoot() + "/tmp"), std::vector<std::string>());
-    EXPECT_EQ(ListDir(m_src), sources);
+    EXPECT_EQ(ListDir(src), sources);
   }
 }
 
