@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,26 +26,18 @@ class StopSignalTest : public testing::Test {
     m_www = MakeDir("www");
     m_src = MakeDir("src");
     WriteProgramSettings("http://127.0.0.1/", m_www, 1, 1);
-    // A few hundred MB that cost no disk.
-    ASSERT_EQ(testing_support::Run("truncate -s 300M '" + m_src + "/big.bin'"), 0);
+    // Sizes that cost no disk: a send of 300 MB for the whole run, one of 3 GB
+    // that is still under way however fast the machine is.
+    ASSERT_EQ(testing_support::Run("cd '" + m_src + "' && truncate -s 300M big.bin && " +
+                                   "truncate -s 3G huge.bin"), 0);
   }
 
   // Runs the program with `args`, sends `signal` after `afterMs` and
   // returns its exit status.
-  static int RunAndSignal(const std::vector<std::string>& args, int signal, int afterMs) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      std::vector<char*> argv{const_cast<char*>(QUIVER_EXECUTABLE)};
-      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    usleep(afterMs * 1000);
-    kill(pid, signal);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  static int RunAndSignal(const std::string& args, int signal, int afterMs) {
+    return testing_support::Run(std::string(QUIVER_EXECUTABLE) + " " + args + " & sleep " +
+                                std::to_string(afterMs / 1000.0) + "; kill -" +
+                                std::to_string(signal) + " $!; wait $!");
   }
 
   std::string m_www;
@@ -62,22 +52,18 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
   remote.SetUrl(server.Url("/remote.dat"));
   remote.SetSize(kRemoteSize);
   ASSERT_TRUE(remote.WriteToFile(m_src + "/remote.qvr"));
-  const struct {
-    bool fetch;
-    int signal;
-    int afterMs;
-  } rows[] = {{false, SIGTERM, 300}, {false, SIGINT, 1500}, {false, SIGHUP, 800},
-              {true, SIGTERM, 300},  {true, SIGINT, 1500}};
+  const struct { bool fetch; int signal, afterMs; } rows[] = {
+      {false, SIGTERM, 300}, {false, SIGINT, 1500}, {false, SIGHUP, 800},
+      {true, SIGTERM, 300},  {true, SIGINT, 1500}};
   for (const auto& row : rows) {
-    const std::vector<std::string> args =
-        row.fetch ? std::vector<std::string>{m_src + "/remote.qvr"}
-                  : std::vector<std::string>{"-s", m_src + "/big.bin"};
-    SCOPED_TRACE((row.fetch ? "fetch, signal " : "send, signal ") + std::to_string(row.signal) +
-                 " after " + std::to_string(row.afterMs) + " ms");
+    const std::string args =
+        row.fetch ? "'" + m_src + "/remote.qvr'" : "-s '" + m_src + "/huge.bin'";
+    SCOPED_TRACE(args + ", signal " + std::to_string(row.signal) + " after " +
+                 std::to_string(row.afterMs) + " ms");
     EXPECT_EQ(RunAndSignal(args, row.signal, row.afterMs), 128 + row.signal);
     EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
     EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
-    EXPECT_EQ(ListDir(m_src), std::vector<std::string>({"big.bin", "remote.qvr"}));
+    EXPECT_EQ(ListDir(m_src), std::vector<std::string>({"big.bin", "huge.bin", "remote.qvr"}));
   }
 }
 
