@@ -52,7 +52,8 @@ class CTerminalLine {
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_wake.wait_for(lock, kRedrawInterval, [this] { return m_finished; })) {
-      m_meter.Update(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      m_meter.Update(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       std::fprintf(stderr, "\r\033[K%s", FitToTerminal(m_meter.Line()).c_str());
       std::fflush(stderr);
     }

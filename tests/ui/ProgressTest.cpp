@@ -33,7 +33,7 @@ class ProgressTest : public CUiTest {};
 TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
   const std::string www = testing_support::MakeDir("www"), src = testing_support::MakeDir("src");
   CompleteSettings(www);
-  ASSERT_EQ(testing_support::Run("truncate -s 300M '" + src + "/big.bin'"), 0);
+  ASSERT_EQ(testing_support::Run("truncate -s 3G '" + src + "/big.bin'"), 0);
   const auto pointerTo = [&](const CScriptedServer& server, const std::string& name) {
     CPointerDoc doc;
     doc.SetUrl(server.Url("/" + name + ".dat"));
@@ -57,8 +57,10 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     std::unique_ptr<CMainWindowDlg> window;
     if (row.pointer.empty()) {
       auto send = std::make_unique<CSendDlg>(m_app, nullptr);
-      send->findChild<QLineEdit*>("sendFileEdit")->setText(QString::fromStdString(src + "/big.bin"));
-      send->findChild<QLineEdit*>("pointerFileEdit")->setText(QString::fromStdString(src + "/big.qvr"));
+      send->findChild<QLineEdit*>("sendFileEdit")
+          ->setText(QString::fromStdString(src + "/big.bin"));
+      send->findChild<QLineEdit*>("pointerFileEdit")
+          ->setText(QString::fromStdString(src + "/big.qvr"));
       window = std::move(send);
     } else {
       window = std::make_unique<CViewDlg>(m_app, row.pointer, nullptr);
@@ -81,8 +83,9 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     });
     watcher.start(50);
     CModalDriver driver;
-    QTest::mouseClick(window->findChild<QPushButton*>(row.pointer.empty() ? "sendButton" : "fetchButton"),
-                      Qt::LeftButton);
+    QTest::mouseClick(
+        window->findChild<QPushButton*>(row.pointer.empty() ? "sendButton" : "fetchButton"),
+        Qt::LeftButton);
     watcher.stop();
     EXPECT_EQ(shown, row.shown);
     EXPECT_FALSE(ownerEnabled);
