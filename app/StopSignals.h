@@ -9,7 +9,8 @@
 
 class CProgress;
 
-// Installs the handlers; once per process.
+// Installs the handlers, once per process, for the signals not ignored at
+// start-up (as nohup and background jobs leave them).
 void InstallStopSignals();
 
 class StopSignalScope {

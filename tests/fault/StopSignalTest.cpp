@@ -29,13 +29,15 @@ class StopSignalTest : public testing::Test {
     // Sizes that cost no disk: a send of 300 MB for the whole run, one of 3 GB
     // that is still under way however fast the machine is.
     ASSERT_EQ(testing_support::Run("cd '" + m_src + "' && truncate -s 300M big.bin && " +
-                                   "truncate -s 3G huge.bin"), 0);
+                                   "truncate -s 3G huge.bin"),
+              0);
   }
 
   // Runs the program with `args`, sends `signal` after `afterMs` and
   // returns its exit status.
   static int RunAndSignal(const std::string& args, int signal, int afterMs) {
-    return testing_support::Run(std::string(QUIVER_EXECUTABLE) + " " + args + " & sleep " +
+    // The shell would start it with SIGINT ignored, as a background job.
+    return testing_support::Run("env --default-signal " QUIVER_EXECUTABLE " " + args + " & sleep " +
                                 std::to_string(afterMs / 1000.0) + "; kill -" +
                                 std::to_string(signal) + " $!; wait $!");
   }
@@ -52,9 +54,14 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
   remote.SetUrl(server.Url("/remote.dat"));
   remote.SetSize(kRemoteSize);
   ASSERT_TRUE(remote.WriteToFile(m_src + "/remote.qvr"));
-  const struct { bool fetch; int signal, afterMs; } rows[] = {
-      {false, SIGTERM, 300}, {false, SIGINT, 1500}, {false, SIGHUP, 800},
-      {true, SIGTERM, 300},  {true, SIGINT, 1500}};
+  const struct {
+    bool fetch;
+    int signal, afterMs;
+  } rows[] = {{false, SIGTERM, 300},
+              {false, SIGINT, 1500},
+              {false, SIGHUP, 800},
+              {true, SIGTERM, 300},
+              {true, SIGINT, 1500}};
   for (const auto& row : rows) {
     const std::string args =
         row.fetch ? "'" + m_src + "/remote.qvr'" : "-s '" + m_src + "/huge.bin'";
