@@ -10,6 +10,7 @@ void CSettings::Assign(const CSettings& other) {
   m_hasUrlFileDir = other.m_hasUrlFileDir;
   m_urlFileDir = other.m_urlFileDir;
   m_deleteTempFiles = other.m_deleteTempFiles;
+  m_keepDays = other.m_keepDays;
   Normalize();
 }
 
@@ -23,6 +24,7 @@ void CSettings::Load(CQuiverApp& app, const std::string& section) {
   m_hasUrlFileDir = app.GetProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
   m_urlFileDir = app.GetProfileString(section, "UrlFileDir", "");
   m_deleteTempFiles = app.GetProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+  m_keepDays = app.GetProfileInt(section, "KeepDays", m_keepDays);
   Normalize();
 }
 
@@ -35,6 +37,7 @@ void CSettings::Save(CQuiverApp& app, const std::string& section) {
   app.WriteProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
   app.WriteProfileString(section, "UrlFileDir", m_urlFileDir);
   app.WriteProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+  app.WriteProfileInt(section, "KeepDays", m_keepDays);
 }
 
 void CSettings::Normalize() {
