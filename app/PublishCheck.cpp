@@ -140,8 +140,8 @@ void CPublishCheck::CheckMode() {
   if (mode & S_IROTH) {
     Ok("the probe has mode " + Octal(mode) + ": any user, the web server's included, can read it.");
   } else {
-    Warn("the probe has mode " + Octal(mode) + " (umask " + Octal(0666 & ~mode) +
-         "): a web server running as another user cannot read what Quiver publishes; run Quiver "
+    Warn("the probe has mode " + Octal(mode) +
+         ": a web server running as another user cannot read what Quiver publishes; run Quiver "
          "with umask 022.");
   }
 }
