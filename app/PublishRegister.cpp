@@ -170,20 +170,20 @@ bool CPublishRegister::Add(PublishedFile& file) {
 }
 
 bool CPublishRegister::Select(const char* where, const std::vector<std::string>& texts,
-                              int64_t number, std::vector<PublishedFile>& out) {
+                              std::optional<int64_t> number, std::vector<PublishedFile>& out) {
   out.clear();
   if (!Open()) return false;
   CStatement query(m_db, std::string("SELECT ") + kColumns + " FROM published " + where);
   int index = 1;
   for (const std::string& text : texts) query.Bind(index++, text);
-  if (number != 0) query.Bind(index, number);
+  if (number) query.Bind(index, *number);
   int code;
   while ((code = query.Step()) == SQLITE_ROW) out.push_back(ReadRow(query));
   return code == SQLITE_DONE || Fail(code);
 }
 
 bool CPublishRegister::List(std::vector<PublishedFile>& out) {
-  return Select("ORDER BY time DESC, id DESC", {}, 0, out);
+  return Select("ORDER BY time DESC, id DESC", {}, std::nullopt, out);
 }
 
 bool CPublishRegister::Due(int64_t cutoff, std::vector<PublishedFile>& out) {
@@ -191,8 +191,8 @@ bool CPublishRegister::Due(int64_t cutoff, std::vector<PublishedFile>& out) {
 }
 
 bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& out) {
-  return Select("WHERE state = '' AND (url = ?1 OR name = ?2) ORDER BY time, id", {key, key}, 0,
-                out);
+  return Select("WHERE state = '' AND (url = ?1 OR name = ?2) ORDER BY time, id", {key, key},
+                std::nullopt, out);
 }
 
 bool CPublishRegister::Mark(int64_t id, const std::string& state, int64_t when) {

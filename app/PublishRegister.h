@@ -11,6 +11,7 @@
 // busy timeout, or any other SQLite failure, each naming the file.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,10 @@ class CPublishRegister {
 
  private:
   bool Execute(const char* sql);
-  bool Select(const char* sql, const std::vector<std::string>& texts, int64_t number,
-              std::vector<PublishedFile>& out);
+  // The entries matching `where`, whose parameters are `texts` and then
+  // `number`.
+  bool Select(const char* where, const std::vector<std::string>& texts,
+              std::optional<int64_t> number, std::vector<PublishedFile>& out);
   bool Fail(int code);
 
   std::string m_path;
