@@ -15,6 +15,9 @@
 
 class CPublishCheck {
  public:
+  // The title of the window that shows the report.
+  static constexpr const char* kTitle = "Quiver Publishing Check";
+
   explicit CPublishCheck(const CSettings& settings);
 
   // Runs every step that the earlier ones allow. True when a receiver could

@@ -10,8 +10,6 @@
 
 namespace {
 
-const char* const kCheckTitle = "Quiver Publishing Check";
-
 std::string LocalTime(int64_t seconds) {
   const std::time_t when = static_cast<std::time_t>(seconds);
   std::tm parts{};
@@ -87,7 +85,7 @@ int CPublishCommands::Run(int argc, const char* const* argv) {
 int CPublishCommands::Check() {
   CPublishCheck check(m_settings);
   const bool works = check.Run();
-  m_ui.ShowReport(kCheckTitle, check.Report());
+  m_ui.ShowReport(CPublishCheck::kTitle, check.Report());
   return works ? 0 : 1;
 }
 

@@ -61,7 +61,7 @@ void CPrefsDlg::OnCheck() {
     CWaitCursor wait;
     check.Run();
   }
-  CReportDlg report("Quiver Publishing Check", check.Report(), this);
+  CReportDlg report(CPublishCheck::kTitle, check.Report(), this);
   report.exec();
 }
 
