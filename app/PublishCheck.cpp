@@ -1,16 +1,17 @@
 #include "app/PublishCheck.h"
 
-#include "app/UniqueFile.h"
-#include "app/UrlDoc.h"
-#include "platform/SystemError.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "app/UniqueFile.h"
+#include "app/UrlDoc.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ std::string FirstLink(const std::string& page) {
   const size_t start = page.find(marker);
   if (start == std::string::npos) return "";
   const size_t end = page.find('"', start + marker.size());
-  return end == std::string::npos ? "" : page.substr(start + marker.size(), end - start - marker.size());
+  return end == std::string::npos ? ""
+                                  : page.substr(start + marker.size(), end - start - marker.size());
 }
 
 // Fetches `url`; on return `body` holds what the server sent, error page included.
@@ -100,8 +102,8 @@ bool CPublishCheck::Run() {
   }
   m_lines.push_back("The check took " + std::to_string(Milliseconds(start)) + " ms.");
   m_lines.push_back(m_problems == 0 ? "Publishing works."
-                                    : "Publishing does not work: " +
-                                          std::to_string(m_problems) + " problem(s) above.");
+                                    : "Publishing does not work: " + std::to_string(m_problems) +
+                                          " problem(s) above.");
   return m_problems == 0;
 }
 
@@ -175,15 +177,16 @@ void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLi
   const std::string answered = url + " answered \"" + statusLine + "\"";
   const int status = StatusCode(statusLine);
   if (status == 404) {
-    Problem(answered + ": the web server does not publish FileRoot under UrlRoot; check the "
-                       "path in UrlRoot and the server's root directory.");
+    Problem(answered +
+            ": the web server does not publish FileRoot under UrlRoot; check the "
+            "path in UrlRoot and the server's root directory.");
   } else if (status == 403) {
-    Problem(answered + ": the web server may not read the probe; check the permissions of "
-                       "FileRoot and the probe's mode.");
+    Problem(answered +
+            ": the web server may not read the probe; check the permissions of "
+            "FileRoot and the probe's mode.");
   } else if (status >= 300 && status < 400) {
     const std::string target = FirstLink(body);
-    Problem(answered + ": the server redirects" +
-            (target.empty() ? "" : " to " + target) +
+    Problem(answered + ": the server redirects" + (target.empty() ? "" : " to " + target) +
             ", and receivers do not follow redirects; set UrlRoot to the URL that serves the "
             "file itself.");
   } else {
@@ -197,9 +200,10 @@ void CPublishCheck::CheckListing() {
   int32_t code = 0;
   const bool fetched = Fetch(url, body, code, statusLine);
   if (fetched && body.find(m_name) != std::string::npos) {
-    Problem(url + " lists the directory (its index page names the probe): anyone can see every "
-                  "file published; turn directory listing off (nginx: autoindex off; Apache: "
-                  "Options -Indexes).");
+    Problem(url +
+            " lists the directory (its index page names the probe): anyone can see every "
+            "file published; turn directory listing off (nginx: autoindex off; Apache: "
+            "Options -Indexes).");
   } else if (fetched || !statusLine.empty()) {
     Ok(url + " does not list the published files.");
   }

@@ -8,10 +8,10 @@
 // "warning: " or "problem: "; the last two lines give the time taken and the
 // verdict. Nothing is shown here: the caller prints or displays Report().
 
-#include "app/Settings.h"
-
 #include <string>
 #include <vector>
+
+#include "app/Settings.h"
 
 class CPublishCheck {
  public:
@@ -32,8 +32,7 @@ class CPublishCheck {
   bool PublishProbe();
   void CheckMode();
   void FetchProbe();
-  void ReportFetchFailure(int32_t code, const std::string& statusLine,
-                          const std::string& body);
+  void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& body);
   void CheckListing();
   void DeleteProbe();
   void Ok(const std::string& text) { m_lines.push_back("ok: " + text); }

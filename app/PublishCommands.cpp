@@ -1,12 +1,12 @@
 #include "app/PublishCommands.h"
 
-#include "app/PublishCheck.h"
-#include "app/Unpublisher.h"
-#include "app/UserInterface.h"
-
 #include <cstdio>
 #include <ctime>
 #include <vector>
+
+#include "app/PublishCheck.h"
+#include "app/Unpublisher.h"
+#include "app/UserInterface.h"
 
 namespace {
 
@@ -47,7 +47,8 @@ std::string BaseName(const std::string& path) {
 
 // A whole number of days from 0 up; false for anything else.
 bool ParseDays(const std::string& text, int32_t& days) {
-  if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 6 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   days = std::stoi(text);
@@ -111,7 +112,8 @@ int CPublishCommands::Expire(int argc, const char* const* argv) {
   int32_t days = m_settings.KeepDays();
   if (argc == 2 && !ParseDays(argv[1], days)) return 2;
   if (days <= 0) {
-    PrintLine("Nothing expires: KeepDays is 0 (keep for ever); give the days: quiver --expire DAYS");
+    PrintLine(
+        "Nothing expires: KeepDays is 0 (keep for ever); give the days: quiver --expire DAYS");
     return 0;
   }
   if (!HasFileRoot()) return 1;

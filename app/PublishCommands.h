@@ -11,11 +11,11 @@
 // Lists and what was done go to standard output; refusals and failures are
 // warnings of the current message box.
 
-#include "app/PublishRegister.h"
-#include "app/Settings.h"
-
 #include <cstdint>
 #include <string>
+
+#include "app/PublishRegister.h"
+#include "app/Settings.h"
 
 class CUserInterface;
 

@@ -1,12 +1,12 @@
 #include "app/PublishRegister.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -14,7 +14,8 @@ namespace {
 constexpr int kBusyTimeoutMs = 15000;
 
 const char* const kColumns =
-    "id, name, file_root, url, size, source, pointer, time, transforms, state, ended";
+    "id, name, file_root, url, size, source, pointer, time, transforms, state, ended, inode,"
+    " modified";
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS published ("
@@ -28,7 +29,9 @@ const char* const kSchema =
     " time INTEGER NOT NULL,"
     " transforms TEXT NOT NULL,"
     " state TEXT NOT NULL DEFAULT '',"
-    " ended INTEGER NOT NULL DEFAULT 0)";
+    " ended INTEGER NOT NULL DEFAULT 0,"
+    " inode INTEGER NOT NULL DEFAULT 0,"
+    " modified INTEGER NOT NULL DEFAULT 0)";
 
 // A prepared statement, finalized when it goes.
 class CStatement {
@@ -75,6 +78,8 @@ PublishedFile ReadRow(const CStatement& row) {
   file.transforms = row.Text(8);
   file.state = row.Text(9);
   file.ended = row.Number(10);
+  file.inode = row.Number(11);
+  file.modified = row.Number(12);
   return file;
 }
 
@@ -110,8 +115,8 @@ bool CPublishRegister::Open() {
   MakeDirectories(m_path);
   const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd >= 0) close(fd);
-  const int code = sqlite3_open_v2(m_path.c_str(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int code =
+      sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (code != SQLITE_OK) {
     Fail(code);
     sqlite3_close(m_db);
@@ -140,8 +145,8 @@ bool CPublishRegister::Fail(int code) {
       break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      m_error = "The register of published files " + m_path +
-                " is locked by another program (" + reason + "); try again later.";
+      m_error = "The register of published files " + m_path + " is locked by another program (" +
+                reason + "); try again later.";
       break;
     default:
       m_error = "The register of published files " + m_path + " cannot be used (" + reason + ").";
@@ -151,9 +156,10 @@ bool CPublishRegister::Fail(int code) {
 
 bool CPublishRegister::Add(PublishedFile& file) {
   if (!Open()) return false;
-  CStatement insert(m_db,
-                    "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
-                    " transforms) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+  CStatement insert(
+      m_db,
+      "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
+      " transforms, inode, modified) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
   insert.Bind(1, file.name);
   insert.Bind(2, file.fileRoot);
   insert.Bind(3, file.url);
@@ -162,6 +168,8 @@ bool CPublishRegister::Add(PublishedFile& file) {
   insert.Bind(6, file.pointer);
   insert.Bind(7, file.time);
   insert.Bind(8, file.transforms);
+  insert.Bind(9, file.inode);
+  insert.Bind(10, file.modified);
   // One statement outside an explicit transaction is one transaction.
   const int code = insert.Step();
   if (code != SQLITE_DONE) return Fail(code);

@@ -20,10 +20,12 @@ struct sqlite3;
 // One published file as the register knows it.
 struct PublishedFile {
   int64_t id = 0;
-  std::string name;        // the file's name in FileRoot
-  std::string fileRoot;    // FileRoot at the time of the send, ending in "/"
+  std::string name;      // the file's name in FileRoot
+  std::string fileRoot;  // FileRoot at the time of the send, ending in "/"
   std::string url;
   int64_t size = 0;        // bytes of the published file
+  int64_t inode = 0;       // its inode number and modification time in
+  int64_t modified = 0;    // nanoseconds: which file it is (0 when unknown)
   std::string source;      // the file that was sent
   std::string pointer;     // the pointer file written for it
   int64_t time = 0;        // when it was published, seconds since the epoch

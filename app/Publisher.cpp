@@ -1,14 +1,15 @@
 #include "app/Publisher.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <ctime>
+
 #include "app/PointerDoc.h"
 #include "app/Settings.h"
 #include "app/Unpublisher.h"
 #include "platform/MessageBox.h"
-
-#include <climits>
-#include <ctime>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -38,14 +39,18 @@ void CPublisher::ExpireDue(const CSettings& settings) {
   }
 }
 
-void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile,
-                        const std::string& source, const CSettings& settings) {
+void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
+                        const CSettings& settings) {
   PublishedFile file;
   file.url = doc.GetUrl();
   file.fileRoot = settings.FileRoot();
   file.name = file.url.substr(settings.UrlRoot().size());
   struct stat st;
-  if (stat((file.fileRoot + file.name).c_str(), &st) == 0) file.size = st.st_size;
+  if (stat((file.fileRoot + file.name).c_str(), &st) == 0) {
+    file.size = st.st_size;
+    file.inode = static_cast<int64_t>(st.st_ino);
+    file.modified = CUnpublisher::ModifiedNs(st);
+  }
   file.source = Absolute(source);
   file.pointer = Absolute(pointerFile);
   file.time = std::time(nullptr);

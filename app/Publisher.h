@@ -5,9 +5,9 @@
 // written, the publisher says so once (a notice, not a failure) and the
 // send goes on.
 
-#include "app/PublishRegister.h"
-
 #include <string>
+
+#include "app/PublishRegister.h"
 
 class CPointerDoc;
 class CSettings;

@@ -1,11 +1,12 @@
 #include "app/Unpublisher.h"
 
-#include "platform/SystemError.h"
-
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -34,6 +35,10 @@ bool IsPlainName(const std::string& name) {
 std::string ErrnoText() { return SystemErrorMessage(SystemErrorFromErrno(errno)); }
 
 }  // namespace
+
+int64_t CUnpublisher::ModifiedNs(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot)
     : m_register(publishRegister), m_fileRoot(std::move(fileRoot)) {}
@@ -73,10 +78,15 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
   if (root.Fd() < 0) return Refuse("Cannot open FileRoot " + m_fileRoot + ": " + ErrnoText());
   const std::string path = m_fileRoot + file.name;
   struct stat st;
-  const bool gone = fstatat(root.Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0;
-  if (gone && errno != ENOENT) return Refuse("Cannot look at " + path + ": " + ErrnoText());
+  const bool missing = fstatat(root.Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0;
+  if (missing && errno != ENOENT) return Refuse("Cannot look at " + path + ": " + ErrnoText());
+  const bool replaced =
+      !missing && file.inode != 0 &&
+      (static_cast<int64_t>(st.st_ino) != file.inode || ModifiedNs(st) != file.modified);
+  const bool gone = missing || replaced;
   if (!gone && S_ISLNK(st.st_mode)) {
-    return Refuse("Refusing " + path + ": it is a symbolic link, which may point outside FileRoot.");
+    return Refuse("Refusing " + path +
+                  ": it is a symbolic link, which may point outside FileRoot.");
   }
   if (!gone && !S_ISREG(st.st_mode)) return Refuse("Refusing " + path + ": it is not a file.");
   if (!gone && unlinkat(root.Fd(), file.name.c_str(), 0) != 0) {
@@ -84,6 +94,8 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
   }
   if (!m_register.Mark(file.id, state, now)) return Refuse(m_register.Error());
   m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + file.url +
-                    (gone ? " (already gone)" : ""));
+                    (missing    ? " (already gone)"
+                     : replaced ? " (gone; another file has its name now and stays)"
+                                : ""));
   return true;
 }

@@ -7,16 +7,24 @@
 // another FileRoot than the current one, when its name is not a plain name
 // in FileRoot (empty, "." or "..", or holding a "/"), or when FileRoot holds
 // a symbolic link or anything but a regular file under that name. A file
-// the register does not know is never touched.
+// the register does not know is never touched, even under a registered name:
+// a file whose inode or modification time differs from the recorded ones
+// counts as gone and is left alone (a name freed and taken again by a later
+// send or by someone else; inode numbers are reused at once).
 
-#include "app/PublishRegister.h"
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/PublishRegister.h"
+
 class CUnpublisher {
  public:
+  // The modification time of `st` in nanoseconds, as the register keeps it.
+  static int64_t ModifiedNs(const struct stat& st);
+
   // `fileRoot` is the current FileRoot, ending in "/".
   CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot);
 

@@ -3,10 +3,10 @@
 // own: the lines in a read-only text area that can be selected and copied,
 // and an OK button.
 
-#include "ui/QuiverDialog.h"
-
 #include <memory>
 #include <string>
+
+#include "ui/QuiverDialog.h"
 
 namespace Ui {
 class ReportDlg;
