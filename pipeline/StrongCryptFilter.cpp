@@ -89,6 +89,7 @@ bool CStrongCryptFilter::Begin(const uint8_t*& bytes, size_t& length) {
     return CFilter::Write(m_header.data(), m_header.size());
   }
   const size_t take = std::min(length, kHeaderSize - m_headerFill);
+  if (take == 0) return true;
   std::memcpy(m_header.data() + m_headerFill, bytes, take);
   m_headerFill += take;
   bytes += take;
@@ -122,7 +123,7 @@ bool CStrongCryptFilter::Encrypt(const uint8_t* bytes, size_t length) {
 
 bool CStrongCryptFilter::Decrypt(const uint8_t* bytes, size_t length) {
   while (length > 0) {
-    if (!m_started || m_finished) return Fail();
+    if (m_finished) return Fail();
     const size_t take = std::min(length, kSealedChunkSize - m_fill);
     std::memcpy(m_in.get() + m_fill, bytes, take);
     m_fill += take;

@@ -50,7 +50,8 @@ class CStrongCryptFilter final : public CFilter {
 
   // Encoding: buffers the bytes and seals each chunk once the next byte
   // shows it is not the last. Decoding: opens each chunk once whole and
-  // passes its plaintext on. A zero-length write passes nothing on.
+  // passes its plaintext on. A zero-length write passes nothing on but the
+  // header of an encoded stream not yet begun.
   bool Write(const uint8_t* bytes, size_t length) override;
   // Encoding: seals what is buffered as the final chunk, then closes `next`.
   // Decoding: opens what is buffered, checks that the final chunk was seen,
