@@ -1,13 +1,14 @@
 // libFuzzer target for reading objects from an archive: any file either
 // loads or fails with CArchiveException, and never allocates much more than
-// its own size. The first byte picks the accepted classes: the three
-// transform filters, or every registered class.
+// its own size. The first byte picks the accepted classes: the transform
+// filters, or every registered class.
 
 #include "FuzzFiles.h"
 #include "framework/Archive.h"
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 
 #include <cstdlib>
@@ -16,9 +17,9 @@
 
 namespace {
 
-const CRuntimeClass* const kTransforms[] = {&CLZCompressFilter::RuntimeClass,
-                                            &CSimpleCryptFilter::RuntimeClass,
-                                            &CDumbCryptFilter::RuntimeClass};
+const CRuntimeClass* const kTransforms[] = {
+    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
+    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
 
 void ReadAll(CArchive& archive, std::span<const CRuntimeClass* const> accepted) {
   std::vector<std::unique_ptr<CObject>> owned;
