@@ -85,14 +85,26 @@ void CPointerDoc::LoadFilters(CArchive& archive) {
 bool CPointerDoc::WriteToFile(const std::string& path) {
   m_error = 0;
   // A Strong key makes the pointer file the secret: only its owner may read
-  // it, also when it replaces an older file that others could read.
+  // it, also when it replaces an older file that others could read. A device
+  // keeps its mode.
   const bool secret = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
   CFileHandle file;
   if (!file.CreateAlways(path, FileShare::None, secret ? 0600 : 0666)) return RecordError();
-  if (secret && fchmod(file.Descriptor(), 0600) != 0) {
-    SetLastErrorFromErrno(errno);
-    return RecordError();
+  const bool regular = file.IsRegularFile();
+  if (secret && regular && fchmod(file.Descriptor(), 0600) != 0) {
+    m_error = SystemErrorFromErrno(errno);
+  } else {
+    WriteRecord(file);
   }
+  // A torn pointer file would fail later as "Bad File Format!" far from the
+  // cause; better none at all. Only a regular file is removed: the path may
+  // name a device.
+  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
+  if (m_error != 0 && regular) unlink(path.c_str());
+  return m_error == 0;
+}
+
+void CPointerDoc::WriteRecord(CFileHandle& file) {
   try {
     CArchive archive(file, CArchive::Mode::Store);
     Serialize(archive);
@@ -100,13 +112,6 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
   } catch (const CArchiveException& e) {
     m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_WRITE_FAULT;
   }
-  // A torn pointer file would fail later as "Bad File Format!" far from the
-  // cause; better none at all. Only a regular file is removed: the path may
-  // name a device.
-  const bool regular = file.IsRegularFile();
-  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
-  if (m_error != 0 && regular) unlink(path.c_str());
-  return m_error == 0;
 }
 
 bool CPointerDoc::ReadFromFile(const std::string& path) {

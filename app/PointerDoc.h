@@ -87,6 +87,8 @@ class CPointerDoc : public CObject {
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();
   bool RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output);
+  // Writes the record into `file`; sets the error when that fails.
+  void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);
 
   std::string m_url;
