@@ -164,22 +164,22 @@ bool CStrongCryptFilter::OpenChunk() {
 bool CStrongCryptFilter::Close() {
   const uint8_t* none = nullptr;
   size_t noLength = 0;
-  bool ok = Begin(none, noLength);
-  if (ok && IsEncoding()) {
-    ok = SealChunk(kTagFinal);
-  } else if (ok) {
-    if (!m_started) {
-      ok = Fail();
-    } else if (m_fill > 0) {
-      ok = OpenChunk();
-    }
-    if (ok && !m_finished) ok = Fail();
+  const bool begun = Begin(none, noLength);
+  if (IsEncoding()) {
+    const bool sealed = begun && SealChunk(kTagFinal);
+    const bool closed = CFilter::Close();
+    return sealed && closed;
   }
-  if (!ok && !IsEncoding()) {
+  if (!begun || !FinishDecoding()) {
     // The data behind this filter was not verified whole: nothing may use it.
     SetNext(nullptr);
     return false;
   }
-  const bool closed = CFilter::Close();
-  return ok && closed;
+  return CFilter::Close();
+}
+
+bool CStrongCryptFilter::FinishDecoding() {
+  if (!m_started) return Fail();
+  if (m_fill > 0 && !OpenChunk()) return false;
+  return m_finished || Fail();
 }

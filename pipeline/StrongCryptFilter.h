@@ -79,6 +79,8 @@ class CStrongCryptFilter final : public CFilter {
   bool SealChunk(uint8_t tag);
   // Opens the buffered chunk and passes its plaintext on.
   bool OpenChunk();
+  // Opens what is buffered; fails with 13 unless the stream has ended.
+  bool FinishDecoding();
   // Marks the stream as failed; sets ERROR_INVALID_DATA, returns false.
   bool Fail();
   void Wipe();
