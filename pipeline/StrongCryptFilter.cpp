@@ -8,22 +8,19 @@
 #include <new>
 #include <stdexcept>
 
-constinit const CRuntimeClass CStrongCryptFilter::RuntimeClass = {
-    "CStrongCryptFilter", 1, &CreateDefaultObject<CStrongCryptFilter>, &CFilter::RuntimeClass};
+IMPLEMENT_RUNTIME_CLASS(CStrongCryptFilter, CFilter, 1)
 
 namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CStrongCryptFilter::RuntimeClass);
 
 constexpr uint8_t kTagMessage = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;
 constexpr uint8_t kTagFinal = crypto_secretstream_xchacha20poly1305_TAG_FINAL;
+
 }  // namespace
 
 CStrongCryptFilter::CStrongCryptFilter(CFilter* next) : CFilter(next) {
   if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
   GenerateKey();
 }
-
-const CRuntimeClass& CStrongCryptFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CStrongCryptFilter::~CStrongCryptFilter() {
   Wipe();

@@ -30,8 +30,7 @@
 #include <memory>
 
 class CStrongCryptFilter final : public CFilter {
- public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
   // Plaintext bytes in every chunk but the last.
   static constexpr size_t kChunkSize = 65536;
   static constexpr size_t kKeySize = crypto_secretstream_xchacha20poly1305_KEYBYTES;
@@ -42,7 +41,6 @@ class CStrongCryptFilter final : public CFilter {
 
   // Throws std::runtime_error when libsodium cannot be initialised.
   explicit CStrongCryptFilter(CFilter* next = nullptr);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CStrongCryptFilter() override;
   // The key as a counted string of exactly 32 bytes; loading anything else
   // throws a BadObject CArchiveException.
