@@ -105,7 +105,8 @@ struct Transforms {
   int32_t encrypt;
 };
 constexpr Transforms kTransformSettings[] = {
-    {"none", 0, 0}, {"lz", 1, 0}, {"simple", 0, 1}, {"lz-simple", 1, 1}};
+    {"none", 0, 0},   {"lz", 1, 0},       {"simple", 0, 1},
+    {"lz-simple", 1, 1}, {"strong", 0, 2}, {"lz-strong", 1, 2}};
 
 void PointerSeeds() {
   const std::string published = PrivateConfigHome() + "/published";
@@ -134,6 +135,14 @@ void PointerSeeds() {
   doc.SetSize(123456);
   if (!doc.WriteToFile(pointer)) Fail("writing a pointer file failed");
   Seed("pointer_file_fuzz", "long-url.qvr", ReadAll(pointer));
+}
+
+// Plaintexts for the Strong reader's round trips: empty, short, and on both
+// sides of the chunk size.
+void StrongSeeds() {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65537}}) {
+    Seed("strong_decrypt_fuzz", "plain-" + std::to_string(size), Text(size));
+  }
 }
 
 // The objects of a pointer file's chain as the archive target reads them:
@@ -246,6 +255,7 @@ int main(int argc, char** argv) {
   PrivateConfigHome();
   LzSeeds();
   PointerSeeds();
+  StrongSeeds();
   ArchiveSeeds();
   SettingsSeeds();
   GannetIniSeeds();
