@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <endian.h>
 #include <new>
 
 constinit const CRuntimeClass CLZCompressFilter::RuntimeClass = {
@@ -74,7 +75,6 @@ void CLZCompressFilter::Reset() {
   CBufferedSourceFilter::Reset();
   m_maxBits = kMaxBits;
   m_blockMode = kBlockModeFlag;
-  m_inGroupWidth = 0;
 }
 
 std::string CLZCompressFilter::GetDescription() const {
@@ -90,15 +90,13 @@ std::string CLZCompressFilter::GetDescription() const {
 bool CLZCompressFilter::AllocTables(int32_t codeLimit) {
   if (m_codeCapacity >= codeLimit) return true;
   const auto entries = static_cast<size_t>(codeLimit) + 1;
-  m_suffixTable.reset(new (std::nothrow) uint8_t[entries]());
+  m_entries.reset(new (std::nothrow) Entry[entries]());
   m_prefixTable.reset(new (std::nothrow) uint16_t[entries]());
-  m_lengthTable.reset(new (std::nothrow) uint32_t[entries]());
-  m_whereTable.reset(new (std::nothrow) uint64_t[entries]());
-  if (!m_suffixTable || !m_prefixTable || !m_lengthTable || !m_whereTable) {
-    m_suffixTable.reset();
+  m_suffixTable.reset(new (std::nothrow) uint8_t[entries]());
+  if (!m_entries || !m_prefixTable || !m_suffixTable) {
+    m_entries.reset();
     m_prefixTable.reset();
-    m_lengthTable.reset();
-    m_whereTable.reset();
+    m_suffixTable.reset();
     m_codeCapacity = 0;
     SetError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -137,15 +135,30 @@ void CLZCompressFilter::Compress() {
   m_freeEnt = m_encoder.GetNextCode();
 }
 
-bool CLZCompressFilter::ReadGroup() {
-  // A width change discards the rest of the group.
-  m_inGroupWidth = m_nBits;
-  size_t count = 0;
-  CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
-  m_inGroupBits = static_cast<int32_t>(8 * count);
-  m_bitOffset = 0;
+uint32_t CLZCompressFilter::ReadGroup(uint32_t width, const uint8_t*& group) {
+  // Four bytes are read around each code, so three beyond a full group.
+  constexpr size_t kReadPast = 3;
+  size_t held = m_inStage.size() - kReadPast - m_inTaken;
+  if (held < width) {
+    // The read buffer is refilled only when the bytes held run short, as a
+    // byte-by-byte reader would refill it.
+    m_inStage.erase(m_inStage.begin(), m_inStage.begin() + static_cast<ptrdiff_t>(m_inTaken));
+    m_inStage.resize(held);
+    m_inTaken = 0;
+    while (held < width && !HasError()) {
+      const std::span<const uint8_t> block = TakeBufferedInput();
+      if (block.empty()) break;
+      m_inStage.insert(m_inStage.end(), block.begin(), block.end());
+      held = m_inStage.size();
+    }
+    m_inStage.resize(held + kReadPast);
+  }
+  const size_t count = std::min<size_t>(held, width);
+  group = m_inStage.data() + m_inTaken;
+  m_inTaken += count;
+  const auto bits = static_cast<uint32_t>(8 * count);
   // A group cut short before a whole code holds no code at all.
-  return m_inGroupBits >= m_nBits && !HasError();
+  return bits >= width && !HasError() ? bits : 0;
 }
 
 void CLZCompressFilter::Decompress() {
@@ -167,9 +180,9 @@ void CLZCompressFilter::Decompress() {
   const int32_t limit = (1 << m_maxBits) - 1;
   if (!AllocTables(limit)) return;
   m_window.Start();
-  m_bitOffset = 0;
-  m_inGroupBits = 0;
-  m_inGroupWidth = 0;
+  m_boundedAt = 0;
+  m_inStage.assign(3, 0);
+  m_inTaken = 0;
   ExpandCodes(limit);
   // Whatever was expanded goes on, also when a bad code stopped the run.
   const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
@@ -177,10 +190,21 @@ void CLZCompressFilter::Decompress() {
 }
 
 void CLZCompressFilter::MakeRoom() {
-  if (m_window.HasRoom()) return;
   const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
   PutEachPadded(expanded.data(), expanded.size());
   m_window.Slide();
+  if (m_window.Position() - m_boundedAt >= kFarDistance) BoundDistances();
+}
+
+void CLZCompressFilter::BoundDistances() {
+  // Run at least every kFarDistance bytes, so no distance passes 2^31.
+  const auto now = static_cast<uint32_t>(m_window.Position());
+  const auto far = static_cast<uint32_t>(kFarDistance);
+  for (int32_t code = 0; code <= m_codeCapacity; ++code) {
+    Entry& entry = m_entries[code];
+    if (now - entry.where > far) entry.where = now - far;
+  }
+  m_boundedAt = m_window.Position();
 }
 
 void CLZCompressFilter::RebuildString(uint32_t code, uint8_t* last) const {
@@ -194,10 +218,43 @@ void CLZCompressFilter::RebuildString(uint32_t code, uint8_t* last) const {
 }
 
 void CLZCompressFilter::ExpandCodes(int32_t limit) {
+  Entry* const entries = m_entries.get();
   uint16_t* const prefixTable = m_prefixTable.get();
   uint8_t* const suffixTable = m_suffixTable.get();
-  uint32_t* const lengthTable = m_lengthTable.get();
-  uint64_t* const whereTable = m_whereTable.get();
+  // Everything the loop changes lives in locals: the output is written at
+  // `cursor` in the window, whose first byte is at position `base`.
+  uint8_t* const data = m_window.Data();
+  uint8_t* const roomLimit = m_window.RoomLimit();
+  uint8_t* cursor = data + m_window.Fill();
+  uint64_t base = m_window.Base();
+  const auto makeRoom = [&] {
+    if (cursor <= roomLimit) return;
+    m_window.SetFill(static_cast<size_t>(cursor - data));
+    MakeRoom();
+    cursor = data + m_window.Fill();
+    base = m_window.Base();
+  };
+  // The code group read last and the bit where its next code starts.
+  const uint8_t* group = nullptr;
+  uint32_t groupBits = 0;
+  uint32_t bitOffset = 0;
+  uint32_t nBits = kMinBits;
+  uint32_t maxCode = (1u << kMinBits) - 1;
+  const auto nextCode = [&](uint32_t& code) {
+    if (bitOffset + nBits > groupBits) {
+      groupBits = ReadGroup(nBits, group);
+      if (groupBits == 0) return false;
+      bitOffset = 0;
+    }
+    // The code's bits lie in the three bytes from bit offset / 8; the fourth
+    // byte only completes a 32-bit window and is masked off.
+    uint32_t window;
+    std::memcpy(&window, group + bitOffset / 8, sizeof window);
+    code = (le32toh(window) >> (bitOffset % 8)) & maxCode;
+    bitOffset += nBits;
+    return true;
+  };
+  uint32_t freeEnt = 0;
   uint32_t code = kClear;
   uint32_t old = 0;
   // Where the string of `old` was written, and its length.
@@ -206,76 +263,88 @@ void CLZCompressFilter::ExpandCodes(int32_t limit) {
   bool firstTime = true;
   bool full = false;
   for (;;) {
+    makeRoom();
+    const uint64_t at = base + static_cast<uint64_t>(cursor - data);
     if (code == kClear && (firstTime || m_blockMode)) {
-      m_nBits = kMinBits;
-      m_maxCode = (1 << kMinBits) - 1;
-      m_freeEnt = m_blockMode ? kClear + 1 : kClear;
+      nBits = kMinBits;
+      maxCode = (1u << kMinBits) - 1;
+      freeEnt = m_blockMode ? kClear + 1 : kClear;
       full = false;
       firstTime = false;
       // Writers pad the group that holds CLEAR, whatever its width.
-      m_inGroupBits = 0;
-      if (!GetCode(old)) return;
+      groupBits = 0;
+      if (!nextCode(old)) break;
       // A fresh dictionary can only start with a byte.
       if (old > 0xFF) {
         SetError(ERROR_INVALID_DATA);
-        return;
+        break;
       }
-      MakeRoom();
-      oldAt = m_window.Position();
-      *m_window.At(oldAt) = static_cast<uint8_t>(old);
-      m_window.Advance(1);
+      *cursor++ = static_cast<uint8_t>(old);
+      oldAt = at;
       oldLength = 1;
     } else {
-      const uint32_t incode = code;
-      MakeRoom();
-      const uint64_t at = m_window.Position();
-      uint8_t* const out = m_window.At(at);
+      uint8_t* const out = cursor;
       uint32_t length;
-      if (!full && code >= static_cast<uint32_t>(m_freeEnt)) {
-        // The code being defined right now: the previous string and its own
-        // first byte. A code beyond it names nothing.
-        if (code != static_cast<uint32_t>(m_freeEnt)) {
-          SetError(ERROR_INVALID_DATA);
-          return;
-        }
-        length = oldLength + 1;
-        CLZOutputWindow::CopyWide(out, m_window.At(oldAt), oldLength);
-        out[oldLength] = out[0];
-      } else if (code <= 0xFF) {
+      if (code <= 0xFF) {
         length = 1;
         out[0] = static_cast<uint8_t>(code);
-      } else {
-        length = lengthTable[code];
-        const uint64_t where = whereTable[code];
-        if (m_window.Holds(where)) {
-          CLZOutputWindow::CopyWide(out, m_window.At(where), length);
+      } else if (full || code < freeEnt) {
+        Entry& entry = entries[code];
+        length = entry.length;
+        // How far back the string last appeared (its position's low 32 bits
+        // are kept), and whether the window still holds it.
+        const uint32_t back = static_cast<uint32_t>(at) - entry.where;
+        if (back <= static_cast<size_t>(cursor - data)) {
+          CLZOutputWindow::CopyWide(out, cursor - back, length);
         } else {
           RebuildString(code, out + length - 1);
         }
-        whereTable[code] = at;
+        entry.where = static_cast<uint32_t>(at);
+      } else if (code == freeEnt) {
+        // The code being defined right now: the previous string and its own
+        // first byte.
+        length = oldLength + 1;
+        CLZOutputWindow::CopyWide(out, out - oldLength, oldLength);
+        out[oldLength] = out[0];
+      } else {
+        // A code beyond the next entry names nothing.
+        SetError(ERROR_INVALID_DATA);
+        break;
       }
-      m_window.Advance(length);
+      cursor += length;
       if (!full) {
         // The new entry is the previous string and this one's first byte,
         // written together at oldAt.
-        prefixTable[m_freeEnt] = static_cast<uint16_t>(old);
-        suffixTable[m_freeEnt] = out[0];
-        lengthTable[m_freeEnt] = oldLength + 1;
-        whereTable[m_freeEnt] = oldAt;
-        old = incode;
+        entries[freeEnt] = Entry{static_cast<uint32_t>(oldAt), oldLength + 1};
+        prefixTable[freeEnt] = static_cast<uint16_t>(old);
+        suffixTable[freeEnt] = out[0];
+        old = code;
         oldAt = at;
         oldLength = length;
-        if (m_freeEnt != m_maxCode) {
-          ++m_freeEnt;
-        } else if (m_maxCode < limit) {
-          ++m_nBits;
-          m_maxCode = 2 * m_maxCode + 1;
-          ++m_freeEnt;
+        if (freeEnt != maxCode) {
+          ++freeEnt;
+        } else if (maxCode < static_cast<uint32_t>(limit)) {
+          // A width change discards the rest of the group.
+          ++nBits;
+          maxCode = 2 * maxCode + 1;
+          ++freeEnt;
+          groupBits = 0;
         } else {
           full = true;
         }
       }
     }
-    if (!GetCode(code)) return;
+    if (!nextCode(code)) break;
+    // The code after it, when the group holds one at this width, is most
+    // likely the next to look up: its entry is fetched meanwhile.
+    if (bitOffset + nBits <= groupBits) {
+      uint32_t window;
+      std::memcpy(&window, group + bitOffset / 8, sizeof window);
+      __builtin_prefetch(&entries[(le32toh(window) >> (bitOffset % 8)) & maxCode]);
+    }
   }
+  m_window.SetFill(static_cast<size_t>(cursor - data));
+  m_nBits = static_cast<int32_t>(nBits);
+  m_maxCode = static_cast<int32_t>(maxCode);
+  m_freeEnt = static_cast<int32_t>(freeEnt);
 }

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CLZCompressFilter final : public CBufferedSourceFilter {
  public:
@@ -56,9 +57,6 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   // Ensures the expander's tables for codes up to `codeLimit`. False with
   // error 8 recorded when an allocation fails.
   bool AllocTables(int32_t codeLimit);
-  // The next code of the current width; false at the end of the input (a
-  // partial code included) or after a read error.
-  bool GetCode(uint32_t& code);
   // PutByte unless an error is recorded.
   void PutByteChecked(uint8_t byte);
   // The next input byte, or -1 at the end of the input, after a read error or
@@ -71,33 +69,45 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
  private:
   static constexpr int32_t kClear = 256;
 
+  // What the expander looks up for each code: where its string last
+  // appeared in the output (the position's low 32 bits) and its length.
+  // The prefix code and last byte, needed only to rebuild a string that left
+  // the window, live apart.
+  struct Entry {
+    uint32_t where;
+    uint32_t length;
+  };
+  // Output positions are kept in 32 bits; an entry unused for this long is
+  // moved up to this distance so that its distance never wraps around.
+  static constexpr uint64_t kFarDistance = uint64_t{1} << 30;
   // The coding loop of Decompress from the first code on; returns when the
   // input ends or a bad code stops it (error 13 recorded).
   void ExpandCodes(int32_t limit);
   // Hands the window's new bytes on and slides it when a string might not
   // fit.
   void MakeRoom();
+  // Moves every entry farther back than kFarDistance up to it.
+  void BoundDistances();
   // Writes the string of `code`, which left the window, backwards from its
   // last byte at `last`, walking the dictionary.
   void RebuildString(uint32_t code, uint8_t* last) const;
-  // Reads the next group of codes of the current width; false when it does
-  // not hold a whole code or a read error is recorded.
-  bool ReadGroup();
+  // Takes the next group of codes of `width` bytes from the input into
+  // `group` (it stays valid until the next call, readable three bytes past
+  // its end); returns its size in bits, 0 when it does not hold a whole code
+  // or a read error is recorded.
+  uint32_t ReadGroup(uint32_t width, const uint8_t*& group);
 
-  int32_t m_bitOffset = 0;  // bit position in the input code group
   uint64_t m_bytesIn = 0;
   uint64_t m_bytesOut = 0;  // header included
   int32_t m_freeEnt = 0;
   int32_t m_maxCode = 0;
   int32_t m_nBits = 0;
   int32_t m_maxBits = 16;
-  // The expander's dictionary, indexed by code (entries below 256 unused):
-  // each string's last byte and prefix code, its length and the position
-  // where it last appeared in the output.
-  std::unique_ptr<uint8_t[]> m_suffixTable;
+  // The expander's dictionary, indexed by code (entries below 256 unused).
+  std::unique_ptr<Entry[]> m_entries;
   std::unique_ptr<uint16_t[]> m_prefixTable;
-  std::unique_ptr<uint32_t[]> m_lengthTable;
-  std::unique_ptr<uint64_t[]> m_whereTable;
+  std::unique_ptr<uint8_t[]> m_suffixTable;
+  uint64_t m_boundedAt = 0;  // the output position of the last BoundDistances
   int32_t m_codeCapacity = 0;
   CLZOutputWindow m_window;  // allocated at the first expansion
   CLZEncoder m_encoder;      // its tables allocated at the first compression
@@ -105,10 +115,10 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   // The group buffer of the compressor: a group cut short by a width change
   // is padded with the bytes an earlier group left here.
   uint8_t m_outGroup[CLZCodePacker::kGroupBytes] = {};
-  int32_t m_inGroupWidth = 0;
-  int32_t m_inGroupBits = 0;
-  // Four bytes are read around each code, so three beyond a full group.
-  uint8_t m_inGroup[CLZCodePacker::kGroupBytes + 3] = {};
+  // The expander's input: read buffers appended here, code groups taken
+  // from m_inStage[m_inTaken] on.
+  std::vector<uint8_t> m_inStage;
+  size_t m_inTaken = 0;
 };
 
 inline void CLZCompressFilter::PutByteChecked(uint8_t byte) {
@@ -119,19 +129,4 @@ inline int CLZCompressFilter::GetByteOrEnd() {
   uint8_t byte;
   if (HasError() || !GetByte(byte)) return -1;
   return byte;
-}
-
-inline bool CLZCompressFilter::GetCode(uint32_t& code) {
-  if ((m_inGroupWidth != m_nBits || m_inGroupBits - m_bitOffset < m_nBits) && !ReadGroup()) {
-    return false;
-  }
-  // The code's bits lie in the three bytes from bit offset / 8; the fourth
-  // byte only completes a 32-bit window and is masked off.
-  const uint8_t* const bytes = m_inGroup + m_bitOffset / 8;
-  const uint32_t window = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                          static_cast<uint32_t>(bytes[2]) << 16 |
-                          static_cast<uint32_t>(bytes[3]) << 24;
-  code = (window >> (m_bitOffset % 8)) & static_cast<uint32_t>(m_maxCode);
-  m_bitOffset += m_nBits;
-  return true;
 }

@@ -5,10 +5,11 @@
 // bytes from the start of the stream; the window holds at least the last
 // kSpan bytes written.
 //
-// Bytes are written at Position() through At(); every string must fit in
-// kLongest bytes, which MakeRoom guarantees by sliding the window (after the
-// caller has taken the bytes not yet handed on). Reads and writes may reach
-// 15 bytes past a string.
+// The expander writes at a cursor of its own between Data() and RoomLimit()
+// and reports it with SetFill. Past RoomLimit a string of kLongest bytes may
+// not fit: the caller takes the bytes not yet handed on (TakeUnflushed) and
+// then calls Slide, which keeps the last kSpan bytes at the start of the
+// buffer. Reads and writes may reach 15 bytes past a string.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,15 +30,14 @@ class CLZOutputWindow {
   bool Allocate();
   // Starts a stream at position 0 with nothing held.
   void Start();
+  uint8_t* Data() { return m_buffer.get(); }
+  // The last cursor at which a string of kLongest bytes still fits.
+  uint8_t* RoomLimit() { return m_buffer.get() + (kCapacity - kLongest); }
+  // The bytes held, and the position of the first of them.
+  size_t Fill() const { return m_fill; }
+  void SetFill(size_t fill) { m_fill = fill; }
+  uint64_t Base() const { return m_base; }
   uint64_t Position() const { return m_base + m_fill; }
-  // True when the bytes from `position` on are still held.
-  bool Holds(uint64_t position) const { return position >= m_base; }
-  // The byte at a held position, or at Position() and beyond.
-  uint8_t* At(uint64_t position) { return m_buffer.get() + (position - m_base); }
-  // Counts `length` bytes written at Position().
-  void Advance(size_t length) { m_fill += length; }
-  // True when a string of kLongest bytes fits at Position().
-  bool HasRoom() const { return m_fill + kLongest <= kCapacity; }
   // The bytes written since the last call, readable 15 bytes past their end.
   std::span<const uint8_t> TakeUnflushed();
   // Drops all but the last kSpan bytes; call after TakeUnflushed.
