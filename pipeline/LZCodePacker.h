@@ -19,6 +19,7 @@ class CFilter;
 class CLZCodePacker {
  public:
   static constexpr size_t kGroupBytes = 16;
+  static constexpr size_t kRoom = 8000;
 
   // Writes to `out`. `group` is the group buffer whose bytes pad a group cut
   // short; it is updated as groups are written and outlives the packer.
@@ -33,16 +34,25 @@ class CLZCodePacker {
   }
   // Appends one code of the current width.
   void Put(uint32_t code) {
-    m_codes[m_count++] = static_cast<uint16_t>(code);
     if (m_count == kBatch) PackWholeGroups();
+    m_codes[m_count++] = static_cast<uint16_t>(code);
   }
+  // Where the next `room` codes (at most kRoom) of the current width may be
+  // stored directly; Commit then says where they end. No other call may
+  // come between the two.
+  uint16_t* Reserve(size_t room) {
+    if (m_count + room > kBatch) PackWholeGroups();
+    return m_codes + m_count;
+  }
+  void Commit(const uint16_t* end) { m_count = static_cast<size_t>(end - m_codes); }
   // Writes every code put, the last group only as far as it holds bits.
   void Finish();
   // The bytes written so far.
   uint64_t BytesWritten() const { return m_written; }
 
  private:
-  static constexpr size_t kBatch = 4096;  // codes; a multiple of eight
+  static constexpr size_t kBatch = 8192;  // codes; a multiple of eight
+  static_assert(kRoom + 8 <= kBatch);
   void ChangeWidth(int32_t width);
   // Packs and writes the whole groups collected and keeps the rest.
   void PackWholeGroups();

@@ -48,17 +48,31 @@ void CLZEncoder::Start(uint32_t codeLimit, bool blockMode, CLZCodePacker& packer
 }
 
 void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& packer) {
+  // Every byte puts at most one code, but for the two before CLEAR: a
+  // chunk's codes fit the packer's room.
+  constexpr size_t kChunk = CLZCodePacker::kRoom / 2;
+  while (length > kChunk) {
+    EncodeChunk(bytes, kChunk, packer);
+    bytes += kChunk;
+    length -= kChunk;
+  }
+  EncodeChunk(bytes, length, packer);
+}
+
+void CLZEncoder::EncodeChunk(const uint8_t* bytes, size_t length, CLZCodePacker& packer) {
   const uint8_t* in = bytes;
   const uint8_t* const end = bytes + length;
   if (in == end) return;
   uint32_t* const keys = m_keys.get();
   uint16_t* const codes = m_codes.get();
-  // The dictionary's counters live in locals while the loop runs.
+  // The dictionary's counters live in locals while the loop runs, and the
+  // codes go straight into the packer's buffer.
   uint32_t freeEnt = m_freeEnt;
   auto maxCode = static_cast<uint32_t>(m_maxCode);
   const uint32_t codeLimit = m_codeLimit;
   uint32_t generation = m_generationBits;
   if (!m_pending) packer.SetWidth(m_nBits);
+  uint16_t* put = packer.Reserve(2 * length);
   uint32_t current = m_pending ? m_current : *in++;
   while (in != end) {
     const uint32_t byte = *in++;
@@ -69,7 +83,7 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
         current = id;
         continue;
       }
-      packer.Put(current);
+      *put++ = static_cast<uint16_t>(current);
       entry = codes + id;
       if (freeEnt > codeLimit) goto full;
     } else {
@@ -85,7 +99,7 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
         current = kSlotBase + slot;
         continue;
       }
-      packer.Put(codes[current]);
+      *put++ = codes[current];
       entry = codes + kSlotBase + slot;
       if (freeEnt > codeLimit) goto full;
       keys[slot] = tagged;
@@ -94,7 +108,9 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
     if (freeEnt > maxCode) {
       ++m_nBits;
       maxCode += freeEnt;
+      packer.Commit(put);
       packer.SetWidth(m_nBits);
+      put = packer.Reserve(2 * length);
     }
     ++freeEnt;
     current = byte;
@@ -104,8 +120,8 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
     if (!m_blockMode) continue;
     // Full: the byte that ended the string goes out as a code of its own,
     // then CLEAR, and the next byte starts afresh.
-    packer.Put(byte);
-    packer.Put(kClear);
+    *put++ = static_cast<uint16_t>(byte);
+    *put++ = kClear;
     NewGeneration();
     freeEnt = m_freeEnt;
     maxCode = static_cast<uint32_t>(m_maxCode);
@@ -114,13 +130,17 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
       m_freeEnt = freeEnt;
       m_maxCode = static_cast<int32_t>(maxCode);
       m_pending = false;
+      packer.Commit(put);
       return;
     }
     // Only a code still to come starts a group of the new width; input
     // that ends here leaves the group that holds CLEAR as it is.
+    packer.Commit(put);
     packer.SetWidth(m_nBits);
+    put = packer.Reserve(2 * length);
     current = *in++;
   }
+  packer.Commit(put);
   m_freeEnt = freeEnt;
   m_maxCode = static_cast<int32_t>(maxCode);
   m_current = current;

@@ -55,12 +55,11 @@ class CLZEncoder {
   static constexpr uint32_t kGenerationShift = 27;
   static constexpr uint32_t kGenerations = 31;
 
+  // Encode of at most CLZCodePacker::kRoom / 2 bytes.
+  void EncodeChunk(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
   static uint32_t SlotOf(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kSlotBits); }
-  // Adds the entry that the miss found free, or clears the dictionary when
-  // it is full. Returns false when the next byte must start a new string
-  // without a lookup (after CLEAR).
-  bool AddEntry(uint16_t* code, uint32_t lastByte, CLZCodePacker& packer);
-  void ClearDictionary(CLZCodePacker& packer);
+  // Empties the dictionary: a new generation of keys, no two-byte strings,
+  // codes from the first again at 9 bits.
   void NewGeneration();
 
   std::unique_ptr<uint32_t[]> m_keys;   // per slot; below m_generationBits: free
