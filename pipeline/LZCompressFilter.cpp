@@ -10,13 +10,9 @@
 #include <endian.h>
 #include <new>
 
-constinit const CRuntimeClass CLZCompressFilter::RuntimeClass = {
-    "CLZCompressFilter", 1, &CreateDefaultObject<CLZCompressFilter>,
-    &CBufferedSourceFilter::RuntimeClass};
+IMPLEMENT_RUNTIME_CLASS(CLZCompressFilter, CBufferedSourceFilter, 1)
 
 namespace {
-
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CLZCompressFilter::RuntimeClass);
 
 constexpr uint8_t kMagic0 = 0x1F;
 constexpr uint8_t kMagic1 = 0x9D;
@@ -43,8 +39,6 @@ const EncoderRow& EncoderRowFor(int32_t maxBits) {
 
 CLZCompressFilter::CLZCompressFilter(CFilter* next, int32_t bufferSize)
     : CBufferedSourceFilter(next, bufferSize) {}
-
-const CRuntimeClass& CLZCompressFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CLZCompressFilter::~CLZCompressFilter() = default;
 
