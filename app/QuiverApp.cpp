@@ -1,6 +1,8 @@
 #include "app/QuiverApp.h"
 
 #include "app/PointerDoc.h"
+#include "app/PublishCommands.h"
+#include "app/Publisher.h"
 #include "app/StopSignals.h"
 #include "app/UserInterface.h"
 #include "app/ViewController.h"
@@ -83,7 +85,7 @@ int CQuiverApp::InitInstance(int argc, const char* const* argv) {
   LoadSettings();
   RunCommandLine(argc, argv);
   if (m_usageShown) return 2;
-  return m_ui.ReportCount() > 0 || m_cancelled ? 1 : 0;
+  return m_ui.ReportCount() > 0 || m_cancelled || m_commandFailed ? 1 : 0;
 }
 
 void CQuiverApp::SaveSettings(const CSettings& settings) {
@@ -127,6 +129,10 @@ bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
   ++argv;
   --argc;
   m_mode = ModeDefault;
+  if (argc > 0 && CPublishCommands::IsCommand(argv[0])) {
+    RunPublishCommand(argc, argv);
+    return false;
+  }
   while (argc > 0 && argv[0][0] == '-') {
     const std::string token = argv[0];
     ++argv;
@@ -281,13 +287,27 @@ void CQuiverApp::SendFile(const std::string& source, const std::string& target) 
   if (!CanSend()) return;
   CPointerDoc doc;
   doc.BuildChain(m_settings);
-  CProgress progress(source);
-  const bool sent = RunTransfer(progress, [&] {
-    return doc.Send(target, source, m_settings.UrlRoot(), m_settings.FileRoot());
-  });
-  if (!sent && doc.GetError() != ERROR_CANCELLED) {
+  if (!Publish(doc, target, source, m_settings) && doc.GetError() != ERROR_CANCELLED) {
     ReportSystemError("Problem sending " + source, doc.GetError());
   }
+}
+
+bool CQuiverApp::Publish(CPointerDoc& doc, const std::string& pointerFile,
+                         const std::string& source, const CSettings& settings) {
+  if (!m_publisher) m_publisher = std::make_unique<CPublisher>();
+  CProgress progress(source);
+  return m_publisher->Publish(doc, pointerFile, source, settings,
+                              [&](const std::function<bool()>& send) {
+                                return RunTransfer(progress, send);
+                              });
+}
+
+void CQuiverApp::RunPublishCommand(int argc, const char* const* argv) {
+  if (!m_publisher) m_publisher = std::make_unique<CPublisher>();
+  CPublishCommands commands(m_ui, m_settings, m_publisher->Register());
+  const int status = commands.Run(argc, argv);
+  if (status == 2) ShowUsage();
+  m_commandFailed = status == 1;
 }
 
 bool CQuiverApp::RunTransfer(CProgress& progress, const std::function<bool()>& work) {

@@ -11,7 +11,9 @@
 #include <memory>
 #include <string>
 
+class CPointerDoc;
 class CProgress;
+class CPublisher;
 class CSettingsStore;
 class CUserInterface;
 
@@ -60,6 +62,16 @@ class CQuiverApp : public CProfile {
   // Fetches and launches every pointer-file argument, sends every other one.
   virtual void ProcessFiles(int argc, const char* const* argv);
   virtual void SendFile(const std::string& source, const std::string& target);
+  // Every send goes through here: CPointerDoc::Send with the settings' roots,
+  // after expiring what KeepDays makes due and followed, on success, by an
+  // entry in the register of published files. The send itself runs through
+  // RunTransfer (a cancelled one fails with ERROR_CANCELLED). Returns what
+  // Send returned.
+  virtual bool Publish(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
+                       const CSettings& settings);
+  // --check, --published, --expire [DAYS] and --unpublish URL|NAME
+  // (app/PublishCommands.h); a wrong command line shows the usage.
+  virtual void RunPublishCommand(int argc, const char* const* argv);
   virtual std::string ExpandLongName(const std::string& text);
   // Runs a send or fetch through the user interface with `progress`
   // installed for it; SIGINT, SIGTERM and SIGHUP cancel it and then end the
@@ -107,4 +119,6 @@ class CQuiverApp : public CProfile {
   std::unique_ptr<CSettingsStore> m_store;
   bool m_usageShown = false;
   bool m_cancelled = false;
+  bool m_commandFailed = false;
+  std::unique_ptr<CPublisher> m_publisher;
 };

@@ -8,6 +8,7 @@
 
 #include "platform/MessageBox.h"
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -37,4 +38,11 @@ class CUserInterface : public CMessageBox {
   // result, showing the progress while it lasts in a way that lets the user
   // cancel it. Here it simply runs.
   virtual bool RunTransfer(CProgress&, const std::function<bool()>& work) { return work(); }
+  // A report of several lines (such as the publishing check's) in a window
+  // titled `title`; without windows the text goes to standard output.
+  virtual void ShowReport(const std::string& title, const std::string& text) {
+    (void)title;
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+  }
 };

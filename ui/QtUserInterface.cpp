@@ -3,6 +3,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/PrefsDlg.h"
 #include "ui/ProgressDlg.h"
+#include "ui/ReportDlg.h"
 #include "ui/SendDlg.h"
 #include "ui/UsageDlg.h"
 #include "ui/ViewDlg.h"
@@ -84,6 +85,11 @@ bool CQtUserInterface::RunTransfer(CProgress& progress, const std::function<bool
   QWidget* owner = QApplication::activeModalWidget();
   CProgressDlg dialog(progress, owner ? owner : QApplication::activeWindow());
   return dialog.Run(work);
+}
+
+void CQtUserInterface::ShowReport(const std::string& title, const std::string& text) {
+  CReportDlg report(title, text, nullptr);
+  report.exec();
 }
 
 void CQtUserInterface::ShowWarning(const std::string& text) {

@@ -34,6 +34,7 @@ class CQtUserInterface : public CUserInterface {
   // The work runs off this thread under a progress window (ui/ProgressDlg.h)
   // owned by the active window.
   bool RunTransfer(CProgress& progress, const std::function<bool()>& work) override;
+  void ShowReport(const std::string& title, const std::string& text) override;
 
  protected:
   void ShowWarning(const std::string& text) override;

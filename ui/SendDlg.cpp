@@ -3,7 +3,6 @@
 #include "app/PointerDoc.h"
 #include "app/QuiverApp.h"
 #include "pipeline/Messages.h"
-#include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 #include "ui/HelpDlg.h"
 #include "ui/PrefsDlg.h"
@@ -45,12 +44,7 @@ std::unique_ptr<CPointerDoc> CSendDlg::NewPointerDoc() { return std::make_unique
 
 bool CSendDlg::SendWith(CPointerDoc& doc) {
   CWaitCursor wait;
-  CProgress progress(m_strSendFile);
-  const auto send = [&doc, pointer = m_strPointerFile, source = m_strSendFile,
-                     urlRoot = m_settings.UrlRoot(), fileRoot = m_settings.FileRoot()] {
-    return doc.Send(pointer, source, urlRoot, fileRoot);
-  };
-  if (m_pApp->RunTransfer(progress, send)) return true;
+  if (m_pApp->Publish(doc, m_strPointerFile, m_strSendFile, m_settings)) return true;
   if (doc.GetError() != ERROR_CANCELLED) {
     ReportSystemError("Problem sending " + m_strSendFile, doc.GetError());
   }

@@ -14,6 +14,11 @@ namespace testing_support {
 class CNginxServer {
  public:
   explicit CNginxServer(const std::string& root, int lifetimeSeconds = 600);
+  // `serverDirectives` go into the server block ("autoindex on;", say). With
+  // a `workerUser`, a master process serves through a worker running as that
+  // user (the master must run as root for that).
+  CNginxServer(const std::string& root, const std::string& serverDirectives,
+               const std::string& workerUser, int lifetimeSeconds = 600);
   ~CNginxServer();
   CNginxServer(const CNginxServer&) = delete;
   CNginxServer& operator=(const CNginxServer&) = delete;
