@@ -22,7 +22,8 @@ using testing_support::ReadFile;
 const std::string kNotAcquired = "File not aquired - get web info for server message";
 
 std::string Request(const std::string& target, const std::string& host) {
-  return "GET " + target + " HTTP/1.0 \r\nHost: " + host + "\r\nAccept: */* \r\n\r\n";
+  return "GET " + target + " HTTP/1.0\r\nHost: " + host +
+         "\r\nAccept: */*\r\nAccept-Encoding: identity\r\n\r\n";
 }
 
 }  // namespace
@@ -45,7 +46,6 @@ TEST_F(GannetTest, RequestBytesAreExact) {
       {server.Url("/caf\xC3\xA9\x7F\t%41"), Request("/caf%C3%A9%7F%09%41", host)},
       {"http://LocalHost:" + port + "/x", Request("/x", "localhost:" + port)},
       {"http://127.0.0.1.:" + port + "/dot", Request("/dot", host)},
-      {"https://127.0.0.1:" + port + "/s", Request("/s", host)},
   };
   size_t seen = 0;
   for (const Case& c : cases) {
@@ -140,7 +140,7 @@ TEST_F(GannetTest, AnswersAreJudgedByTheirHeaderBlock) {
       {"length complete", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\n12345", 0, 200,
        "HTTP/1.0 200 OK\r", "text/html", true, "12345"},
       {"length exceeded", "HTTP/1.0 200 OK\r\ncontent-length: 2\r\n\r\n12345", 0, 200,
-       "HTTP/1.0 200 OK\r", "text/html", true, "12345"},
+       "HTTP/1.0 200 OK\r", "text/html", true, "12"},
       {"truncated body", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n12345", 7, 200,
        "HTTP/1.0 200 OK\r", "text/html", true, "12345"},
       {"header too long",

@@ -1,0 +1,151 @@
+#include "TlsSession.h"
+
+#include "WinsockErrors.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+
+namespace gannet {
+
+namespace {
+
+bool IsAddress(const std::string& host) {
+  unsigned char buffer[16];
+  return inet_pton(AF_INET, host.c_str(), buffer) == 1 ||
+         inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+}
+
+int32_t VerifyReason(long result) {
+  switch (result) {
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return kSecWrongPrincipal;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return kSecCertExpired;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_CERT_UNTRUSTED:
+      return kSecUntrustedRoot;
+    default:
+      return kSecCertUnknown;
+  }
+}
+
+int32_t ProtocolReason(unsigned long error) {
+  switch (ERR_GET_REASON(error)) {
+    case SSL_R_UNSUPPORTED_PROTOCOL:
+    case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
+    case SSL_R_NO_PROTOCOLS_AVAILABLE:
+    case SSL_R_SSLV3_ALERT_HANDSHAKE_FAILURE:
+    case SSL_R_NO_SHARED_CIPHER:
+    case SSL_R_NO_CIPHERS_AVAILABLE:
+      return kSecAlgorithmMismatch;
+    default:
+      return kSecIllegalMessage;
+  }
+}
+
+}  // namespace
+
+CTlsSession::CTlsSession(int fd, Wait wait)
+    : m_fd(fd), m_wait(std::move(wait)), m_context(nullptr, SSL_CTX_free), m_ssl(nullptr, SSL_free) {}
+
+CTlsSession::~CTlsSession() {
+  // A close_notify when it goes out at once; the connection ends anyway.
+  if (m_ssl && SSL_is_init_finished(m_ssl.get())) SSL_shutdown(m_ssl.get());
+}
+
+int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFile,
+                               bool* waitFailed) {
+  *waitFailed = false;
+  ERR_clear_error();
+  m_context.reset(SSL_CTX_new(TLS_client_method()));
+  if (!m_context) return kSecIllegalMessage;
+  SSL_CTX* context = m_context.get();
+  SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+  SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+  SSL_CTX_set_default_verify_paths(context);
+  if (!caFile.empty()) SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);
+  // Many servers close without close_notify; Content-Length and chunked
+  // framing tell a cut body from a whole one.
+  SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  m_ssl.reset(SSL_new(context));
+  if (!m_ssl) return kSecIllegalMessage;
+  SSL* ssl = m_ssl.get();
+  SSL_set_fd(ssl, m_fd);
+  if (IsAddress(host)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
+  } else {
+    SSL_set_tlsext_host_name(ssl, host.c_str());
+    SSL_set1_host(ssl, host.c_str());
+  }
+  for (;;) {
+    errno = 0;
+    const int result = SSL_connect(ssl);
+    if (result == 1) return 0;
+    int32_t error = 0;
+    if (!Retry(result, &error)) {
+      *waitFailed = error == 0;
+      return error;
+    }
+  }
+}
+
+int32_t CTlsSession::Read(char* buffer, int32_t size, int32_t* error) {
+  for (;;) {
+    size_t n = 0;
+    errno = 0;
+    const int result = SSL_read_ex(m_ssl.get(), buffer, static_cast<size_t>(size), &n);
+    if (result == 1) return static_cast<int32_t>(n);
+    if (SSL_get_error(m_ssl.get(), result) == SSL_ERROR_ZERO_RETURN) return 0;
+    if (!Retry(result, error)) return -1;
+  }
+}
+
+bool CTlsSession::Write(const char* data, int32_t size, int32_t* error) {
+  while (size > 0) {
+    size_t n = 0;
+    errno = 0;
+    const int result = SSL_write_ex(m_ssl.get(), data, static_cast<size_t>(size), &n);
+    if (result == 1) {
+      data += n;
+      size -= static_cast<int32_t>(n);
+    } else if (!Retry(result, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CTlsSession::Retry(int result, int32_t* error) {
+  const int sslError = SSL_get_error(m_ssl.get(), result);
+  if (sslError == SSL_ERROR_WANT_READ || sslError == SSL_ERROR_WANT_WRITE) {
+    if (m_wait(sslError == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT)) return true;
+    *error = 0;
+    return false;
+  }
+  *error = FailureReason(sslError);
+  ERR_clear_error();
+  return false;
+}
+
+int32_t CTlsSession::FailureReason(int sslError) const {
+  const long verified = SSL_get_verify_result(m_ssl.get());
+  if (verified != X509_V_OK) return VerifyReason(verified);
+  if (sslError == SSL_ERROR_SYSCALL) {
+    return errno != 0 ? WinsockFromErrno(errno) : kWsaConnReset;
+  }
+  const unsigned long queued = ERR_peek_last_error();
+  if (queued == 0) return kWsaConnReset;
+  return ProtocolReason(queued);
+}
+
+}  // namespace gannet
