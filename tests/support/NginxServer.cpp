@@ -49,7 +49,8 @@ bool WaitForPort(int port, double seconds) {
   return false;
 }
 
-CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds) {
+CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds,
+                           const std::string& serverConfig, const std::string& httpConfig) {
   const std::string dir = MakeDir("nginx");
   m_port = FreePort();
   const std::string conf = dir + "/nginx.conf";
@@ -68,8 +69,8 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds) {
             "  default_type application/octet-stream;\n"
             "  server {\n"
             "    listen 127.0.0.1:" + std::to_string(m_port) + ";\n"
-            "    root " + root + ";\n"
-            "  }\n"
+            "    root " + root + ";\n" + serverConfig +
+            "  }\n" + httpConfig +
             "}\n");
   m_process = std::make_unique<CChildProcess>(
       std::vector<std::string>{"/usr/sbin/nginx", "-e", dir + "/error.log", "-p", dir, "-c", conf},

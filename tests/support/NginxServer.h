@@ -13,7 +13,10 @@ namespace testing_support {
 
 class CNginxServer {
  public:
-  explicit CNginxServer(const std::string& root, int lifetimeSeconds = 600);
+  // serverConfig goes into the server block of the port, httpConfig after
+  // it (further server blocks, such as TLS ports).
+  explicit CNginxServer(const std::string& root, int lifetimeSeconds = 600,
+                        const std::string& serverConfig = "", const std::string& httpConfig = "");
   ~CNginxServer();
   CNginxServer(const CNginxServer&) = delete;
   CNginxServer& operator=(const CNginxServer&) = delete;

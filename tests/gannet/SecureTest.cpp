@@ -1,0 +1,187 @@
+// https and redirects against real servers on 127.0.0.1: nginx with TLS
+// ports whose certificates come from a throw-away CA made by the openssl
+// command line, Apache with its default strictness, and tinyproxy tunnelling
+// https with CONNECT.
+
+#include "ChildServer.h"
+#include "GannetTest.h"
+
+#include "support/ApacheServer.h"
+#include "support/NginxServer.h"
+#include "support/TestCa.h"
+#include "support/TestFiles.h"
+
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using testing_support::ReadFile;
+
+const std::string kBody = "served over the wire\n";
+enum Tls { kGood, kWrongName, kExpired, kStranger, kOldProtocol, kTlsPorts };
+
+struct Servers {
+  testing_support::CTestCa ca;
+  testing_support::CTestCa stranger;
+  std::string root = testing_support::MakeDir("site");
+  int tls[kTlsPorts] = {};
+  std::unique_ptr<testing_support::CNginxServer> nginx;
+};
+Servers* s = nullptr;
+
+std::string TlsServer(int port, const testing_support::CTestCa::Issued& cert,
+                      const std::string& extra = "") {
+  return "  server { listen 127.0.0.1:" + std::to_string(port) + " ssl; root " + s->root +
+         "; ssl_certificate " + cert.certificate + "; ssl_certificate_key " + cert.key + ";" +
+         extra + " location = /down { return 302 http://localhost/file.txt; } }\n";
+}
+
+class GannetSecureTest : public GannetTest {
+ protected:
+  static void SetUpTestSuite() {
+    s = new Servers;
+    testing_support::WriteFile(s->root + "/file.txt", kBody);
+    for (int& port : s->tls) port = testing_support::FreePort();
+    const auto good = s->ca.Issue("DNS:localhost,IP:127.0.0.1");
+    const std::string hops =
+        "location ~ ^/hop/(.*)$ { return 302 /$1; } location = /loop { return 302 /loop; }\n"
+        "location = /to-https { return 301 https://localhost:" + std::to_string(s->tls[kGood]) +
+        "/file.txt; }\nlocation = /see-other { absolute_redirect off; return 303 "
+        "/dir/../file.txt; }\nlocation = /temporary { return 307 /file.txt; }\n"
+        "location = /permanent { return 308 /file.txt; }\n";
+    s->nginx = std::make_unique<testing_support::CNginxServer>(
+        s->root, 300, hops,
+        TlsServer(s->tls[kGood], good) +
+            TlsServer(s->tls[kWrongName], s->ca.Issue("DNS:elsewhere.example")) +
+            TlsServer(s->tls[kExpired], s->ca.Issue("DNS:localhost", true)) +
+            TlsServer(s->tls[kStranger], s->stranger.Issue("DNS:localhost")) +
+            TlsServer(s->tls[kOldProtocol], good,
+                      " ssl_protocols TLSv1; ssl_ciphers DEFAULT@SECLEVEL=0;"));
+  }
+  static void TearDownTestSuite() {
+    delete s;
+    s = nullptr;
+  }
+
+  static std::string Https(Tls which, const std::string& path, const std::string& host = "localhost") {
+    return "https://" + host + ":" + std::to_string(s->tls[which]) + path;
+  }
+  static std::string Http(const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(s->nginx->Port()) + path;
+  }
+  static void TrustTestCa(const std::string& more = "") {
+    WriteIni("[network]\ntimeout=5\ncafile=" + s->ca.CaFile() + "\n" + more);
+  }
+
+  // A fetch of url ends in error (0: the file arrived whole), and a failure
+  // leaves nothing in the temporary folder.
+  static void ExpectOutcome(const std::string& url, int32_t error, const std::string& text) {
+    SCOPED_TRACE(url);
+    const FetchResult r = Fetch(url);
+    if (error == 0) {
+      ASSERT_EQ(0, r.code) << r.message;
+      EXPECT_EQ(kBody, ReadFile(r.localName));
+      EXPECT_EQ(url, std::string(r.info.url));
+      EXPECT_EQ("HTTP/1.1 200 OK\r", std::string(r.info.statusLine));
+      unlink(r.localName.c_str());
+    } else {
+      EXPECT_EQ(10, r.code);
+      EXPECT_EQ(SocketMessage(error, text), r.message);
+    }
+    EXPECT_EQ(std::vector<std::string>(), testing_support::ListDir(std::getenv("TMPDIR")));
+  }
+};
+
+// The secure channel's reasons come as the signed form of their SEC_E_ numbers.
+constexpr int32_t Sec(uint32_t number) { return static_cast<int32_t>(number); }
+
+const std::string kUntrusted = "The certificate chain was issued by an authority that is not trusted.";
+
+TEST_F(GannetSecureTest, CertificatesAreVerified) {
+  const struct {
+    std::string url;
+    bool trustTestCa;
+    int32_t error;
+    std::string text;
+  } cases[] = {
+      {Https(kGood, "/file.txt"), true, 0, ""},
+      {Https(kGood, "/file.txt", "127.0.0.1"), true, 0, ""},
+      {Https(kGood, "/file.txt"), false, Sec(0x80090325u), kUntrusted},
+      {Https(kStranger, "/file.txt"), true, Sec(0x80090325u), kUntrusted},
+      {Https(kWrongName, "/file.txt"), true, Sec(0x80090322u), "The target principal name is incorrect."},
+      {Https(kExpired, "/file.txt"), true, Sec(0x80090328u), "The received certificate has expired."},
+      {Https(kOldProtocol, "/file.txt"), true, Sec(0x80090331u),
+       "The client and server cannot communicate, because they do not possess a common "
+       "algorithm."},
+      {"https://127.0.0.1:" + std::to_string(s->nginx->Port()) + "/file.txt", true, Sec(0x80090326u),
+       "The message received was unexpected or badly formatted."},
+  };
+  for (const auto& c : cases) {
+    if (c.trustTestCa) TrustTestCa(); else WriteIni("");
+    ExpectOutcome(c.url, c.error, c.text);
+  }
+  // The trust store named by the environment serves as well as cafile.
+  WriteIni("");
+  setenv("SSL_CERT_FILE", s->ca.CaFile().c_str(), 1);
+  ExpectOutcome(Https(kGood, "/file.txt"), 0, "");
+  unsetenv("SSL_CERT_FILE");
+}
+
+TEST_F(GannetSecureTest, RedirectsAreFollowedWithinLimits) {
+  TrustTestCa();
+  std::string tenHops, elevenHops = "/hop";
+  for (int i = 0; i < 10; ++i) tenHops += "/hop";
+  elevenHops += tenHops;
+  const std::string failed = "The HTTP redirect request failed.";
+  const struct {
+    std::string url;
+    int32_t error;
+    std::string text;
+  } cases[] = {
+      {Http("/to-https"), 0, ""},
+      {Http("/see-other"), 0, ""},
+      {Http("/temporary"), 0, ""},
+      {Http("/permanent"), 0, ""},
+      {Http(tenHops + "/file.txt"), 0, ""},
+      {Http(elevenHops + "/file.txt"), 12156, failed},
+      {Http("/loop"), 12156, failed},
+      {Https(kGood, "/down"), 12040, "The application is moving from a secure to a non-secure site."},
+  };
+  for (const auto& c : cases) ExpectOutcome(c.url, c.error, c.text);
+}
+
+TEST_F(GannetSecureTest, HttpsGoesThroughTinyproxyInATunnel) {
+  const std::string dir = testing_support::MakeDir("tinyproxy");
+  const int port = testing_support::FreePort();
+  testing_support::WriteFile(dir + "/tinyproxy.conf",
+                             "Port " + std::to_string(port) +
+                                 "\nListen 127.0.0.1\nAllow 127.0.0.1\nLogLevel Info\nConnectPort " +
+                                 std::to_string(s->tls[kGood]) + "\n");
+  CChildServer proxy({"/usr/bin/tinyproxy", "-d", "-c", dir + "/tinyproxy.conf"}, port,
+                     dir + "/tinyproxy.log");
+  // A proxy written without a scheme.
+  TrustTestCa("[proxy information]\nhttp_proxy=127.0.0.1:" + std::to_string(port) + "\n");
+  ExpectOutcome(Https(kGood, "/file.txt"), 0, "");
+  EXPECT_NE(std::string::npos, ReadFile(dir + "/tinyproxy.log")
+                                   .find("CONNECT localhost:" + std::to_string(s->tls[kGood])));
+}
+
+TEST_F(GannetSecureTest, ApacheServesOverHttpAndTls) {
+  if (!testing_support::CApacheServer::Available()) GTEST_SKIP() << "no apache2-bin";
+  const int tlsPort = testing_support::FreePort();
+  const auto cert = s->ca.Issue("DNS:localhost");
+  const std::string tls = "https://localhost:" + std::to_string(tlsPort) + "/file.txt";
+  testing_support::CApacheServer apache(
+      s->root, "Listen 127.0.0.1:" + std::to_string(tlsPort) + "\n<VirtualHost 127.0.0.1:" +
+                   std::to_string(tlsPort) + ">\n SSLEngine on\n SSLCertificateFile " +
+                   cert.certificate + "\n SSLCertificateKeyFile " + cert.key +
+                   "\n</VirtualHost>\nRedirect 301 /old " + tls + "\n");
+  TrustTestCa();
+  for (const std::string& url : {apache.BaseUrl() + "file.txt", tls, apache.BaseUrl() + "old"}) {
+    ExpectOutcome(url, 0, "");
+  }
+}
+
+}  // namespace
