@@ -1,5 +1,7 @@
 /* The public header used from C: a C program links libgannet.so and calls
- * the exports. It works in a private temporary folder of its own. */
+ * the exports. It works in a private temporary folder of its own.
+ *   gannet_c_test [URL EXPECTED]: also fetches URL (an https one, say) and
+ *   compares what arrives with the file EXPECTED. */
 
 #include "gannet.h"
 
@@ -35,7 +37,31 @@ static int ClosedPort(void) {
   return ntohs(addr.sin_port);
 }
 
-int main(void) {
+/* Fetches url and checks that the local file holds what path holds. */
+static void FetchAndCompare(const char* url, const char* path) {
+  char name[256];
+  char a[4096], b[4096];
+  size_t n;
+  int32_t code = -1;
+  FILE *got, *want;
+  WebHandle web = webObjectInit(url, 0, 0, 0);
+  CHECK(webFileAcquire(web) == 0);
+  CHECK(webFatalErrorGet(web, &code, NULL) == 0 && code == 0);
+  CHECK(webFileLocalNameGet(web, name) == 0);
+  got = fopen(name, "rb");
+  want = fopen(path, "rb");
+  CHECK(got != NULL && want != NULL);
+  while (got && want && (n = fread(a, 1, sizeof a, want)) > 0) {
+    CHECK(fread(b, 1, sizeof b, got) == n && memcmp(a, b, n) == 0);
+  }
+  CHECK(got && fread(b, 1, 1, got) == 0);
+  if (got) fclose(got);
+  if (want) fclose(want);
+  unlink(name);
+  webObjectDelete(web);
+}
+
+int main(int argc, char** argv) {
   char root[] = "/tmp/gannet-c-test.XXXXXX";
   char url[128];
   char text[256];
@@ -79,6 +105,8 @@ int main(void) {
   CHECK(((const char*)&info)[772] == '\0');
   CHECK(info.completed == 0 && info.reserved == 0 && info.requestLength > 0);
   webObjectDelete(web);
+
+  if (argc == 3) FetchAndCompare(argv[1], argv[2]);
 
   rmdir(root);
   if (failures == 0) printf("gannet C interface: all checks passed\n");
