@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -12,6 +13,8 @@
 namespace gannet {
 
 namespace {
+
+constexpr size_t kReadAhead = 65536;
 
 bool IsAddress(const std::string& host) {
   unsigned char buffer[16];
@@ -72,11 +75,18 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
   SSL_CTX* context = m_context.get();
   SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_set_default_verify_paths(context);
+  // The system's hashed certificate folder is read lazily, one issuer at a
+  // time (SSL_CERT_DIR when set); the whole bundle file is parsed only when
+  // SSL_CERT_FILE names one, since loading it costs more than a small fetch.
+  SSL_CTX_set_default_verify_dir(context);
+  if (std::getenv(X509_get_default_cert_file_env())) SSL_CTX_set_default_verify_file(context);
   if (!caFile.empty()) SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);
   // Many servers close without close_notify; Content-Length and chunked
   // framing tell a cut body from a whole one.
   SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  // Reading ahead takes several records per system call.
+  SSL_CTX_set_read_ahead(context, 1);
+  SSL_CTX_set_default_read_buffer_len(context, kReadAhead);
   m_ssl.reset(SSL_new(context));
   if (!m_ssl) return kSecIllegalMessage;
   SSL* ssl = m_ssl.get();
