@@ -190,7 +190,10 @@ int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
 int32_t CTcpSocket::StartTls(const std::string& host, const std::string& caFile) {
   m_tls = std::make_unique<CTlsSession>(m_fd, [this](short events) { return WaitFor(events); });
   bool waitFailed = false;
+  // The whole handshake is bounded, however slowly the peer takes part.
+  StartDeadline();
   const int32_t error = m_tls->Handshake(host, caFile, &waitFailed);
+  ClearDeadline();
   if (error == 0 && !waitFailed) return 0;
   Fail(waitFailed ? m_pendingError : error);
   m_tls.reset();

@@ -8,13 +8,48 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
+#include <csignal>
 #include <poll.h>
+#include <pthread.h>
+#include <time.h>
 
 namespace gannet {
 
 namespace {
 
 constexpr size_t kReadAhead = 65536;
+
+// OpenSSL writes to the socket with write(), which raises SIGPIPE when the
+// peer has gone; the caller's process must not die of that. The signal is
+// blocked in this thread while OpenSSL writes, and one raised meanwhile is
+// taken off again.
+class CSigpipeBlock {
+ public:
+  CSigpipeBlock() {
+    sigemptyset(&m_pipe);
+    sigaddset(&m_pipe, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+  }
+  ~CSigpipeBlock() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+      const timespec now{0, 0};
+      sigtimedwait(&m_pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+  }
+  CSigpipeBlock(const CSigpipeBlock&) = delete;
+  CSigpipeBlock& operator=(const CSigpipeBlock&) = delete;
+
+ private:
+  sigset_t m_pipe;
+  sigset_t m_old;
+  bool m_wasPending = false;
+};
 
 bool IsAddress(const std::string& host) {
   unsigned char buffer[16];
@@ -63,7 +98,10 @@ CTlsSession::CTlsSession(int fd, Wait wait)
 
 CTlsSession::~CTlsSession() {
   // A close_notify when it goes out at once; the connection ends anyway.
-  if (m_ssl && SSL_is_init_finished(m_ssl.get())) SSL_shutdown(m_ssl.get());
+  if (m_ssl && SSL_is_init_finished(m_ssl.get())) {
+    const CSigpipeBlock block;
+    SSL_shutdown(m_ssl.get());
+  }
 }
 
 int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFile,
@@ -97,6 +135,7 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
     SSL_set_tlsext_host_name(ssl, host.c_str());
     SSL_set1_host(ssl, host.c_str());
   }
+  const CSigpipeBlock block;
   for (;;) {
     errno = 0;
     const int result = SSL_connect(ssl);
@@ -121,6 +160,7 @@ int32_t CTlsSession::Read(char* buffer, int32_t size, int32_t* error) {
 }
 
 bool CTlsSession::Write(const char* data, int32_t size, int32_t* error) {
+  const CSigpipeBlock block;
   while (size > 0) {
     size_t n = 0;
     errno = 0;
