@@ -214,29 +214,10 @@ bool CHttpDriver::Transfer() {
   m_contentType.clear();
   if (m_receive.empty()) return false;
 
-  std::string url = m_url;
-  std::string credentials = PercentDecoded(TargetOf(url).userinfo);
-  std::vector<std::string> visited;
-  for (;;) {
-    m_finalUrl = url;
-    std::string next;
-    if (!Exchange(url, credentials) || !NextHop(url, &visited, &next)) {
-      m_socket->Close();
-      return false;
-    }
-    if (next.empty()) break;
+  if (!ReachFinalAnswer()) {
     m_socket->Close();
-    // Credentials go only where they were given.
-    const RequestTarget from = TargetOf(url);
-    const RequestTarget to = TargetOf(next);
-    if (!to.userinfo.empty()) {
-      credentials = PercentDecoded(to.userinfo);
-    } else if (to.https != from.https || to.hostHeader != from.hostHeader) {
-      credentials.clear();
-    }
-    url = next;
+    return false;
   }
-
   bool ok = TakeAnswer();
   m_socket->Close();
   // A successful transfer leaves a file, empty when the body was.
@@ -248,6 +229,28 @@ bool CHttpDriver::Transfer() {
   if (!CloseOutput()) ok = false;
   m_success = ok ? 1 : 0;
   return ok;
+}
+
+bool CHttpDriver::ReachFinalAnswer() {
+  std::string url = m_url;
+  std::string credentials = PercentDecoded(TargetOf(url).userinfo);
+  std::vector<std::string> visited;
+  for (;;) {
+    m_finalUrl = url;
+    std::string next;
+    if (!Exchange(url, credentials) || !NextHop(url, &visited, &next)) return false;
+    if (next.empty()) return true;
+    m_socket->Close();
+    // Credentials go only where they were given.
+    const RequestTarget from = TargetOf(url);
+    const RequestTarget to = TargetOf(next);
+    if (!to.userinfo.empty()) {
+      credentials = PercentDecoded(to.userinfo);
+    } else if (to.https != from.https || to.hostHeader != from.hostHeader) {
+      credentials.clear();
+    }
+    url = next;
+  }
 }
 
 bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials) {

@@ -65,6 +65,9 @@ class CHttpDriver : public CProtocolDriver {
 
  private:
   bool Transfer();
+  // Exchanges requests and answers until one is not a redirect to follow;
+  // its header block is then in the window and the connection open.
+  bool ReachFinalAnswer();
   // One request and the header block of its answer, for url. False on any
   // failure before the header block was parsed.
   bool Exchange(const std::string& url, const std::string& credentials);
