@@ -3,6 +3,7 @@
 // mode (a window, a send, or fetching and launching pointer files) and ends.
 // It owns the current settings and is the only writer of the settings store.
 
+#include "app/Profile.h"
 #include "app/Settings.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ class CUserInterface;
 
 enum RunMode { ModeDefault, ModeSend, ModeView };
 
-class CQuiverApp {
+class CQuiverApp : public CProfile {
  public:
   static constexpr const char* kAppName = "Quiver";
   static constexpr const char* kRegistryKey = "Marrow/Quiver/V1.1";
@@ -30,7 +31,7 @@ class CQuiverApp {
   explicit CQuiverApp(CUserInterface& ui);
   CQuiverApp(const CQuiverApp&) = delete;
   CQuiverApp& operator=(const CQuiverApp&) = delete;
-  virtual ~CQuiverApp();
+  ~CQuiverApp() override;
 
   // Start-up and one run mode. Returns the exit status: 0 when nothing was
   // reported, 1 after a reported failure, 2 after a usage error.
@@ -64,11 +65,13 @@ class CQuiverApp {
   // below the registry key. Writes reach the file with CommitProfile().
   void SetRegistryKey(const std::string& key);
   std::string GetProfileString(const std::string& section, const std::string& entry,
-                               const std::string& fallback);
-  int32_t GetProfileInt(const std::string& section, const std::string& entry, int32_t fallback);
+                               const std::string& fallback) override;
+  int32_t GetProfileInt(const std::string& section, const std::string& entry,
+                        int32_t fallback) override;
   void WriteProfileString(const std::string& section, const std::string& entry,
-                          const std::string& value);
-  void WriteProfileInt(const std::string& section, const std::string& entry, int32_t value);
+                          const std::string& value) override;
+  void WriteProfileInt(const std::string& section, const std::string& entry,
+                       int32_t value) override;
   bool CommitProfile();
   // The settings file of the current registry key.
   std::string ProfilePath() const;

@@ -1,6 +1,6 @@
 #include "app/Settings.h"
 
-#include "app/QuiverApp.h"
+#include "app/Profile.h"
 
 void CSettings::Assign(const CSettings& other) {
   m_urlRoot = other.m_urlRoot;
@@ -15,26 +15,26 @@ void CSettings::Assign(const CSettings& other) {
 
 bool CSettings::IsComplete() const { return !m_urlRoot.empty() && !m_fileRoot.empty(); }
 
-void CSettings::Load(CQuiverApp& app, const std::string& section) {
-  m_urlRoot = app.GetProfileString(section, "UrlRoot", "");
-  m_fileRoot = app.GetProfileString(section, "FileRoot", "");
-  m_compressType = app.GetProfileInt(section, "CompressType", m_compressType);
-  m_encryptType = app.GetProfileInt(section, "EncryptType", m_encryptType);
-  m_hasUrlFileDir = app.GetProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
-  m_urlFileDir = app.GetProfileString(section, "UrlFileDir", "");
-  m_deleteTempFiles = app.GetProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+void CSettings::Load(CProfile& profile, const std::string& section) {
+  m_urlRoot = profile.GetProfileString(section, "UrlRoot", "");
+  m_fileRoot = profile.GetProfileString(section, "FileRoot", "");
+  m_compressType = profile.GetProfileInt(section, "CompressType", m_compressType);
+  m_encryptType = profile.GetProfileInt(section, "EncryptType", m_encryptType);
+  m_hasUrlFileDir = profile.GetProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
+  m_urlFileDir = profile.GetProfileString(section, "UrlFileDir", "");
+  m_deleteTempFiles = profile.GetProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
   Normalize();
 }
 
-void CSettings::Save(CQuiverApp& app, const std::string& section) {
+void CSettings::Save(CProfile& profile, const std::string& section) {
   Normalize();
-  app.WriteProfileString(section, "UrlRoot", m_urlRoot);
-  app.WriteProfileString(section, "FileRoot", m_fileRoot);
-  app.WriteProfileInt(section, "CompressType", m_compressType);
-  app.WriteProfileInt(section, "EncryptType", m_encryptType);
-  app.WriteProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
-  app.WriteProfileString(section, "UrlFileDir", m_urlFileDir);
-  app.WriteProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+  profile.WriteProfileString(section, "UrlRoot", m_urlRoot);
+  profile.WriteProfileString(section, "FileRoot", m_fileRoot);
+  profile.WriteProfileInt(section, "CompressType", m_compressType);
+  profile.WriteProfileInt(section, "EncryptType", m_encryptType);
+  profile.WriteProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
+  profile.WriteProfileString(section, "UrlFileDir", m_urlFileDir);
+  profile.WriteProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
 }
 
 void CSettings::Normalize() {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-class CQuiverApp;
+class CProfile;
 
 class CSettings {
  public:
@@ -23,12 +23,12 @@ class CSettings {
   // True when UrlRoot and FileRoot are both non-empty.
   virtual bool IsComplete() const;
   virtual int32_t& HasUrlFileDir() { return m_hasUrlFileDir; }
-  // Reads the record from `section` of the application's profile. A missing
-  // string reads as empty; a missing integer keeps the field's value.
-  virtual void Load(CQuiverApp& app, const std::string& section);
-  // Normalizes, then writes all seven values into the application's profile;
-  // they reach the file when the application commits it.
-  virtual void Save(CQuiverApp& app, const std::string& section);
+  // Reads the record from `section` of `profile`. A missing string reads as
+  // empty; a missing integer keeps the field's value.
+  virtual void Load(CProfile& profile, const std::string& section);
+  // Normalizes, then writes all seven values into `profile` (the
+  // application's reach the file when it commits its profile).
+  virtual void Save(CProfile& profile, const std::string& section);
   virtual std::string& UrlRoot() { return m_urlRoot; }
   virtual std::string& FileRoot() { return m_fileRoot; }
   virtual int32_t& CompressType() { return m_compressType; }

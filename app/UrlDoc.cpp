@@ -1,6 +1,6 @@
 #include "app/UrlDoc.h"
 
-#include "gannet/gannet.h"
+#include "gannet.h"
 #include "platform/SystemError.h"
 
 #include <cerrno>

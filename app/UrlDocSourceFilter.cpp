@@ -2,19 +2,11 @@
 
 #include "app/UrlDoc.h"
 
-constinit const CRuntimeClass CUrlDocSourceFilter::RuntimeClass = {
-    "CUrlDocSourceFilter", 1, &CreateDefaultObject<CUrlDocSourceFilter>,
-    &CSourceFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CUrlDocSourceFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CUrlDocSourceFilter, CSourceFilter, 1)
 
 CUrlDocSourceFilter::CUrlDocSourceFilter(CFilter* next, CUrlDoc* document) : CSourceFilter(next) {
   SetUrlDoc(document);
 }
-
-const CRuntimeClass& CUrlDocSourceFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CUrlDocSourceFilter::~CUrlDocSourceFilter() = default;
 

@@ -9,13 +9,12 @@ class CUrlDoc;
 
 class CUrlDocSourceFilter : public CSourceFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   // Links `next` and opens the document's file; when that fails the source
   // has no handle and its Run fails at the first read with
   // ERROR_INVALID_HANDLE.
   explicit CUrlDocSourceFilter(CFilter* next = nullptr, CUrlDoc* document = nullptr);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CUrlDocSourceFilter() override;
 
   // Takes `document` and opens its local file for reading; false when the

@@ -286,14 +286,7 @@ const CRuntimeClass* CArchive::ReadClassDescription(
   char name[kMaxClassName];
   Read(name, length);
   const std::string_view stored(name, length);
-  const CRuntimeClass* cls = nullptr;
-  if (accepted.empty()) {
-    cls = CRuntimeClass::FromName(stored);
-  } else {
-    const auto it = std::find_if(accepted.begin(), accepted.end(),
-                                 [&](const CRuntimeClass* c) { return c->className == stored; });
-    if (it != accepted.end()) cls = *it;
-  }
+  const CRuntimeClass* cls = CRuntimeClass::FromName(stored, accepted);
   if (!cls || !cls->createObject) throw CArchiveException(Cause::BadClass);
   if (cls->schema != schema) throw CArchiveException(Cause::BadSchema);
   m_loaded.push_back({cls, nullptr});

@@ -105,8 +105,7 @@ class CArchive {
   void WriteObject(CObject* object);
 
   // Reads one object tag. New objects must be of one of the `accepted`
-  // classes, found by their exact name (an empty list accepts every
-  // registered class); their classes must have the stored schema number and a
+  // classes, found by their exact name; their classes must have the stored schema number and a
   // creation function. Object references and the no-object tag are returned
   // as they are.
   LoadedObject ReadObject(std::span<const CRuntimeClass* const> accepted);

@@ -8,7 +8,7 @@ class CArchive;
 
 class CObject {
  public:
-  // The record of the root class itself: never made by name, not registered.
+  // The record of the root class itself: never made by name.
   static const CRuntimeClass RuntimeClass;
 
   CObject(const CObject&) = delete;

@@ -2,18 +2,7 @@
 
 #include "framework/Object.h"
 
-#include <map>
-#include <string>
-
-namespace {
-
-// Built on first use, so registering from any static initialiser is safe.
-std::map<std::string, const CRuntimeClass*, std::less<>>& Registry() {
-  static std::map<std::string, const CRuntimeClass*, std::less<>> registry;
-  return registry;
-}
-
-}  // namespace
+#include <algorithm>
 
 std::unique_ptr<CObject> CRuntimeClass::CreateObject() const {
   if (!createObject) return nullptr;
@@ -27,12 +16,9 @@ bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass& base) const {
   return false;
 }
 
-const CRuntimeClass* CRuntimeClass::FromName(std::string_view name) {
-  const auto& registry = Registry();
-  const auto it = registry.find(name);
-  return it == registry.end() ? nullptr : it->second;
-}
-
-bool CRuntimeClass::Register(const CRuntimeClass& record) {
-  return Registry().emplace(record.className, &record).second;
+const CRuntimeClass* CRuntimeClass::FromName(std::string_view name,
+                                             std::span<const CRuntimeClass* const> classes) {
+  const auto it = std::find_if(classes.begin(), classes.end(),
+                               [&](const CRuntimeClass* c) { return c->className == name; });
+  return it == classes.end() ? nullptr : *it;
 }

@@ -4,12 +4,13 @@
 // makes a default instance.
 //
 // Records are plain aggregates, constant-initialised, so they are usable
-// before main. The registry that finds a record by name is built on first use,
-// whatever the order of static initialisation: a class registers its record
-// from its own source file with CRuntimeClass::Register.
+// before main. There is no global registry: whoever makes objects by name
+// (the reader of a stored file) names the classes it accepts in one explicit
+// list and looks them up there.
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 
 class CObject;
@@ -28,12 +29,9 @@ struct CRuntimeClass {
   // True when this class is `base` or derives from it.
   bool IsDerivedFrom(const CRuntimeClass& base) const;
 
-  // The registered record named exactly `name` (case-sensitive), or null.
-  static const CRuntimeClass* FromName(std::string_view name);
-
-  // Adds `record` to the registry. Returns false, leaving the registry as it
-  // was, when another record already holds that name.
-  static bool Register(const CRuntimeClass& record);
+  // The record among `classes` named exactly `name` (case-sensitive), or null.
+  static const CRuntimeClass* FromName(std::string_view name,
+                                       std::span<const CRuntimeClass* const> classes);
 };
 
 // The creation function of a class with a default constructor.
@@ -41,3 +39,16 @@ template <class T>
 CObject* CreateDefaultObject() {
   return new T;
 }
+
+// Inside a class body: the class's record and the override that returns it.
+#define DECLARE_RUNTIME_CLASS()             \
+ public:                                    \
+  static const CRuntimeClass RuntimeClass;  \
+  const CRuntimeClass& GetRuntimeClass() const override
+
+// In the class's source file: the record of `cls`, made by name with its
+// default constructor, derived from `base`, stored with `schema`.
+#define IMPLEMENT_RUNTIME_CLASS(cls, base, schema)                                              \
+  constinit const CRuntimeClass cls::RuntimeClass = {#cls, schema, &CreateDefaultObject<cls>,   \
+                                                     &base::RuntimeClass};                      \
+  const CRuntimeClass& cls::GetRuntimeClass() const { return RuntimeClass; }

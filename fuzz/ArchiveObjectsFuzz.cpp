@@ -1,13 +1,14 @@
 // libFuzzer target for reading objects from an archive: any file either
 // loads or fails with CArchiveException, and never allocates much more than
 // its own size. The first byte picks the accepted classes: the three
-// transform filters, or every registered class.
+// transform filters, or every filter class.
 
 #include "FuzzFiles.h"
 #include "framework/Archive.h"
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
+#include "pipeline/SinkFilter.h"
 #include "platform/FileHandle.h"
 
 #include <cstdlib>
@@ -19,6 +20,13 @@ namespace {
 const CRuntimeClass* const kTransforms[] = {&CLZCompressFilter::RuntimeClass,
                                             &CSimpleCryptFilter::RuntimeClass,
                                             &CDumbCryptFilter::RuntimeClass};
+
+const CRuntimeClass* const kFilterClasses[] = {
+    &CFilter::RuntimeClass,           &CBufferFilter::RuntimeClass,
+    &CHandleFilter::RuntimeClass,     &CSourceFilter::RuntimeClass,
+    &CBufferedSourceFilter::RuntimeClass, &CSinkFilter::RuntimeClass,
+    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
+    &CDumbCryptFilter::RuntimeClass};
 
 void ReadAll(CArchive& archive, std::span<const CRuntimeClass* const> accepted) {
   std::vector<std::unique_ptr<CObject>> owned;
@@ -46,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     CArchive archive(file, CArchive::Mode::Load);
     ReadAll(archive, transformsOnly ? std::span<const CRuntimeClass* const>(kTransforms)
-                                    : std::span<const CRuntimeClass* const>());
+                                    : std::span<const CRuntimeClass* const>(kFilterClasses));
   } catch (const CArchiveException& e) {
     if (!e.IsFormatError()) std::abort();
   }

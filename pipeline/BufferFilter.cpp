@@ -5,17 +5,10 @@
 #include <algorithm>
 #include <new>
 
-constinit const CRuntimeClass CBufferFilter::RuntimeClass = {
-    "CBufferFilter", 1, &CreateDefaultObject<CBufferFilter>, &CFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CBufferFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CBufferFilter, CFilter, 1)
 
 CBufferFilter::CBufferFilter(CFilter* next, int32_t capacity)
     : CFilter(next), m_capacity(std::max(capacity, 1)) {}
-
-const CRuntimeClass& CBufferFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CBufferFilter::~CBufferFilter() = default;
 

@@ -16,11 +16,10 @@
 
 class CBufferFilter : public CFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   // `capacity` is the size of the block buffer (at least 1).
   explicit CBufferFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CBufferFilter() override;
 
   // This filter's own PutByte for each byte in order; false at the first

@@ -6,19 +6,10 @@
 #include <cstring>
 #include <new>
 
-constinit const CRuntimeClass CBufferedSourceFilter::RuntimeClass = {
-    "CBufferedSourceFilter", 1, &CreateDefaultObject<CBufferedSourceFilter>,
-    &CSourceFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered =
-    CRuntimeClass::Register(CBufferedSourceFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CBufferedSourceFilter, CSourceFilter, 1)
 
 CBufferedSourceFilter::CBufferedSourceFilter(CFilter* next, int32_t bufferSize)
     : CSourceFilter(nullptr), m_inCapacity(std::max(bufferSize, 1)), m_output(next, bufferSize) {}
-
-const CRuntimeClass& CBufferedSourceFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CBufferedSourceFilter::~CBufferedSourceFilter() = default;
 

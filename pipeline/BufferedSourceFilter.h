@@ -13,11 +13,10 @@
 
 class CBufferedSourceFilter : public CSourceFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   // `bufferSize` is the size of the read buffer and of the output buffer.
   explicit CBufferedSourceFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CBufferedSourceFilter() override;
 
   bool Write(const uint8_t* bytes, size_t length) override;

@@ -5,11 +5,9 @@
 
 #include <cstring>
 
-constinit const CRuntimeClass CDumbCryptFilter::RuntimeClass = {
-    "CDumbCryptFilter", 1, &CreateDefaultObject<CDumbCryptFilter>, &CBufferFilter::RuntimeClass};
+IMPLEMENT_RUNTIME_CLASS(CDumbCryptFilter, CBufferFilter, 1)
 
 namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CDumbCryptFilter::RuntimeClass);
 constexpr uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7Full;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
@@ -34,8 +32,6 @@ CDumbCryptFilter::CDumbCryptFilter(CFilter* next, int32_t capacity)
     : CBufferFilter(next, capacity) {
   FillSecureRandom(&m_keyByte, 1);
 }
-
-const CRuntimeClass& CDumbCryptFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CDumbCryptFilter::~CDumbCryptFilter() = default;
 

@@ -7,10 +7,9 @@
 
 class CDumbCryptFilter final : public CBufferFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   explicit CDumbCryptFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CDumbCryptFilter() override;
   // The key as one byte.
   void Serialize(CArchive& archive) override;

@@ -1,18 +1,11 @@
 #include "pipeline/Filter.h"
 
-constinit const CRuntimeClass CFilter::RuntimeClass = {
-    "CFilter", 1, &CreateDefaultObject<CFilter>, &CObject::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CFilter, CObject, 1)
 
 CFilter::CFilter(CFilter* next) {
   CFilter::SetNext(next);
   CFilter::SetEncode();
 }
-
-const CRuntimeClass& CFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CFilter::~CFilter() = default;
 

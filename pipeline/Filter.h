@@ -22,11 +22,10 @@ class CFilter : public CObject {
  public:
   // The block size of every buffer the system makes.
   static constexpr int32_t kBlockSize = 8192;
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   // Links `next` (may be null) and selects the forward direction.
   explicit CFilter(CFilter* next = nullptr);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CFilter() override;
 
   // Passes the block to `next`; true without `next`. A zero-length write is

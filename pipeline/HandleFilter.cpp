@@ -2,12 +2,7 @@
 
 #include "platform/SystemError.h"
 
-constinit const CRuntimeClass CHandleFilter::RuntimeClass = {
-    "CHandleFilter", 1, &CreateDefaultObject<CHandleFilter>, &CFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CHandleFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CHandleFilter, CFilter, 1)
 
 CHandleFilter::CHandleFilter(CFilter* next) : CFilter(next) { CHandleFilter::Reset(); }
 
@@ -20,8 +15,6 @@ CHandleFilter::CHandleFilter(CFileHandle& handle) : CFilter(nullptr) {
   CHandleFilter::Attach(handle);
   CHandleFilter::Reset();
 }
-
-const CRuntimeClass& CHandleFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CHandleFilter::~CHandleFilter() { CHandleFilter::ReleaseHandle(); }
 

@@ -15,7 +15,7 @@
 
 class CHandleFilter : public CFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   // No handle.
   explicit CHandleFilter(CFilter* next = nullptr);
@@ -23,7 +23,6 @@ class CHandleFilter : public CFilter {
   explicit CHandleFilter(std::unique_ptr<CFileHandle> handle);
   // No downstream filter; borrows `handle`.
   explicit CHandleFilter(CFileHandle& handle);
-  const CRuntimeClass& GetRuntimeClass() const override;
   // Closes an owned handle.
   ~CHandleFilter() override;
 

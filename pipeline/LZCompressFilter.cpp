@@ -9,13 +9,9 @@
 #include <cstring>
 #include <new>
 
-constinit const CRuntimeClass CLZCompressFilter::RuntimeClass = {
-    "CLZCompressFilter", 1, &CreateDefaultObject<CLZCompressFilter>,
-    &CBufferedSourceFilter::RuntimeClass};
+IMPLEMENT_RUNTIME_CLASS(CLZCompressFilter, CBufferedSourceFilter, 1)
 
 namespace {
-
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CLZCompressFilter::RuntimeClass);
 
 constexpr uint8_t kMagic0 = 0x1F;
 constexpr uint8_t kMagic1 = 0x9D;
@@ -54,8 +50,6 @@ const EncoderRow& EncoderRowFor(int32_t maxBits) {
 
 CLZCompressFilter::CLZCompressFilter(CFilter* next, int32_t bufferSize)
     : CBufferedSourceFilter(next, bufferSize) {}
-
-const CRuntimeClass& CLZCompressFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CLZCompressFilter::~CLZCompressFilter() = default;
 

@@ -22,10 +22,9 @@
 
 class CLZCompressFilter final : public CBufferedSourceFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   explicit CLZCompressFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CLZCompressFilter() override;
   // The bytes in, then the bytes out, 32 bits each (the low 32 bits when
   // storing). Nothing else of the filter is stored.

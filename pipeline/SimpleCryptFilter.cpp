@@ -6,20 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
-constinit const CRuntimeClass CSimpleCryptFilter::RuntimeClass = {
-    "CSimpleCryptFilter", 1, &CreateDefaultObject<CSimpleCryptFilter>,
-    &CBufferFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CSimpleCryptFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CSimpleCryptFilter, CBufferFilter, 1)
 
 CSimpleCryptFilter::CSimpleCryptFilter(CFilter* next, int32_t capacity)
     : CBufferFilter(next, capacity) {
   GenerateKey();
 }
-
-const CRuntimeClass& CSimpleCryptFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CSimpleCryptFilter::~CSimpleCryptFilter() = default;
 

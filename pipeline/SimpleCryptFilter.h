@@ -10,10 +10,9 @@
 
 class CSimpleCryptFilter final : public CBufferFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   explicit CSimpleCryptFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CSimpleCryptFilter() override;
   // The key as a counted string; loading also restarts the key position.
   void Serialize(CArchive& archive) override;

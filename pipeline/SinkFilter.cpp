@@ -2,12 +2,7 @@
 
 #include "platform/SystemError.h"
 
-constinit const CRuntimeClass CSinkFilter::RuntimeClass = {
-    "CSinkFilter", 1, &CreateDefaultObject<CSinkFilter>, &CHandleFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CSinkFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CSinkFilter, CHandleFilter, 1)
 
 CSinkFilter::CSinkFilter(CFilter* next) : CHandleFilter(next) {}
 
@@ -15,8 +10,6 @@ CSinkFilter::CSinkFilter(std::unique_ptr<CFileHandle> handle)
     : CHandleFilter(std::move(handle)) {}
 
 CSinkFilter::CSinkFilter(CFileHandle& handle) : CHandleFilter(handle) {}
-
-const CRuntimeClass& CSinkFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CSinkFilter::~CSinkFilter() = default;
 

@@ -8,12 +8,11 @@
 
 class CSinkFilter : public CHandleFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   explicit CSinkFilter(CFilter* next = nullptr);
   explicit CSinkFilter(std::unique_ptr<CFileHandle> handle);
   explicit CSinkFilter(CFileHandle& handle);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CSinkFilter() override;
 
   // Writes the bytes to the file and counts them. False at once while an

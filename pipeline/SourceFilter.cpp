@@ -1,11 +1,6 @@
 #include "pipeline/SourceFilter.h"
 
-constinit const CRuntimeClass CSourceFilter::RuntimeClass = {
-    "CSourceFilter", 1, &CreateDefaultObject<CSourceFilter>, &CHandleFilter::RuntimeClass};
-
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CSourceFilter::RuntimeClass);
-}  // namespace
+IMPLEMENT_RUNTIME_CLASS(CSourceFilter, CHandleFilter, 1)
 
 CSourceFilter::CSourceFilter(CFilter* next) : CHandleFilter(next) {}
 
@@ -13,8 +8,6 @@ CSourceFilter::CSourceFilter(std::unique_ptr<CFileHandle> handle)
     : CHandleFilter(std::move(handle)) {}
 
 CSourceFilter::CSourceFilter(CFileHandle& handle) : CHandleFilter(handle) {}
-
-const CRuntimeClass& CSourceFilter::GetRuntimeClass() const { return RuntimeClass; }
 
 CSourceFilter::~CSourceFilter() = default;
 

@@ -8,12 +8,11 @@
 
 class CSourceFilter : public CHandleFilter {
  public:
-  static const CRuntimeClass RuntimeClass;
+  DECLARE_RUNTIME_CLASS();
 
   explicit CSourceFilter(CFilter* next = nullptr);
   explicit CSourceFilter(std::unique_ptr<CFileHandle> handle);
   explicit CSourceFilter(CFileHandle& handle);
-  const CRuntimeClass& GetRuntimeClass() const override;
   ~CSourceFilter() override;
 
   // The pump: Read a block, Write it on, until a read yields no bytes (that

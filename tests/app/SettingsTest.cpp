@@ -1,6 +1,7 @@
 #include "app/QuiverApp.h"
 #include "app/Settings.h"
 #include "support/TestFiles.h"
+#include "MemoryProfile.h"
 #include "RecordingUserInterface.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,29 @@ TEST_F(SettingsTest, SaveWritesAllSevenValuesInOrder) {
   EXPECT_EQ(back.EncryptType(), 7);
   EXPECT_EQ(back.UrlFileDir(), "");
   EXPECT_TRUE(back.IsComplete());
+}
+
+TEST(SettingsRecordTest, SavesAndLoadsTheSevenValuesThroughAnyProfile) {
+  CMemoryProfile profile;
+  CSettings s;
+  s.UrlRoot() = "http://h/q";
+  s.FileRoot() = "/srv/q";
+  s.CompressType() = 0;
+  s.EncryptType() = 7;
+  s.DeleteTempFiles() = 0;
+  s.Save(profile, "P");
+  EXPECT_EQ(profile.values.size(), 7u);
+  EXPECT_EQ(profile.values["P/FileRoot"], "/srv/q/");
+  CSettings back;
+  back.Load(profile, "P");
+  EXPECT_EQ(back.UrlRoot(), "http://h/q/");
+  EXPECT_EQ(back.CompressType(), 0);
+  EXPECT_EQ(back.EncryptType(), 7);
+  EXPECT_EQ(back.DeleteTempFiles(), 0);
+  CSettings fromEmpty;
+  fromEmpty.Load(profile, "Other");
+  EXPECT_EQ(fromEmpty.CompressType(), 1);
+  EXPECT_FALSE(fromEmpty.IsComplete());
 }
 
 TEST_F(SettingsTest, AssignCopiesAndNormalizes) {

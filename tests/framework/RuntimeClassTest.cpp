@@ -6,19 +6,13 @@
 
 namespace {
 
-TEST(RuntimeClassTest, FindsRegisteredClassesByExactName) {
-  EXPECT_EQ(CRuntimeClass::FromName("CTestRecord"), &CTestRecord::RuntimeClass);
-  EXPECT_EQ(CRuntimeClass::FromName("CTestNote"), &CTestNote::RuntimeClass);
-  EXPECT_EQ(CRuntimeClass::FromName("ctestrecord"), nullptr);
-  EXPECT_EQ(CRuntimeClass::FromName("CTestRecor"), nullptr);
-  EXPECT_EQ(CRuntimeClass::FromName("CTestRecord "), nullptr);
-  EXPECT_EQ(CRuntimeClass::FromName(""), nullptr);
-}
-
-TEST(RuntimeClassTest, SecondRecordWithTheSameNameIsRefused) {
-  static constinit const CRuntimeClass impostor = {"CTestRecord", 1, nullptr, nullptr};
-  EXPECT_FALSE(CRuntimeClass::Register(impostor));
-  EXPECT_EQ(CRuntimeClass::FromName("CTestRecord"), &CTestRecord::RuntimeClass);
+TEST(RuntimeClassTest, FindsClassesByExactName) {
+  EXPECT_EQ(CRuntimeClass::FromName("CTestRecord", kTestClasses), &CTestRecord::RuntimeClass);
+  EXPECT_EQ(CRuntimeClass::FromName("CTestNote", kTestClasses), &CTestNote::RuntimeClass);
+  EXPECT_EQ(CRuntimeClass::FromName("ctestrecord", kTestClasses), nullptr);
+  EXPECT_EQ(CRuntimeClass::FromName("CTestRecor", kTestClasses), nullptr);
+  EXPECT_EQ(CRuntimeClass::FromName("CTestRecord ", kTestClasses), nullptr);
+  EXPECT_EQ(CRuntimeClass::FromName("", kTestClasses), nullptr);
 }
 
 TEST(RuntimeClassTest, CreatesDefaultInstancesOfItsOwnClass) {

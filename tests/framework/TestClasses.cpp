@@ -9,9 +9,5 @@ constinit const CRuntimeClass CTestVersioned::RuntimeClass = {
 constinit const CRuntimeClass CTestShape::RuntimeClass = {"CTestShape", 1, nullptr,
                                                           &CObject::RuntimeClass};
 
-namespace {
-[[maybe_unused]] const bool registered = CRuntimeClass::Register(CTestRecord::RuntimeClass) &&
-                                         CRuntimeClass::Register(CTestNote::RuntimeClass) &&
-                                         CRuntimeClass::Register(CTestVersioned::RuntimeClass) &&
-                                         CRuntimeClass::Register(CTestShape::RuntimeClass);
-}  // namespace
+const CRuntimeClass* const kTestClasses[4] = {&CTestRecord::RuntimeClass, &CTestNote::RuntimeClass,
+                                              &CTestVersioned::RuntimeClass, &CTestShape::RuntimeClass};

@@ -1,5 +1,5 @@
 #pragma once
-// Small stored classes for the framework tests, registered by name.
+// Small stored classes for the framework tests.
 
 #include "framework/Archive.h"
 #include "framework/Object.h"
@@ -48,9 +48,12 @@ class CTestVersioned : public CTestRecord {
   void Serialize(CArchive&) override {}
 };
 
-// Registered, but never made by name.
+// Known, but never made by name.
 class CTestShape : public CObject {
  public:
   static const CRuntimeClass RuntimeClass;
   const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass; }
 };
+
+// Every class above, for lookups by name.
+extern const CRuntimeClass* const kTestClasses[4];
