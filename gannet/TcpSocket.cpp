@@ -46,6 +46,23 @@ int SocketError(int fd) {
   return error;
 }
 
+// The first attempt that poll found connected, taken out of attempts; -1
+// when none has. Attempts that failed are closed, leaving their error.
+int TakeConnected(Attempts* attempts, int32_t* error) {
+  for (size_t i = 0; i < attempts->fds.size();) {
+    if (attempts->fds[i].revents == 0) {
+      ++i;
+      continue;
+    }
+    const int fd = attempts->Take(i);
+    const int failure = SocketError(fd);
+    if (failure == 0) return fd;
+    *error = WinsockFromErrno(failure);
+    close(fd);
+  }
+  return -1;
+}
+
 }  // namespace
 
 // A limit beyond what poll can take (about 24 days) is poll's longest wait.
@@ -164,20 +181,7 @@ int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
       m_pendingError = kWsaTimedOut;
       return -1;
     }
-    for (size_t i = 0; n > 0 && i < attempts.fds.size();) {
-      if (attempts.fds[i].revents == 0) {
-        ++i;
-        continue;
-      }
-      const int fd = attempts.Take(i);
-      const int error = SocketError(fd);
-      if (error == 0) {
-        m_fd = fd;
-        break;
-      }
-      m_pendingError = WinsockFromErrno(error);
-      close(fd);
-    }
+    if (n > 0) m_fd = TakeConnected(&attempts, &m_pendingError);
     if (m_fd >= 0) break;
   }
   if (m_fd < 0) return -1;
