@@ -5,14 +5,18 @@
 
 #include "ChildServer.h"
 #include "GannetTest.h"
+#include "ScriptedServer.h"
 
 #include "support/ApacheServer.h"
 #include "support/NginxServer.h"
 #include "support/TestCa.h"
 #include "support/TestFiles.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -174,6 +178,37 @@ TEST_F(GannetSecureTest, ApacheServesOverHttpAndTls) {
   for (const std::string& url : {apache.BaseUrl() + "file.txt", tls, apache.BaseUrl() + "old"}) {
     ExpectOutcome(url, 0, "");
   }
+}
+
+// A name whose IPv6 address drops connection attempts (a listener on ::1
+// whose queue is full) and whose IPv4 address serves, given by a private
+// hosts file in a private mount namespace: the C program fetches at once.
+TEST_F(GannetSecureTest, ADeadIpv6AddressDoesNotHoldUpTheLiveIpv4One) {
+  if (testing_support::Run("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no private namespaces here";
+  CScriptedServer live("HTTP/1.0 200 OK\r\n\r\n" + kBody);
+  sockaddr_in6 hole{};
+  hole.sin6_family = AF_INET6;
+  hole.sin6_port = htons(static_cast<uint16_t>(live.Port()));
+  hole.sin6_addr = in6addr_loopback;
+  int fds[4];
+  fds[0] = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (bind(fds[0], reinterpret_cast<sockaddr*>(&hole), sizeof hole) != 0) {
+    GTEST_SKIP() << "no IPv6 loopback here";
+  }
+  listen(fds[0], 0);
+  for (int i = 1; i < 4; ++i) {
+    fds[i] = socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    connect(fds[i], reinterpret_cast<sockaddr*>(&hole), sizeof hole);
+  }
+  usleep(50000);
+  const std::string hosts = MakeDir("hosts") + "/hosts";
+  WriteFile(hosts, "::1 dualstack.test\n127.0.0.1 dualstack.test\n");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(0, testing_support::Run("unshare -rm sh -c \"mount --bind " + hosts + " /etc/hosts && exec " +
+                   GANNET_C_TEST + " http://dualstack.test:" + std::to_string(live.Port()) +
+                   "/f " + s->root + "/file.txt\""));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  for (int fd : fds) close(fd);
 }
 
 }  // namespace
