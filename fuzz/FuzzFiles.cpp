@@ -1,10 +1,11 @@
 #include "FuzzFiles.h"
 
+#include "support/RemoveTree.h"
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <ftw.h>
 #include <unistd.h>
 
 namespace {
@@ -32,17 +33,12 @@ struct CScratchFile {
   std::string path;
 };
 
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::remove(path);
-  return 0;
-}
-
 struct CPrivateFolder {
   CPrivateFolder() {
     path = TempRoot() + "/quiver-fuzz-home.XXXXXX";
     if (!mkdtemp(path.data())) Fail("mkdtemp");
   }
-  ~CPrivateFolder() { nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
+  ~CPrivateFolder() { testing_support::RemoveTree(path); }
   CPrivateFolder(const CPrivateFolder&) = delete;
   CPrivateFolder& operator=(const CPrivateFolder&) = delete;
   std::string path;

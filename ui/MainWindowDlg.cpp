@@ -69,3 +69,21 @@ void CMainWindowDlg::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   OnDropFiles(paths);
 }
+
+void CMainWindowDlg::WatchLeaving(QWidget* field, std::function<void()> onLeave) {
+  m_watched = field;
+  m_onLeave = std::move(onLeave);
+  field->installEventFilter(this);
+}
+
+bool CMainWindowDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_watched && !m_ending && IsLeaving(event)) m_onLeave();
+  return CQuiverDialog::eventFilter(watched, event);
+}
+
+// Closing moves the focus out of the watched field; that is no leaving.
+void CMainWindowDlg::done(int result) {
+  m_ending = true;
+  CQuiverDialog::done(result);
+  m_ending = false;
+}

@@ -6,6 +6,7 @@
 
 #include "ui/QuiverDialog.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,13 +30,22 @@ class CMainWindowDlg : public CQuiverDialog {
   // The local files of one drop, in the order the drop lists them (possibly
   // none). The window handles them as it sees fit.
   virtual void OnDropFiles(const std::vector<std::string>& paths) = 0;
+  // Calls `onLeave` whenever the keyboard focus leaves `field` for another
+  // control of this window; not while the window is ending, nor when the
+  // whole window loses the focus or a popup opens.
+  void WatchLeaving(QWidget* field, std::function<void()> onLeave);
 
   void showEvent(QShowEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void done(int result) override;
 
  private:
   bool m_shown = false;
+  QWidget* m_watched = nullptr;
+  std::function<void()> m_onLeave;
+  bool m_ending = false;
 };

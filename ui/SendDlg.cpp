@@ -18,7 +18,8 @@ CSendDlg::CSendDlg(CQuiverApp& app, QWidget* parent)
   connect(m_ui->preferencesButton, &QPushButton::clicked, this, &CSendDlg::OnPreferences);
   ConnectHelp(m_ui->helpButton, CHelpDlg::kSendContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
-  m_ui->sendFileEdit->installEventFilter(this);
+  // Leaving the Send File field proposes the pointer file for it.
+  WatchLeaving(m_ui->sendFileEdit, [this] { OnSendFileKillFocus(); });
   Refresh();
   SetDialogUnitSize(254, 74);
   m_ui->sendFileEdit->setFocus();
@@ -38,18 +39,6 @@ void CSendDlg::DoDataExchange(bool save) {
 }
 
 std::unique_ptr<CPointerDoc> CSendDlg::NewPointerDoc() { return std::make_unique<CPointerDoc>(); }
-
-// Leaving the Send File field proposes the pointer file for it.
-bool CSendDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_ui->sendFileEdit && !m_ending && IsLeaving(event)) OnSendFileKillFocus();
-  return CMainWindowDlg::eventFilter(watched, event);
-}
-
-void CSendDlg::done(int result) {
-  m_ending = true;
-  CMainWindowDlg::done(result);
-  m_ending = false;
-}
 
 bool CSendDlg::SendWith(CPointerDoc& doc) {
   CWaitCursor wait;

@@ -39,8 +39,6 @@ class CSendDlg : public CMainWindowDlg {
  protected:
   void DoDataExchange(bool save) override;
   void OnDropFiles(const std::vector<std::string>& paths) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void done(int result) override;
   // A fresh pointer document for one send.
   virtual std::unique_ptr<CPointerDoc> NewPointerDoc();
 
@@ -59,5 +57,4 @@ class CSendDlg : public CMainWindowDlg {
   std::string m_strPointerFile;
   CQuiverApp* m_pApp;
   CSettings m_settings;
-  bool m_ending = false;
 };

@@ -16,7 +16,7 @@ CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* par
   connect(m_ui->preferencesButton, &QPushButton::clicked, this, &CViewDlg::OnPreferences);
   ConnectHelp(m_ui->helpButton, CHelpDlg::kViewContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
-  m_ui->fileEdit->installEventFilter(this);
+  WatchLeaving(m_ui->fileEdit, [this] { OnFileKillFocus(); });
   Refresh();
   SetDialogUnitSize(269, 71);
   m_ui->fileEdit->setFocus();
@@ -29,17 +29,6 @@ void CViewDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->urlEdit, Url());
   Exchange(save, m_ui->compressionEdit, Compression());
   Exchange(save, m_ui->encryptionEdit, Encryption());
-}
-
-bool CViewDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_ui->fileEdit && !m_ending && IsLeaving(event)) OnFileKillFocus();
-  return CMainWindowDlg::eventFilter(watched, event);
-}
-
-void CViewDlg::done(int result) {
-  m_ending = true;
-  CMainWindowDlg::done(result);
-  m_ending = false;
 }
 
 void CViewDlg::OnFetch() {

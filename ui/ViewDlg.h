@@ -28,8 +28,6 @@ class CViewDlg : public CMainWindowDlg, public CViewController {
  protected:
   void DoDataExchange(bool save) override;
   void OnDropFiles(const std::vector<std::string>& paths) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void done(int result) override;
 
  private:
   void OnFetch();
@@ -40,5 +38,4 @@ class CViewDlg : public CMainWindowDlg, public CViewController {
   std::unique_ptr<Ui::ViewDlg> m_ui;
   // Set while a drop is handled: leaving the File field then reloads nothing.
   bool m_bDropping = false;
-  bool m_ending = false;
 };

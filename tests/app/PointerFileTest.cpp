@@ -16,12 +16,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
-
 std::string ClassTag(const std::string& name) {
   return Bytes({0xFF, 0xFF, 0x01, 0x00, static_cast<int>(name.size()), 0x00}) + name;
 }

@@ -43,9 +43,3 @@ std::optional<CArchiveException::Cause> LoadFailure(
   }
   return std::nullopt;
 }
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}

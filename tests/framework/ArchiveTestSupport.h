@@ -2,11 +2,13 @@
 // Runs archive stores and loads against real files in the test's folder.
 
 #include "framework/Archive.h"
+#include "support/TestFiles.h"
 
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <string>
+
+using testing_support::Bytes;
 
 // The bytes a store through `body` leaves in a file.
 std::string StoreBytes(const std::function<void(CArchive&)>& body);
@@ -16,4 +18,3 @@ void LoadBytes(const std::string& bytes, const std::function<void(CArchive&)>& b
 // the load succeeds.
 std::optional<CArchiveException::Cause> LoadFailure(
     const std::string& bytes, const std::function<void(CArchive&)>& body);
-std::string Bytes(std::initializer_list<int> values);

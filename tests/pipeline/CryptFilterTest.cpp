@@ -14,7 +14,7 @@
 
 namespace {
 
-const uint8_t* Data(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+using testing_support::Data;
 
 // Runs `filter` once over `input` in the given direction.
 std::string Through(CFilter& filter, const std::string& input, bool encode) {

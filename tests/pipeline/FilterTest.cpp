@@ -3,12 +3,13 @@
 #include "PipelineTestSupport.h"
 #include "pipeline/BufferFilter.h"
 #include "pipeline/DumbCryptFilter.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const uint8_t* Data(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+using testing_support::Data;
 
 TEST(FilterTest, FilterWithoutNextAcceptsEverything) {
   CFilter filter;

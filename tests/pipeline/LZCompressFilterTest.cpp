@@ -16,12 +16,7 @@ namespace {
 
 using testing_support::RandomBytes;
 using testing_support::SampleText;
-
-std::string Bytes(std::initializer_list<int> values) {
-  std::string s;
-  for (int v : values) s += static_cast<char>(v);
-  return s;
-}
+using testing_support::Bytes;
 
 struct Vector {
   const char* what;

@@ -42,6 +42,19 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s += static_cast<char>(v);
+  return s;
+}
+
+std::string WriteSettingsFile(const std::string& body) {
+  const std::string dir = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1";
+  if (Run("mkdir -p '" + dir + "'") != 0) throw std::runtime_error("mkdir " + dir);
+  WriteFile(dir + "/Quiver.ini", "[Settings]\n" + body);
+  return dir + "/Quiver.ini";
+}
+
 bool Exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;

@@ -3,6 +3,7 @@
 // the test's own temporary folder.
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@ std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 // The names in a directory, sorted, without "." and "..".
 std::vector<std::string> ListDir(const std::string& dir);
+// The bytes given as numbers 0 to 255.
+std::string Bytes(std::initializer_list<int> values);
+// The bytes of `s`, as the filters take them.
+inline const uint8_t* Data(const std::string& s) {
+  return reinterpret_cast<const uint8_t*>(s.data());
+}
+// Writes the program's settings file (making its folders) with `body` below
+// the line "[Settings]"; returns its path.
+std::string WriteSettingsFile(const std::string& body);
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(size_t n, uint32_t seed);
 // Readable text with long-range repetition, as documents have.

@@ -2,20 +2,16 @@
 // HOME, the XDG folders and TMPDIR into it, so that no test can touch the
 // real user's files. The root is removed when the tests end.
 
+#include "support/RemoveTree.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <ftw.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  ::remove(path);
-  return 0;
-}
 
 class CIsolatedEnvironment : public ::testing::Environment {
  public:
@@ -38,7 +34,7 @@ class CIsolatedEnvironment : public ::testing::Environment {
 
   void TearDown() override {
     if (!std::getenv("QUIVER_KEEP_TEST_ROOT")) {
-      nftw(m_root.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+      testing_support::RemoveTree(m_root);
     }
   }
 

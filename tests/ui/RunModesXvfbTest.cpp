@@ -62,10 +62,8 @@ class RunModesXvfbTest : public testing::Test {
     unsetenv("WAYLAND_DISPLAY");
     unsetenv("QT_QPA_PLATFORM");
     m_www = MakeDir("www");
-    const std::string dir = std::string(std::getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1";
-    ASSERT_EQ(testing_support::Run("mkdir -p '" + dir + "'"), 0);
-    m_settingsFile = dir + "/Quiver.ini";
-    WriteFile(m_settingsFile, "[Settings]\nUrlRoot=http://127.0.0.1/\nFileRoot=" + m_www + "/\n");
+    m_settingsFile =
+        testing_support::WriteSettingsFile("UrlRoot=http://127.0.0.1/\nFileRoot=" + m_www + "/\n");
   }
 
   // The names of the top-level windows on the display.
