@@ -46,6 +46,13 @@ void CPointerDoc::Serialize(CArchive& archive) {
   }
   archive >> m_size;
   archive >> m_url;
+  // A NUL or another control byte would make the name, the fetch and the
+  // launch each see a different URL.
+  for (const char c : m_url) {
+    if (static_cast<unsigned char>(c) < 0x20) {
+      throw CArchiveException(CArchiveException::Cause::BadObject);
+    }
+  }
   LoadFilters(archive);
 }
 

@@ -15,10 +15,11 @@
 
 namespace {
 
-// The name a decoded file gets: the URL's last component, split at its last
-// ".". False when the URL names no such extension, so that no sound local
-// name follows from it.
-bool NameFromUrl(const std::string& url, std::string& base, std::string& extension) {
+// The name a decoded file gets: the last component of the URL's path (the
+// URL before any query or fragment), split at its last ".". False when the
+// path names no such extension, so that no sound local name follows from it.
+bool NameFromUrl(const std::string& full, std::string& base, std::string& extension) {
+  const std::string url = full.substr(0, full.find_first_of("?#"));
   const size_t dot = url.rfind('.');
   const size_t slash = url.rfind('/');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
@@ -42,8 +43,9 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     m_error = ERROR_BAD_PATHNAME;
     return false;
   }
+  // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
-  if (!urlDoc.SetUrl(m_url)) return RecordError();
+  if (!urlDoc.SetUrl(m_url.substr(0, m_url.find('#')))) return RecordError();
   m_error = 0;
 
   if (m_filters.empty()) {
@@ -74,6 +76,7 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
 
 bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
   FilterList stages;
+  CFileHandle* const decoded = output.get();
   auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
   CSinkFilter* sink = finalSink.get();
   stages.push_back(std::move(finalSink));
@@ -96,5 +99,7 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     m_error = ERROR_INVALID_DATA;
     return false;
   }
+  // A delayed write error shows only at the close.
+  if (!decoded->Close()) return RecordError();
   return true;
 }

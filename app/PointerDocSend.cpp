@@ -61,6 +61,7 @@ bool CPointerDoc::Encode(const std::string& source, std::string& name,
 }
 
 bool CPointerDoc::RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output) {
+  CFileHandle* const published = output.get();
   CSinkFilter sink(std::move(output));
   FilterList stages;
   CFilter* head = &sink;
@@ -85,6 +86,8 @@ bool CPointerDoc::RunEncoding(const std::string& source, std::unique_ptr<CFileHa
   }
   const bool ok = reader->Open(source) && reader->Run();
   m_size = static_cast<uint32_t>(reader->GetByteCount());
-  if (!ok) RecordError();
-  return ok;
+  // Network file systems report delayed write errors only when the file is
+  // closed: the file is not published before its close has succeeded.
+  if (!ok || !published->Close()) return RecordError();
+  return true;
 }

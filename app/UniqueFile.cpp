@@ -3,7 +3,9 @@
 #include "platform/SystemError.h"
 #include "platform/TempDirectory.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <glib.h>
 
 namespace {
 
@@ -14,10 +16,23 @@ std::string Join(const std::string& directory, const std::string& name) {
   return directory + "/" + name;
 }
 
+// At most four bytes of the base. A name in UTF-8 loses a character that
+// would be cut in half, since a URL holding half a character is not valid
+// UTF-8 and some servers refuse it; other names keep four bytes.
+std::string ShortBase(const std::string& base) {
+  size_t cut = std::min<size_t>(base.size(), 4);
+  if (g_utf8_validate(base.data(), static_cast<gssize>(base.size()), nullptr)) {
+    while (cut > 0 && cut < base.size() && (static_cast<unsigned char>(base[cut]) & 0xc0) == 0x80) {
+      --cut;
+    }
+  }
+  return base.substr(0, cut);
+}
+
 std::string CounterName(const std::string& base, unsigned counter, const std::string& extension) {
   char digits[16];
   std::snprintf(digits, sizeof digits, "%04x", counter);
-  return base.substr(0, 4) + digits + extension;
+  return ShortBase(base) + digits + extension;
 }
 
 }  // namespace

@@ -5,9 +5,24 @@
 #include "pipeline/Messages.h"
 #include "platform/AppLauncher.h"
 #include "platform/MessageBox.h"
+#include "platform/OpenFiles.h"
 #include "platform/Process.h"
+#include "platform/ProgramType.h"
 
+#include <chrono>
+#include <thread>
 #include <unistd.h>
+#include <vector>
+
+namespace {
+
+// How long a file stays after its application has exited, for an instance
+// that the application handed it to, and how often a file still open is
+// looked at again.
+constexpr std::chrono::seconds kHandOffGrace{5};
+constexpr std::chrono::milliseconds kOpenPoll{200};
+
+}  // namespace
 
 CViewController::CViewController(CQuiverApp& app, const std::string& pointerFile)
     : m_doc(std::make_unique<CPointerDoc>()), m_pApp(&app) {
@@ -19,11 +34,21 @@ CViewController::CViewController(CQuiverApp& app, const std::string& pointerFile
 }
 
 // The program must not end before the applications it launched on deletable
-// files have exited: their files are removed only then.
+// files are done with them. Many applications hand the file to an instance
+// that is already running and exit at once; that instance opens the file
+// only a moment later. So a file goes only once its process has exited, a
+// grace period has passed since, and no process has it open any more.
 CViewController::~CViewController() {
+  using Clock = std::chrono::steady_clock;
+  std::vector<std::pair<Clock::time_point, std::string>> ended;
   for (auto& [pid, launched] : m_launched) {
     auto& [process, path] = launched;
     process->Wait();
+    ended.emplace_back(Clock::now(), path);
+  }
+  for (const auto& [exit, path] : ended) {
+    std::this_thread::sleep_until(exit + kHandOffGrace);
+    while (IsFileOpenAnywhere(path)) std::this_thread::sleep_for(kOpenPoll);
     unlink(path.c_str());
   }
 }
@@ -51,6 +76,13 @@ bool CViewController::FetchAndLaunch() {
   std::string local;
   if (!m_doc->FetchToTempFile(local)) {
     ReportSystemError("Problem fetching " + m_strUrl, m_doc->GetError());
+    return false;
+  }
+  // Pointer files come from anyone: a program must not run unasked.
+  if (IsProgramOrScript(local) &&
+      !CMessageBox::Current().AskYesNo(local + " is a program or script. Opening it may run it "
+                                               "on your computer. Open it anyway?",
+                                       false)) {
     return false;
   }
   auto process = std::make_unique<CProcess>();

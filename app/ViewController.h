@@ -6,7 +6,8 @@
 //
 // The view window shows and edits the texts below; the command line uses the
 // same object unshown. Destroying it waits, without time limit, for every
-// tracked application and then deletes its file.
+// tracked application to exit, then for five seconds more and for no process
+// to have its file open any more, and then deletes the file.
 
 #include "app/Settings.h"
 
@@ -29,7 +30,10 @@ class CViewController {
 
   // Fetches, decodes and launches the loaded pointer file. Reports a failed
   // fetch as "Problem fetching " + URL; after a failed launch asks whether to
-  // keep the decoded file. False on either failure.
+  // keep the decoded file. A program or script is opened only when the user
+  // says so (No is the default, and the answer without a way to ask); else it
+  // stays, untracked, at the path the question names. False on a failure or
+  // a program not opened.
   virtual bool FetchAndLaunch();
   // Reads `path` into the document and sets the three descriptive texts;
   // on failure empties them, silently.

@@ -25,9 +25,10 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// A relative XDG_CONFIG_HOME is ignored, as the XDG rule says.
 std::string UserConfigDir() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return xdg;
+  if (xdg && *xdg == '/') return xdg;
   const char* home = std::getenv("HOME");
   if (home && *home) return std::string(home) + "/.config";
   return "";

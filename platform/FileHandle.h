@@ -51,7 +51,10 @@ class CFileHandle {
   // pipe or a socket); false otherwise, the last error untouched.
   bool IsRegularFile() const;
   // Closes the descriptor (and removes a delete-on-close file). Closing a
-  // handle that is not open succeeds.
+  // handle that is not open succeeds. False, with the system's code, when the
+  // close reports an error: network file systems report delayed write errors
+  // only here, so whoever wrote the file must check it. The descriptor is
+  // released either way; the destructor's close goes unchecked.
   bool Close();
   // Gives up the delete-on-close promise, so the file outlives this handle.
   void KeepOnClose() { m_deleteOnClose = false; }

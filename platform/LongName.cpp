@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <dirent.h>
-#include <fnmatch.h>
 #include <memory>
 #include <sys/stat.h>
 #include <vector>
@@ -26,6 +25,31 @@ std::vector<std::string> SortedEntries(const std::string& dir) {
   return names;
 }
 
+// `*` stands for any run of bytes and `?` for any one byte; every other
+// byte, brackets and backslashes included, stands for itself. A leading "."
+// of a name is matched only by a "." so that hidden entries stay hidden.
+bool Matches(const std::string& pattern, const std::string& name) {
+  if (!name.empty() && name[0] == '.' && (pattern.empty() || pattern[0] != '.')) return false;
+  size_t p = 0, n = 0;
+  size_t starP = std::string::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
 }  // namespace
 
 std::string ExpandLongPath(const std::string& path) {
@@ -39,7 +63,7 @@ std::string ExpandLongPath(const std::string& path) {
   if (lstat(path.c_str(), &st) == 0) return path;
 
   for (const std::string& name : SortedEntries(head)) {
-    if (fnmatch(last.c_str(), name.c_str(), FNM_PERIOD) == 0) return head + name;
+    if (Matches(last, name)) return head + name;
   }
   return path;
 }

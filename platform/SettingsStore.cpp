@@ -149,7 +149,10 @@ bool CSettingsStore::ReadFile(std::string& text) const {
   if (!file.OpenForReading(m_path, FileShare::ReadWrite)) return false;
   char block[8192];
   size_t got = 0;
-  while (file.Read(block, sizeof block, got) && got > 0) text.append(block, got);
+  do {
+    if (!file.Read(block, sizeof block, got)) return false;
+    text.append(block, got);
+  } while (got > 0);
   return true;
 }
 
@@ -257,8 +260,10 @@ void CSettingsStore::SetInt(const std::string& section, const std::string& name,
 bool CSettingsStore::Commit() {
   if (!EnsureDirectory()) return false;
   CWriteLock lock(m_path);
+  // Merging into less than the whole file would drop what the rest held.
   std::string text;
-  Entries merged = ReadFile(text) ? Parse(text) : Entries{};
+  if (!ReadFile(text) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  Entries merged = Parse(text);
   for (const Entry& e : m_pending) Put(merged, e);
   CReplacementFile replacement(m_path);
   if (!replacement.Replace(Render(merged))) return false;

@@ -25,7 +25,8 @@ class CSettingsStore {
 
   const std::string& Path() const { return m_path; }
 
-  // Creates the file's directories when missing, then reads the file.
+  // Creates the file's directories when missing, then reads the file; a file
+  // that cannot be read whole reads as empty.
   void Load();
 
   bool GetString(const std::string& section, const std::string& name, std::string& value) const;
@@ -37,7 +38,9 @@ class CSettingsStore {
 
   // Re-reads the file under an exclusive lock, applies the changes made since
   // the last Commit() and replaces the file atomically. False when the file
-  // could not be replaced (the thread's last error says why).
+  // could not be read whole (a missing file reads as empty) or could not be
+  // replaced; the file is then left as it was (the thread's last error says
+  // why).
   bool Commit();
 
  private:

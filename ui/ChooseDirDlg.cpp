@@ -1,10 +1,12 @@
 #include "ui/ChooseDirDlg.h"
 
+#include "ui/MiddleElider.h"
 #include "ui/NewDirDlg.h"
 #include "ui_ChooseDirDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +20,15 @@ bool CanEnter(const QString& path) {
   return QFileInfo(path).isDir() && ::access(QFile::encodeName(path).constData(), X_OK) == 0;
 }
 
+// The nearest directory above `path` that can be entered; "" when none.
+QString NearestEnterableParent(QString path) {
+  while (!QDir(path).isRoot()) {
+    path = QFileInfo(path).path();
+    if (CanEnter(path)) return path;
+  }
+  return QString();
+}
+
 }  // namespace
 
 CChooseDirDlg::CChooseDirDlg(const std::string& initialDir, QWidget* parent)
@@ -28,12 +39,22 @@ CChooseDirDlg::CChooseDirDlg(const std::string& initialDir, QWidget* parent)
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(m_ui->newDirectoryButton, &QPushButton::clicked, this, &CChooseDirDlg::OnNewDirectory);
   connect(m_ui->directoryList, &QListWidget::itemDoubleClicked, this, &CChooseDirDlg::OnEnter);
+  m_ui->directoryList->installEventFilter(this);
+  new CMiddleElider(m_ui->pathLabel);
 
   const QString current = QDir::currentPath();
   m_strPath = initialDir.empty() ? current.toStdString() : initialDir;
   const QString wanted =
       QDir::cleanPath(QDir(current).absoluteFilePath(QString::fromStdString(m_strPath)));
-  m_listed = CanEnter(wanted) ? wanted : current;
+  m_listed = wanted;
+  if (!CanEnter(wanted)) {
+    const QString parent = NearestEnterableParent(wanted);
+    m_listed = parent.isEmpty() ? current : parent;
+    m_strPath = m_listed.toStdString();
+    m_note = QStringLiteral(" (%1 %2)").arg(
+        wanted, QFileInfo::exists(wanted) ? QStringLiteral("cannot be opened")
+                                          : QStringLiteral("does not exist"));
+  }
 
   FillDirectories();
   Refresh();
@@ -43,7 +64,22 @@ CChooseDirDlg::CChooseDirDlg(const std::string& initialDir, QWidget* parent)
 
 CChooseDirDlg::~CChooseDirDlg() = default;
 
-void CChooseDirDlg::DoDataExchange(bool save) { Exchange(save, m_ui->pathLabel, m_strPath); }
+void CChooseDirDlg::DoDataExchange(bool save) {
+  if (save) return;
+  const QString shown = QString::fromStdString(m_strPath) + m_note;
+  m_ui->pathLabel->setText(shown);
+  m_ui->pathLabel->setToolTip(shown);
+}
+
+bool CChooseDirDlg::eventFilter(QObject* watched, QEvent* event) {
+  const bool isReturn =
+      watched == m_ui->directoryList && event->type() == QEvent::KeyPress &&
+      (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+  if (!isReturn) return CQuiverDialog::eventFilter(watched, event);
+  if (QListWidgetItem* item = m_ui->directoryList->currentItem()) OnEnter(item);
+  return true;
+}
 
 void CChooseDirDlg::FillDirectories() {
   QListWidget* list = m_ui->directoryList;
@@ -62,6 +98,7 @@ void CChooseDirDlg::OnEnter(QListWidgetItem* item) {
   if (!CanEnter(target)) return;
   m_listed = target;
   m_strPath = target.toStdString();
+  m_note.clear();
   FillDirectories();
   Refresh();
 }

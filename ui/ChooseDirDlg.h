@@ -1,9 +1,11 @@
 #pragma once
 // A directory chooser that walks one tree from "/". It lists the
 // subdirectories of the directory it stands in as "[name]" entries, sorted,
-// after "[..]" for the parent; a double-click enters an entry. The path label
-// shows the directory it stands in, and that directory, not the selected
-// entry, is the result of OK (without a trailing "/" except for "/" itself).
+// after "[..]" for the parent; a double-click or Return enters an entry. The
+// path label shows the directory it stands in, on one line elided in the
+// middle (the whole text is its tooltip), and that directory, not the
+// selected entry, is the result of OK (without a trailing "/" except for "/"
+// itself).
 //
 // It keeps its own position and never changes the process's current
 // directory.
@@ -30,8 +32,9 @@ class CChooseDirDlg : public CQuiverDialog {
   static constexpr int kNewDirectoryId = 1032;
 
   // Starts in `initialDir`, or in the process's current directory when it
-  // is empty. A directory that cannot be entered is still shown (and is the
-  // result of OK) while the list shows the current directory.
+  // is empty. When `initialDir` cannot be entered (it does not exist, say),
+  // the chooser starts in its nearest parent that can, and the path label
+  // says so until the chooser moves.
   CChooseDirDlg(const std::string& initialDir, QWidget* parent);
   ~CChooseDirDlg() override;
 
@@ -42,6 +45,8 @@ class CChooseDirDlg : public CQuiverDialog {
 
  protected:
   void DoDataExchange(bool save) override;
+  // Return on a directories entry enters it instead of pressing OK.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FillDirectories();
@@ -51,4 +56,5 @@ class CChooseDirDlg : public CQuiverDialog {
   std::unique_ptr<Ui::ChooseDirDlg> m_ui;
   std::string m_strPath;
   QString m_listed;
+  QString m_note;  // after the path in the label: why the chooser is not where asked
 };

@@ -6,6 +6,7 @@
 CNewDirDlg::CNewDirDlg(QWidget* parent)
     : CQuiverDialog(parent), m_ui(std::make_unique<Ui::NewDirDlg>()) {
   m_ui->setupUi(this);
+  m_ui->nameEdit->setMaxLength(kMaxName);
   SetFrame(Frame::Box);
   connect(m_ui->okButton, &QPushButton::clicked, this, &CNewDirDlg::accept);
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -18,8 +19,9 @@ CNewDirDlg::~CNewDirDlg() = default;
 
 void CNewDirDlg::DoDataExchange(bool save) { Exchange(save, m_ui->nameEdit, m_strName); }
 
-// The name is checked when OK is pressed, as the user may paste or type
-// more than fits: the message names the limit and the text stays for editing.
+// The field takes no more than fits, but the name is checked again when OK
+// is pressed, whatever put it there: the message names the limit and the
+// text stays for editing.
 void CNewDirDlg::accept() {
   Collect();
   if (QString::fromStdString(m_strName).size() > kMaxName) {

@@ -19,8 +19,9 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
           [this] { OnBrowse(m_settings.FileRoot()); });
   connect(m_ui->urlFileDirBrowse, &QPushButton::clicked, this,
           [this] { OnBrowse(m_settings.UrlFileDir()); });
+  ShowWholeTextAsToolTip({m_ui->urlRootEdit, m_ui->fileRootEdit, m_ui->urlFileDirEdit});
   Refresh();
-  SetDialogUnitSize(285, 100);
+  SetDialogUnitSize(285, 100, true);
   m_ui->urlRootEdit->setFocus();
 }
 

@@ -25,12 +25,14 @@ QWidget* DefaultOwner() {
 QMessageBox::StandardButton CQtUserInterface::ShowMessageBox(QWidget* parent,
                                                              QMessageBox::Icon icon,
                                                              const QString& text,
-                                                             QMessageBox::StandardButtons buttons) {
+                                                             QMessageBox::StandardButtons buttons,
+                                                             QMessageBox::StandardButton defaultButton) {
   const QPointer<QWidget> owner = parent && !parent->isMinimized() ? parent : DefaultOwner();
   QMessageBox box(icon, QStringLiteral("Quiver"),
                   QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")), buttons,
                   owner);
   box.setTextFormat(Qt::PlainText);
+  if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
   // A send or fetch may be under way with the busy cursor: the box itself
   // waits for the user.
   QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
@@ -81,7 +83,8 @@ void CQtUserInterface::ShowWarning(const std::string& text) {
   ShowMessageBox(nullptr, QMessageBox::Warning, QString::fromStdString(text));
 }
 
-bool CQtUserInterface::ShowYesNo(const std::string& text, bool) {
+bool CQtUserInterface::ShowYesNo(const std::string& text, bool keepsData) {
   return ShowMessageBox(nullptr, QMessageBox::NoIcon, QString::fromStdString(text),
-                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                        QMessageBox::Yes | QMessageBox::No,
+                        keepsData ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The user interface of a run with a display: the Qt windows, and message
-// boxes titled "Quiver" (a warning icon for warnings, none for questions).
+// boxes titled "Quiver" (a warning icon for warnings, none for questions;
+// the default button of a question is the answer that keeps the user's data).
 // Needs a QApplication.
 
 #include "app/UserInterface.h"
@@ -12,10 +13,12 @@ class CQtUserInterface : public CUserInterface {
  public:
   // A modal message box titled "Quiver" over `parent` (or over the active
   // modal window when `parent` is null) with an arrow cursor while it is
-  // open; returns the button pressed.
+  // open; returns the button pressed. `defaultButton` NoButton leaves the
+  // choice of the default button to Qt.
   static QMessageBox::StandardButton ShowMessageBox(
       QWidget* parent, QMessageBox::Icon icon, const QString& text,
-      QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+      QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+      QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
   // Registers the resources and makes the program icon the default icon
   // of every window.

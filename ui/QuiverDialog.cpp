@@ -59,13 +59,27 @@ void CQuiverDialog::ConnectHelp(QAbstractButton* button, int context) {
   connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, show);
 }
 
-void CQuiverDialog::SetDialogUnitSize(int width, int height) {
+void CQuiverDialog::SetDialogUnitSize(int width, int height, bool widenable) {
   const QFontMetrics metrics(font());
   static const QString alphabet =
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   const double charWidth = metrics.horizontalAdvance(alphabet) / double(alphabet.size());
   const QSize units(qRound(width * charWidth / 4.0), qRound(height * metrics.height() / 8.0));
-  setFixedSize(units.expandedTo(minimumSizeHint()));
+  const QSize size = units.expandedTo(minimumSizeHint());
+  if (!widenable) {
+    setFixedSize(size);
+    return;
+  }
+  setMinimumSize(size);
+  setMaximumSize(QWIDGETSIZE_MAX, size.height());
+  resize(size);
+}
+
+void CQuiverDialog::ShowWholeTextAsToolTip(std::initializer_list<QLineEdit*> edits) {
+  for (QLineEdit* edit : edits) {
+    edit->setToolTip(edit->text());
+    connect(edit, &QLineEdit::textChanged, edit, &QWidget::setToolTip);
+  }
 }
 
 void CQuiverDialog::CenterWindow() {
@@ -102,6 +116,7 @@ void CQuiverDialog::Exchange(bool save, QLineEdit* edit, std::string& value) {
     value = edit->text().toStdString();
   } else {
     edit->setText(QString::fromStdString(value));
+    if (edit->isReadOnly()) edit->setCursorPosition(0);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 class QAbstractButton;
@@ -63,8 +64,12 @@ class CQuiverDialog : public QDialog {
   // Fixes the window at `width` by `height` dialog units of its font (a
   // horizontal unit is a quarter of the average character width, a vertical
   // one an eighth of the character height), grown where the layout needs
-  // more room.
-  void SetDialogUnitSize(int width, int height);
+  // more room. A `widenable` window starts at that size and keeps its
+  // height, but the user may make it wider (never narrower).
+  void SetDialogUnitSize(int width, int height, bool widenable = false);
+  // Path fields: the whole text is the field's tooltip, kept in step with
+  // every change, so that a path longer than the field can still be read.
+  static void ShowWholeTextAsToolTip(std::initializer_list<QLineEdit*> edits);
   // Centres the window over its owner when the owner is visible and not
   // minimised, otherwise over the screen.
   void CenterWindow();
@@ -79,6 +84,7 @@ class CQuiverDialog : public QDialog {
   // "Failed to launch help." when there is no such page.
   virtual void ShowHelp(int context);
 
+  // A read-only field shows the beginning of its text.
   static void Exchange(bool save, QLineEdit* edit, std::string& value);
   // Position of the selected entry; -1 selects nothing and is what a list
   // without a selection collects.

@@ -20,8 +20,9 @@ CSendDlg::CSendDlg(CQuiverApp& app, QWidget* parent)
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
   // Leaving the Send File field proposes the pointer file for it.
   WatchLeaving(m_ui->sendFileEdit, [this] { OnSendFileKillFocus(); });
+  ShowWholeTextAsToolTip({m_ui->sendFileEdit, m_ui->pointerFileEdit});
   Refresh();
-  SetDialogUnitSize(254, 74);
+  SetDialogUnitSize(254, 74, true);
   m_ui->sendFileEdit->setFocus();
 }
 

@@ -17,8 +17,9 @@ CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* par
   ConnectHelp(m_ui->helpButton, CHelpDlg::kViewContext);
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
   WatchLeaving(m_ui->fileEdit, [this] { OnFileKillFocus(); });
+  ShowWholeTextAsToolTip({m_ui->fileEdit, m_ui->urlEdit});
   Refresh();
-  SetDialogUnitSize(269, 71);
+  SetDialogUnitSize(269, 71, true);
   m_ui->fileEdit->setFocus();
 }
 
@@ -40,10 +41,8 @@ void CViewDlg::OnFetch() {
 void CViewDlg::OnFileKillFocus() {
   if (m_bDropping) return;
   Collect();
-  if (QString::fromStdString(File()).compare(QString::fromStdString(LastFile()),
-                                             Qt::CaseInsensitive) == 0) {
-    return;
-  }
+  // Linux names differ by case alone: case.qvr and CASE.qvr are two files.
+  if (File() == LastFile()) return;
   LastFile() = File();
   if (File().empty()) {
     Url().clear();

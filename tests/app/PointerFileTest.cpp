@@ -164,6 +164,10 @@ TEST_F(PointerFileTest, EveryKindOfDamageIsABadFormat) {
       {"absurd name length", Bytes({1, 0, 0xFF, 0xFF, 1, 0, 0xFF, 0xFF})},
   };
   for (const auto& [label, list] : lists) ExpectRejected(head + list, label);
+  for (const std::string& url : {std::string("http://h/r.qvr\0.doc", 19),
+                                 std::string("http://h/r\x1f.doc"), std::string("h/\nr.doc")}) {
+    ExpectRejected(DefaultChainFile(url, "0123456789", 7), "control byte");
+  }
   ExpectRejected(Bytes({5, 0x6C, 0x72, 0x75, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}),
                  "absurd url length");
   ExpectRejected(Bytes({5, 0x6C, 0x72, 0x75, 0, 0, 0, 0, 0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF,

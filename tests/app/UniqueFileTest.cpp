@@ -30,6 +30,11 @@ TEST(UniqueFile, NamingSequence) {
       {"a", ".txt", {"a.txt", "a0000.txt", "a0001.txt"}},
       {"README", "", {"README", "READ0000", "READ0001"}},
       {"with space", ".x y", {"with space.x y", "with0000.x y"}},
+      {"\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e", ".doc",
+       {"\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.doc", "\xe6\x97\xa5" "0000.doc"}},
+      {"ab\xc3\xa9z", ".t", {"ab\xc3\xa9z.t", "ab\xc3\xa9" "0000.t"}},
+      {"abc\xc3\xa9", ".t", {"abc\xc3\xa9.t", "abc0000.t"}},
+      {"abc\xc3\xff", ".t", {"abc\xc3\xff.t", "abc\xc3" "0000.t"}},
   };
   for (const Case& c : cases) {
     const std::string dir = MakeDir("seq");

@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -210,6 +212,25 @@ TEST(GannetIniTest, SectionsAndKeysIgnoreCase) {
 TEST(GannetIniTest, FallsBackToTheSystemFile) {
   unlink(IniPath().c_str());
   EXPECT_EQ("/etc/w3skua.ini", CIniFile("w3skua.ini").Path());
+}
+
+// A relative XDG_CONFIG_HOME counts for nothing, even where it names a
+// folder that holds the file.
+TEST(GannetIniTest, IgnoresARelativeConfigHome) {
+  namespace fs = std::filesystem;
+  const std::string xdg = std::getenv("XDG_CONFIG_HOME");
+  const fs::path relative = testing_support::MakeDir("rel");
+  const fs::path home = fs::path(std::getenv("HOME")) / ".config/w3skua.ini";
+  fs::create_directories(home.parent_path());
+  for (const fs::path& file : {relative / "w3skua.ini", home}) testing_support::WriteFile(file, "");
+  const fs::path cwd = fs::current_path();
+  fs::current_path(relative.parent_path());
+  setenv("XDG_CONFIG_HOME", relative.filename().c_str(), 1);
+  const std::string found = CIniFile("w3skua.ini").Path();
+  setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+  fs::current_path(cwd);
+  fs::remove(home);
+  EXPECT_EQ(home, found);
 }
 
 TEST(GannetContentTypeTest, FirstWordIsLookedUpCaseSensitively) {

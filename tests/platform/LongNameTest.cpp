@@ -12,7 +12,8 @@ namespace {
 
 TEST(LongName, ExpandsTheLastComponentOnly) {
   const std::string dir = MakeDir("long");
-  for (const char* name : {"b report.doc", "a report.doc", "notes.txt", "[x].doc", "README"}) {
+  for (const char* name : {"b report.doc", "a report.doc", "notes.txt", "[x].doc", "README",
+                           "report1.qvr", "bx.doc", "a\\b.txt", "ab.txt"}) {
     WriteFile(dir + "/" + name, "");
   }
   mkdir((dir + "/sub*dir").c_str(), 0700);
@@ -23,6 +24,11 @@ TEST(LongName, ExpandsTheLastComponentOnly) {
       {dir + "/[x].doc", dir + "/[x].doc"},
       {dir + "/READ*", dir + "/README"},
       {dir + "/*.pdf", dir + "/*.pdf"},
+      {dir + "/report[1].qvr", dir + "/report[1].qvr"},
+      {dir + "/b[x].doc", dir + "/b[x].doc"},
+      {dir + "/[a-z]*", dir + "/[a-z]*"},
+      {dir + "/a\\?.txt", dir + "/a\\b.txt"},
+      {dir + "/*1.q?r", dir + "/report1.qvr"},
       {dir + "/nowhere/*.doc", dir + "/nowhere/*.doc"},
       {dir + "/sub*dir", dir + "/sub*dir"},
       {dir + "/", dir + "/"},

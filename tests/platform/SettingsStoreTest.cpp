@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -97,6 +98,22 @@ TEST_F(SettingsStoreTest, CommitKeepsOtherSectionsAndKeys) {
   store.SetString("Settings", "UrlRoot", "new");
   ASSERT_TRUE(store.Commit());
   EXPECT_EQ(ReadFile(path), "[Other]\nKeep=1\n\n[Settings]\nUrlRoot=new\nExtra=yes\n");
+}
+
+// A file that cannot be read whole must not be replaced by a merge of its
+// readable part: the save fails and the file (here a link) stays as it was.
+TEST_F(SettingsStoreTest, AReadErrorAbortsTheSave) {
+  CSettingsStore(path).Load();
+  for (const char* target : {"/proc/self/mem", "/proc/self"}) {
+    SCOPED_TRACE(target);
+    unlink(path.c_str());
+    ASSERT_EQ(symlink(target, path.c_str()), 0);
+    CSettingsStore store(path);
+    store.SetInt("Settings", "CompressType", 0);
+    EXPECT_FALSE(store.Commit());
+    char link[64] = {};
+    EXPECT_EQ(readlink(path.c_str(), link, sizeof link - 1), ssize_t(strlen(target)));
+  }
 }
 
 // Two processes commit whole records as fast as they can; a reader must only

@@ -34,6 +34,61 @@ TEST_F(LaunchFlowTest, WithDeleteTempFilesTheEndWaitsForTheApplication) {
   EXPECT_TRUE(ui.events.empty());
 }
 
+// Applications that hand the file to another process and exit at once: the
+// file stays until that process is done with it, at least five seconds after
+// the exit, and goes once nobody has it open.
+TEST_F(LaunchFlowTest, AFileHandedOnStaysUntilNoProcessHasItOpen) {
+  struct Case {
+    const char* name;
+    const char* copy;
+    std::chrono::seconds least;
+  };
+  for (const Case& c : {Case{"slides.pdf", "/handed", std::chrono::seconds(5)},
+                        Case{"letter.rtf", "/held", std::chrono::seconds(7)}}) {
+    SCOPED_TRACE(c.name);
+    const std::string pointer = Send(c.name, c.name, 1, 1);
+    const auto start = Clock::now();
+    ASSERT_TRUE(FetchAndLaunch(pointer, 1));
+    EXPECT_GE(Clock::now() - start, c.least);
+    EXPECT_LT(Clock::now() - start, c.least + std::chrono::seconds(3));
+    for (int i = 0; i < 40 && !Exists(copies + c.copy); ++i) usleep(50000);
+    EXPECT_EQ(ReadFile(copies + c.copy), c.name);
+    EXPECT_TRUE(TempFiles().empty());
+    EXPECT_TRUE(ui.events.empty());
+  }
+}
+
+// A program or script is opened only when the user says Yes; otherwise it
+// stays where the question said and nothing runs.
+TEST_F(LaunchFlowTest, ProgramsAreOpenedOnlyWhenTheUserSaysSo) {
+  const std::pair<std::string, std::string> programs[] = {
+      {"run.sh", "#!/bin/sh\necho hi\n"},
+      {"setup.desktop", "[Desktop Entry]\nType=Application\nExec=sh\n"},
+      {"tool.jar", "PK\x03\x04"},
+      {"a.out", "\x7f" "ELF\x02\x01\x01"}};
+  for (const auto& [name, content] : programs) {
+    SCOPED_TRACE(name);
+    const std::string pointer = Send(name, content, 1, 0);
+    const std::string local = TempDir() + "/" + name;
+    ui.events.clear();
+    EXPECT_FALSE(FetchAndLaunch(pointer, 1));
+    EXPECT_EQ(ui.events, std::vector<std::string>({"question: " + local +
+                                                   " is a program or script. Opening it may run "
+                                                   "it on your computer. Open it anyway?"}));
+    EXPECT_EQ(ReadFile(local), content);
+    EXPECT_EQ(tracked, 0u);
+    unlink(local.c_str());
+  }
+  ui.yesAnswer = true;
+  ui.events.clear();
+  EXPECT_TRUE(FetchAndLaunch(Send("go.sh", "#!/bin/sh\n", 0, 0), 1));
+  EXPECT_EQ(ui.events.size(), 1u);
+  EXPECT_EQ(ReadFile(copies + "/copy0"), "#!/bin/sh\n");
+  ui.events.clear();
+  EXPECT_TRUE(FetchAndLaunch(Send("notes.txt", "#!/bin/sh\n", 0, 0), 1));
+  EXPECT_TRUE(ui.events.empty());
+}
+
 TEST_F(LaunchFlowTest, WithoutDeleteTempFilesNothingWaitsAndTheFileStays) {
   const std::string pointer = Send("report.txt", "kept", 0, 1);
   ASSERT_TRUE(FetchAndLaunch(pointer, 0));

@@ -19,6 +19,18 @@ sleep 0.5
 echo done > "$out/marker$n"
 )";
 
+// Passes the file on to a process of its own, which reads it a second later,
+// and exits at once, as single-instance applications do.
+const char kHandOff[] = R"(#!/bin/sh
+( sleep 1; cat -- "$1" > "$QUIVER_COPY_OUT/handed" ) > /dev/null 2>&1 &
+)";
+
+// Passes the file on to a process of its own that opens it at once and keeps
+// it open for seven seconds, then notes whether its name is still there.
+const char kHolder[] = R"(#!/bin/sh
+( exec 3< "$1"; sleep 7; [ -e "$1" ] && cat <&3 > "$QUIVER_COPY_OUT/held" ) > /dev/null 2>&1 &
+)";
+
 }  // namespace
 
 void ReceiveTest::SetUpTestSuite() {
@@ -26,7 +38,21 @@ void ReceiveTest::SetUpTestSuite() {
   if (prepared) return;
   prepared = true;
   UsePrivateDesktop();
-  InstallDefaultApplication("copier", kCopier, {"text/plain", "application/msword"});
+  const std::vector<std::pair<std::string, std::string>> defaults = {
+      {"text/plain", "copier"}, {"application/msword", "copier"},
+      {"application/x-shellscript", "copier"}, {"application/pdf", "handoff"},
+      {"application/rtf", "holder"}};
+  std::vector<std::pair<std::string, std::string>> entries;
+  const std::pair<std::string, const char*> apps[] = {
+      {"copier", kCopier}, {"handoff", kHandOff}, {"holder", kHolder}};
+  for (const auto& [id, script] : apps) {
+    WriteScript(TestRoot() + "/" + id, script);
+    std::string types;
+    for (const auto& [type, app] : defaults) types += app == id ? type + ";" : "";
+    InstallApplication(id, TestRoot() + "/" + id + " %f", types);
+  }
+  for (const auto& [type, app] : defaults) entries.emplace_back(type, app + ".desktop");
+  SetDefaultApplications(entries);
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
 }
 

@@ -4,9 +4,13 @@
 // decide which application GIO starts for which type.
 //
 // Applications: "copier" opens text/plain (".txt") and application/msword
-// (".doc"); it copies the file it gets into $QUIVER_COPY_OUT, waits for a
-// moment and then leaves a marker. No application is associated with
-// application/octet-stream (".dat").
+// (".doc") and shell scripts; it copies the file it gets into
+// $QUIVER_COPY_OUT, waits for a moment and then leaves a marker. "handoff"
+// opens application/pdf by handing the file to a process that copies it to
+// "handed" a second after the application has exited; "holder" opens
+// application/rtf by handing it to one that keeps it open for seven seconds
+// and then copies it to "held" if its name is still there. No application is
+// associated with application/octet-stream (".dat").
 
 #include "../app/RecordingUserInterface.h"
 #include "app/PointerDoc.h"

@@ -62,6 +62,30 @@ TEST_F(ReceiveTest, DecodedFilesAreNamedAfterTheUrl) {
   for (const std::string& path : {first, second, spaced, plain}) unlink(path.c_str());
 }
 
+// Pre-signed links carry a query; a fragment is the reader's alone. Neither
+// may reach the local name, and the server must get the query but never the
+// fragment.
+TEST_F(ReceiveTest, QueryAndFragmentStayOutOfTheLocalName) {
+  for (const Transform& t : {kTransforms[0], kTransforms[3]}) {
+    const std::string pointer = Send("r.doc", "signed", t.compress, t.encrypt);
+    for (const char* tail : {"?v=2", "#page=3", "?X-Sig=a.b/c#x.y", "#a?b.c"}) {
+      CPointerDoc doc;
+      ASSERT_TRUE(doc.ReadFromFile(pointer));
+      doc.SetUrl(doc.GetUrl() + tail);
+      std::string path;
+      ASSERT_TRUE(doc.FetchToTempFile(path)) << tail << " error " << doc.GetError();
+      EXPECT_EQ(path.substr(path.size() - (t.compress ? 6 : 4)), t.compress ? "/r.doc" : ".doc");
+      EXPECT_EQ(ReadFile(path), "signed") << tail;
+      const std::string query = std::string(tail).substr(0, std::string(tail).find('#'));
+      const std::string log = server->AccessLog();
+      const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
+      EXPECT_NE(last.find("\"GET /r.doc" + query + " HTTP/1.0"), std::string::npos) << last;
+      unlink(path.c_str());
+    }
+    unlink((published + "/r.doc").c_str());
+  }
+}
+
 TEST_F(ReceiveTest, DamagedPublishedFilesFailWith13AndLeaveNothing) {
   const std::string content = SampleText(200000);
   for (const Transform& t : kTransforms) {

@@ -3,13 +3,57 @@
 #include "app/UniqueFile.h"
 #include "platform/SystemError.h"
 
+#include "support/ChildProcess.h"
+
+#include <cstdlib>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace testing_support;
 
 namespace {
+
+// `mount` shows `backing` through a file system that fails the close of
+// every file written there, as a network file system reports a delayed
+// write error. False when this machine cannot mount it.
+bool MountFailingClose(const std::string& backing, const std::string& mount,
+                       std::unique_ptr<CChildProcess>& fs) {
+  fs = std::make_unique<CChildProcess>(
+      std::vector<std::string>{FAILING_CLOSE_FS, backing, mount, "-f", "-s"}, 120);
+  struct stat inside, outside;
+  for (int i = 0; i < 100 && stat(TestRoot().c_str(), &outside) == 0; ++i, usleep(50000)) {
+    if (stat(mount.c_str(), &inside) == 0 && inside.st_dev != outside.st_dev) return true;
+  }
+  return false;
+}
+
+// The close of the published or the decoded file fails: the operation fails
+// with the system's code and leaves nothing behind, as after a failed write.
+TEST_F(ReceiveTest, AFailedCloseFailsTheSendAndTheFetch) {
+  const std::string backing = MakeDir("backing"), mount = MakeDir("mount");
+  std::unique_ptr<CChildProcess> fs;
+  if (!MountFailingClose(backing, mount, fs)) GTEST_SKIP() << "no FUSE on this machine";
+  const std::string content = SampleText(100000);
+  WriteFile(sources + "/figures.txt", content);
+  CPointerDoc doc;
+  doc.BuildChain(settings);
+  EXPECT_FALSE(doc.Send(sources + "/figures.qvr", sources + "/figures.txt", settings.UrlRoot(),
+                        mount + "/"));
+  EXPECT_EQ(doc.GetError(), ERROR_IO_DEVICE);
+  EXPECT_FALSE(Exists(sources + "/figures.qvr"));
+  EXPECT_EQ(ListDir(backing), std::vector<std::string>());
+
+  const std::string pointer = Send("fetched.txt", content, 1, 1);
+  const std::string tmp = std::getenv("TMPDIR");
+  setenv("TMPDIR", mount.c_str(), 1);
+  uint32_t error = 0;
+  EXPECT_EQ(Fetch(pointer, &error), "");
+  setenv("TMPDIR", tmp.c_str(), 1);
+  EXPECT_EQ(error, ERROR_IO_DEVICE);
+  EXPECT_EQ(ListDir(backing), std::vector<std::string>());
+}
 
 TEST_F(ReceiveTest, SendingNamesWithoutOverwriting) {
   WriteFile(sources + "/report.doc", "v1");

@@ -52,6 +52,7 @@ bool WaitForPort(int port, double seconds) {
 CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds,
                            const std::string& serverConfig, const std::string& httpConfig) {
   const std::string dir = MakeDir("nginx");
+  m_dir = dir;
   m_port = FreePort();
   const std::string conf = dir + "/nginx.conf";
   WriteFile(conf,
@@ -79,6 +80,8 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds,
 }
 
 CNginxServer::~CNginxServer() = default;
+
+std::string CNginxServer::AccessLog() const { return ReadFile(m_dir + "/access.log"); }
 
 std::string CNginxServer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(m_port) + "/";

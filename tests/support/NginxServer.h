@@ -24,9 +24,12 @@ class CNginxServer {
   int Port() const { return m_port; }
   // "http://127.0.0.1:<port>/"
   std::string BaseUrl() const;
+  // What the server has logged of the requests it answered, one per line.
+  std::string AccessLog() const;
 
  private:
   int m_port = 0;
+  std::string m_dir;
   std::unique_ptr<CChildProcess> m_process;
 };
 

@@ -73,6 +73,8 @@ TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
   EXPECT_EQ(qobject_cast<QLabel*>(other.Control(CUsageDlg::kTextId))->text(), "one\ntwo\n");
 }
 
+// The send, view and preferences windows may be made wider; every other
+// window has a fixed size.
 TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   CSendDlg send(m_app, nullptr);
   CViewDlg view(m_app, "", nullptr);
@@ -92,7 +94,9 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   const double unitY = metrics.height() / 8.0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.dialog->windowTitle().toStdString());
-    EXPECT_EQ(c.dialog->minimumSize(), c.dialog->maximumSize()) << "resizable";
+    const bool widenable = c.dialog == &send || c.dialog == &view || c.dialog == &prefs;
+    EXPECT_EQ(c.dialog->minimumSize(), widenable ? c.dialog->size() : c.dialog->maximumSize());
+    EXPECT_EQ(c.dialog->maximumHeight(), c.dialog->minimumHeight()) << "height resizable";
     EXPECT_GE(c.dialog->width(), qRound(c.width * unitX));
     EXPECT_GE(c.dialog->height(), qRound(c.height * unitY));
     EXPECT_LE(c.dialog->width(), c.width * unitX * 1.25);
@@ -100,8 +104,41 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   }
 }
 
-// The name field takes the focus; a name longer than twelve characters is
-// refused on OK with the message, and the dialog stays open for editing.
+// Widening a window stretches its fields and keeps its height; every path
+// field shows its whole text as tooltip; read-only texts show their start.
+TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
+  CSendDlg send(m_app, nullptr);
+  CViewDlg view(m_app, "", nullptr);
+  CPrefsDlg prefs(m_app, m_app.GetSettings(), nullptr);
+  const QString path = "/" + QString("deep/").repeated(60) + "report.doc";
+  const std::pair<QDialog*, std::vector<const char*>> windows[] = {
+      {&send, {"sendFileEdit", "pointerFileEdit"}},
+      {&view, {"fileEdit", "urlEdit"}},
+      {&prefs, {"urlRootEdit", "fileRootEdit", "urlFileDirEdit"}}};
+  for (const auto& [dialog, names] : windows) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    Activate(dialog);
+    const QSize before = dialog->size();
+    std::vector<int> widths;
+    for (const char* name : names) widths.push_back(Child<QLineEdit>(dialog, name)->width());
+    dialog->resize(before.width() + 300, before.height() + 100);
+    QTest::qWait(50);
+    EXPECT_EQ(dialog->height(), before.height());
+    for (size_t i = 0; i < names.size(); ++i) {
+      auto* edit = Child<QLineEdit>(dialog, names[i]);
+      EXPECT_GE(edit->width(), widths[i] + 250) << names[i];
+      edit->setText(path);
+      EXPECT_EQ(edit->toolTip(), path) << names[i];
+    }
+  }
+  view.Compression() = "LZ (Lempel-Ziv): " + std::string(300, '9') + " bytes";
+  view.Refresh();
+  EXPECT_EQ(Child<QLineEdit>(&view, "compressionEdit")->cursorPosition(), 0);
+}
+
+// The name field takes the focus and no more than twelve characters; a
+// longer name put there otherwise is refused on OK with the message, and the
+// dialog stays open for editing.
 TEST_F(BoxesTest, NewDirectoryNameIsLimitedToTwelveCharacters) {
   CNewDirDlg dialog(nullptr);
   EXPECT_EQ(dialog.windowTitle(), "Choose a new directory name");
@@ -113,6 +150,9 @@ TEST_F(BoxesTest, NewDirectoryNameIsLimitedToTwelveCharacters) {
   driver.Then([&](QWidget* w) {
     EXPECT_TRUE(HasFocus(edit));
     QTest::keyClicks(edit, "thirteen-char");
+    EXPECT_EQ(edit->text(), "thirteen-cha");
+    edit->setMaxLength(32767);  // as if the cap had been got round
+    edit->setText("thirteen-char");
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_TRUE(w->isVisible()) << "closed with a name that is too long";
     EXPECT_TRUE(HasFocus(edit));
@@ -198,8 +238,9 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
   CMessageBox::Current().Warning("Quiver parameters must be set\nbefore the program can send.");
-  for (const int answer : {QMessageBox::Yes, QMessageBox::No}) {
-    driver.Then([answer](QWidget* box) {
+  // The default button, which Return presses, is the answer that keeps data.
+  for (const bool keepsData : {true, false}) {
+    driver.Then([](QWidget* box) {
       auto* b = qobject_cast<QMessageBox*>(box);
       ASSERT_NE(b, nullptr);
       EXPECT_EQ(b->icon(), QMessageBox::NoIcon);
@@ -207,12 +248,12 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
           b->text(),
           "Problem launching application on /tmp/x\n(check your associations).  Keep the file?");
       EXPECT_EQ(b->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-      CModalDriver::Answer(box, answer);
+      QTest::keyClick(b, Qt::Key_Return);
     });
     const bool yes = CMessageBox::Current().AskYesNo(
         "Problem launching application on /tmp/x\r\n(check your associations).  Keep the file?",
-        true);
-    EXPECT_EQ(yes, answer == QMessageBox::Yes);
+        keepsData);
+    EXPECT_EQ(yes, keepsData);
   }
   EXPECT_EQ(driver.Pending(), 0u);
   EXPECT_EQ(m_ui.ReportCount(), 3);

@@ -126,17 +126,52 @@ TEST_F(ChooseDirTest, EmptyInitialDirectoryStartsInTheCurrentDirectory) {
   EXPECT_EQ(chooser.ListedDirectory(), QDir::currentPath());
 }
 
-// A directory that does not exist is shown as given and returned by OK,
-// while the list shows the current directory.
-TEST_F(ChooseDirTest, MissingInitialDirectoryIsShownWhileTheCurrentOneIsListed) {
-  const std::string missing = m_root + "/missing/";
+// A starting directory that does not exist gives way to its nearest parent
+// that does, and the label says so; OK returns that parent.
+TEST_F(ChooseDirTest, MissingInitialDirectoryStartsFromItsNearestParent) {
+  const std::string missing = m_root + "/beta/missing/deeper/";
   CChooseDirDlg chooser(missing, nullptr);
-  EXPECT_EQ(PathLabel(chooser).toStdString(), missing);
-  EXPECT_EQ(chooser.ListedDirectory(), QDir::currentPath());
+  EXPECT_EQ(PathLabel(chooser).toStdString(),
+            m_root + "/beta (" + m_root + "/beta/missing/deeper does not exist)");
+  EXPECT_EQ(chooser.ListedDirectory().toStdString(), m_root + "/beta");
   CModalDriver driver;
   driver.Then([](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
   EXPECT_EQ(chooser.exec(), QDialog::Accepted);
-  EXPECT_EQ(chooser.Path(), missing);
+  EXPECT_EQ(chooser.Path(), m_root + "/beta");
+}
+
+// Return on an entry enters it, as a double-click does; OK then returns the
+// directory the label shows.
+TEST_F(ChooseDirTest, ReturnOnAnEntryEntersIt) {
+  CChooseDirDlg chooser(m_root, nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    auto* list = qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId));
+    list->setFocus();
+    list->setCurrentItem(Entry(chooser, "[beta]"));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(chooser.isVisible());
+    EXPECT_EQ(PathLabel(chooser).toStdString(), m_root + "/beta");
+    list->setCurrentItem(Entry(chooser, "[inner]"));
+    QTest::keyClick(list, Qt::Key_Enter);
+    QTest::mouseClick(Child<QPushButton>(&chooser, "okButton"), Qt::LeftButton);
+  });
+  EXPECT_EQ(chooser.exec(), QDialog::Accepted);
+  EXPECT_EQ(chooser.Path(), m_root + "/beta/inner");
+}
+
+// A long path keeps the label on one line and the window at its width.
+TEST_F(ChooseDirTest, ALongPathStaysOnOneLine) {
+  std::string deep = m_root;
+  for (int i = 0; i < 12; ++i) ASSERT_EQ(mkdir((deep += "/a-rather-long-name").c_str(), 0700), 0);
+  CChooseDirDlg chooser(deep, nullptr);
+  CChooseDirDlg shallow("/", nullptr);
+  Activate(&chooser);
+  auto* label = qobject_cast<QLabel*>(chooser.Control(CChooseDirDlg::kPathId));
+  EXPECT_EQ(label->text().toStdString(), deep);
+  EXPECT_EQ(label->toolTip().toStdString(), deep);
+  EXPECT_LE(label->height(), label->fontMetrics().height() * 3 / 2);
+  EXPECT_EQ(chooser.width(), shallow.width());
 }
 
 TEST_F(ChooseDirTest, InitialDirectoryKeepsItsTrailingSeparatorUntilMoved) {
