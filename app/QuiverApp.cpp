@@ -1,6 +1,8 @@
 #include "app/QuiverApp.h"
 
 #include "app/PointerDoc.h"
+#include "app/PublishCommands.h"
+#include "app/Publisher.h"
 #include "app/UserInterface.h"
 #include "app/ViewController.h"
 #include "pipeline/Messages.h"
@@ -80,7 +82,7 @@ int CQuiverApp::InitInstance(int argc, const char* const* argv) {
   LoadSettings();
   RunCommandLine(argc, argv);
   if (m_usageShown) return 2;
-  return m_ui.ReportCount() > 0 ? 1 : 0;
+  return m_ui.ReportCount() > 0 || m_commandFailed ? 1 : 0;
 }
 
 void CQuiverApp::SaveSettings(const CSettings& settings) {
@@ -124,6 +126,10 @@ bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
   ++argv;
   --argc;
   m_mode = ModeDefault;
+  if (argc > 0 && CPublishCommands::IsCommand(argv[0])) {
+    RunPublishCommand(argc, argv);
+    return false;
+  }
   while (argc > 0 && argv[0][0] == '-') {
     const std::string token = argv[0];
     ++argv;
@@ -277,7 +283,21 @@ void CQuiverApp::SendFile(const std::string& source, const std::string& target) 
   if (!CanSend()) return;
   CPointerDoc doc;
   doc.BuildChain(m_settings);
-  if (!doc.Send(target, source, m_settings.UrlRoot(), m_settings.FileRoot())) {
+  if (!Publish(doc, target, source, m_settings)) {
     ReportSystemError("Problem sending " + source, doc.GetError());
   }
+}
+
+bool CQuiverApp::Publish(CPointerDoc& doc, const std::string& pointerFile,
+                         const std::string& source, const CSettings& settings) {
+  if (!m_publisher) m_publisher = std::make_unique<CPublisher>();
+  return m_publisher->Publish(doc, pointerFile, source, settings);
+}
+
+void CQuiverApp::RunPublishCommand(int argc, const char* const* argv) {
+  if (!m_publisher) m_publisher = std::make_unique<CPublisher>();
+  CPublishCommands commands(m_ui, m_settings, m_publisher->Register());
+  const int status = commands.Run(argc, argv);
+  if (status == 2) ShowUsage();
+  m_commandFailed = status == 1;
 }

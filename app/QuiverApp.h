@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+class CPointerDoc;
+class CPublisher;
 class CSettingsStore;
 class CUserInterface;
 
@@ -57,6 +59,14 @@ class CQuiverApp : public CProfile {
   // Fetches and launches every pointer-file argument, sends every other one.
   virtual void ProcessFiles(int argc, const char* const* argv);
   virtual void SendFile(const std::string& source, const std::string& target);
+  // Every send goes through here: CPointerDoc::Send with the settings' roots,
+  // after expiring what KeepDays makes due and followed, on success, by an
+  // entry in the register of published files. Returns what Send returned.
+  virtual bool Publish(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
+                       const CSettings& settings);
+  // --check, --published, --expire [DAYS] and --unpublish URL|NAME
+  // (app/PublishCommands.h); a wrong command line shows the usage.
+  virtual void RunPublishCommand(int argc, const char* const* argv);
   virtual std::string ExpandLongName(const std::string& text);
   // True when the settings are complete, offering the preferences once.
   virtual bool CanSend();
@@ -99,4 +109,6 @@ class CQuiverApp : public CProfile {
   std::string m_registryKey;
   std::unique_ptr<CSettingsStore> m_store;
   bool m_usageShown = false;
+  bool m_commandFailed = false;
+  std::unique_ptr<CPublisher> m_publisher;
 };

@@ -10,6 +10,7 @@ void CSettings::Assign(const CSettings& other) {
   m_hasUrlFileDir = other.m_hasUrlFileDir;
   m_urlFileDir = other.m_urlFileDir;
   m_deleteTempFiles = other.m_deleteTempFiles;
+  m_keepDays = other.m_keepDays;
   Normalize();
 }
 
@@ -23,6 +24,7 @@ void CSettings::Load(CProfile& profile, const std::string& section) {
   m_hasUrlFileDir = profile.GetProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
   m_urlFileDir = profile.GetProfileString(section, "UrlFileDir", "");
   m_deleteTempFiles = profile.GetProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+  m_keepDays = profile.GetProfileInt(section, "KeepDays", m_keepDays);
   Normalize();
 }
 
@@ -35,6 +37,7 @@ void CSettings::Save(CProfile& profile, const std::string& section) {
   profile.WriteProfileInt(section, "HasUrlFileDir", m_hasUrlFileDir);
   profile.WriteProfileString(section, "UrlFileDir", m_urlFileDir);
   profile.WriteProfileInt(section, "DeleteTempFiles", m_deleteTempFiles);
+  profile.WriteProfileInt(section, "KeepDays", m_keepDays);
 }
 
 void CSettings::Normalize() {

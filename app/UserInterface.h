@@ -8,6 +8,7 @@
 
 #include "platform/MessageBox.h"
 
+#include <cstdio>
 #include <string>
 
 class CQuiverApp;
@@ -31,4 +32,11 @@ class CUserInterface : public CMessageBox {
   virtual void RunSendWindow(CQuiverApp& app) = 0;
   // The view window, modal, showing `pointerFile` (may be empty).
   virtual void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) = 0;
+  // A report of several lines (such as the publishing check's) in a window
+  // titled `title`; without windows the text goes to standard output.
+  virtual void ShowReport(const std::string& title, const std::string& text) {
+    (void)title;
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+  }
 };

@@ -14,6 +14,9 @@ class CMessageBox {
 
   // A warning with an OK button.
   void Warning(const std::string& text);
+  // Shown like a warning but not counted: for news that is no failure of
+  // what the user asked for (a send that succeeded all the same, say).
+  void Notice(const std::string& text) { ShowWarning(text); }
   // A Yes/No question; true for Yes. Without a way to ask, the answer is
   // `keepsData`, the one that keeps the user's data.
   bool AskYesNo(const std::string& text, bool keepsData);

@@ -11,9 +11,13 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 include/gannet.h \
          share/applications/quiver.desktop share/mime/packages/quiver.xml \
-         share/icons/hicolor/scalable/apps/quiver.svg; do
+         share/icons/hicolor/scalable/apps/quiver.svg \
+         lib/systemd/user/quiver-expire.service lib/systemd/user/quiver-expire.timer; do
   [ -e "$prefix/$f" ] || { echo "missing after install: $f" >&2; exit 1; }
 done
+
+grep -qx "ExecStart=$prefix/bin/quiver --expire" "$prefix/lib/systemd/user/quiver-expire.service" ||
+  { echo "the expiry service does not start the installed program" >&2; exit 1; }
 
 resolved=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/quiver" | awk '/libgannet/ { print $3 }')
 if [ "$(readlink -f "$resolved")" != "$(readlink -f "$prefix/lib/libgannet.so.1")" ]; then

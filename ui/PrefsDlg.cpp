@@ -1,18 +1,25 @@
 #include "ui/PrefsDlg.h"
 
+#include "app/PublishCheck.h"
 #include "app/QuiverApp.h"
 #include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
+#include "ui/ReportDlg.h"
+#include "ui/WaitCursor.h"
 #include "ui_PrefsDlg.h"
 
 CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent)
     : CQuiverDialog(parent), m_ui(std::make_unique<Ui::PrefsDlg>()), m_pApp(&app) {
   m_settings.Assign(settings);
+  m_checked.Assign(settings);
   m_ui->setupUi(this);
   // A caption without system menu, so without a close box.
   SetFrame(Frame::CaptionOnly);
   connect(m_ui->saveButton, &QPushButton::clicked, this, &CPrefsDlg::OnSave);
   connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(m_ui->checkButton, &QPushButton::clicked, this, &CPrefsDlg::OnCheck);
+  connect(m_ui->urlRootEdit, &QLineEdit::textChanged, this, &CPrefsDlg::UpdateCheckOffer);
+  connect(m_ui->fileRootEdit, &QLineEdit::textChanged, this, &CPrefsDlg::UpdateCheckOffer);
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
   ConnectHelp(m_ui->helpButton, CHelpDlg::kPrefsContext);
   connect(m_ui->fileRootBrowse, &QPushButton::clicked, this,
@@ -21,6 +28,7 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
           [this] { OnBrowse(m_settings.UrlFileDir()); });
   ShowWholeTextAsToolTip({m_ui->urlRootEdit, m_ui->fileRootEdit, m_ui->urlFileDirEdit});
   Refresh();
+  UpdateCheckOffer();
   SetDialogUnitSize(285, 100, true);
   m_ui->urlRootEdit->setFocus();
 }
@@ -35,12 +43,39 @@ void CPrefsDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->compressionList, m_settings.CompressType());
   Exchange(save, m_ui->encryptionList, m_settings.EncryptType());
   Exchange(save, m_ui->deleteTempFilesCheck, m_settings.DeleteTempFiles());
+  if (save) m_settings.KeepDays() = m_ui->keepDaysSpin->value();
+  else m_ui->keepDaysSpin->setValue(m_settings.KeepDays());
 }
 
 void CPrefsDlg::OnSave() {
   Collect();
   m_pApp->SaveSettings(m_settings);
   QDialog::accept();
+}
+
+void CPrefsDlg::OnCheck() {
+  Collect();
+  m_checked.Assign(m_settings);
+  UpdateCheckOffer();
+  CPublishCheck check(m_checked);
+  {
+    CWaitCursor wait;
+    check.Run();
+  }
+  CReportDlg report(CPublishCheck::kTitle, check.Report(), this);
+  report.exec();
+}
+
+void CPrefsDlg::UpdateCheckOffer() {
+  CSettings typed;
+  typed.UrlRoot() = m_ui->urlRootEdit->text().toStdString();
+  typed.FileRoot() = m_ui->fileRootEdit->text().toStdString();
+  typed.Normalize();
+  const bool changed =
+      typed.UrlRoot() != m_checked.UrlRoot() || typed.FileRoot() != m_checked.FileRoot();
+  m_ui->checkOfferLabel->setText(
+      changed ? QStringLiteral("The roots changed: press Check to try them before sending.")
+              : QString());
 }
 
 void CPrefsDlg::OnBrowse(std::string& directory) {

@@ -3,7 +3,10 @@
 // hands the copy to the application (which writes the store) and ends with
 // OK; OK ends with OK and leaves the decision to the opener; Cancel and
 // Escape change nothing. The two directories can be picked with the
-// directory chooser. Nothing is validated.
+// directory chooser. Nothing is validated, but Check tries the roots as they
+// stand (CPublishCheck) and shows its report; while the URL root or the
+// server directory differs from the one last checked (or opened with), a
+// line beside it offers the check.
 
 #include "app/Settings.h"
 #include "ui/QuiverDialog.h"
@@ -21,6 +24,8 @@ class CPrefsDlg : public CQuiverDialog {
 
  public:
   static constexpr int kSaveId = 1024;
+  static constexpr int kCheckId = 1044;
+  static constexpr int kKeepDaysId = 1045;
 
   // Edits a copy (Assign) of `settings`; `app` receives Save.
   CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent);
@@ -34,6 +39,10 @@ class CPrefsDlg : public CQuiverDialog {
 
  private:
   void OnSave();
+  // Runs the publishing check on the roots as they stand and shows its report.
+  void OnCheck();
+  // Shows the offer of the check while a root field differs from m_checked.
+  void UpdateCheckOffer();
   // The directory chooser started in `directory` (a settings field);
   // OK puts the chosen directory into the field.
   void OnBrowse(std::string& directory);
@@ -41,4 +50,5 @@ class CPrefsDlg : public CQuiverDialog {
   std::unique_ptr<Ui::PrefsDlg> m_ui;
   CQuiverApp* m_pApp;
   CSettings m_settings;
+  CSettings m_checked;
 };

@@ -2,6 +2,7 @@
 
 #include "ui/AboutDlg.h"
 #include "ui/PrefsDlg.h"
+#include "ui/ReportDlg.h"
 #include "ui/SendDlg.h"
 #include "ui/UsageDlg.h"
 #include "ui/ViewDlg.h"
@@ -77,6 +78,11 @@ void CQtUserInterface::RunSendWindow(CQuiverApp& app) {
 void CQtUserInterface::RunViewWindow(CQuiverApp& app, const std::string& pointerFile) {
   CViewDlg view(app, pointerFile, nullptr);
   view.exec();
+}
+
+void CQtUserInterface::ShowReport(const std::string& title, const std::string& text) {
+  CReportDlg report(title, text, nullptr);
+  report.exec();
 }
 
 void CQtUserInterface::ShowWarning(const std::string& text) {

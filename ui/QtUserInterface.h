@@ -31,6 +31,7 @@ class CQtUserInterface : public CUserInterface {
   bool RunPreferences(CQuiverApp& app, CSettings& settings) override;
   void RunSendWindow(CQuiverApp& app) override;
   void RunViewWindow(CQuiverApp& app, const std::string& pointerFile) override;
+  void ShowReport(const std::string& title, const std::string& text) override;
 
  protected:
   void ShowWarning(const std::string& text) override;

@@ -43,7 +43,7 @@ std::unique_ptr<CPointerDoc> CSendDlg::NewPointerDoc() { return std::make_unique
 
 bool CSendDlg::SendWith(CPointerDoc& doc) {
   CWaitCursor wait;
-  if (doc.Send(m_strPointerFile, m_strSendFile, m_settings.UrlRoot(), m_settings.FileRoot())) {
+  if (m_pApp->Publish(doc, m_strPointerFile, m_strSendFile, m_settings)) {
     return true;
   }
   ReportSystemError("Problem sending " + m_strSendFile, doc.GetError());

@@ -43,6 +43,7 @@ TEST_F(SettingsTest, FirstRunGivesTheDefaults) {
   EXPECT_EQ(s.EncryptType(), 1);
   EXPECT_EQ(s.HasUrlFileDir(), 0);
   EXPECT_EQ(s.DeleteTempFiles(), 1);
+  EXPECT_EQ(s.KeepDays(), 0);
   EXPECT_FALSE(s.IsComplete());
   EXPECT_EQ(app.ProfilePath(),
             TestRoot() + "/config/Marrow/Quiver/V1.1/Quiver.ini");
@@ -78,7 +79,7 @@ TEST_F(SettingsTest, WrongKindValuesFallBackToDefaults) {
   EXPECT_EQ(s.FileRoot(), std::string(70000, 'f') + "/");
 }
 
-TEST_F(SettingsTest, SaveWritesAllSevenValuesInOrder) {
+TEST_F(SettingsTest, SaveWritesEveryValueInOrder) {
   CSettings s;
   s.UrlRoot() = "http://host/q";
   s.FileRoot() = "/srv/q";
@@ -87,11 +88,13 @@ TEST_F(SettingsTest, SaveWritesAllSevenValuesInOrder) {
   s.HasUrlFileDir() = 1;
   s.UrlFileDir() = "";
   s.DeleteTempFiles() = -3;
+  s.KeepDays() = 30;
   app.SaveSettings(s);
   EXPECT_EQ(ReadFile(app.ProfilePath()),
             "[Settings]\nUrlRoot=http://host/q/\nFileRoot=/srv/q/\nCompressType=0\n"
-            "EncryptType=7\nHasUrlFileDir=1\nUrlFileDir=\nDeleteTempFiles=-3\n");
+            "EncryptType=7\nHasUrlFileDir=1\nUrlFileDir=\nDeleteTempFiles=-3\nKeepDays=30\n");
   const CSettings back = LoadFresh();
+  EXPECT_EQ(back.KeepDays(), 30);
   EXPECT_EQ(back.EncryptType(), 7);
   EXPECT_EQ(back.UrlFileDir(), "");
   EXPECT_TRUE(back.IsComplete());

@@ -59,7 +59,7 @@ class GannetSecureTest : public GannetTest {
         "location = /temporary { return 307 /file.txt; }\n"
         "location = /permanent { return 308 /file.txt; }\n";
     s->nginx = std::make_unique<CNginxServer>(
-        s->root, 300, redirects,
+        s->root, redirects, "", 300,
         s->TlsServer(kGood, good) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
             s->TlsServer(kExpired, s->ca.Issue("DNS:localhost", true)) +
             s->TlsServer(kStranger, s->stranger.Issue("DNS:localhost")) +

@@ -17,7 +17,7 @@ TEST_F(ReceiveTest, HttpsPointerFilesOpen) {
   const auto cert = ca.Issue("DNS:localhost");
   const int tlsPort = FreePort();
   const std::string tls = "https://localhost:" + std::to_string(tlsPort) + "/";
-  CNginxServer nginx(published, 300, "rewrite ^/to-tls/(.*)$ " + tls + "$1 permanent;\n",
+  CNginxServer nginx(published, "rewrite ^/to-tls/(.*)$ " + tls + "$1 permanent;", "", 300,
                      "server { listen 127.0.0.1:" + std::to_string(tlsPort) + " ssl; root " +
                          published + "; ssl_certificate " + cert.certificate +
                          "; ssl_certificate_key " + cert.key + "; }\n");

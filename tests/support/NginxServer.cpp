@@ -49,14 +49,20 @@ bool WaitForPort(int port, double seconds) {
   return false;
 }
 
-CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds,
-                           const std::string& serverConfig, const std::string& httpConfig) {
+CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds)
+    : CNginxServer(root, "", "", lifetimeSeconds) {}
+
+CNginxServer::CNginxServer(const std::string& root, const std::string& serverDirectives,
+                           const std::string& workerUser, int lifetimeSeconds,
+                           const std::string& httpConfig) {
   const std::string dir = MakeDir("nginx");
   m_dir = dir;
   m_port = FreePort();
   const std::string conf = dir + "/nginx.conf";
   WriteFile(conf,
-            "daemon off;\nmaster_process off;\nworker_processes 1;\n"
+            "daemon off;\nworker_processes 1;\n" +
+                (workerUser.empty() ? "master_process off;\n"
+                                    : "master_process on;\nuser " + workerUser + ";\n") +
             "pid " + dir + "/nginx.pid;\nerror_log " + dir + "/error.log;\n"
             "events { worker_connections 64; }\n"
             "http {\n"
@@ -70,7 +76,7 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds,
             "  default_type application/octet-stream;\n"
             "  server {\n"
             "    listen 127.0.0.1:" + std::to_string(m_port) + ";\n"
-            "    root " + root + ";\n" + serverConfig +
+            "    root " + root + ";\n" + serverDirectives + "\n"
             "  }\n" + httpConfig +
             "}\n");
   m_process = std::make_unique<CChildProcess>(

@@ -6,6 +6,7 @@
 #include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
 #include "ui/PrefsDlg.h"
+#include "ui/ReportDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -74,11 +76,11 @@ TEST_F(PrefsTest, ShowsTheCopyInItsControls) {
 TEST_F(PrefsTest, UrlRootHasTheFocusAndTabFollowsTheRows) {
   CPrefsDlg prefs(m_app, Sample(), nullptr);
   Activate(&prefs);
-  EXPECT_EQ(TabSequence(&prefs, 14),
+  EXPECT_EQ(TabSequence(&prefs, 16),
             QStringList({"urlRootEdit", "fileRootEdit", "fileRootBrowse", "hasUrlFileDirCheck",
                          "urlFileDirEdit", "urlFileDirBrowse", "compressionList", "encryptionList",
-                         "deleteTempFilesCheck", "saveButton", "okButton", "cancelButton",
-                         "helpButton", "urlRootEdit"}));
+                         "keepDaysSpin", "deleteTempFilesCheck", "saveButton", "okButton",
+                         "cancelButton", "helpButton", "checkButton", "urlRootEdit"}));
 }
 
 TEST_F(PrefsTest, OkCollectsTheControlsAndWritesNothing) {
@@ -114,6 +116,39 @@ TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
   EXPECT_NE(stored.find("FileRoot=" + m_dir + "/\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("UrlRoot=http://example.com/q/\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("DeleteTempFiles=0\n"), std::string::npos) << stored;
+}
+
+// KeepDays has its field; a changed root brings the offer of the check,
+// whose report (here: nothing listens at the URL) gets a window of its own.
+TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {
+  CSettings s = Sample();
+  s.KeepDays() = 30;
+  CPrefsDlg prefs(m_app, s, nullptr);
+  auto* keep = qobject_cast<QSpinBox*>(prefs.Control(CPrefsDlg::kKeepDaysId));
+  auto* offer = Child<QLabel>(&prefs, "checkOfferLabel");
+  EXPECT_EQ(keep->value(), 30);
+  EXPECT_EQ(offer->text(), "");
+  std::string report;
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    keep->setValue(0);
+    Edit(prefs, 1015)->setText("http://127.0.0.1:9");
+    EXPECT_EQ(offer->text(), "The roots changed: press Check to try them before sending.");
+    Click(prefs, "checkButton");
+    EXPECT_EQ(offer->text(), "");
+    Click(prefs, "okButton");
+  });
+  driver.Then([&](QWidget* window) {
+    EXPECT_EQ(window->windowTitle(), "Quiver Publishing Check");
+    report = qobject_cast<CReportDlg*>(window)->Text();
+    QTest::keyClick(window, Qt::Key_Return);
+  });
+  EXPECT_EQ(prefs.exec(), QDialog::Accepted);
+  EXPECT_EQ(prefs.GetSettings().KeepDays(), 0);
+  EXPECT_NE(report.find("problem: cannot fetch http://127.0.0.1:9/quiver-check.txt"),
+            std::string::npos) << report;
+  EXPECT_EQ(testing_support::ListDir(m_dir), std::vector<std::string>{}) << "the probe stays";
+  EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
 }
 
 TEST_F(PrefsTest, CancelAndEscapeChangeNothing) {

@@ -96,7 +96,7 @@ TEST_F(RunModesXvfbTest, EveryWindowRunModeShowsItsWindow) {
     const char* title;
   } cases[] = {
       {{}, "Quiver Send"},      {{"-v", "x.qvr"}, "Quiver View"}, {{"-P"}, "Quiver Preferences"},
-      {{"-V"}, "About Quiver"}, {{"-x"}, "Quiver Usage"},
+      {{"-V"}, "About Quiver"}, {{"-x"}, "Quiver Usage"}, {{"--check"}, "Quiver Publishing Check"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.title);

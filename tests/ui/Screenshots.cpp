@@ -12,6 +12,7 @@
 #include "ui/HelpDlg.h"
 #include "ui/NewDirDlg.h"
 #include "ui/PrefsDlg.h"
+#include "ui/ReportDlg.h"
 #include "ui/QtUserInterface.h"
 #include "ui/SendDlg.h"
 #include "ui/UsageDlg.h"
@@ -108,6 +109,16 @@ int main(int argc, char** argv) {
   {
     CUsageDlg usage(CQuiverApp::UsageText(), nullptr);
     ok &= Render(usage, folder, "usage");
+  }
+  {
+    CReportDlg report("Quiver Publishing Check",
+                      "ok: published the probe /var/www/q/quiver-check.txt.\n"
+                      "problem: http://example.com/q/quiver-check.txt answered \"HTTP/1.1 404 Not "
+                      "Found\": the web server does not publish FileRoot under UrlRoot.\n"
+                      "ok: deleted the probe.\nThe check took 12 ms.\n"
+                      "Publishing does not work: 1 problem(s) above.\n",
+                      nullptr);
+    ok &= Render(report, folder, "check");
   }
   {
     CHelpDlg help(nullptr);

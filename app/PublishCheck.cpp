@@ -1,0 +1,220 @@
+#include "app/PublishCheck.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "app/UniqueFile.h"
+#include "app/UrlDoc.h"
+#include "platform/SystemError.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long Milliseconds(Clock::time_point since) {
+  return static_cast<long>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+std::string ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string Octal(unsigned mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", mode);
+  return text;
+}
+
+// "HTTP/1.1 404 Not Found" gives 404; 0 when the line holds no status.
+int StatusCode(const std::string& line) {
+  const size_t space = line.find(' ');
+  if (space == std::string::npos) return 0;
+  return std::atoi(line.c_str() + space + 1);
+}
+
+// The first link of an error page: where a server's redirect page points.
+std::string FirstLink(const std::string& page) {
+  const std::string marker = "href=\"";
+  const size_t start = page.find(marker);
+  if (start == std::string::npos) return "";
+  const size_t end = page.find('"', start + marker.size());
+  return end == std::string::npos ? ""
+                                  : page.substr(start + marker.size(), end - start - marker.size());
+}
+
+// Fetches `url`; on return `body` holds what the server sent, error page included.
+bool Fetch(const std::string& url, std::string& body, int32_t& code, std::string& statusLine) {
+  CUrlDoc doc(1);
+  const bool fetched = doc.SetUrl(url) != 0;
+  code = doc.GetErrorCode();
+  statusLine = doc.GetErrorMessage();
+  while (!statusLine.empty() && (statusLine.back() == '\r' || statusLine.back() == ' ')) {
+    statusLine.pop_back();
+  }
+  std::string local;
+  if (doc.GetLocalName(local, nullptr)) body = ReadWhole(local);
+  return fetched;
+}
+
+std::string RandomToken() {
+  std::random_device device;
+  char text[20];
+  std::snprintf(text, sizeof text, "%08x%08x", device(), device());
+  return text;
+}
+
+}  // namespace
+
+CPublishCheck::CPublishCheck(const CSettings& settings) { m_settings.Assign(settings); }
+
+std::string CPublishCheck::Report() const {
+  std::string report;
+  for (const std::string& line : m_lines) report += line + "\n";
+  return report;
+}
+
+void CPublishCheck::Problem(const std::string& text) {
+  ++m_problems;
+  m_lines.push_back("problem: " + text);
+}
+
+bool CPublishCheck::Run() {
+  m_lines.clear();
+  m_problems = 0;
+  const Clock::time_point start = Clock::now();
+  if (!m_settings.IsComplete()) {
+    Problem("UrlRoot and FileRoot must both be set (quiver -P).");
+  } else if (PublishProbe()) {
+    CheckMode();
+    FetchProbe();
+    CheckListing();
+    DeleteProbe();
+  }
+  m_lines.push_back("The check took " + std::to_string(Milliseconds(start)) + " ms.");
+  m_lines.push_back(m_problems == 0 ? "Publishing works."
+                                    : "Publishing does not work: " + std::to_string(m_problems) +
+                                          " problem(s) above.");
+  return m_problems == 0;
+}
+
+bool CPublishCheck::PublishProbe() {
+  const std::string& root = m_settings.FileRoot();
+  m_content = "Quiver publishing check " + RandomToken() + "\n";
+  CFileHandle probe;
+  if (!CreateUniqueFile(root, "quiver-check", ".txt", FileShare::None, {false, 0666}, probe,
+                        m_name)) {
+    const uint32_t code = GetLastError();
+    const std::string reason = SystemErrorMessage(code);
+    if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
+      Problem("FileRoot " + root + " does not exist (" + reason +
+              "); create it or choose the directory the web server publishes.");
+    } else if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+      Problem("FileRoot " + root + " is not writable (" + reason +
+              "); Quiver must be allowed to create files there.");
+    } else {
+      Problem("Cannot create a file in FileRoot " + root + ": " + reason);
+    }
+    return false;
+  }
+  if (!probe.Write(m_content.data(), m_content.size()) || !probe.Close()) {
+    Problem("Cannot write the probe " + root + m_name + ": " + SystemErrorMessage(GetLastError()));
+    DeleteProbe();
+    return false;
+  }
+  Ok("published the probe " + root + m_name + ".");
+  return true;
+}
+
+void CPublishCheck::CheckMode() {
+  struct stat st;
+  if (stat((m_settings.FileRoot() + m_name).c_str(), &st) != 0) return;
+  const unsigned mode = st.st_mode & 07777;
+  if (mode & S_IROTH) {
+    Ok("the probe has mode " + Octal(mode) + ": any user, the web server's included, can read it.");
+  } else {
+    Warn("the probe has mode " + Octal(mode) +
+         ": a web server running as another user cannot read what Quiver publishes; run Quiver "
+         "with umask 022.");
+  }
+}
+
+void CPublishCheck::FetchProbe() {
+  const std::string url = m_settings.UrlRoot() + m_name;
+  const Clock::time_point start = Clock::now();
+  std::string body, statusLine;
+  int32_t code = 0;
+  const bool fetched = Fetch(url, body, code, statusLine);
+  const std::string took = " (" + std::to_string(Milliseconds(start)) + " ms)";
+  if (!fetched) {
+    ReportFetchFailure(code, statusLine, body);
+  } else if (body != m_content) {
+    Problem(url + " answered" + took + ", but not with the probe (" + std::to_string(body.size()) +
+            " bytes instead of " + std::to_string(m_content.size()) +
+            "): UrlRoot does not publish FileRoot; make UrlRoot the URL of FileRoot.");
+  } else {
+    Ok("fetched " + url + took + "; the bytes match.");
+  }
+}
+
+void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLine,
+                                       const std::string& body) {
+  const std::string url = m_settings.UrlRoot() + m_name;
+  if (statusLine.empty()) {
+    Problem("cannot fetch " + url + ": " + SystemErrorMessage(static_cast<uint32_t>(code)) +
+            " Is the web server running, and are the host and port in UrlRoot right?");
+    return;
+  }
+  const std::string answered = url + " answered \"" + statusLine + "\"";
+  const int status = StatusCode(statusLine);
+  if (status == 404) {
+    Problem(answered +
+            ": the web server does not publish FileRoot under UrlRoot; check the "
+            "path in UrlRoot and the server's root directory.");
+  } else if (status == 403) {
+    Problem(answered +
+            ": the web server may not read the probe; check the permissions of "
+            "FileRoot and the probe's mode.");
+  } else if (status >= 300 && status < 400) {
+    const std::string target = FirstLink(body);
+    Problem(answered + ": the server redirects" + (target.empty() ? "" : " to " + target) +
+            ", and receivers do not follow redirects; set UrlRoot to the URL that serves the "
+            "file itself.");
+  } else {
+    Problem(answered + ".");
+  }
+}
+
+void CPublishCheck::CheckListing() {
+  const std::string& url = m_settings.UrlRoot();
+  std::string body, statusLine;
+  int32_t code = 0;
+  const bool fetched = Fetch(url, body, code, statusLine);
+  if (fetched && body.find(m_name) != std::string::npos) {
+    Problem(url +
+            " lists the directory (its index page names the probe): anyone can see every "
+            "file published; turn directory listing off (nginx: autoindex off; Apache: "
+            "Options -Indexes).");
+  } else if (fetched || !statusLine.empty()) {
+    Ok(url + " does not list the published files.");
+  }
+}
+
+void CPublishCheck::DeleteProbe() {
+  const std::string path = m_settings.FileRoot() + m_name;
+  if (unlink(path.c_str()) == 0) {
+    Ok("deleted the probe.");
+  } else {
+    Problem("cannot delete the probe " + path + ": " +
+            SystemErrorMessage(SystemErrorFromErrno(errno)));
+  }
+}

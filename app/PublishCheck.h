@@ -1,0 +1,47 @@
+#pragma once
+// A check of the publishing set-up: publishes a small probe into FileRoot
+// exactly as a send does (same naming, same mode), fetches UrlRoot followed by
+// its name through the web access library, compares the bytes, looks whether
+// the server lists the directory, and deletes the probe.
+//
+// Each step becomes one line a person can act on, beginning "ok: ",
+// "warning: " or "problem: "; the last two lines give the time taken and the
+// verdict. Nothing is shown here: the caller prints or displays Report().
+
+#include <string>
+#include <vector>
+
+#include "app/Settings.h"
+
+class CPublishCheck {
+ public:
+  // The title of the window that shows the report.
+  static constexpr const char* kTitle = "Quiver Publishing Check";
+
+  explicit CPublishCheck(const CSettings& settings);
+
+  // Runs every step that the earlier ones allow. True when a receiver could
+  // fetch what a send publishes and nothing else was found wrong.
+  bool Run();
+
+  const std::vector<std::string>& Lines() const { return m_lines; }
+  // The lines, each ended by a line feed.
+  std::string Report() const;
+
+ private:
+  bool PublishProbe();
+  void CheckMode();
+  void FetchProbe();
+  void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& body);
+  void CheckListing();
+  void DeleteProbe();
+  void Ok(const std::string& text) { m_lines.push_back("ok: " + text); }
+  void Warn(const std::string& text) { m_lines.push_back("warning: " + text); }
+  void Problem(const std::string& text);
+
+  CSettings m_settings;
+  std::string m_name;     // the probe's name in FileRoot
+  std::string m_content;  // the probe's bytes
+  std::vector<std::string> m_lines;
+  int m_problems = 0;
+};

@@ -1,0 +1,214 @@
+#include "app/PublishRegister.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+// Long enough for sixteen senders recording at once on a slow disk.
+constexpr int kBusyTimeoutMs = 15000;
+
+const char* const kColumns =
+    "id, name, file_root, url, size, source, pointer, time, transforms, state, ended, inode,"
+    " modified";
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS published ("
+    " id INTEGER PRIMARY KEY,"
+    " name TEXT NOT NULL,"
+    " file_root TEXT NOT NULL,"
+    " url TEXT NOT NULL,"
+    " size INTEGER NOT NULL,"
+    " source TEXT NOT NULL,"
+    " pointer TEXT NOT NULL,"
+    " time INTEGER NOT NULL,"
+    " transforms TEXT NOT NULL,"
+    " state TEXT NOT NULL DEFAULT '',"
+    " ended INTEGER NOT NULL DEFAULT 0,"
+    " inode INTEGER NOT NULL DEFAULT 0,"
+    " modified INTEGER NOT NULL DEFAULT 0)";
+
+// A prepared statement, finalized when it goes.
+class CStatement {
+ public:
+  CStatement(sqlite3* db, const std::string& sql) {
+    m_code = sqlite3_prepare_v2(db, sql.c_str(), -1, &m_statement, nullptr);
+  }
+  ~CStatement() { sqlite3_finalize(m_statement); }
+  CStatement(const CStatement&) = delete;
+  CStatement& operator=(const CStatement&) = delete;
+
+  int Code() const { return m_code; }
+  void Bind(int index, const std::string& text) {
+    if (m_code == SQLITE_OK) {
+      m_code = sqlite3_bind_text(m_statement, index, text.c_str(), -1, SQLITE_TRANSIENT);
+    }
+  }
+  void Bind(int index, int64_t number) {
+    if (m_code == SQLITE_OK) m_code = sqlite3_bind_int64(m_statement, index, number);
+  }
+  // SQLITE_ROW, SQLITE_DONE or the failure.
+  int Step() { return m_code == SQLITE_OK ? sqlite3_step(m_statement) : m_code; }
+  std::string Text(int column) const {
+    const unsigned char* text = sqlite3_column_text(m_statement, column);
+    return text ? reinterpret_cast<const char*>(text) : "";
+  }
+  int64_t Number(int column) const { return sqlite3_column_int64(m_statement, column); }
+
+ private:
+  sqlite3_stmt* m_statement = nullptr;
+  int m_code;
+};
+
+PublishedFile ReadRow(const CStatement& row) {
+  PublishedFile file;
+  file.id = row.Number(0);
+  file.name = row.Text(1);
+  file.fileRoot = row.Text(2);
+  file.url = row.Text(3);
+  file.size = row.Number(4);
+  file.source = row.Text(5);
+  file.pointer = row.Text(6);
+  file.time = row.Number(7);
+  file.transforms = row.Text(8);
+  file.state = row.Text(9);
+  file.ended = row.Number(10);
+  file.inode = row.Number(11);
+  file.modified = row.Number(12);
+  return file;
+}
+
+bool MakeDirectories(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string CPublishRegister::DefaultPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  std::string base;
+  if (data && data[0] == '/') {
+    base = data;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home ? home : "") + "/.local/share";
+  }
+  return base + "/Marrow/Quiver/Published.db";
+}
+
+CPublishRegister::CPublishRegister(std::string path) : m_path(std::move(path)) {}
+
+CPublishRegister::~CPublishRegister() { sqlite3_close(m_db); }
+
+bool CPublishRegister::Open() {
+  if (m_db) return true;
+  // The register names private paths: nobody else may read it.
+  MakeDirectories(m_path);
+  const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd >= 0) close(fd);
+  const int code =
+      sqlite3_open_v2(m_path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (code != SQLITE_OK) {
+    Fail(code);
+    sqlite3_close(m_db);
+    m_db = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+  if (Execute("PRAGMA journal_mode=WAL") && Execute(kSchema)) return true;
+  sqlite3_close(m_db);
+  m_db = nullptr;
+  return false;
+}
+
+bool CPublishRegister::Execute(const char* sql) {
+  const int code = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+  return code == SQLITE_OK || Fail(code);
+}
+
+bool CPublishRegister::Fail(int code) {
+  const std::string reason = m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code);
+  switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      m_error = "The register of published files " + m_path + " is damaged (" + reason +
+                "); move it aside and Quiver starts a new one.";
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      m_error = "The register of published files " + m_path + " is locked by another program (" +
+                reason + "); try again later.";
+      break;
+    default:
+      m_error = "The register of published files " + m_path + " cannot be used (" + reason + ").";
+  }
+  return false;
+}
+
+bool CPublishRegister::Add(PublishedFile& file) {
+  if (!Open()) return false;
+  CStatement insert(
+      m_db,
+      "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
+      " transforms, inode, modified) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+  insert.Bind(1, file.name);
+  insert.Bind(2, file.fileRoot);
+  insert.Bind(3, file.url);
+  insert.Bind(4, file.size);
+  insert.Bind(5, file.source);
+  insert.Bind(6, file.pointer);
+  insert.Bind(7, file.time);
+  insert.Bind(8, file.transforms);
+  insert.Bind(9, file.inode);
+  insert.Bind(10, file.modified);
+  // One statement outside an explicit transaction is one transaction.
+  const int code = insert.Step();
+  if (code != SQLITE_DONE) return Fail(code);
+  file.id = sqlite3_last_insert_rowid(m_db);
+  return true;
+}
+
+bool CPublishRegister::Select(const char* where, const std::vector<std::string>& texts,
+                              std::optional<int64_t> number, std::vector<PublishedFile>& out) {
+  out.clear();
+  if (!Open()) return false;
+  CStatement query(m_db, std::string("SELECT ") + kColumns + " FROM published " + where);
+  int index = 1;
+  for (const std::string& text : texts) query.Bind(index++, text);
+  if (number) query.Bind(index, *number);
+  int code;
+  while ((code = query.Step()) == SQLITE_ROW) out.push_back(ReadRow(query));
+  return code == SQLITE_DONE || Fail(code);
+}
+
+bool CPublishRegister::List(std::vector<PublishedFile>& out) {
+  return Select("ORDER BY time DESC, id DESC", {}, std::nullopt, out);
+}
+
+bool CPublishRegister::Due(int64_t cutoff, std::vector<PublishedFile>& out) {
+  return Select("WHERE state = '' AND time < ?1 ORDER BY time, id", {}, cutoff, out);
+}
+
+bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& out) {
+  return Select("WHERE state = '' AND (url = ?1 OR name = ?2) ORDER BY time, id", {key, key},
+                std::nullopt, out);
+}
+
+bool CPublishRegister::Mark(int64_t id, const std::string& state, int64_t when) {
+  if (!Open()) return false;
+  CStatement update(m_db, "UPDATE published SET state = ?1, ended = ?2 WHERE id = ?3");
+  update.Bind(1, state);
+  update.Bind(2, when);
+  update.Bind(3, id);
+  const int code = update.Step();
+  return code == SQLITE_DONE || Fail(code);
+}

@@ -1,0 +1,281 @@
+// What is published, checked and remembered: the quiver program's --check
+// against real nginx servers set up right and wrong, sixteen senders
+// recording at once, and --published, --expire and --unpublish on a register
+// holding files of several ages, a foreign file and forged entries.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "ProgramSettings.h"
+#include "app/PublishRegister.h"
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+// Runs quiver with `args` after the shell commands `prefix` (a umask, say).
+Outcome Quiver(const std::vector<std::string>& args, const std::string& prefix = "") {
+  const std::string dir = MakeDir("run");
+  std::string command = prefix + " '" QUIVER_EXECUTABLE "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  const int status = Run(command + " >" + dir + "/out 2>" + dir + "/err");
+  return {status, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class PublishTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+  }
+  std::string Sql(const std::string& statement) {
+    return "sqlite3 '" + CPublishRegister::DefaultPath() + "' \"" + statement + "\"";
+  }
+};
+
+struct CheckCase {
+  const char* what;
+  const char* directives;  // nginx server directives
+  const char* workerUser;
+  bool servedRoot;  // nginx serves FileRoot itself
+  const char* umask;
+  const char* line;  // expected among the report's lines
+  int status;
+};
+
+TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
+  // A worker running as nobody must reach the published folder.
+  chmod(TestRoot().c_str(), 0711);
+  const CheckCase cases[] = {
+      {"right", "", "", true, "022",
+       "^ok: fetched http://\\S+/quiver-check.txt \\(\\d+ ms\\); the bytes match\\.$", 0},
+      {"wrong root", "", "", false, "022",
+       "^problem: \\S+ answered \"HTTP/1.1 404 Not Found\": the web server does not publish "
+       "FileRoot",
+       1},
+      {"listing", "autoindex on;", "", true, "022",
+       "^problem: \\S+ lists the directory \\(its index page names the probe\\)", 1},
+      {"unreadable", "", "nobody nogroup", true, "077",
+       "^problem: \\S+ answered \"HTTP/1.1 403 Forbidden\": the web server may not read the probe",
+       1},
+      {"unreadable", "", "nobody nogroup", true, "077",
+       "^warning: the probe has mode 0600: a web server running as another user cannot read", 1},
+      {"redirect", "return 301 http://127.0.0.1:9/elsewhere/;", "", true, "022",
+       "^problem: \\S+ answered \"HTTP/1.1 301 Moved Permanently\": the server redirects", 1},
+  };
+  for (const CheckCase& c : cases) {
+    // The master can only hand the worker to another user as root.
+    if (*c.workerUser && geteuid() != 0) continue;
+    SCOPED_TRACE(c.what);
+    const std::string www = MakeDir("www");
+    chmod(www.c_str(), 0755);
+    CNginxServer server(c.servedRoot ? www : MakeDir("elsewhere"), c.directives, c.workerUser);
+    WriteProgramSettings(server.BaseUrl(), www, 1, 1);
+    const Outcome run = Quiver({"--check"}, std::string("umask ") + c.umask + ";");
+    EXPECT_EQ(run.status, c.status) << run.out;
+    bool found = false;
+    for (const std::string& line : Lines(run.out))
+      found |= std::regex_search(line, std::regex(c.line));
+    EXPECT_TRUE(found) << run.out;
+    EXPECT_EQ(Lines(run.out).back(),
+              c.status ? "Publishing does not work: 1 problem(s) above." : "Publishing works.");
+    EXPECT_EQ(ListDir(www), std::vector<std::string>{}) << "the probe stays";
+  }
+  WriteProgramSettings("http://127.0.0.1:9/", TestRoot() + "/missing", 1, 1);
+  const Outcome missing = Quiver({"--check"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(Lines(missing.out).front(), "problem: FileRoot " + TestRoot() +
+                                            "/missing/ does not exist (The system cannot find the "
+                                            "path specified.); create it or choose the directory "
+                                            "the web server publishes.");
+}
+
+TEST_F(PublishTest, SixteenSendersAtOnceGiveSixteenRightEntries) {
+  const std::string www = MakeDir("www");
+  WriteProgramSettings("http://127.0.0.1/q/", www, 1, 0);
+  const std::string from = MakeDir("from");
+  std::string together;
+  for (int i = 0; i < 16; ++i) {
+    WriteFile(from + "/f" + std::to_string(i) + ".doc", RandomBytes(1000 + i, i));
+    together += "'" QUIVER_EXECUTABLE "' -s " + from + "/f" + std::to_string(i) + ".doc & ";
+  }
+  const int64_t start = time(nullptr);
+  ASSERT_EQ(testing_support::Run(together + "wait"), 0);
+  CPublishRegister reg;
+  std::vector<PublishedFile> files;
+  ASSERT_TRUE(reg.List(files)) << reg.Error();
+  ASSERT_EQ(files.size(), 16u);
+  std::set<std::string> names;
+  for (const PublishedFile& f : files) {
+    names.insert(f.name);
+    EXPECT_EQ(f.url, "http://127.0.0.1/q/" + f.name);
+    EXPECT_EQ(f.fileRoot, www + "/");
+    EXPECT_EQ(f.source, from + "/" + f.name);
+    EXPECT_EQ(f.pointer, from + "/" + f.name.substr(0, f.name.size() - 4) + ".qvr");
+    struct stat st;
+    ASSERT_EQ(stat((www + "/" + f.name).c_str(), &st), 0);
+    EXPECT_EQ(f.size, st.st_size);
+    EXPECT_TRUE(f.time >= start && f.time <= time(nullptr));
+    EXPECT_EQ(f.transforms.rfind("compression LZ (Lempel-Ziv): ", 0), 0u) << f.transforms;
+    EXPECT_EQ(f.state, "");
+  }
+  EXPECT_EQ(names.size(), 16u);
+}
+
+struct CommandCase {
+  std::string setup;  // shell commands run first, in the published folder
+  std::vector<std::string> args;
+  int status;
+  std::vector<std::string> out;  // a pattern for each line
+  std::string err;               // found in standard error ("" for none)
+  std::vector<std::string> left;
+};
+
+TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
+  const std::string www = MakeDir("www");
+  const std::string from = MakeDir("from");
+  const std::string outside = MakeDir("outside");
+  WriteFile(outside + "/victim.txt", "not published");
+  WriteProgramSettings("http://127.0.0.1/q/", www, 0, 0);
+  for (const char* name : {"d5", "d4", "d2", "d0", "gone"}) {
+    WriteFile(from + "/" + name + ".txt", name);
+    ASSERT_EQ(Quiver({"-s", from + "/" + name + ".txt"}).status, 0);
+  }
+  WriteFile(www + "/foreign.txt", "put here by someone else");
+  ASSERT_EQ(symlink((outside + "/victim.txt").c_str(), (www + "/link.txt").c_str()), 0);
+  const std::string ago = "strftime('%s','now') - 60 - 86400 * ";
+  ASSERT_EQ(testing_support::Run(
+                Sql("UPDATE published SET time = " + ago +
+                    "substr(name, 2, 1) WHERE name LIKE 'd%';"
+                    "UPDATE published SET time = " +
+                    ago +
+                    "9 WHERE name = 'gone.txt';"
+                    "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
+                    " transforms) SELECT n, '" +
+                    www +
+                    "/', 'forged:' || n, 1, '', '', 0, ''"
+                    " FROM (SELECT '../outside/victim.txt' AS n UNION SELECT 'link.txt');")),
+            0);
+  const std::string url = "http://127.0.0.1/q/";
+  const std::string when = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d";
+  const std::string ini = std::string(getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1/Quiver.ini";
+  const CommandCase cases[] = {
+      {"",
+       {"--published"},
+       0,
+       {when + "  +2 B +1 min  " + url + "d0.txt  d0.txt$", when + "  +2 B +2 d  " + url + "d2.txt",
+        ".* 4 d  " + url + "d4.txt", ".* 5 d  " + url + "d5.txt", ".* 9 d  " + url + "gone.txt",
+        ".*forged:.*", ".*forged:.*"},
+       "",
+       {"d0.txt", "d2.txt", "d4.txt", "d5.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"rm d5.txt gone.txt && echo someone else\\'s > gone.txt",
+       {"--expire", "3"},
+       1,
+       {"^Expired " + url + "gone.txt \\(gone; another file has its name now and stays\\)$",
+        "^Expired " + url + "d5.txt \\(already gone\\)$", "^Expired " + url + "d4.txt$"},
+       "Quiver: Refusing the register entry 6 (\"../outside/victim.txt\"): it points outside "
+       "FileRoot",
+       {"d0.txt", "d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"",
+       {"--expire", "3"},
+       1,
+       {},
+       "link.txt: it is a symbolic link, which may point outside",
+       {"d0.txt", "d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"",
+       {"--unpublish", url + "d0.txt"},
+       0,
+       {"^Removed " + url + "d0.txt$"},
+       "",
+       {"d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"",
+       {"--unpublish", "d0.txt"},
+       1,
+       {},
+       "Quiver: No published file is known as d0.txt.",
+       {"d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"",
+       {"--published"},
+       0,
+       {".* " + url + "d0.txt  d0.txt  \\[removed " + when + "\\]$", ".*d2.txt  d2.txt$",
+        ".*d4.txt  d4.txt  \\[expired " + when + "\\]$", ".*d5.txt  \\[expired.*",
+        ".*gone.*expired.*", ".*forged:.*", ".*forged:.*"},
+       "",
+       {"d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"printf 'KeepDays=1\\n' >> " + ini,
+       {"-s", from + "/d0.txt"},
+       0,
+       {},
+       "Quiver: Expiring old published files: Refusing the register entry",
+       {"d0.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"sed -i 's|^FileRoot=.*|FileRoot=" + outside + "/|' " + ini,
+       {"--expire", "0"},
+       0,
+       {"^Nothing expires"},
+       "",
+       {"d0.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"",
+       {"--unpublish", "d0.txt"},
+       1,
+       {},
+       "Not deleting " + std::string(url) + "d0.txt: it was published into " + www +
+           "/ and FileRoot is now " + outside + "/.",
+       {"d0.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"echo damaged > '" + CPublishRegister::DefaultPath() + "'",
+       {"--published"},
+       1,
+       {},
+       "is damaged (file is not a database); move it aside",
+       {"d0.txt", "foreign.txt", "gone.txt", "link.txt"}},
+      {"sed -i 's|^FileRoot=.*|FileRoot=" + www + "/|; /^KeepDays/d' " + ini,
+       {"-s", from + "/d2.txt"},
+       0,
+       {},
+       "d2.txt was published all the same.",
+       {"d0.txt", "d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
+  };
+  for (const CommandCase& c : cases) {
+    SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    ASSERT_EQ(testing_support::Run(std::string("cd '") + www + "' && " +
+                                   (c.setup.empty() ? "true" : c.setup)),
+              0);
+    const Outcome run = Quiver(c.args);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), c.out.size()) << run.out;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      EXPECT_TRUE(std::regex_search(lines[i], std::regex(c.out[i]))) << lines[i];
+    }
+    if (!c.err.empty())
+      EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    else
+      EXPECT_EQ(run.err, "");
+    EXPECT_EQ(ListDir(www), c.left);
+    EXPECT_EQ(ReadFile(outside + "/victim.txt"), "not published");
+    EXPECT_EQ(ReadFile(www + "/foreign.txt"), "put here by someone else");
+  }
+}
+
+}  // namespace
