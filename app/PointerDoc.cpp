@@ -7,11 +7,14 @@
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
 #include "pipeline/SinkFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -20,9 +23,22 @@ constexpr uint8_t kMagic[4] = {0x05, 0x6C, 0x72, 0x75};
 const char* const kBadFormat = "Bad File Format!";
 
 // The transforms in the only order a chain holds them.
-const std::array<const CRuntimeClass*, 3> kTransforms = {
+const std::array<const CRuntimeClass*, 4> kTransforms = {
     &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
-    &CDumbCryptFilter::RuntimeClass};
+    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
+
+// The encryption types a pointer file may hold: the Simple pair or the
+// Strong filter, never both.
+bool MixesEncryptions(const CPointerDoc::FilterList& filters) {
+  bool simple = false;
+  bool strong = false;
+  for (const auto& filter : filters) {
+    const CRuntimeClass* cls = &filter->GetRuntimeClass();
+    strong |= cls == &CStrongCryptFilter::RuntimeClass;
+    simple |= cls == &CSimpleCryptFilter::RuntimeClass || cls == &CDumbCryptFilter::RuntimeClass;
+  }
+  return simple && strong;
+}
 
 }  // namespace
 
@@ -70,12 +86,32 @@ void CPointerDoc::LoadFilters(CArchive& archive) {
     ++next;
     m_filters.emplace_back(static_cast<CFilter*>(object.release()));
   }
+  if (MixesEncryptions(m_filters)) throw CArchiveException(CArchiveException::Cause::BadObject);
 }
 
 bool CPointerDoc::WriteToFile(const std::string& path) {
   m_error = 0;
+  // A Strong key makes the pointer file the secret: only its owner may read
+  // it, also when it replaces an older file that others could read. A device
+  // keeps its mode.
+  const bool secret = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
   CFileHandle file;
-  if (!file.CreateAlways(path, FileShare::None)) return RecordError();
+  if (!file.CreateAlways(path, FileShare::None, secret ? 0600 : 0666)) return RecordError();
+  const bool regular = file.IsRegularFile();
+  if (secret && regular && fchmod(file.Descriptor(), 0600) != 0) {
+    m_error = SystemErrorFromErrno(errno);
+  } else {
+    WriteRecord(file);
+  }
+  // A torn pointer file would fail later as "Bad File Format!" far from the
+  // cause; better none at all. Only a regular file is removed: the path may
+  // name a device.
+  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
+  if (m_error != 0 && regular) unlink(path.c_str());
+  return m_error == 0;
+}
+
+void CPointerDoc::WriteRecord(CFileHandle& file) {
   try {
     CArchive archive(file, CArchive::Mode::Store);
     Serialize(archive);
@@ -83,13 +119,6 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
   } catch (const CArchiveException& e) {
     m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_WRITE_FAULT;
   }
-  // A torn pointer file would fail later as "Bad File Format!" far from the
-  // cause; better none at all. Only a regular file is removed: the path may
-  // name a device.
-  const bool regular = file.IsRegularFile();
-  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
-  if (m_error != 0 && regular) unlink(path.c_str());
-  return m_error == 0;
 }
 
 bool CPointerDoc::ReadFromFile(const std::string& path) {
@@ -118,10 +147,12 @@ void CPointerDoc::BuildChain(const CSettings& settings) {
     AddFilter(std::make_unique<CSimpleCryptFilter>());
     AddFilter(std::make_unique<CDumbCryptFilter>());
   }
+  if (settings.EncryptType() == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
 }
 
 std::string CPointerDoc::GetEncryptionDescription() {
-  CFilter* filter = FindFirstFilter({&CSimpleCryptFilter::RuntimeClass});
+  CFilter* filter =
+      FindFirstFilter({&CStrongCryptFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass});
   return filter ? filter->GetDescription() : "None";
 }
 

@@ -6,9 +6,10 @@
 // Its file form (".qvr") is little-endian: the bytes 05 6C 72 75, the size
 // (32 bits, the byte count modulo 2^32), the URL as a counted string, then
 // the filters as a counted list of class-tagged objects. Reading accepts
-// nothing but an ordered selection of the three transform filters, so a
-// pointer file from anyone never makes the program build other filters or
-// allocate much more than the file's size.
+// nothing but an ordered selection of the transform filters (LZ, then the
+// Simple pair or the Strong filter), so a pointer file from anyone never
+// makes the program build other filters or allocate much more than the
+// file's size.
 //
 // Operations return true for success; on failure GetError() tells why.
 
@@ -51,7 +52,7 @@ class CPointerDoc : public CObject {
   virtual void BuildChain(const CSettings& settings);
   virtual uint32_t GetError() const { return m_error; }
   virtual std::string GetUrl() const { return m_url; }
-  // "Simple" or "None".
+  // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
   virtual std::string GetEncryptionDescription();
   // The LZ filter's description, else "None: N bytes", else "None".
   virtual std::string GetCompressionDescription();
@@ -59,7 +60,7 @@ class CPointerDoc : public CObject {
   // returns its name; sets the size.
   virtual bool Encode(const std::string& source, std::string& name, const std::string& directory);
   // Creates or truncates `path` and writes the record; error 29 when writing
-  // fails part way.
+  // fails part way. A file holding a Strong key gets mode 0600.
   virtual bool WriteToFile(const std::string& path);
   // Claims a new name in `directory` after the source's own name.
   virtual bool CreateOutputFile(const std::string& source, std::string& name,
@@ -86,6 +87,8 @@ class CPointerDoc : public CObject {
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();
   bool RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output);
+  // Writes the record into `file`; sets the error when that fails.
+  void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);
 
   std::string m_url;

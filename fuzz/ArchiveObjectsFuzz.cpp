@@ -1,7 +1,7 @@
 // libFuzzer target for reading objects from an archive: any file either
 // loads or fails with CArchiveException, and never allocates much more than
-// its own size. The first byte picks the accepted classes: the three
-// transform filters, or every filter class.
+// its own size. The first byte picks the accepted classes: the transform
+// filters, or every filter class.
 
 #include "FuzzFiles.h"
 #include "framework/Archive.h"
@@ -9,6 +9,7 @@
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
 #include "pipeline/SinkFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 
 #include <cstdlib>
@@ -17,16 +18,16 @@
 
 namespace {
 
-const CRuntimeClass* const kTransforms[] = {&CLZCompressFilter::RuntimeClass,
-                                            &CSimpleCryptFilter::RuntimeClass,
-                                            &CDumbCryptFilter::RuntimeClass};
+const CRuntimeClass* const kTransforms[] = {
+    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
+    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
 
 const CRuntimeClass* const kFilterClasses[] = {
     &CFilter::RuntimeClass,           &CBufferFilter::RuntimeClass,
     &CHandleFilter::RuntimeClass,     &CSourceFilter::RuntimeClass,
     &CBufferedSourceFilter::RuntimeClass, &CSinkFilter::RuntimeClass,
     &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
-    &CDumbCryptFilter::RuntimeClass};
+    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
 
 void ReadAll(CArchive& archive, std::span<const CRuntimeClass* const> accepted) {
   std::vector<std::unique_ptr<CObject>> owned;

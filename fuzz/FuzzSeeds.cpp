@@ -91,11 +91,30 @@ void LzSeeds() {
   for (const auto& [name, input] : inputs) {
     const std::string stream = Compress(input);
     Seed("lz_expand_fuzz", name + ".Z", stream);
+    Seed("lz_differential_fuzz", name + ".Z", stream);
+    if (input.size() < 10000) Seed("lz_differential_fuzz", name, input);
     // The codes alone, for the run behind a prepended header: 16 bits,
     // block mode.
     if (stream.size() > 3 && input.size() < 10000) {
       Seed("lz_expand_fuzz", name + ".codes", "\x87" + stream.substr(3));
     }
+  }
+}
+
+// Streams of every width from ncompress's compress, when it is installed.
+void CompressSeeds() {
+  const std::string source = ScratchPath(1);
+  const std::string text = Text(3000);
+  WriteWholeFile(source, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  for (int bits = 9; bits <= 16; ++bits) {
+    const std::string command = "compress -b" + std::to_string(bits) + " -c < '" + source + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return;
+    std::string stream;
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) stream.append(chunk, n);
+    if (pclose(pipe) != 0) return;
+    Seed("lz_differential_fuzz", "compress-b" + std::to_string(bits) + ".Z", stream);
   }
 }
 
@@ -105,7 +124,8 @@ struct Transforms {
   int32_t encrypt;
 };
 constexpr Transforms kTransformSettings[] = {
-    {"none", 0, 0}, {"lz", 1, 0}, {"simple", 0, 1}, {"lz-simple", 1, 1}};
+    {"none", 0, 0},   {"lz", 1, 0},       {"simple", 0, 1},
+    {"lz-simple", 1, 1}, {"strong", 0, 2}, {"lz-strong", 1, 2}};
 
 void PointerSeeds() {
   const std::string published = PrivateConfigHome() + "/published";
@@ -134,6 +154,14 @@ void PointerSeeds() {
   doc.SetSize(123456);
   if (!doc.WriteToFile(pointer)) Fail("writing a pointer file failed");
   Seed("pointer_file_fuzz", "long-url.qvr", ReadAll(pointer));
+}
+
+// Plaintexts for the Strong reader's round trips: empty, short, and on both
+// sides of the chunk size.
+void StrongSeeds() {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65537}}) {
+    Seed("strong_decrypt_fuzz", "plain-" + std::to_string(size), Text(size));
+  }
 }
 
 // The objects of a pointer file's chain as the archive target reads them:
@@ -250,7 +278,9 @@ int main(int argc, char** argv) {
   mkdir(g_root.c_str(), 0755);
   PrivateConfigHome();
   LzSeeds();
+  CompressSeeds();
   PointerSeeds();
+  StrongSeeds();
   ArchiveSeeds();
   SettingsSeeds();
   GannetIniSeeds();

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <endian.h>
 #include <new>
 
 IMPLEMENT_RUNTIME_CLASS(CLZCompressFilter, CBufferedSourceFilter, 1)
@@ -19,26 +20,14 @@ constexpr int kBlockModeFlag = 0x80;
 constexpr int kMinBits = 9;
 constexpr int kMaxBits = 16;
 
-// Hash sizes (all prime) and last assigned codes of the encoder by width.
+// The last code the encoder assigns before it clears, by largest width.
 struct EncoderRow {
   int32_t maxBits;
-  int32_t hashSize;
   int32_t codeLimit;
 };
 constexpr EncoderRow kEncoderRows[] = {
-    {12, 5119, 4095}, {13, 9923, 8191}, {14, 18973, 16383}, {15, 36109, 32767}, {16, 65497, 61439},
+    {12, 4095}, {13, 8191}, {14, 16383}, {15, 32767}, {16, 61439},
 };
-// The row the encoder uses after Reset, as a type of its own, so that the
-// coding loop made for it computes with constants.
-struct WidestRow {
-  static constexpr int32_t maxBits = 16;
-  static constexpr int32_t hashSize = 65497;
-  static constexpr int32_t codeLimit = 61439;
-};
-constexpr WidestRow kWidestRow;
-static_assert(kEncoderRows[std::size(kEncoderRows) - 1].hashSize == WidestRow::hashSize &&
-              kEncoderRows[std::size(kEncoderRows) - 1].codeLimit == WidestRow::codeLimit);
-
 const EncoderRow& EncoderRowFor(int32_t maxBits) {
   for (const EncoderRow& row : kEncoderRows) {
     if (row.maxBits == maxBits) return row;
@@ -80,8 +69,6 @@ void CLZCompressFilter::Reset() {
   CBufferedSourceFilter::Reset();
   m_maxBits = kMaxBits;
   m_blockMode = kBlockModeFlag;
-  m_inGroupWidth = 0;
-  m_outGroupWidth = 0;
 }
 
 std::string CLZCompressFilter::GetDescription() const {
@@ -94,186 +81,84 @@ std::string CLZCompressFilter::GetDescription() const {
   return text;
 }
 
-bool CLZCompressFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
-  if (m_hashCapacity < hashSize) {
-    m_hashSlots.reset();
-    m_hashCapacity = 0;
+bool CLZCompressFilter::AllocTables(int32_t codeLimit) {
+  if (m_codeCapacity >= codeLimit) return true;
+  const auto entries = static_cast<size_t>(codeLimit) + 1;
+  m_entries.reset(new (std::nothrow) Entry[entries]());
+  m_prefixTable.reset(new (std::nothrow) uint16_t[entries]());
+  m_suffixTable.reset(new (std::nothrow) uint8_t[entries]());
+  if (!m_entries || !m_prefixTable || !m_suffixTable) {
+    m_entries.reset();
+    m_prefixTable.reset();
+    m_suffixTable.reset();
+    m_codeCapacity = 0;
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
   }
-  if (m_codeCapacity < codeLimit) {
-    const auto entries = static_cast<size_t>(codeLimit) + 1;
-    m_suffixTable.reset(new (std::nothrow) uint8_t[entries]());
-    m_prefixTable.reset(new (std::nothrow) uint16_t[entries]());
-    if (!m_suffixTable || !m_prefixTable) {
-      m_suffixTable.reset();
-      m_prefixTable.reset();
-      m_codeCapacity = 0;
-      SetError(ERROR_NOT_ENOUGH_MEMORY);
-      return false;
-    }
-    m_codeCapacity = codeLimit;
-  }
-  if (m_hashCapacity < hashSize) {
-    m_hashSlots.reset(new (std::nothrow) uint64_t[static_cast<size_t>(hashSize) + kMirroredSlots]);
-    if (!m_hashSlots) {
-      SetError(ERROR_NOT_ENOUGH_MEMORY);
-      return false;
-    }
-    m_hashCapacity = hashSize;
-  }
+  m_codeCapacity = codeLimit;
   return true;
-}
-
-void CLZCompressFilter::WriteGroup(int32_t bytes) {
-  Write(m_outGroup, static_cast<size_t>(bytes));
-  m_bytesOut += static_cast<uint64_t>(bytes);
-  m_bitOffset = 0;
-  m_outPartial = 0;
 }
 
 void CLZCompressFilter::Compress() {
   if (m_maxBits < kEncoderRows[0].maxBits || m_maxBits > kMaxBits) m_maxBits = kMaxBits;
   const EncoderRow& row = EncoderRowFor(m_maxBits);
-  if (!AllocTables(0, row.hashSize)) return;
+  if (!m_encoder.Allocate()) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    return;
+  }
 
   PutByteChecked(kMagic0);
   PutByteChecked(kMagic1);
   PutByteChecked(static_cast<uint8_t>(m_maxBits | m_blockMode));
-  m_bytesOut = 3;
-  m_bitOffset = 0;
-  m_outPartial = 0;
+  CLZCodePacker packer(*this, m_outGroup);
+  m_encoder.Start(static_cast<uint32_t>(row.codeLimit), m_blockMode != 0, packer);
   m_bytesIn = 0;
-  if (m_maxBits == kWidestRow.maxBits) {
-    CompressInput(kWidestRow);
-  } else {
-    CompressInput(row);
+  // The input is taken a read buffer at a time; the error recorded can only
+  // change when the buffer is refilled.
+  while (!HasError()) {
+    const std::span<const uint8_t> block = TakeBufferedInput();
+    if (block.empty()) break;
+    m_bytesIn += block.size();
+    m_encoder.Encode(block.data(), block.size(), packer);
   }
+  m_encoder.Finish(packer);
+  packer.Finish();
+  m_bytesOut = 3 + packer.BytesWritten();
+  m_nBits = m_encoder.GetCodeWidth();
+  m_maxCode = m_encoder.GetMaxCode();
+  m_freeEnt = m_encoder.GetNextCode();
 }
 
-template <class Row>
-void CLZCompressFilter::CompressInput(const Row& row) {
-  const uint32_t hashSize = static_cast<uint32_t>(row.hashSize);
-  const int32_t codeLimit = row.codeLimit;
-  const int shift = row.maxBits - 10;
-  uint32_t byteHash[256];
-  for (uint32_t c = 0; c < 256; ++c) byteHash[c] = (c ^ ((c & 7) << 7)) << shift;
-  uint64_t* const slots = m_hashSlots.get();
-  // A first hash of at most 2^16 - 1 reads the slot it wraps to from a copy
-  // of the first slots kept past the end, so that the common first probe
-  // does not wait for the wrap. (Below 16 bits no first hash wraps.)
-  static_assert(WidestRow::hashSize + kMirroredSlots == 1 << 16);
-  const uint32_t mirrored = hashSize == WidestRow::hashSize ? kMirroredSlots : 0;
-  std::fill_n(slots, hashSize + mirrored, kEmptySlot);
-  // The dictionary's state lives in locals here and goes back to the members
-  // at the end.
-  int32_t nBits = kMinBits;
-  int32_t maxCode = (1 << kMinBits) - 1;
-  int32_t freeEnt = m_blockMode ? kClear + 1 : kClear;
-
-  uint64_t bytesIn = 0;
-  uint32_t ent = 0;
-  bool haveEnt = false;  // a string is pending: the first byte, or one after CLEAR
-  const uint8_t* in = nullptr;
-  const uint8_t* end = nullptr;
-  for (;;) {
-    if (in == end) {
-      // The input is taken a read buffer at a time; the error recorded can
-      // only change when the buffer is refilled.
-      if (HasError()) break;
+uint32_t CLZCompressFilter::ReadGroup(uint32_t width, const uint8_t*& group) {
+  // Four bytes are read around each code, so three beyond a full group.
+  constexpr size_t kReadPast = 3;
+  size_t held = m_inStage.size() - kReadPast - m_inTaken;
+  if (held < width) {
+    // The read buffer is refilled only when the bytes held run short, as a
+    // byte-by-byte reader would refill it.
+    m_inStage.erase(m_inStage.begin(), m_inStage.begin() + static_cast<ptrdiff_t>(m_inTaken));
+    m_inStage.resize(held);
+    m_inTaken = 0;
+    while (held < width && !HasError()) {
       const std::span<const uint8_t> block = TakeBufferedInput();
       if (block.empty()) break;
-      bytesIn += block.size();
-      in = block.data();
-      end = in + block.size();
+      m_inStage.insert(m_inStage.end(), block.begin(), block.end());
+      held = m_inStage.size();
     }
-    if (!haveEnt) {
-      ent = *in++;
-      haveEnt = true;
-      continue;
-    }
-    while (in != end) {
-      const uint32_t c = *in++;
-      const uint32_t key = c << 16 | ent;
-      size_t h = byteHash[c] ^ ent;
-      uint64_t slot = slots[h];
-      if (static_cast<uint32_t>(slot) == key) {
-        ent = static_cast<uint32_t>(slot >> 32);
-        continue;
-      }
-      if (h >= hashSize) h -= hashSize;
-      if (slot != kEmptySlot) {
-        const auto step = static_cast<ptrdiff_t>((288 - c) << shift);
-        auto probe = static_cast<ptrdiff_t>(h);
-        do {
-          probe -= step;
-          if (probe < 0) probe += hashSize;
-          slot = slots[probe];
-        } while (static_cast<uint32_t>(slot) != key && slot != kEmptySlot);
-        h = static_cast<size_t>(probe);
-        if (static_cast<uint32_t>(slot) == key) {
-          ent = static_cast<uint32_t>(slot >> 32);
-          continue;
-        }
-      }
-      PutCode(ent, nBits);
-      ent = c;
-      if (freeEnt <= codeLimit) {
-        slots[h] = static_cast<uint64_t>(freeEnt) << 32 | key;
-        if (h < mirrored) slots[h + hashSize] = slots[h];
-        if (freeEnt > maxCode) {
-          ++nBits;
-          maxCode += freeEnt;
-        }
-        ++freeEnt;
-      } else if (m_blockMode) {
-        // The dictionary is full: write the byte that ended the string as a
-        // code of its own, then CLEAR, and start afresh from the next byte.
-        PutCode(c, nBits);
-        PutCode(kClear, nBits);
-        std::fill_n(slots, hashSize + mirrored, kEmptySlot);
-        nBits = kMinBits;
-        maxCode = (1 << kMinBits) - 1;
-        freeEnt = kClear + 1;
-        haveEnt = false;
-        break;
-      }
-    }
+    m_inStage.resize(held + kReadPast);
   }
-  m_bytesIn = bytesIn;
-  m_nBits = nBits;
-  m_maxCode = maxCode;
-  m_freeEnt = freeEnt;
-  if (haveEnt) PutCode(ent, nBits);
-  PutCode(kClear, 0);
-}
-
-bool CLZCompressFilter::ReadGroup() {
-  // A width change discards the rest of the group.
-  m_inGroupWidth = m_nBits;
-  size_t count = 0;
-  CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
-  m_inGroupBits = static_cast<int32_t>(8 * count);
-  m_bitOffset = 0;
+  const size_t count = std::min<size_t>(held, width);
+  group = m_inStage.data() + m_inTaken;
+  m_inTaken += count;
+  const auto bits = static_cast<uint32_t>(8 * count);
   // A group cut short before a whole code holds no code at all.
-  return m_inGroupBits >= m_nBits && !HasError();
-}
-
-bool CLZCompressFilter::GrowStack() {
-  const int32_t capacity = m_stackCapacity * 2;
-  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[StackBytes(capacity)]());
-  if (!grown) return false;
-  std::memcpy(grown.get() + m_stackCapacity, m_stack.get(), static_cast<size_t>(m_stackCapacity));
-  m_stack = std::move(grown);
-  m_stackCapacity = capacity;
-  return true;
+  return bits >= width && !HasError() ? bits : 0;
 }
 
 void CLZCompressFilter::Decompress() {
-  if (!m_stack) {
-    m_stack.reset(new (std::nothrow) uint8_t[StackBytes(m_stackCapacity)]());
-    if (!m_stack) {
-      SetError(ERROR_NOT_ENOUGH_MEMORY);
-      return;
-    }
+  if (!m_window.Allocate()) {
+    SetError(ERROR_NOT_ENOUGH_MEMORY);
+    return;
   }
   if (GetByteOrEnd() != kMagic0 || GetByteOrEnd() != kMagic1) {
     SetError(ERROR_INVALID_DATA);
@@ -287,87 +172,173 @@ void CLZCompressFilter::Decompress() {
     return;
   }
   const int32_t limit = (1 << m_maxBits) - 1;
-  if (!AllocTables(limit, 0)) return;
+  if (!AllocTables(limit)) return;
+  m_window.Start();
+  m_boundedAt = 0;
+  m_inStage.assign(3, 0);
+  m_inTaken = 0;
+  ExpandCodes(limit);
+  // Whatever was expanded goes on, also when a bad code stopped the run.
+  const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
+  PutEachPadded(expanded.data(), expanded.size());
+}
+
+void CLZCompressFilter::MakeRoom() {
+  const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
+  PutEachPadded(expanded.data(), expanded.size());
+  m_window.Slide();
+  if (m_window.Position() - m_boundedAt >= kFarDistance) BoundDistances();
+}
+
+void CLZCompressFilter::BoundDistances() {
+  // Run at least every kFarDistance bytes, so no distance passes 2^31.
+  const auto now = static_cast<uint32_t>(m_window.Position());
+  const auto far = static_cast<uint32_t>(kFarDistance);
+  for (int32_t code = 0; code <= m_codeCapacity; ++code) {
+    Entry& entry = m_entries[code];
+    if (now - entry.where > far) entry.where = now - far;
+  }
+  m_boundedAt = m_window.Position();
+}
+
+void CLZCompressFilter::RebuildString(uint32_t code, uint8_t* last) const {
+  // Every defined entry's prefix is a smaller code and its length one more
+  // than its prefix's, so the walk ends exactly at the string's first byte.
+  while (code > 0xFF) {
+    *last-- = m_suffixTable[code];
+    code = m_prefixTable[code];
+  }
+  *last = static_cast<uint8_t>(code);
+}
+
+void CLZCompressFilter::ExpandCodes(int32_t limit) {
+  Entry* const entries = m_entries.get();
   uint16_t* const prefixTable = m_prefixTable.get();
   uint8_t* const suffixTable = m_suffixTable.get();
-
-  m_bitOffset = 0;
-  m_inGroupBits = 0;
-  m_inGroupWidth = 0;
+  // Everything the loop changes lives in locals: the output is written at
+  // `cursor` in the window, whose first byte is at position `base`.
+  uint8_t* const data = m_window.Data();
+  uint8_t* const roomLimit = m_window.RoomLimit();
+  uint8_t* cursor = data + m_window.Fill();
+  uint64_t base = m_window.Base();
+  const auto makeRoom = [&] {
+    if (cursor <= roomLimit) return;
+    m_window.SetFill(static_cast<size_t>(cursor - data));
+    MakeRoom();
+    cursor = data + m_window.Fill();
+    base = m_window.Base();
+  };
+  // The code group read last and the bit where its next code starts.
+  const uint8_t* group = nullptr;
+  uint32_t groupBits = 0;
+  uint32_t bitOffset = 0;
+  uint32_t nBits = kMinBits;
+  uint32_t maxCode = (1u << kMinBits) - 1;
+  const auto nextCode = [&](uint32_t& code) {
+    if (bitOffset + nBits > groupBits) {
+      groupBits = ReadGroup(nBits, group);
+      if (groupBits == 0) return false;
+      bitOffset = 0;
+    }
+    // The code's bits lie in the three bytes from bit offset / 8; the fourth
+    // byte only completes a 32-bit window and is masked off.
+    uint32_t window;
+    std::memcpy(&window, group + bitOffset / 8, sizeof window);
+    code = (le32toh(window) >> (bitOffset % 8)) & maxCode;
+    bitOffset += nBits;
+    return true;
+  };
+  uint32_t freeEnt = 0;
   uint32_t code = kClear;
   uint32_t old = 0;
-  uint8_t finchar = 0;
+  // Where the string of `old` was written, and its length.
+  uint64_t oldAt = 0;
+  uint32_t oldLength = 0;
   bool firstTime = true;
   bool full = false;
   for (;;) {
+    makeRoom();
+    const uint64_t at = base + static_cast<uint64_t>(cursor - data);
     if (code == kClear && (firstTime || m_blockMode)) {
-      m_nBits = kMinBits;
-      m_maxCode = (1 << kMinBits) - 1;
-      m_freeEnt = m_blockMode ? kClear + 1 : kClear;
+      nBits = kMinBits;
+      maxCode = (1u << kMinBits) - 1;
+      freeEnt = m_blockMode ? kClear + 1 : kClear;
       full = false;
       firstTime = false;
       // Writers pad the group that holds CLEAR, whatever its width.
-      m_inGroupBits = 0;
-      if (!GetCode(old)) return;
+      groupBits = 0;
+      if (!nextCode(old)) break;
       // A fresh dictionary can only start with a byte.
       if (old > 0xFF) {
         SetError(ERROR_INVALID_DATA);
-        return;
+        break;
       }
-      finchar = static_cast<uint8_t>(old);
-      PutByteChecked(finchar);
+      *cursor++ = static_cast<uint8_t>(old);
+      oldAt = at;
+      oldLength = 1;
     } else {
-      const uint32_t incode = code;
-      // The string is walked from its last byte to its first, so it fills
-      // the stack from the end and then goes out in order with one write.
-      uint8_t* stack = m_stack.get();
-      int32_t pos = m_stackCapacity;
-      // Every defined entry's prefix is a smaller code, so the walk below
-      // ends; a code beyond the next entry names nothing.
-      if (!full && code >= static_cast<uint32_t>(m_freeEnt)) {
-        if (code != static_cast<uint32_t>(m_freeEnt)) {
-          SetError(ERROR_INVALID_DATA);
-          return;
+      uint8_t* const out = cursor;
+      uint32_t length;
+      if (code <= 0xFF) {
+        length = 1;
+        out[0] = static_cast<uint8_t>(code);
+      } else if (full || code < freeEnt) {
+        Entry& entry = entries[code];
+        length = entry.length;
+        // How far back the string last appeared (its position's low 32 bits
+        // are kept), and whether the window still holds it.
+        const uint32_t back = static_cast<uint32_t>(at) - entry.where;
+        if (back <= static_cast<size_t>(cursor - data)) {
+          CLZOutputWindow::CopyWide(out, cursor - back, length);
+        } else {
+          RebuildString(code, out + length - 1);
         }
-        stack[--pos] = finchar;
-        code = old;
-      }
-      while (code > 0xFF) {
-        if (pos == 0) {
-          pos = m_stackCapacity;
-          if (!GrowStack()) {
-            SetError(ERROR_INVALID_DATA);
-            return;
-          }
-          stack = m_stack.get();
-        }
-        stack[--pos] = suffixTable[code];
-        code = prefixTable[code];
-      }
-      finchar = static_cast<uint8_t>(code);
-      // No output follows an error.
-      if (HasError()) return;
-      if (pos > 0) {
-        stack[--pos] = finchar;
+        entry.where = static_cast<uint32_t>(at);
+      } else if (code == freeEnt) {
+        // The code being defined right now: the previous string and its own
+        // first byte.
+        length = oldLength + 1;
+        CLZOutputWindow::CopyWide(out, out - oldLength, oldLength);
+        out[oldLength] = out[0];
       } else {
-        PutByte(finchar);
+        // A code beyond the next entry names nothing.
+        SetError(ERROR_INVALID_DATA);
+        break;
       }
-      PutEachPadded(stack + pos, static_cast<size_t>(m_stackCapacity - pos));
+      cursor += length;
       if (!full) {
-        prefixTable[m_freeEnt] = static_cast<uint16_t>(old);
-        suffixTable[m_freeEnt] = finchar;
-        old = incode;
-        if (m_freeEnt != m_maxCode) {
-          ++m_freeEnt;
-        } else if (m_maxCode < limit) {
-          ++m_nBits;
-          m_maxCode = 2 * m_maxCode + 1;
-          ++m_freeEnt;
+        // The new entry is the previous string and this one's first byte,
+        // written together at oldAt.
+        entries[freeEnt] = Entry{static_cast<uint32_t>(oldAt), oldLength + 1};
+        prefixTable[freeEnt] = static_cast<uint16_t>(old);
+        suffixTable[freeEnt] = out[0];
+        old = code;
+        oldAt = at;
+        oldLength = length;
+        if (freeEnt != maxCode) {
+          ++freeEnt;
+        } else if (maxCode < static_cast<uint32_t>(limit)) {
+          // A width change discards the rest of the group.
+          ++nBits;
+          maxCode = 2 * maxCode + 1;
+          ++freeEnt;
+          groupBits = 0;
         } else {
           full = true;
         }
       }
     }
-    if (!GetCode(code)) return;
+    if (!nextCode(code)) break;
+    // The code after it, when the group holds one at this width, is most
+    // likely the next to look up: its entry is fetched meanwhile.
+    if (bitOffset + nBits <= groupBits) {
+      uint32_t window;
+      std::memcpy(&window, group + bitOffset / 8, sizeof window);
+      __builtin_prefetch(&entries[(le32toh(window) >> (bitOffset % 8)) & maxCode]);
+    }
   }
+  m_window.SetFill(static_cast<size_t>(cursor - data));
+  m_nBits = static_cast<int32_t>(nBits);
+  m_maxCode = static_cast<int32_t>(maxCode);
+  m_freeEnt = static_cast<int32_t>(freeEnt);
 }

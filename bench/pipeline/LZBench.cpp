@@ -4,13 +4,16 @@
 // corpus (from the shared libraries in /usr/lib/x86_64-linux-gnu), each at
 // least 64 MiB, and compresses each several times with a file-to-file chain
 // (CLZCompressFilter -> CSinkFilter) and with `compress -c`, alternating.
-// Prints the median wall times, the medians of the per-run ratios of wall
-// and processor time, and the compressed sizes; then the peak resident memory of compressing 16 MiB and
+// Then expands the filter's stream as many times with the filter
+// (CLZCompressFilter -> CSinkFilter, decoding) and with `compress -d -c`,
+// alternating. Prints the median wall times, the medians of the per-run
+// ratios of wall and processor time, and the compressed sizes; then the peak resident memory of compressing 16 MiB and
 // 512 MiB, each in a fresh process measured by /usr/bin/time.
 //
 // Usage: quiver_lz_bench [--runs N]
 //        quiver_lz_bench --compress-one IN OUT   (one compression, for the
 //                                                 memory measurement)
+//        quiver_lz_bench --expand-one IN OUT     (one expansion, for profiling)
 
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SinkFilter.h"
@@ -102,6 +105,18 @@ bool CompressWithFilter(const std::string& in, const std::string& out) {
   return lz.Open(in) && lz.Run();
 }
 
+// The receiving end of the chain: the LZ filter expands `in` into `out`.
+bool ExpandWithFilter(const std::string& in, const std::string& out) {
+  auto file = std::make_unique<CFileHandle>();
+  if (!file->CreateAlways(out, FileShare::None)) return false;
+  CSinkFilter sink(std::move(file));
+  CLZCompressFilter lz;
+  lz.Reset();
+  lz.SetDecode();
+  lz.SetNext(&sink);
+  return lz.Open(in) && lz.Run();
+}
+
 double CpuSeconds(const struct rusage& usage) {
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -162,35 +177,60 @@ double Median(std::vector<double> v) {
 
 uint64_t FileSize(const std::string& path) { return fs::file_size(path); }
 
-void BenchCorpus(const std::string& name, const std::string& corpus, const std::string& dir,
-                 int runs) {
-  const std::string ours = dir + "/" + name + ".ours.Z";
-  const std::string theirs = dir + "/" + name + ".compress.Z";
-  std::vector<double> ourTimes, theirTimes, ratios, cpuRatios;
+struct Timings {
+  std::vector<double> ours, theirs, ratios, cpuRatios;
+};
+
+// Times `ours` in this process against the command `theirs` (standard output
+// into `theirsOut`), alternating, `runs` times.
+template <class F>
+Timings Alternate(int runs, F&& ours, const std::vector<std::string>& theirs,
+                  const std::string& theirsOut) {
+  Timings t;
   for (int i = 0; i < runs; ++i) {
     bool ok = true;
     struct rusage before {}, after {};
     getrusage(RUSAGE_SELF, &before);
-    const double t1 = Seconds([&] { ok = CompressWithFilter(corpus, ours); });
+    const double t1 = Seconds([&] { ok = ours(); });
     getrusage(RUSAGE_SELF, &after);
-    if (!ok) throw std::runtime_error("filter compression failed");
+    if (!ok) throw std::runtime_error("the filter failed");
     int status = -1;
     double theirCpu = 0;
-    const double t2 =
-        Seconds([&] { status = Spawn({"compress", "-c", corpus}, theirs, &theirCpu); });
-    if (status != 0) throw std::runtime_error("compress failed");
-    ourTimes.push_back(t1);
-    theirTimes.push_back(t2);
-    ratios.push_back(t1 / t2);
-    cpuRatios.push_back((CpuSeconds(after) - CpuSeconds(before)) / theirCpu);
+    const double t2 = Seconds([&] { status = Spawn(theirs, theirsOut, &theirCpu); });
+    if (status != 0) throw std::runtime_error(theirs[0] + " failed");
+    t.ours.push_back(t1);
+    t.theirs.push_back(t2);
+    t.ratios.push_back(t1 / t2);
+    t.cpuRatios.push_back((CpuSeconds(after) - CpuSeconds(before)) / theirCpu);
   }
+  return t;
+}
+
+void PrintTimings(const char* what, const char* theirs, double mib, const Timings& t) {
+  std::printf("       %-8s filter %6.3f s (%5.1f MiB/s)  %s %6.3f s (%5.1f MiB/s)\n"
+              "                median ratio filter/%s: wall time %.3f, processor time %.3f\n",
+              what, Median(t.ours), mib / Median(t.ours), theirs, Median(t.theirs),
+              mib / Median(t.theirs), theirs, Median(t.ratios), Median(t.cpuRatios));
+}
+
+void BenchCorpus(const std::string& name, const std::string& corpus, const std::string& dir,
+                 int runs) {
+  const std::string ours = dir + "/" + name + ".ours.Z";
+  const std::string theirs = dir + "/" + name + ".compress.Z";
+  const std::string expanded = dir + "/" + name + ".expanded";
+  const Timings packing = Alternate(
+      runs, [&] { return CompressWithFilter(corpus, ours); }, {"compress", "-c", corpus}, theirs);
   const bool restores = Spawn({"sh", "-c", "compress -d -c < '" + ours + "' | cmp -s - '" + corpus + "'"},
                               "") == 0;
+  const Timings unpacking = Alternate(
+      runs, [&] { return ExpandWithFilter(ours, expanded); }, {"compress", "-d", "-c", ours},
+      dir + "/" + name + ".compress.out");
+  const bool expands = Spawn({"cmp", "-s", expanded, corpus}, "") == 0;
   const double mib = static_cast<double>(FileSize(corpus)) / kMiB;
-  std::printf("%-6s %6.1f MiB  filter %6.3f s (%5.1f MiB/s)  compress %6.3f s (%5.1f MiB/s)\n"
-              "       median ratio filter/compress: wall time %.3f, processor time %.3f\n",
-              name.c_str(), mib, Median(ourTimes), mib / Median(ourTimes), Median(theirTimes),
-              mib / Median(theirTimes), Median(ratios), Median(cpuRatios));
+  std::printf("%-6s %6.1f MiB\n", name.c_str(), mib);
+  PrintTimings("compress", "compress -c", mib, packing);
+  PrintTimings("expand", "compress -d", mib, unpacking);
+  std::printf("       the filter expands its own stream to the input: %s\n", expands ? "yes" : "NO");
   std::printf("       sizes: filter %llu bytes (%.1f%%), compress %llu bytes (%.1f%%); "
               "uncompress restores the filter's output: %s\n",
               static_cast<unsigned long long>(FileSize(ours)), 100.0 * FileSize(ours) / FileSize(corpus),
@@ -229,6 +269,9 @@ void BenchMemory(const std::string& self, const std::string& source, const std::
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--compress-one") {
     return CompressWithFilter(argv[2], argv[3]) ? 0 : 1;
+  }
+  if (argc == 4 && std::string(argv[1]) == "--expand-one") {
+    return ExpandWithFilter(argv[2], argv[3]) ? 0 : 1;
   }
   int runs = 5;
   if (argc == 3 && std::string(argv[1]) == "--runs") runs = std::max(1, std::atoi(argv[2]));

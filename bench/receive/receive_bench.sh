@@ -10,7 +10,8 @@
 #   receive_bench.sh [BUILD] [RUNS]  BUILD defaults to $BUILD_DIR, else /work/main/build;
 #                                    RUNS (default 5) alternate quiver and the pipeline.
 # Prints medians of wall time and CPU time (user+sys, all processes of the
-# command), their ratios, and max RSS.
+# command), their ratios, and max RSS; then the peak memory of one receive
+# of a 16 MB and of a 512 MB mix.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source-path=SCRIPTDIR source=../send/bench_lib.sh
@@ -102,9 +103,27 @@ for size in 256 16; do
   rm -f "$src" "$work/src/mix.qvr" "$work"/www/*
 done
 
+# Peak memory of one receive at two sizes (the same kind of data).
+mem=()
+for size in 16 512; do
+  src="$work/src/mem$size.txt"
+  mix "$src" $((size << 20))
+  "$quiver" -s "$src" "$work/src/mem.qvr"
+  rm -f "$src"
+  : > "$work/m.log"
+  measure "$work/m.log" "$quiver" "$work/src/mem.qvr"
+  tmp_is_empty
+  mem+=("$(printf '%-6s %10s %10s' "${size}MB" "$(median "$work/m.log" 3)" "$(median "$work/m.log" 1)")")
+  rm -f "$work/src/mem.qvr" "$work"/www/*
+done
+
 echo
 echo "quiver FILE.qvr against curl -s -o + uncompress, median of $runs runs each, $(nproc) cores" \
      "shared (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 printf '%-6s %10s %10s %6s %8s %8s %6s %10s %10s %10s %10s\n' file "quiver s" "by hand s" ratio \
   "q cpu s" "h cpu s" ratio "quiver KB" "by hand KB" "fetched MB" ".Z MB"
 printf '%s\n' "${rows[@]}"
+echo
+echo "Peak memory of one receive (max RSS, KB)"
+printf '%-6s %10s %10s\n' file "quiver KB" "quiver s"
+printf '%s\n' "${mem[@]}"

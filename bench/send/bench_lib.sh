@@ -34,11 +34,12 @@ bench_cleanup() {
   rm -rf "$work"
 }
 
-# write_settings URLROOT: Quiver's preferences with the default transforms (LZ and
-# Simple), publishing into $work/www, removing decoded files after viewing.
+# write_settings URLROOT [COMPRESS ENCRYPT]: Quiver's preferences with the given
+# transform types (default 1 and 1, LZ and Simple), publishing into $work/www,
+# removing decoded files after viewing.
 write_settings() {
-  printf '[Settings]\nUrlRoot=%s\nFileRoot=%s/\nCompressType=1\nEncryptType=1\nHasUrlFileDir=0\nUrlFileDir=\nDeleteTempFiles=1\n' \
-    "$1" "$work/www" > "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1/Quiver.ini"
+  printf '[Settings]\nUrlRoot=%s\nFileRoot=%s/\nCompressType=%d\nEncryptType=%d\nHasUrlFileDir=0\nUrlFileDir=\nDeleteTempFiles=1\n' \
+    "$1" "$work/www" "${2:-1}" "${3:-1}" > "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1/Quiver.ini"
 }
 
 # corpus OUT BYTES KIND: exactly BYTES bytes of files on this machine, in a fixed

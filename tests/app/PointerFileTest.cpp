@@ -3,6 +3,7 @@
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 #include "support/TestFiles.h"
@@ -97,6 +98,33 @@ TEST_F(PointerFileTest, FreshChainsCarryFreshKeys) {
   EXPECT_EQ(Write(a).size(), 90u + 1 + ka.size());
 }
 
+// LZ + Strong: 11 + L up to the count, 31 for LZ, 57 for the Strong object
+// (its key a counted string of 32 bytes). The file is the secret: 0600, also
+// when it replaces a file that others could read.
+TEST_F(PointerFileTest, StrongChainIsExactAndOnlyForItsOwner) {
+  CSettings settings;
+  settings.EncryptType() = 2;
+  CPointerDoc doc;
+  doc.BuildChain(settings);
+  doc.SetUrl("http://h/r.doc");
+  const auto& key = static_cast<CStrongCryptFilter*>(doc.GetFilters()[1].get())->GetKey();
+  const std::string path = dir + "/out.qvr";
+  WriteFile(path, "older");
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  const std::string bytes = Write(doc);
+  EXPECT_EQ(bytes.size(), 11u + 14 + 31 + 57);
+  EXPECT_EQ(bytes.substr(bytes.size() - 57),
+            ClassTag("CStrongCryptFilter") + " " + std::string(key.begin(), key.end()));
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  CPointerDoc back;
+  ASSERT_TRUE(back.ReadFromFile(path));
+  ASSERT_EQ(back.GetFilters().size(), 2u);
+  EXPECT_EQ(static_cast<CStrongCryptFilter*>(back.GetFilters()[1].get())->GetKey(), key);
+  EXPECT_EQ(back.GetEncryptionDescription(), "Strong (XChaCha20-Poly1305)");
+}
+
 TEST_F(PointerFileTest, UrlLengthPrefixes) {
   const std::pair<size_t, std::string> cases[] = {
       {254, Bytes({0xFE})},
@@ -147,6 +175,8 @@ TEST_F(PointerFileTest, EveryKindOfDamageIsABadFormat) {
   const std::string head = good.substr(0, 8 + 1 + 14);
   const std::string lzObject = ClassTag("CLZCompressFilter") + std::string(8, '\0');
   const std::string dumbObject = ClassTag("CDumbCryptFilter") + Bytes({1});
+  const std::string simpleObject = ClassTag("CSimpleCryptFilter") + "\x0a" + std::string(10, 's');
+  const std::string strongObject = ClassTag("CStrongCryptFilter") + " " + std::string(32, 'k');
   const std::pair<std::string, std::string> lists[] = {
       {"64-byte name", Bytes({1, 0, 0xFF, 0xFF, 1, 0, 64, 0}) + std::string(64, 'C')},
       {"sink filter", Bytes({1, 0}) + ClassTag("CSinkFilter")},
@@ -160,6 +190,13 @@ TEST_F(PointerFileTest, EveryKindOfDamageIsABadFormat) {
       {"same filter twice", Bytes({2, 0}) + lzObject + Bytes({1, 0x80}) + std::string(8, '\0')},
       {"wrong order", Bytes({2, 0}) + dumbObject + lzObject},
       {"four filters", Bytes({4, 0}) + lzObject + dumbObject + dumbObject + dumbObject},
+      {"strong before LZ", Bytes({2, 0}) + strongObject + lzObject},
+      {"strong after simple", Bytes({3, 0}) + simpleObject + dumbObject + strongObject},
+      {"strong after dumb", Bytes({2, 0}) + dumbObject + strongObject},
+      {"strong key of 31", Bytes({1, 0}) + ClassTag("CStrongCryptFilter") + "\x1f" +
+                               std::string(31, 'k')},
+      {"strong key of 33", Bytes({1, 0}) + ClassTag("CStrongCryptFilter") + "!" +
+                               std::string(33, 'k')},
       {"absurd count", Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}) + lzObject},
       {"absurd name length", Bytes({1, 0, 0xFF, 0xFF, 1, 0, 0xFF, 0xFF})},
   };

@@ -5,11 +5,13 @@
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/SystemError.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -21,17 +23,19 @@ using testing_support::SampleText;
 struct ChainKind {
   const char* what;
   bool lz;
-  bool crypt;
+  int crypt;  // the encryption type
 };
 
-const ChainKind kEveryChain[] = {
-    {"copy", false, false}, {"LZ", true, false}, {"crypt", false, true}, {"LZ+crypt", true, true}};
+const ChainKind kEveryChain[] = {{"copy", false, 0},    {"LZ", true, 0},
+                                 {"crypt", false, 1},   {"LZ+crypt", true, 1},
+                                 {"strong", false, 2},  {"LZ+strong", true, 2}};
 
 // The transform filters of one kind of chain, in sending order.
 struct Chain {
   explicit Chain(const ChainKind& kind) {
     if (kind.lz) filters.push_back(&lz);
-    if (kind.crypt) filters.insert(filters.end(), {&simple, &dumb});
+    if (kind.crypt == 1) filters.insert(filters.end(), {&simple, &dumb});
+    if (kind.crypt == 2) filters.push_back(&strong);
   }
   Chain(const Chain&) = delete;
   Chain& operator=(const Chain&) = delete;
@@ -39,6 +43,7 @@ struct Chain {
   CLZCompressFilter lz;
   CSimpleCryptFilter simple;
   CDumbCryptFilter dumb;
+  CStrongCryptFilter strong;
   std::vector<CFilter*> filters;
 };
 
@@ -54,6 +59,9 @@ TEST(ChainTest, FilesRoundTripThroughEveryChain) {
       {"8191", RandomBytes(8191, 1)},
       {"8192", RandomBytes(8192, 2)},
       {"8193", RandomBytes(8193, 3)},
+      {"chunk-1", RandomBytes(CStrongCryptFilter::kChunkSize - 1, 5)},
+      {"chunk", RandomBytes(CStrongCryptFilter::kChunkSize, 6)},
+      {"chunk+1", RandomBytes(CStrongCryptFilter::kChunkSize + 1, 7)},
       {"1 MB random", RandomBytes(1 << 20, 4)},
       {"5 MB text", SampleText(5 << 20)},
   };
@@ -66,17 +74,25 @@ TEST(ChainTest, FilesRoundTripThroughEveryChain) {
       const std::string decoded = NewTempPath("decoded");
       ASSERT_TRUE(EncodeChain(filters, in, encoded)) << kind.what << " " << sample.what;
       const std::string stream = ReadFile(encoded);
+      const uint64_t payload = kind.lz ? chain.lz.GetBytesOut() : sample.bytes.size();
       if (kind.lz) {
         EXPECT_EQ(chain.lz.GetBytesIn(), sample.bytes.size());
-        EXPECT_EQ(chain.lz.GetBytesOut(), stream.size()) << kind.what << " " << sample.what;
       }
-      if (!kind.lz && !kind.crypt) {
+      if (kind.crypt == 2) {
+        // The header, then 17 bytes per chunk; an empty payload has one.
+        const uint64_t chunk = CStrongCryptFilter::kChunkSize;
+        const uint64_t chunks = payload == 0 ? 1 : (payload + chunk - 1) / chunk;
+        EXPECT_EQ(stream.size(), 24 + payload + 17 * chunks) << kind.what << " " << sample.what;
+      } else {
+        EXPECT_EQ(stream.size(), payload) << kind.what << " " << sample.what;
+      }
+      if (!kind.lz && kind.crypt == 0) {
         EXPECT_TRUE(stream == sample.bytes);
       }
       if (kind.crypt && sample.bytes.size() > 100) {
         EXPECT_NE(stream.substr(0, 100), sample.bytes.substr(0, 100));
       }
-      if (kind.lz && !kind.crypt && sample.bytes.size() > 4000000) {
+      if (kind.lz && kind.crypt == 0 && sample.bytes.size() > 4000000) {
         // Long enough to pass the dictionary reset.
         size_t clears = 0;
         for (const ZCode& c : ParseZ(stream).codes) clears += c.code == 256;
@@ -101,6 +117,49 @@ TEST(ChainTest, DamagedStreamFailsTheDecodingRunWith13) {
   SetLastError(0);
   EXPECT_FALSE(DecodeChain(filters, MakeInputFile(stream), NewTempPath("decoded")));
   EXPECT_EQ(GetLastError(), 13u);
+}
+
+// Every damage of a Strong stream fails with 13; a row that does not fit a
+// short stream is skipped.
+TEST(ChainTest, DamagedStrongStreamsFailWith13) {
+  const size_t sealed = CStrongCryptFilter::kChunkSize + 17;
+  using Damage = bool (*)(std::string&, size_t sealed);
+  const struct {
+    const char* what;
+    Damage damage;
+  } damages[] = {
+      {"empty file", [](std::string& s, size_t) { s.clear(); return true; }},
+      {"header cut short", [](std::string& s, size_t) { s.resize(10); return true; }},
+      {"header only", [](std::string& s, size_t) { s.resize(24); return true; }},
+      {"header byte flipped", [](std::string& s, size_t) { s[5] ^= 1; return true; }},
+      {"first chunk byte flipped", [](std::string& s, size_t) { s[24] ^= 1; return true; }},
+      {"last byte flipped", [](std::string& s, size_t) { s.back() ^= 1; return true; }},
+      {"last byte cut", [](std::string& s, size_t) { s.pop_back(); return true; }},
+      {"byte after the final chunk", [](std::string& s, size_t) { s += 'x'; return true; }},
+      {"cut after a whole chunk",
+       [](std::string& s, size_t n) { return s.size() > 24 + n && (s.resize(24 + n), true); }},
+      {"chunks swapped",
+       [](std::string& s, size_t n) {
+         return s.size() > 24 + 2 * n && (std::swap_ranges(&s[24], &s[24 + n], &s[24 + n]), true);
+       }},
+      {"wrong key", [](std::string&, size_t) { return true; }},
+  };
+  for (const ChainKind& kind : {kEveryChain[4], kEveryChain[5]}) {
+    for (const std::string& input : {std::string(), std::string("q"), RandomBytes(300000, 8)}) {
+      Chain chain(kind);
+      const std::string encoded = NewTempPath("encoded");
+      ASSERT_TRUE(EncodeChain(chain.filters, MakeInputFile(input), encoded));
+      for (const auto& row : damages) {
+        std::string stream = ReadFile(encoded);
+        if (!row.damage(stream, sealed)) continue;
+        if (row.what == std::string("wrong key")) chain.strong.GenerateKey();
+        SetLastError(0);
+        EXPECT_FALSE(DecodeChain(chain.filters, MakeInputFile(stream), NewTempPath("decoded")))
+            << kind.what << ", " << input.size() << " bytes, " << row.what;
+        EXPECT_EQ(GetLastError(), 13u) << kind.what << ", " << input.size() << " bytes, " << row.what;
+      }
+    }
+  }
 }
 
 // /dev/full refuses every write with ENOSPC, as a full disk does: every

@@ -11,7 +11,7 @@ namespace {
 struct Transform {
   int compress, encrypt;
 };
-const Transform kTransforms[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+const Transform kTransforms[] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}, {0, 2}, {1, 2}};
 
 TEST_F(ReceiveTest, EveryTransformAndSizeComesBackWhole) {
   const std::pair<std::string, std::string> contents[] = {

@@ -56,7 +56,7 @@ TEST_F(PrefsTest, ShowsTheCopyInItsControls) {
   EXPECT_EQ(Check(prefs, 1023)->text(), "QVR File Directory:");
   EXPECT_EQ(Edit(prefs, 1022)->text(), "/tmp/pointers/");
   EXPECT_EQ(Items(List(prefs, 1028)), QStringList({"None", "LZ (Lempel-Ziv)"}));
-  EXPECT_EQ(Items(List(prefs, 1029)), QStringList({"None", "Simple"}));
+  EXPECT_EQ(Items(List(prefs, 1029)), QStringList({"None", "Simple", "Strong"}));
   EXPECT_EQ(List(prefs, 1028)->currentIndex(), 0);
   EXPECT_EQ(List(prefs, 1029)->currentIndex(), 1);
   EXPECT_FALSE(List(prefs, 1028)->isEditable());

@@ -108,6 +108,8 @@ TEST_F(SendTest, ControlsListsAndFixedFrame) {
   EXPECT_EQ(List(send, 1028)->itemText(1), "LZ (Lempel-Ziv)");
   EXPECT_EQ(List(send, 1029)->itemText(0), "None");
   EXPECT_EQ(List(send, 1029)->itemText(1), "Simple");
+  EXPECT_EQ(List(send, 1029)->itemText(2), "Strong");
+  EXPECT_EQ(List(send, 1029)->count(), 3);
   EXPECT_EQ(List(send, 1028)->currentIndex(), 1) << "the stored code selects its entry";
   EXPECT_FALSE(List(send, 1029)->isEditable());
 }
@@ -265,6 +267,10 @@ TEST_F(SendTest, SendUsesTheListsOfTheWindow) {
   EXPECT_EQ(second.at(0), "http://127.0.0.1/note0000.txt");
   EXPECT_EQ(second.at(1).rfind("LZ", 0), 0u) << second.at(1);
   EXPECT_EQ(second.at(2), "Simple");
+
+  List(send, 1029)->setCurrentIndex(2);
+  Click(send, 1009);
+  EXPECT_EQ(Describe(m_sources + "/notes.qvr").at(2), "Strong (XChaCha20-Poly1305)");
 }
 
 TEST_F(SendTest, FailedSendReportsTheSourceAndTheSystemText) {

@@ -1,0 +1,75 @@
+#pragma once
+// The LZW dictionary search of the compressor. It finds the same strings,
+// assigns the same codes and resets at the same places as the classic
+// compress coder; only the way entries are found differs, chosen so that the
+// byte loop rarely waits for memory:
+//
+// - A string is identified by where it lives, not by its code: the 256
+//   single bytes by their value, the two-byte strings by a direct 256 x 256
+//   table, longer strings by their slot in a hash table of 2^18 slots. The
+//   slot of the next string is computed from the current one and the next
+//   byte with one multiply, without waiting for a load; loads only confirm.
+// - The hash table is used at most to a quarter (61439 of 262144), probed
+//   linearly. A slot holds its key (parent and byte) tagged with the
+//   dictionary's generation, so that clearing the dictionary is a new
+//   generation rather than a pass over the table. Codes live apart.
+// - Codes go to a CLZCodePacker, which packs them outside the loop.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class CLZCodePacker;
+
+class CLZEncoder {
+ public:
+  CLZEncoder();
+  ~CLZEncoder();
+  CLZEncoder(const CLZEncoder&) = delete;
+  CLZEncoder& operator=(const CLZEncoder&) = delete;
+
+  // Allocates the tables (once); false when that fails.
+  bool Allocate();
+  // Starts a stream with an empty dictionary whose last code is `codeLimit`
+  // (at most 65535), with CLEAR (code 256) when `blockMode`; sets the
+  // packer's width to 9. Allocate must have succeeded.
+  void Start(uint32_t codeLimit, bool blockMode, CLZCodePacker& packer);
+  // Codes the next `length` input bytes.
+  void Encode(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
+  // Puts the code of the string pending at the end of the input, if any.
+  void Finish(CLZCodePacker& packer);
+
+  // The dictionary's state, as the classic coder keeps it.
+  int32_t GetCodeWidth() const { return m_nBits; }
+  int32_t GetMaxCode() const { return m_maxCode; }
+  int32_t GetNextCode() const { return static_cast<int32_t>(m_freeEnt); }
+
+ private:
+  static constexpr uint32_t kSlotBits = 18;
+  static constexpr uint32_t kSlots = 1u << kSlotBits;
+  static constexpr uint32_t kPairBase = 256;              // ids of two-byte strings
+  static constexpr uint32_t kSlotBase = kPairBase + 65536;  // ids of longer strings
+  static constexpr uint32_t kIds = kSlotBase + kSlots;
+  // A key is parent id << 8 | byte (27 bits); the generation takes the top
+  // five bits, so every 31st clearing wipes the table.
+  static constexpr uint32_t kGenerationShift = 27;
+  static constexpr uint32_t kGenerations = 31;
+
+  // Encode of at most CLZCodePacker::kRoom / 2 bytes.
+  void EncodeChunk(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
+  static uint32_t SlotOf(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kSlotBits); }
+  // Empties the dictionary: a new generation of keys, no two-byte strings,
+  // codes from the first again at 9 bits.
+  void NewGeneration();
+
+  std::unique_ptr<uint32_t[]> m_keys;   // per slot; below m_generationBits: free
+  std::unique_ptr<uint16_t[]> m_codes;  // per id; a two-byte string is present when nonzero
+  uint32_t m_generationBits = 0;
+  uint32_t m_codeLimit = 0;
+  bool m_blockMode = true;
+  uint32_t m_current = 0;  // id of the string pending
+  bool m_pending = false;  // false at the start and after CLEAR
+  uint32_t m_freeEnt = 0;
+  int32_t m_nBits = 0;
+  int32_t m_maxCode = 0;
+};

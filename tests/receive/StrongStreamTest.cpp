@@ -1,0 +1,67 @@
+// Strong files seen from outside: the quiver program sends and opens one
+// through nginx, and python3-nacl reads what it publishes.
+
+#include "ReceiveFixture.h"
+
+#include <sys/stat.h>
+
+using namespace testing_support;
+
+namespace {
+
+// The Python reader of docs/STRONG-STREAM.md, run on argv: key, file, output.
+std::string DocumentedReader() {
+  const std::string doc = ReadFile(SourceDir() + "/docs/STRONG-STREAM.md");
+  const size_t begin = doc.find("```python\n") + 10;
+  return doc.substr(begin, doc.find("```", begin) - begin) +
+         "import sys\nopen(sys.argv[3], 'wb').write(read_strong(bytes.fromhex(sys.argv[1]), "
+         "open(sys.argv[2], 'rb').read()))\n";
+}
+
+const std::string kHeadless = "env -u DISPLAY -u WAYLAND_DISPLAY ";
+
+int Shell(const std::string& command) { return testing_support::Run(command); }
+
+TEST_F(ReceiveTest, AnotherImplementationReadsThePublishedStream) {
+  WriteFile(sources + "/reader.py", DocumentedReader());
+  const std::string content = SampleText(400000) + RandomBytes(100000, 3);
+  for (int compress : {0, 1}) {
+    SCOPED_TRACE(compress);
+    const std::string name = "interop" + std::to_string(compress) + ".txt";
+    const std::string pointer = Send(name, content, compress, 2);
+    const std::string out = sources + "/out" + std::to_string(compress);
+    ASSERT_EQ(Shell("/usr/bin/python3 " + sources + "/reader.py $(" + QVRINFO_EXECUTABLE + " --key " +
+                    pointer + ") " + published + "/" + name + " " + out),
+              0);
+    ASSERT_EQ(Shell((compress ? "compress -d -c < " : "cat ") + out + " > " + out + ".plain"), 0);
+    EXPECT_TRUE(ReadFile(out + ".plain") == content);
+  }
+}
+
+// quiver -s, then quiver x.qvr; damaged, nothing is launched.
+TEST_F(ReceiveTest, TheProgramSendsAndOpensStrongFiles) {
+  StoreSettings(1, 2, 1);
+  const std::string source = sources + "/letter.txt";
+  const std::string content = SampleText(200000);
+  WriteFile(source, content);
+  const std::string quiver = kHeadless + QUIVER_EXECUTABLE;
+  ASSERT_EQ(Shell(quiver + " -s " + source), 0);
+  const std::string pointer = sources + "/letter.qvr";
+  struct stat st;
+  ASSERT_EQ(stat(pointer.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  ASSERT_EQ(Shell(quiver + " " + pointer), 0);
+  EXPECT_TRUE(ReadFile(copies + "/copy0") == content);
+  EXPECT_TRUE(Exists(copies + "/marker0"));
+  EXPECT_TRUE(TempFiles().empty());
+
+  std::string stream = ReadFile(published + "/letter.txt");
+  stream[stream.size() / 2] ^= 1;
+  WriteFile(published + "/letter.txt", stream);
+  ASSERT_EQ(Shell(quiver + " " + pointer + " 2> " + sources + "/errors"), 1);
+  EXPECT_EQ(ReadFile(sources + "/errors"), "Quiver: Problem fetching " + server->BaseUrl() +
+                                               "letter.txt: The data is invalid.\n");
+  EXPECT_FALSE(Exists(copies + "/copy1"));
+}
+
+}  // namespace
