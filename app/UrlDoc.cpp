@@ -13,7 +13,31 @@
 namespace {
 
 constexpr int32_t kLibraryNotAcquired = 7;
+constexpr int32_t kLibrarySocketError = 10;
 const char* const kUnexpected = "Unexpected Network Error";
+
+// The system error for an answer the server gave instead of the file.
+uint32_t StatusError(int32_t status) {
+  if (status == 401 || status == 403 || status == 407) return ERROR_ACCESS_DENIED;
+  if (status == 414) return ERROR_FILENAME_EXCED_RANGE;
+  if (status >= 500 && status <= 599) return HTTP_E_STATUS_UNEXPECTED_SERVER_ERROR;
+  if (status >= 300 && status <= 399) return HTTP_E_STATUS_UNEXPECTED_REDIRECTION;
+  if (status >= 400 && status <= 499 && status != 404 && status != 410) {
+    return HTTP_E_STATUS_UNEXPECTED_CLIENT_ERROR;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+// The system error for the library's socket-layer failure message ("Winsock
+// Error N: text"): the connection's own failures are network errors, while
+// the numbers above the socket (the secure channel's, the transfer's
+// refusals) are system errors already.
+uint32_t SocketError(const char* message) {
+  int number = 0;
+  if (std::sscanf(message, "Winsock Error %d:", &number) != 1) return ERROR_UNEXP_NET_ERR;
+  if (number >= 10000 && number < 12000) return ERROR_UNEXP_NET_ERR;
+  return static_cast<uint32_t>(number);
+}
 
 // Moves `from` to `to` unless something already has the name `to`.
 bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
@@ -65,9 +89,9 @@ void CUrlDoc::Fetch(const std::string& url) {
     m_errorMessage = kUnexpected;
     return;
   }
-  char ignored[260] = {};
+  char text[260] = {};
   m_errorCode = 0;
-  webFatalErrorGet(m_web, &m_errorCode, ignored);
+  webFatalErrorGet(m_web, &m_errorCode, text);
   if (m_errorCode != 0) {
     TakeStatusLine();
     return;
@@ -77,24 +101,29 @@ void CUrlDoc::Fetch(const std::string& url) {
   // The library leaves the reason in errno when its local file failed (a
   // full disk, say); the server is not to blame for that.
   const int localError = acquired ? 0 : errno;
-  webFatalErrorGet(m_web, &m_errorCode, ignored);
-  if (m_errorCode != 0) {
-    TakeStatusLine();
-    if (localError == ECANCELED) {
-      m_errorCode = ERROR_CANCELLED;
-    } else if (localError != 0) {
-      m_errorCode = static_cast<int32_t>(SystemErrorFromErrno(localError, true));
-    } else {
-      m_errorCode = m_errorCode == kLibraryNotAcquired ? ERROR_FILE_NOT_FOUND : ERROR_UNEXP_NET_ERR;
-    }
+  webFatalErrorGet(m_web, &m_errorCode, text);
+  if (m_errorCode == 0) return;
+  const int32_t status = TakeStatusLine();
+  if (localError == ECANCELED) {
+    m_errorCode = ERROR_CANCELLED;
+  } else if (localError != 0) {
+    m_errorCode = static_cast<int32_t>(SystemErrorFromErrno(localError, true));
+  } else if (m_errorCode == kLibraryNotAcquired) {
+    m_errorCode = static_cast<int32_t>(StatusError(status));
+  } else if (m_errorCode == kLibrarySocketError) {
+    text[sizeof text - 1] = '\0';
+    m_errorCode = static_cast<int32_t>(SocketError(text));
+  } else {
+    m_errorCode = ERROR_UNEXP_NET_ERR;
   }
 }
 
-void CUrlDoc::TakeStatusLine() {
+int32_t CUrlDoc::TakeStatusLine() {
   WebFileInfo info = {};
   webFileInfoGet(m_web, &info);
   info.statusLine[sizeof info.statusLine - 1] = '\0';
   m_errorMessage = info.statusLine;
+  return info.statusCode;
 }
 
 bool CUrlDoc::LearnLocalName() {

@@ -6,8 +6,14 @@
 //
 // Error codes: 0 none; -1 a fetch while busy; the library's code (1 to 10)
 // when it refused the URL; the system's code (112 for a full disk, say) when
-// the local file could not be written; 2 when the server answered without
-// the file; 1223 (ERROR_CANCELLED) when the thread's progress
+// the local file could not be written; for an answer without the file, by
+// its status: 5 for 401/403/407, 206 for 414, 0x80190003/4/5 for other 3xx,
+// 4xx and 5xx, 2 otherwise (404, 410, a cut or unreadable answer); for a
+// failure above the socket, the library's number for it (0x80090322,
+// 0x80090325, 0x80090326, 0x80090327, 0x80090328, 0x80090331 from the secure
+// channel; 50 a content coding, 12040 https redirected to http, 12042 a
+// password in cleartext, 12156 too many redirects, a loop or another
+// scheme); 1223 (ERROR_CANCELLED) when the thread's progress
 // (pipeline/Progress.h), which follows the fetch, was cancelled; 59 for any
 // other failed transfer or an exception inside the library.
 
@@ -41,7 +47,8 @@ class CUrlDoc {
 
  private:
   void Fetch(const std::string& url);
-  void TakeStatusLine();
+  // Takes the status line as the message; the status code.
+  int32_t TakeStatusLine();
   bool LearnLocalName();
 
   void* m_web = nullptr;

@@ -261,6 +261,11 @@ void GannetHttpSeeds() {
       {"no-header-end", "HTTP/1.0 200 OK\r\nServer: x\r\n"},
       {"mapped", "HTTP/1.0 201 Created\r\nContent-Type:   application/x-quiver; x=y\r\n\r\nq"},
       {"body", "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + Text(3000)},
+      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4;ext=1\r\nwiki\r\n"
+                  "5\r\npedia\r\n0\r\nExpires: never\r\n\r\n"},
+      {"redirects", "HTTP/1.1 301 Moved\r\nLocation: /b/../c?x\r\n\r\n"
+                    "HTTP/1.1 307 Again\r\nLocation: http://fuzz.example/d\r\n\r\n"
+                    "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"},
   };
   for (const auto& [name, answer] : answers) Seed("gannet_http_fuzz", name, answer);
 }

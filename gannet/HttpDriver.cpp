@@ -3,6 +3,7 @@
 #include "ContentTypeTable.h"
 #include "NetSocket.h"
 #include "UrlParser.h"
+#include "WinsockErrors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <openssl/evp.h>
+#include <optional>
 #include <string_view>
 #include <strings.h>
 #include <sys/stat.h>
@@ -49,12 +52,65 @@ void AppendEscaped(std::string* out, const std::string& text) {
   }
 }
 
-// The URL's host as a Host header value, with its port when it names one.
-std::string HostHeader(const std::string& url) {
-  const HostPort hp = SplitHostPort(ParseUrl(url, "", kParseHost).value_or(""));
-  std::string host = hp.name.find(':') == std::string::npos ? hp.name : "[" + hp.name + "]";
-  if (hp.named) host += ":" + std::to_string(hp.port);
-  return host;
+bool IsRedirect(int32_t status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Passwords may travel in cleartext only to this machine itself.
+bool IsLoopback(const std::string& host) { return host == "127.0.0.1" || host == "::1"; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecoded(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+        HexDigit(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+std::string Base64(const std::string& text) {
+  std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
+  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                reinterpret_cast<const unsigned char*>(text.data()),
+                                static_cast<int>(text.size()));
+  out.resize(static_cast<size_t>(n));
+  return out;
+}
+
+// The value of the first header line called name (without regard to case),
+// blanks around it removed; nullopt when there is none. The status line is
+// not a header line.
+std::optional<std::string_view> HeaderValue(std::string_view header, std::string_view name) {
+  size_t start = header.find('\n');
+  while (start != std::string_view::npos && start + 1 < header.size()) {
+    ++start;
+    size_t end = header.find('\n', start);
+    if (end == std::string_view::npos) end = header.size();
+    const std::string_view line = header.substr(start, end - start);
+    start = end;
+    if (line.size() <= name.size() || line[name.size()] != ':' ||
+        strncasecmp(line.data(), name.data(), name.size()) != 0) {
+      continue;
+    }
+    std::string_view value = line.substr(name.size() + 1);
+    const size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return std::string_view();
+    const size_t last = value.find_last_not_of(" \t\r");
+    return value.substr(first, last - first + 1);
+  }
+  return std::nullopt;
 }
 
 bool UsableExtension(const std::string& extension) {
@@ -82,30 +138,14 @@ int32_t StatusCode(std::string_view line) {
   return static_cast<int32_t>(negative ? -value : value);
 }
 
-// The value of a Content-Length header line, or -1 when there is none that
-// holds a plain decimal number.
+// The Content-Length of header, or -1 when it holds no plain decimal number.
 int64_t ContentLength(std::string_view header) {
-  constexpr std::string_view kName = "content-length:";
-  size_t start = 0;
-  while (start < header.size()) {
-    size_t end = header.find('\n', start);
-    if (end == std::string_view::npos) end = header.size();
-    const std::string_view line = header.substr(start, end - start);
-    start = end + 1;
-    if (line.size() < kName.size() || strncasecmp(line.data(), kName.data(), kName.size()) != 0) {
-      continue;
-    }
-    std::string_view value = line.substr(kName.size());
-    const size_t first = value.find_first_not_of(" \t");
-    const size_t last = value.find_last_not_of(" \t\r");
-    if (first == std::string_view::npos) return -1;
-    value = value.substr(first, last - first + 1);
-    if (value.size() > 18 || value.find_first_not_of("0123456789") != std::string_view::npos) {
-      return -1;
-    }
-    return std::strtoll(std::string(value).c_str(), nullptr, 10);
+  const std::optional<std::string_view> value = HeaderValue(header, "Content-Length");
+  if (!value || value->empty() || value->size() > 18 ||
+      value->find_first_not_of("0123456789") != std::string_view::npos) {
+    return -1;
   }
-  return -1;
+  return std::strtoll(std::string(*value).c_str(), nullptr, 10);
 }
 
 }  // namespace
@@ -134,12 +174,16 @@ bool CHttpDriver::ChooseTempFile(std::string* name) {
   return true;
 }
 
-std::string CHttpDriver::BuildRequest(const std::string& target, const std::string& hostHeader) {
+std::string CHttpDriver::BuildRequest(const std::string& target, const std::string& hostHeader,
+                                      const std::string& credentials) {
   std::string request = "GET ";
   AppendEscaped(&request, target);
-  request += " HTTP/1.0 \r\nHost: ";
+  request += " HTTP/1.0\r\nHost: ";
   AppendEscaped(&request, hostHeader);
-  request += "\r\nAccept: */* \r\n\r\n";
+  // The file is wanted as it lies on the server, never in a content coding.
+  request += "\r\nAccept: */*\r\nAccept-Encoding: identity\r\n";
+  if (!credentials.empty()) request += "Authorization: Basic " + Base64(credentials) + "\r\n";
+  request += "\r\n";
   return request;
 }
 
@@ -153,7 +197,7 @@ int32_t CHttpDriver::Load(std::string* name, int32_t* length) {
     m_socket->Close();
   }
   if (!ok) {
-    m_socketError = m_socket->LastError();
+    m_socketError = m_ownError != 0 ? m_ownError : m_socket->LastError();
     return 0;
   }
   *name = m_localName;
@@ -165,36 +209,17 @@ bool CHttpDriver::Transfer() {
   m_headerLength = m_filled = m_statusCode = m_success = m_fileLength = m_requestLength = 0;
   m_headerParsed = false;
   m_localError = 0;
-  m_contentLength = -1;
-  m_bodyReceived = 0;
+  m_ownError = 0;
   m_statusLine.clear();
   m_contentType.clear();
   if (m_receive.empty()) return false;
 
-  const bool direct = m_proxy.empty();
-  const HostPort peer =
-      SplitHostPort(ParseUrl(direct ? m_url : m_proxy, "", kParseHost).value_or(""));
-  const std::string target =
-      direct ? ParseUrl(m_url, "", kParsePath | kParsePunctuation).value_or("/") : m_url;
-  const std::string request = BuildRequest(target, HostHeader(m_url));
-  if (request.size() > static_cast<size_t>(kWindow)) return false;
-  m_requestLength = static_cast<int32_t>(request.size());
-
-  if (m_socket->Connect(peer.name, peer.port) != 0) return false;
-  if (m_socket->Send(request.data(), m_requestLength, 0) < 1 || !ReceiveAll()) {
-    CloseOutput();
+  if (!ReachFinalAnswer()) {
     m_socket->Close();
     return false;
   }
+  bool ok = TakeAnswer();
   m_socket->Close();
-
-  bool ok = m_headerParsed && m_statusCode <= kLastGoodStatus;
-  // An error page is kept in the local file as far as it arrived.
-  if (m_headerParsed && m_filled > m_headerLength &&
-      !WriteOutput(m_receive.data() + m_headerLength, m_filled - m_headerLength)) {
-    ok = false;
-  }
-  if (ok && m_contentLength >= 0 && m_bodyReceived < m_contentLength) ok = false;
   // A successful transfer leaves a file, empty when the body was.
   if (ok && m_output < 0 && !OpenOutput()) ok = false;
   struct stat st;
@@ -206,26 +231,163 @@ bool CHttpDriver::Transfer() {
   return ok;
 }
 
-bool CHttpDriver::ReceiveAll() {
-  int32_t scanFrom = 0;
+bool CHttpDriver::ReachFinalAnswer() {
+  std::string url = m_url;
+  std::string credentials = PercentDecoded(TargetOf(url).userinfo);
+  std::vector<std::string> visited;
   for (;;) {
-    if (kWindow - m_filled < kRefillThreshold) {
-      // A header block that does not fit the window is refused whole.
-      if (!m_headerParsed || !FlushWindow()) return false;
+    m_finalUrl = url;
+    std::string next;
+    if (!Exchange(url, credentials) || !NextHop(url, &visited, &next)) return false;
+    if (next.empty()) return true;
+    m_socket->Close();
+    // Credentials go only where they were given.
+    const RequestTarget from = TargetOf(url);
+    const RequestTarget to = TargetOf(next);
+    if (!to.userinfo.empty()) {
+      credentials = PercentDecoded(to.userinfo);
+    } else if (to.https != from.https || to.hostHeader != from.hostHeader) {
+      credentials.clear();
     }
-    const int32_t n = m_socket->Receive(m_receive.data() + m_filled, kWindow - m_filled, 0);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    m_filled += n;
-    if (m_headerParsed) {
-      m_bodyReceived += n;
-    } else if (FindHeaderEnd(&scanFrom)) {
-      ParseHeader();
-      m_bodyReceived = m_filled - m_headerLength;
-      if (m_statusCode > kLastGoodStatus) return true;
-    }
-    if (m_headerParsed && !ReportProgress()) return false;
+    url = next;
   }
+}
+
+bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials) {
+  const RequestTarget target = TargetOf(url);
+  if (!credentials.empty() && !target.https && !IsLoopback(target.host.name)) {
+    return Refuse(kErrInsecureCredentials);
+  }
+  // A proxy forwards plain http by the whole URL; https goes through a tunnel.
+  const bool proxied = !m_proxy.empty() && !target.https;
+  const std::string request =
+      BuildRequest(proxied ? target.withoutUserinfo : target.path, target.hostHeader, credentials);
+  if (request.size() > static_cast<size_t>(kWindow)) return false;
+  m_requestLength = static_cast<int32_t>(request.size());
+  return Open(target) && m_socket->Send(request.data(), m_requestLength, 0) >= 1 &&
+         ReceiveHeader();
+}
+
+bool CHttpDriver::Open(const RequestTarget& target) {
+  if (m_proxy.empty()) {
+    if (m_socket->Connect(target.host.name, target.host.port) != 0) return false;
+  } else {
+    // A proxy may be written as host:port alone.
+    const std::string proxy =
+        m_proxy.find("://") == std::string::npos ? "http://" + m_proxy : m_proxy;
+    const HostPort peer = SplitHostPort(ParseUrl(proxy, "", kParseHost).value_or(""));
+    if (m_socket->Connect(peer.name, peer.port) != 0) return false;
+    if (target.https && !OpenTunnel(target)) return false;
+  }
+  return !target.https || m_socket->StartTls(target.host.name, m_caFile) == 0;
+}
+
+bool CHttpDriver::OpenTunnel(const RequestTarget& target) {
+  std::string authority;
+  AppendEscaped(&authority, (target.host.name.find(':') == std::string::npos
+                                 ? target.host.name
+                                 : "[" + target.host.name + "]") +
+                                ":" + std::to_string(target.host.port));
+  const std::string request =
+      "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n";
+  if (m_socket->Send(request.data(), static_cast<int32_t>(request.size()), 0) < 1 ||
+      !ReceiveHeader()) {
+    return false;
+  }
+  // A refusal keeps the proxy's status line for the caller.
+  if (m_statusCode != 200) return false;
+  m_statusCode = 0;
+  m_statusLine.clear();
+  return true;
+}
+
+bool CHttpDriver::ReceiveHeader() {
+  m_filled = m_headerLength = m_statusCode = 0;
+  m_headerParsed = false;
+  m_statusLine.clear();
+  int32_t scanFrom = 0;
+  m_socket->StartDeadline();
+  bool found = false;
+  while (!(found = FindHeaderEnd(&scanFrom)) && kWindow - m_filled >= kRefillThreshold) {
+    // A header block that does not fit the window is refused whole.
+    const int32_t n = m_socket->Receive(m_receive.data() + m_filled, kWindow - m_filled, 0);
+    if (n <= 0) break;
+    m_filled += n;
+  }
+  m_socket->ClearDeadline();
+  if (found) ParseHeader();
+  return found;
+}
+
+bool CHttpDriver::NextHop(const std::string& url, std::vector<std::string>* visited,
+                          std::string* next) {
+  next->clear();
+  if (!IsRedirect(m_statusCode) || m_location.empty()) return true;
+  if (visited->size() >= static_cast<size_t>(kMaxRedirects)) return Refuse(kErrRedirectFailed);
+  visited->push_back(url);
+  const std::optional<std::string> resolved = ResolveReference(url, m_location);
+  if (!resolved || std::find(visited->begin(), visited->end(), *resolved) != visited->end()) {
+    return Refuse(kErrRedirectFailed);
+  }
+  if (TargetOf(url).https && !TargetOf(*resolved).https) return Refuse(kErrInsecureRedirect);
+  *next = *resolved;
+  return true;
+}
+
+bool CHttpDriver::TakeAnswer() {
+  if (m_statusCode > kLastGoodStatus) {
+    // An error page is kept in the local file as far as it arrived.
+    if (m_filled > m_headerLength) {
+      WriteOutput(m_receive.data() + m_headerLength, m_filled - m_headerLength);
+    }
+    return false;
+  }
+  if (!m_contentEncoding.empty() && strcasecmp(m_contentEncoding.c_str(), "identity") != 0) {
+    return Refuse(kErrNotSupported);
+  }
+  m_chunks = CChunkDecoder();
+  m_bodyReceived = 0;
+  return ReceiveBody();
+}
+
+bool CHttpDriver::ReceiveBody() {
+  if (!DeliverBody(m_receive.data() + m_headerLength, m_filled - m_headerLength)) return false;
+  while (!BodyComplete()) {
+    const int32_t n = m_socket->Receive(m_receive.data(), kWindow, 0);
+    if (n < 0) return false;
+    if (n == 0) return !m_chunked && (m_contentLength < 0 || m_bodyReceived == m_contentLength);
+    if (!DeliverBody(m_receive.data(), static_cast<size_t>(n)) || !ReportProgress()) return false;
+  }
+  return true;
+}
+
+bool CHttpDriver::DeliverBody(const char* data, size_t size) {
+  if (size == 0) return true;
+  if (m_chunked) {
+    const CChunkDecoder::Result result =
+        m_chunks.Feed(data, size, [this](const char* piece, size_t length) {
+          m_bodyReceived += static_cast<int64_t>(length);
+          return WriteOutput(piece, length);
+        });
+    return result == CChunkDecoder::Result::kMore || result == CChunkDecoder::Result::kDone;
+  }
+  // Bytes after the announced length are no part of the body.
+  if (m_contentLength >= 0) {
+    size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
+                                                 m_contentLength - m_bodyReceived));
+  }
+  m_bodyReceived += static_cast<int64_t>(size);
+  return size == 0 || WriteOutput(data, size);
+}
+
+bool CHttpDriver::BodyComplete() const {
+  if (m_chunked) return m_chunks.Done();
+  return m_contentLength >= 0 && m_bodyReceived >= m_contentLength;
+}
+
+bool CHttpDriver::Refuse(int32_t error) {
+  m_ownError = error;
+  return false;
 }
 
 bool CHttpDriver::ReportProgress() {
@@ -258,6 +420,12 @@ void CHttpDriver::ParseHeader() {
   const std::string_view header(m_receive.data(), m_headerLength);
   m_headerParsed = true;
   m_statusCode = 0;
+  m_contentLength = -1;
+  m_chunked = false;
+  m_location.clear();
+  m_contentEncoding.clear();
+  m_etag.clear();
+  m_lastModified.clear();
   if (header.substr(0, 4) != "HTTP") {
     m_contentType = " HTTP error/status message\n";
     m_fileLength = 0;
@@ -275,6 +443,15 @@ void CHttpDriver::ParseHeader() {
     m_contentType = std::string(header.substr(start, header.find('\n', start) - start));
   }
   m_contentLength = ContentLength(header);
+  const auto text = [&header](std::string_view name) {
+    return std::string(HeaderValue(header, name).value_or(""));
+  };
+  const std::string coding = text("Transfer-Encoding");
+  m_chunked = strcasestr(coding.c_str(), "chunked") != nullptr;
+  m_location = text("Location");
+  m_contentEncoding = text("Content-Encoding");
+  m_etag = text("ETag");
+  m_lastModified = text("Last-Modified");
 }
 
 bool CHttpDriver::OpenOutput() {
@@ -333,16 +510,6 @@ bool CHttpDriver::WriteOutput(const char* data, size_t size) {
   return true;
 }
 
-bool CHttpDriver::FlushWindow() {
-  if (m_filled > m_headerLength &&
-      !WriteOutput(m_receive.data() + m_headerLength, m_filled - m_headerLength)) {
-    return false;
-  }
-  m_filled = 0;
-  m_headerLength = 0;
-  return true;
-}
-
 bool CHttpDriver::CloseOutput() {
   if (m_output < 0) return true;
   const int result = close(m_output);
@@ -361,6 +528,10 @@ int32_t CHttpDriver::GetInfo(DriverInfo* info) {
   info->success = m_success;
   info->fileLength = m_fileLength;
   info->requestLength = m_requestLength;
+  info->finalUrl = m_finalUrl;
+  info->etag = m_etag;
+  info->lastModified = m_lastModified;
+  info->contentLength = m_contentLength;
   return 1;
 }
 

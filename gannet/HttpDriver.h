@@ -1,14 +1,22 @@
 #pragma once
-// The HTTP/1.0 driver: connects directly or through a proxy, sends one GET,
-// reads the answer until the server closes the connection, parses the
-// header block and writes the body into the local file. The answer streams
-// through one 20480-byte window; the body never sits whole in memory.
+// The HTTP/1.0 driver: connects directly or through a proxy (https through
+// a CONNECT tunnel), speaks TLS for https, sends one GET, follows up to 10
+// redirects and writes the final answer's body into the local file. The
+// body ends after Content-Length bytes, at the last chunk of a chunked
+// answer, or else when the server closes. Each answer streams through one
+// 20480-byte window; the body never sits whole in memory.
+//
+// Failures that are not the socket's (a refused redirect, a content coding,
+// a password that would travel in cleartext) are reported as socket errors
+// with their own numbers (WinsockErrors.h).
 //
 // The local file is created with O_CREAT | O_EXCL | O_NOFOLLOW and mode
 // 0600; a name taken by anybody else fails the transfer. A later transfer
 // of the same driver rewrites the file it created itself.
 
+#include "ChunkDecoder.h"
 #include "ProtocolDriver.h"
+#include "UrlParser.h"
 #include "gannet.h"
 
 #include <memory>
@@ -43,6 +51,12 @@ class CHttpDriver : public CProtocolDriver {
     m_progressCookie = cookie;
   }
 
+  // Extra trusted certificates (a PEM bundle) for https; "" for none.
+  void SetCaFile(const std::string& caFile) { m_caFile = caFile; }
+  // The local file's name as it stands, mapped extension included.
+  const std::string& LocalName() const { return m_localName; }
+
+  static constexpr int kMaxRedirects = 10;
   // Claims a new name "http" + unique part + ".tmp" in the user's temporary
   // directory ($TMPDIR when it names a directory, else /tmp), proves it can
   // be created, and removes the file again. False when that fails or when
@@ -50,12 +64,39 @@ class CHttpDriver : public CProtocolDriver {
   static bool ChooseTempFile(std::string* name);
 
   // The request for target (percent-escaped) with a Host header for
-  // hostHeader; the bytes sent, exactly.
-  static std::string BuildRequest(const std::string& target, const std::string& hostHeader);
+  // hostHeader and, when credentials ("user:password") are given, Basic
+  // authorization; the bytes sent, exactly.
+  static std::string BuildRequest(const std::string& target, const std::string& hostHeader,
+                                  const std::string& credentials = "");
 
  private:
   bool Transfer();
-  bool ReceiveAll();
+  // Exchanges requests and answers until one is not a redirect to follow;
+  // its header block is then in the window and the connection open.
+  bool ReachFinalAnswer();
+  // One request and the header block of its answer, for url. False on any
+  // failure before the header block was parsed.
+  bool Exchange(const std::string& url, const std::string& credentials);
+  // Connects to the origin of target (through the proxy when one is set)
+  // and starts TLS for https.
+  bool Open(const RequestTarget& target);
+  bool OpenTunnel(const RequestTarget& target);
+  // Receives until the header block has ended and parses it; false on a
+  // socket failure, the end of the stream or a block too long for the
+  // window. The whole phase is bounded by the time limit.
+  bool ReceiveHeader();
+  // The next URL when the answer is a redirect to be followed; "" when it
+  // is not a redirect. False (with m_ownError) when it must be refused.
+  bool NextHop(const std::string& url, std::vector<std::string>* visited, std::string* next);
+  // The final answer: checks its codings, then receives and writes its body.
+  bool TakeAnswer();
+  // Writes the body that follows the header block: what the window holds
+  // already, then each block as it is received, until the body has ended.
+  bool ReceiveBody();
+  // Passes one received block of the body on, decoded, to the local file.
+  bool DeliverBody(const char* data, size_t size);
+  bool BodyComplete() const;
+  bool Refuse(int32_t error);
   // False when the progress callback asked to stop; the local file is then
   // gone and the local error is ECANCELED.
   bool ReportProgress();
@@ -66,12 +107,12 @@ class CHttpDriver : public CProtocolDriver {
   bool WriteOutput(const char* data, size_t size);
   // Keeps errno as the first local-file failure of the transfer.
   void NoteLocalError();
-  bool FlushWindow();
   bool CloseOutput();
 
   std::string m_url;
   std::string m_localName;
   std::string m_proxy;
+  std::string m_caFile;
   CNetSocket* m_socket;
   CContentTypeTable* m_table;
   std::vector<char> m_receive;
@@ -89,6 +130,14 @@ class CHttpDriver : public CProtocolDriver {
   int m_localError = 0;
   int32_t m_success = 0;
   int32_t m_socketError = 0;
+  int32_t m_ownError = 0;
+  bool m_chunked = false;
+  CChunkDecoder m_chunks;
+  std::string m_location;
+  std::string m_contentEncoding;
+  std::string m_finalUrl;
+  std::string m_etag;
+  std::string m_lastModified;
   // The file this driver created last, so that it may rewrite it.
   std::string m_ownPath;
   WebProgressCallback m_progress = nullptr;

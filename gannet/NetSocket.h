@@ -40,6 +40,17 @@ class CNetSocket {
   virtual int32_t LastError() = 0;
   // The table text of the stored error.
   virtual const char* ErrorText() = 0;
+
+  // Turns the connection into a TLS session with host's verified server
+  // (caFile: extra trusted certificates in PEM, "" for none). 0, or -1 with
+  // the reason stored as the error. A socket without TLS refuses.
+  virtual int32_t StartTls(const std::string& /*host*/, const std::string& /*caFile*/) {
+    return -1;
+  }
+  // From now on every wait also ends when the time limit has passed since
+  // this call, however much arrives meanwhile; ClearDeadline ends that.
+  virtual void StartDeadline() {}
+  virtual void ClearDeadline() {}
 };
 
 }  // namespace gannet

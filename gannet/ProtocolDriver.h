@@ -18,6 +18,12 @@ struct DriverInfo {
   int32_t success = 0;
   int32_t fileLength = 0;
   int32_t requestLength = 0;
+  // The URL of the answer that was taken (after redirects) and its
+  // validators: what a later transfer needs to resume or revalidate.
+  std::string finalUrl;
+  std::string etag;          // "" when the answer had none
+  std::string lastModified;  // "" when the answer had none
+  int64_t contentLength = -1;
 };
 
 class CProtocolDriver {

@@ -1,5 +1,6 @@
 #include "TcpSocket.h"
 
+#include "TlsSession.h"
 #include "WinsockErrors.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace gannet {
 
@@ -23,6 +25,43 @@ int32_t Reported(int32_t code) {
 struct AddrInfoFree {
   void operator()(addrinfo* list) const { freeaddrinfo(list); }
 };
+
+// The connection attempts in flight; whatever is not taken is closed.
+struct Attempts {
+  std::vector<pollfd> fds;
+  ~Attempts() {
+    for (const pollfd& p : fds) close(p.fd);
+  }
+  int Take(size_t i) {
+    const int fd = fds[i].fd;
+    fds.erase(fds.begin() + static_cast<std::ptrdiff_t>(i));
+    return fd;
+  }
+};
+
+int SocketError(int fd) {
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+  return error;
+}
+
+// The first attempt that poll found connected, taken out of attempts; -1
+// when none has. Attempts that failed are closed, leaving their error.
+int TakeConnected(Attempts* attempts, int32_t* error) {
+  for (size_t i = 0; i < attempts->fds.size();) {
+    if (attempts->fds[i].revents == 0) {
+      ++i;
+      continue;
+    }
+    const int fd = attempts->Take(i);
+    const int failure = SocketError(fd);
+    if (failure == 0) return fd;
+    *error = WinsockFromErrno(failure);
+    close(fd);
+  }
+  return -1;
+}
 
 }  // namespace
 
@@ -47,7 +86,7 @@ bool CTcpSocket::WaitFor(short events) {
   }
   pollfd p{m_fd, events, 0};
   for (;;) {
-    const int n = poll(&p, 1, m_timeoutMs);
+    const int n = poll(&p, 1, WaitBudget(m_deadline));
     if (n > 0) return true;
     if (n == 0) {
       m_pendingError = kWsaTimedOut;
@@ -60,29 +99,40 @@ bool CTcpSocket::WaitFor(short events) {
   }
 }
 
-bool CTcpSocket::ConnectTo(const addrinfo& address) {
-  m_fd = socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (m_fd < 0) {
+int CTcpSocket::WaitBudget(std::optional<Clock::time_point> limit) const {
+  if (!limit) return m_timeoutMs;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*limit - Clock::now()).count();
+  const int budget = static_cast<int>(std::clamp<int64_t>(left, 0, INT_MAX));
+  return m_timeoutMs < 0 ? budget : std::min(budget, m_timeoutMs);
+}
+
+void CTcpSocket::StartDeadline() {
+  if (m_timeoutMs >= 0) m_deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+}
+
+int CTcpSocket::StartConnect(const addrinfo& address, bool* done) {
+  *done = false;
+  const int fd = socket(address.ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) {
     m_pendingError = WinsockFromErrno(errno);
-    return false;
+    return -1;
   }
-  if (connect(m_fd, address.ai_addr, address.ai_addrlen) == 0) return true;
-  if (errno == EINPROGRESS && WaitFor(POLLOUT)) {
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
-    if (error == 0) return true;
-    m_pendingError = WinsockFromErrno(error);
+  if (connect(fd, address.ai_addr, address.ai_addrlen) == 0) {
+    *done = true;
   } else if (errno != EINPROGRESS) {
     m_pendingError = WinsockFromErrno(errno);
+    close(fd);
+    return -1;
   }
-  Close();
-  return false;
+  return fd;
 }
 
 int32_t CTcpSocket::Connect(const std::string& host, int32_t port) {
   if (!m_initialised) return -1;
   Close();
+  // Each connection starts without the errors of an earlier one.
+  m_pendingError = 0;
+  m_lastError = 0;
   if (port == 0) port = 80;
   if (port < 0 || port > 65535) {
     m_pendingError = kWsaAddressNotAvailable;
@@ -103,9 +153,54 @@ int32_t CTcpSocket::Connect(const std::string& host, int32_t port) {
 }
 
 int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
-  for (const addrinfo* a = list; a; a = a->ai_next) {
-    if (ConnectTo(*a)) return 0;
+  Close();
+  Attempts attempts;
+  std::optional<Clock::time_point> limit;
+  if (m_timeoutMs >= 0) limit = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+  const addrinfo* next = list;
+  while (next || !attempts.fds.empty()) {
+    if (next) {
+      bool done = false;
+      const int fd = StartConnect(*next, &done);
+      next = next->ai_next;
+      if (done) {
+        m_fd = fd;
+        break;
+      }
+      if (fd >= 0) attempts.fds.push_back(pollfd{fd, POLLOUT, 0});
+      if (fd < 0 || attempts.fds.empty()) continue;
+    }
+    int budget = WaitBudget(limit);
+    if (next && (budget < 0 || budget > kStaggerMs)) budget = kStaggerMs;
+    const int n = poll(attempts.fds.data(), attempts.fds.size(), budget);
+    if (n < 0 && errno != EINTR) {
+      m_pendingError = WinsockFromErrno(errno);
+      return -1;
+    }
+    if (n == 0 && !next && WaitBudget(limit) == 0) {
+      m_pendingError = kWsaTimedOut;
+      return -1;
+    }
+    if (n > 0) m_fd = TakeConnected(&attempts, &m_pendingError);
+    if (m_fd >= 0) break;
   }
+  if (m_fd < 0) return -1;
+  // The outcome is the connection's own, not that of an address given up.
+  m_pendingError = 0;
+  m_lastError = 0;
+  return 0;
+}
+
+int32_t CTcpSocket::StartTls(const std::string& host, const std::string& caFile) {
+  m_tls = std::make_unique<CTlsSession>(m_fd, [this](short events) { return WaitFor(events); });
+  bool waitFailed = false;
+  // The whole handshake is bounded, however slowly the peer takes part.
+  StartDeadline();
+  const int32_t error = m_tls->Handshake(host, caFile, &waitFailed);
+  ClearDeadline();
+  if (error == 0 && !waitFailed) return 0;
+  Fail(waitFailed ? m_pendingError : error);
+  m_tls.reset();
   return -1;
 }
 
@@ -121,6 +216,8 @@ int32_t CTcpSocket::GetInfo(WebSocketInfo* info) {
 }
 
 void CTcpSocket::Close() {
+  m_tls.reset();
+  m_deadline.reset();
   if (m_fd >= 0) close(m_fd);
   m_fd = -1;
 }
@@ -132,6 +229,12 @@ void CTcpSocket::Fail(int32_t code) {
 
 int32_t CTcpSocket::Send(const char* data, int32_t length, int32_t flags) {
   if (length == 0) return 0;
+  if (m_tls) {
+    int32_t error = 0;
+    if (m_tls->Write(data, length, &error)) return length;
+    Fail(error != 0 ? error : m_pendingError);
+    return -1;
+  }
   // Sends everything, as a blocking send does; the limit applies to each wait.
   int32_t sent = 0;
   while (sent < length) {
@@ -155,6 +258,12 @@ int32_t CTcpSocket::Receive(char* buffer, int32_t size, int32_t flags) {
   if (m_fd < 0) {
     Fail(WinsockFromErrno(ENOTCONN));
     return -1;
+  }
+  if (m_tls) {
+    int32_t error = 0;
+    const int32_t n = m_tls->Read(buffer, size, &error);
+    if (n < 0) Fail(error != 0 ? error : m_pendingError);
+    return n;
   }
   // Data already waiting is taken at once; the wait only comes when none is.
   for (;;) {

@@ -1,16 +1,23 @@
 #pragma once
-// A TCP stream connection over POSIX sockets. Names are looked up with
-// getaddrinfo and every address returned is tried in order until one
-// connects. Connecting and every wait for data give up after the time limit
-// without progress, as 10060 "Connection timed out". Failing calls leave
+// A TCP stream connection over POSIX sockets, optionally carrying TLS.
+// Names are looked up with getaddrinfo and the addresses returned are tried
+// in order; when one has not connected within 250 ms the next is started
+// beside it (RFC 8305), and the first to connect is used. Connecting and
+// every wait for data give up after the time limit without progress, as
+// 10060 "Connection timed out". Failing calls leave
 // their error, in Winsock numbering, as the pending error that LastError
 // picks up, as the thread's last socket error would be.
 
 #include "NetSocket.h"
 
+#include <chrono>
+#include <memory>
 #include <netdb.h>
+#include <optional>
 
 namespace gannet {
+
+class CTlsSession;
 
 class CTcpSocket : public CNetSocket {
  public:
@@ -28,16 +35,27 @@ class CTcpSocket : public CNetSocket {
   int32_t Receive(char* buffer, int32_t size, int32_t flags) override;
   int32_t LastError() override;
   const char* ErrorText() override;
+  int32_t StartTls(const std::string& host, const std::string& caFile) override;
+  void StartDeadline() override;
+  void ClearDeadline() override { m_deadline.reset(); }
 
-  // Tries the addresses of list in order until one connects; 0, or -1 with
-  // the last attempt's error pending.
+  // Connects to one of the addresses of list, staggering the attempts;
+  // 0, or -1 with the last failed attempt's error pending.
   int32_t ConnectAddresses(const addrinfo* list);
 
+  // The delay after which the next address is tried beside a slow one.
+  static constexpr int kStaggerMs = 250;
+
  private:
+  using Clock = std::chrono::steady_clock;
   // Waits until the socket is ready for events; false (pending error 10060
   // or the poll's error) when the limit passes first.
   bool WaitFor(short events);
-  bool ConnectTo(const addrinfo& address);
+  // The wait allowed now in milliseconds (-1 for none), within limit.
+  int WaitBudget(std::optional<Clock::time_point> limit) const;
+  // Starts a non-blocking connect; the descriptor, or -1 with the error
+  // pending. *done is set when it connected at once.
+  int StartConnect(const addrinfo& address, bool* done);
   // A failed send or receive: code becomes the pending and the stored error.
   void Fail(int32_t code);
 
@@ -46,6 +64,8 @@ class CTcpSocket : public CNetSocket {
   int m_fd = -1;
   int32_t m_lastError = 0;
   int32_t m_pendingError = 0;
+  std::optional<Clock::time_point> m_deadline;
+  std::unique_ptr<CTlsSession> m_tls;
 };
 
 }  // namespace gannet

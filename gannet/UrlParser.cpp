@@ -1,6 +1,8 @@
 #include "UrlParser.h"
 
+#include <algorithm>
 #include <cctype>
+#include <strings.h>
 
 namespace gannet {
 
@@ -97,6 +99,107 @@ HostPort SplitHostPort(const std::string& hostPart) {
     hp.port = LeadingDecimal(digits);
   }
   return hp;
+}
+
+namespace {
+
+// RFC 3986, 5.2.4.
+std::string RemoveDotSegments(std::string in) {
+  std::string out;
+  while (!in.empty()) {
+    if (in.rfind("../", 0) == 0) {
+      in.erase(0, 3);
+    } else if (in.rfind("./", 0) == 0) {
+      in.erase(0, 2);
+    } else if (in.rfind("/./", 0) == 0) {
+      in.erase(0, 2);
+    } else if (in == "/.") {
+      in = "/";
+    } else if (in.rfind("/../", 0) == 0 || in == "/..") {
+      in = in.size() == 3 ? "/" : in.substr(3);
+      const size_t slash = out.rfind('/');
+      out.erase(slash == std::string::npos ? 0 : slash);
+    } else if (in == "." || in == "..") {
+      in.clear();
+    } else {
+      const size_t next = in.find('/', 1);
+      out += in.substr(0, next);
+      in.erase(0, next == std::string::npos ? in.size() : next);
+    }
+  }
+  return out;
+}
+
+// The scheme of an absolute reference in lower case; "" when there is none.
+std::string SchemeOf(const std::string& reference) {
+  if (reference.empty() || !std::isalpha(static_cast<unsigned char>(reference[0]))) return "";
+  for (size_t i = 1; i < reference.size(); ++i) {
+    const auto c = static_cast<unsigned char>(reference[i]);
+    if (c == ':') {
+      std::string scheme = reference.substr(0, i);
+      for (char& ch : scheme) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      return scheme;
+    }
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return "";
+  }
+  return "";
+}
+
+}  // namespace
+
+RequestTarget TargetOf(const std::string& url) {
+  RequestTarget t;
+  t.https = strncasecmp(url.c_str(), "https:", 6) == 0;
+  std::string hostPart = ParseUrl(url, "", kParseHost).value_or("");
+  t.withoutUserinfo = url;
+  const size_t at = hostPart.rfind('@');
+  if (at != std::string::npos) {
+    t.userinfo = hostPart.substr(0, at);
+    hostPart.erase(0, at + 1);
+    const size_t start = url.find("//");
+    if (start != std::string::npos) {
+      const size_t hostEnd = std::min(url.find('/', start + 2), url.size());
+      const size_t userEnd = url.rfind('@', hostEnd - 1);
+      if (userEnd != std::string::npos && userEnd > start) {
+        t.withoutUserinfo = url.substr(0, start + 2) + url.substr(userEnd + 1);
+      }
+    }
+  }
+  t.host = SplitHostPort(hostPart);
+  if (t.https && !t.host.named) t.host.port = 443;
+  t.hostHeader = t.host.name.find(':') == std::string::npos ? t.host.name : "[" + t.host.name + "]";
+  if (t.host.named) t.hostHeader += ":" + std::to_string(t.host.port);
+  t.path = ParseUrl(url, "", kParsePath | kParsePunctuation).value_or("/");
+  return t;
+}
+
+std::optional<std::string> ResolveReference(const std::string& base, const std::string& reference) {
+  const std::string ref = reference.substr(0, reference.find('#'));
+  const std::string scheme = SchemeOf(ref);
+  if (!scheme.empty()) {
+    if (scheme != "http" && scheme != "https") return std::nullopt;
+    return ref;
+  }
+  const size_t schemeEnd = base.find("://");
+  if (schemeEnd == std::string::npos) return std::nullopt;
+  const size_t authorityEnd = std::min(base.find_first_of("/?#", schemeEnd + 3), base.size());
+  const std::string origin = base.substr(0, authorityEnd);
+  const std::string rest = base.substr(authorityEnd, base.find('#', authorityEnd) - authorityEnd);
+  const std::string basePath = rest.substr(0, rest.find('?'));
+  if (ref.rfind("//", 0) == 0) return base.substr(0, schemeEnd + 1) + ref;
+  if (ref.empty()) return origin + rest;
+  if (ref[0] == '?') return origin + basePath + ref;
+  const size_t query = std::min(ref.find('?'), ref.size());
+  const std::string refPath = ref.substr(0, query);
+  std::string merged;
+  if (ref[0] == '/') {
+    merged = refPath;
+  } else if (basePath.empty()) {
+    merged = "/" + refPath;
+  } else {
+    merged = basePath.substr(0, basePath.rfind('/') + 1) + refPath;
+  }
+  return origin + RemoveDotSegments(merged) + ref.substr(query);
 }
 
 }  // namespace gannet

@@ -49,3 +49,26 @@ struct HostPort {
 HostPort SplitHostPort(const std::string& hostPart);
 
 }  // namespace gannet
+
+namespace gannet {
+
+// The parts of an http or https URL that a request needs.
+struct RequestTarget {
+  bool https = false;
+  std::string userinfo;    // "" when the URL names no user
+  HostPort host;           // port 443 for https unless named
+  std::string hostHeader;  // lower-case host, bracketed for IPv6, ":port" when named
+  std::string path;        // "/" when the URL has none
+  std::string withoutUserinfo;  // the URL as a proxy is to see it
+};
+
+// Splits url ("http:" or "https:" followed by "//host...") into a target;
+// the user information before the host's last "@" is taken out.
+RequestTarget TargetOf(const std::string& url);
+
+// Resolves reference (a Location value) against base as RFC 3986, 5.2
+// says, dot segments removed, fragment dropped. Nullopt when the result is
+// not an http or https URL.
+std::optional<std::string> ResolveReference(const std::string& base, const std::string& reference);
+
+}  // namespace gannet

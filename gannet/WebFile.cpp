@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "TcpSocket.h"
 #include "WFCntl.h"
+#include "WinsockErrors.h"
 
 #include <algorithm>
 #include <cstring>
@@ -72,6 +73,7 @@ bool CWebFile::Construct(const std::string& url, int32_t reserved) {
   }
   m_proxy = m_settingsFile->GetString("proxy information", "http_proxy", "").substr(0, kMaxProxy);
   m_timeout = ReadTimeout(*m_settingsFile);
+  m_caFile = m_settingsFile->GetString("network", "cafile", "");
   m_table = CContentTypeTable::AddRef(*m_settingsFile);
   m_log = CWebErrorLog::AddRef();
   m_messages = DefaultMessages();
@@ -135,13 +137,17 @@ bool CWebFile::ConstructNetwork(int32_t reserved) {
     Record(kNoDriver, true);
     return false;
   }
+  m_driver->SetCaFile(m_caFile);
   return true;
 }
 
 void CWebFile::Record(int32_t code, bool fatal) {
-  if (code == kCodeSocketError && m_socket) {
-    const int32_t error = m_socket->LastError();
-    m_messages[code] = ComposeSocketMessage(error, m_socket->ErrorText());
+  if (code == kCodeSocketError && m_driver) {
+    // The driver's error may lie above the socket (TLS, a refused redirect).
+    const int32_t error = m_driver->GetSocketError();
+    m_messages[code] = ComposeSocketMessage(error, WinsockErrorText(error));
+  } else if (code == kCodeSocketError && m_socket) {
+    m_messages[code] = ComposeSocketMessage(m_socket->LastError(), m_socket->ErrorText());
   }
   if (CWebErrorLog* log = CWebErrorLog::Shared()) log->Record(code, m_messages[code], fatal);
 }
@@ -172,6 +178,8 @@ int32_t CWebFile::Acquire() {
       m_fileLength = length;
     } else {
       Record(m_driver->GetSocketError() != 0 ? kCodeSocketError : kNotAcquired, true);
+      // What a failed transfer left behind lies under this name.
+      m_localName = m_driver->LocalName();
     }
   }
   return FatalCode() == kNoError ? 0 : -1;

@@ -45,7 +45,8 @@ class CWebFile {
   // Fills *info; -1 without a driver (after the three texts), else 0.
   int32_t GetInfo(WebFileInfo* info) const;
   // The local file name: the ".tmp" name chosen at construction, then the
-  // name of the last successful transfer.
+  // name the last transfer used (with the extension the content type
+  // mapped), so that what a failed transfer left can be removed.
   const std::string& LocalName() const { return m_localName; }
 
   // The shared fatal code (0 when there is no shared record).
@@ -65,6 +66,7 @@ class CWebFile {
   std::string m_url;
   std::string m_localName;
   std::string m_proxy;
+  std::string m_caFile;
   int m_timeout = 60;
   // Kept for the object's own account; the driver reports what callers see.
   int32_t m_fileLength = 0;

@@ -51,6 +51,19 @@ constexpr ErrorName kErrorTable[] = {
     {11002, "Non-Authoritative: Host not found"},
     {11003, "Non recoverable error"},
     {11004, "No data record of requested type"},
+    // Failures above the socket: the secure channel and the transfer itself.
+    {kSecWrongPrincipal, "The target principal name is incorrect."},
+    {kSecUntrustedRoot, "The certificate chain was issued by an authority that is not trusted."},
+    {kSecIllegalMessage, "The message received was unexpected or badly formatted."},
+    {kSecCertUnknown, "An unknown error occurred while processing the certificate."},
+    {kSecCertExpired, "The received certificate has expired."},
+    {kSecAlgorithmMismatch,
+     "The client and server cannot communicate, because they do not possess a common "
+     "algorithm."},
+    {kErrNotSupported, "The request is not supported."},
+    {kErrInsecureRedirect, "The application is moving from a secure to a non-secure site."},
+    {kErrInsecureCredentials, "The application is posting data to a server that is not secure."},
+    {kErrRedirectFailed, "The HTTP redirect request failed."},
 };
 
 struct ErrnoMapping {

@@ -1,7 +1,14 @@
 /* gannet.h - the web access library.
  *
- * Fetches the document named by an http URL into a local file, directly or
- * through the proxy named in "w3skua.ini". One web object serves one URL:
+ * Fetches the document named by an http or https URL into a local file,
+ * directly or through the proxy named in "w3skua.ini" (https through a
+ * CONNECT tunnel). https uses TLS 1.2 or later with the server's chain
+ * verified against the system's trust store (SSL_CERT_FILE and SSL_CERT_DIR
+ * honoured) and the PEM bundle named by `cafile` in section "network", and
+ * the URL's host checked against the certificate; nothing turns that off.
+ * Redirects (301, 302, 303, 307, 308) are followed up to 10 hops, never from
+ * https to http; a user and password in the URL go as Basic authorization,
+ * only over https or to 127.0.0.1 and ::1. One web object serves one URL:
  *
  *   WebHandle h = webObjectInit(url, 0, 0, 0);
  *   webFatalErrorGet(h, &code, text);          code 0: the URL was accepted
@@ -75,7 +82,24 @@ GANNET_API int32_t webFatalErrorGet(WebHandle handle, int32_t* code, char* text)
 /* Fetches the URL into the local file; blocks until done, failed or timed
  * out. 0 when the fatal code is 0 afterwards, else -1 (-1 for null). On
  * return errno is the system's reason when the local file could not be
- * created or written (ENOSPC for a full disk, say), and 0 otherwise. */
+ * created or written (ENOSPC for a full disk, say), and 0 otherwise.
+ *
+ * Outcomes: code 7 when a server answered without the file (its status is
+ * in WebFileInfo: the final answer's after redirects; the URL field keeps
+ * the URL asked for); code 10 with "Winsock Error N: text" for a failure of
+ * the connection (N from 10000 to 11999) or above it, with N:
+ *   0x80090322 the certificate names another host
+ *   0x80090325 the chain comes from an authority that is not trusted
+ *   0x80090326 the peer does not speak TLS, or not correctly
+ *   0x80090327 another certificate fault
+ *   0x80090328 the certificate has expired (or is not yet valid)
+ *   0x80090331 no common TLS version or cipher
+ *   50         the answer is in a content coding other than identity
+ *   12040      https redirected to http
+ *   12042      a password would travel in cleartext
+ *   12156      an 11th redirect, a loop, or a Location to another scheme
+ * (printed as signed decimal numbers). The body ends after Content-Length
+ * bytes, at the last chunk of a chunked answer, or when the server closes. */
 GANNET_API int32_t webFileAcquire(WebHandle handle);
 
 /* Always 0. */
@@ -85,8 +109,10 @@ GANNET_API int32_t webFileAcquired(WebHandle handle);
  * protocol driver (the three first texts are filled all the same); else 0. */
 GANNET_API int32_t webFileInfoGet(WebHandle handle, WebFileInfo* info);
 
-/* Copies the local file name into buffer (at least 256 bytes). Returns 0
- * when the fatal code is 0, else -1 (-1 for null, buffer untouched). */
+/* Copies the local file name into buffer (at least 256 bytes): after a
+ * transfer, the name it used (with the extension the content type mapped),
+ * so that what a failed transfer left can be removed. Returns 0 when the
+ * fatal code is 0, else -1 (-1 for null, buffer untouched). */
 GANNET_API int32_t webFileLocalNameGet(WebHandle handle, char* buffer);
 
 /* Destroys the object; null does nothing. The local file stays. */
@@ -95,8 +121,9 @@ GANNET_API void webObjectDelete(WebHandle handle);
 /* A new web object for url (null counts as ""). The three reserved
  * arguments take 0. Null only when memory runs out; any other failure is
  * reported by webFatalErrorGet on the returned handle. The time limit for
- * connecting and for each wait for data is `timeout` seconds in section
- * "network" of "w3skua.ini" (default 60, 0 for none). */
+ * connecting, the TLS handshake and each wait for data, and for the whole
+ * header block of an answer, is `timeout` seconds in section "network" of
+ * "w3skua.ini" (default 60, 0 for none). */
 GANNET_API WebHandle webObjectInit(const char* url, int32_t reserved1, int32_t reserved2,
                                    int32_t reserved3);
 

@@ -65,6 +65,21 @@ std::string SystemErrorMessage(uint32_t code) {
       {206, "The filename or extension is too long."},
       {223, "The file size exceeds the limit allowed and cannot be saved."},
       {1117, "The request could not be performed because of an I/O device error."},
+      {50, "The request is not supported."},
+      {12040, "The application is moving from a secure to a non-secure site."},
+      {12042, "The application is posting data to a server that is not secure."},
+      {12156, "The HTTP redirect request failed."},
+      {0x80090322u, "The target principal name is incorrect."},
+      {0x80090325u, "The certificate chain was issued by an authority that is not trusted."},
+      {0x80090326u, "The message received was unexpected or badly formatted."},
+      {0x80090327u, "An unknown error occurred while processing the certificate."},
+      {0x80090328u, "The received certificate has expired."},
+      {0x80090331u,
+       "The client and server cannot communicate, because they do not possess a common "
+       "algorithm."},
+      {0x80190003u, "Unexpected redirection status code (3xx)."},
+      {0x80190004u, "Unexpected client error status code (4xx)."},
+      {0x80190005u, "Unexpected server error status code (5xx)."},
   };
   auto it = texts.find(code);
   if (it != texts.end()) return it->second;

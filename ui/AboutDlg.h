@@ -15,8 +15,6 @@ class CAboutDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kVersionId = 1001;
-
   explicit CAboutDlg(QWidget* parent);
   ~CAboutDlg() override;
 

@@ -27,10 +27,6 @@ class CChooseDirDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kPathId = 1040;
-  static constexpr int kDirectoriesId = 1031;
-  static constexpr int kNewDirectoryId = 1032;
-
   // Starts in `initialDir`, or in the process's current directory when it
   // is empty. When `initialDir` cannot be entered (it does not exist, say),
   // the chooser starts in its nearest parent that can, and the path label

@@ -16,7 +16,6 @@ class CNewDirDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kNameId = 1033;
   static constexpr int kMaxName = 12;
 
   explicit CNewDirDlg(QWidget* parent);

@@ -23,10 +23,6 @@ class CPrefsDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kSaveId = 1024;
-  static constexpr int kCheckId = 1044;
-  static constexpr int kKeepDaysId = 1045;
-
   // Edits a copy (Assign) of `settings`; `app` receives Save.
   CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent);
   ~CPrefsDlg() override;

@@ -25,12 +25,8 @@ void CQuiverDialog::InitResources() {
 
 CQuiverDialog::CQuiverDialog(QWidget* parent) : QDialog(parent) { InitResources(); }
 
-QWidget* CQuiverDialog::Control(int id) const {
-  for (QWidget* child : findChildren<QWidget*>()) {
-    const QVariant value = child->property(kControlIdProperty);
-    if (value.isValid() && value.toInt() == id) return child;
-  }
-  return nullptr;
+QWidget* CQuiverDialog::Control(const char* name) const {
+  return findChild<QWidget*>(QString::fromLatin1(name));
 }
 
 void CQuiverDialog::accept() {

@@ -3,8 +3,9 @@
 // and its controls, a fixed size in dialog units of the dialog's font, the
 // system file dialogs, the help window and centring.
 //
-// Each control of a layout carries its numeric identifier in the dynamic
-// property "controlId"; Control() finds a control by it.
+// A control is known by its object name in the dialog's layout (res/*.ui):
+// the dialog's code reaches it through the generated form, everything else
+// through Control().
 
 #include <QDialog>
 #include <QStringList>
@@ -23,11 +24,6 @@ class CQuiverDialog : public QDialog {
   Q_OBJECT
 
  public:
-  static constexpr const char* kControlIdProperty = "controlId";
-  // The identifiers of the OK and Cancel commands.
-  static constexpr int kIdOk = 1;
-  static constexpr int kIdCancel = 2;
-
   explicit CQuiverDialog(QWidget* parent);
 
   // Registers the program's resources (icon, help pages); every dialog
@@ -38,8 +34,8 @@ class CQuiverDialog : public QDialog {
   void Collect() { DoDataExchange(true); }
   // Shows the fields in the controls.
   void Refresh() { DoDataExchange(false); }
-  // The child control with identifier `id`; nullptr when there is none.
-  QWidget* Control(int id) const;
+  // The child control named `name` in the layout; nullptr when there is none.
+  QWidget* Control(const char* name) const;
 
   // The OK command: collect, then end the modal loop with Accepted.
   void accept() override;

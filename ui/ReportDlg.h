@@ -16,8 +16,6 @@ class CReportDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kTextId = 1046;
-
   CReportDlg(const std::string& title, const std::string& text, QWidget* parent);
   ~CReportDlg() override;
 

@@ -14,8 +14,6 @@ class CUsageDlg : public CQuiverDialog {
   Q_OBJECT
 
  public:
-  static constexpr int kTextId = 1035;
-
   // `text` may end its lines with CR LF or LF alone.
   CUsageDlg(const std::string& text, QWidget* parent);
   ~CUsageDlg() override;

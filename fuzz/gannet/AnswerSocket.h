@@ -1,7 +1,9 @@
 #pragma once
 // A socket without a network for the fuzz targets: it takes every request
 // and answers with fixed bytes, handed out in pieces whose sizes follow the
-// answer's own bytes, then the end of the stream.
+// answer's own bytes, then the end of the stream. Each new connection (after
+// a redirect) is answered from the next "HTTP/" on, so that one input holds
+// a whole chain of answers.
 
 #include "NetSocket.h"
 
@@ -13,7 +15,13 @@ class CAnswerSocket : public gannet::CNetSocket {
  public:
   explicit CAnswerSocket(std::string answer) : m_answer(std::move(answer)) {}
   int32_t Init(intptr_t, int32_t) override { return 0; }
-  int32_t Connect(const std::string&, int32_t) override { return 0; }
+  int32_t Connect(const std::string&, int32_t) override {
+    if (m_connects++ > 0) {
+      const size_t next = m_answer.find("HTTP/", m_start + 1);
+      m_start = m_pos = next == std::string::npos ? m_answer.size() : next;
+    }
+    return 0;
+  }
   int32_t GetInfo(gannet::WebSocketInfo*) override { return 0; }
   void Close() override {}
   int32_t Send(const char*, int32_t length, int32_t) override { return length; }
@@ -31,4 +39,6 @@ class CAnswerSocket : public gannet::CNetSocket {
  private:
   std::string m_answer;
   size_t m_pos = 0;
+  size_t m_start = 0;
+  int m_connects = 0;
 };

@@ -27,10 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseUrl("", text, kParseHost | kParsePath);
 
   const std::string request = CHttpDriver::BuildRequest(path, host);
-  if (std::count(request.begin(), request.end(), '\n') != 4 ||
-      std::count(request.begin(), request.end(), '\r') != 4 ||
+  if (std::count(request.begin(), request.end(), '\n') != 5 ||
+      std::count(request.begin(), request.end(), '\r') != 5 ||
       request.find("\r\n\r\n") != request.size() - 4) {
     std::abort();
   }
+  // A Location resolves to an http or https URL or to nothing.
+  const std::optional<std::string> next = ResolveReference("https://h.example/a/b?q", text);
+  if (next && next->rfind("http", 0) != 0) std::abort();
+  const RequestTarget target = TargetOf(text);
+  if (target.hostHeader.find('@') != std::string::npos) std::abort();
   return 0;
 }

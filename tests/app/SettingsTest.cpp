@@ -100,7 +100,7 @@ TEST_F(SettingsTest, SaveWritesEveryValueInOrder) {
   EXPECT_TRUE(back.IsComplete());
 }
 
-TEST(SettingsRecordTest, SavesAndLoadsTheSevenValuesThroughAnyProfile) {
+TEST(SettingsRecordTest, SavesAndLoadsEveryValueThroughAnyProfile) {
   CMemoryProfile profile;
   CSettings s;
   s.UrlRoot() = "http://h/q";
@@ -109,7 +109,7 @@ TEST(SettingsRecordTest, SavesAndLoadsTheSevenValuesThroughAnyProfile) {
   s.EncryptType() = 7;
   s.DeleteTempFiles() = 0;
   s.Save(profile, "P");
-  EXPECT_EQ(profile.values.size(), 7u);
+  EXPECT_EQ(profile.values.size(), 8u);
   EXPECT_EQ(profile.values["P/FileRoot"], "/srv/q/");
   CSettings back;
   back.Load(profile, "P");

@@ -1,5 +1,7 @@
 /* The public header used from C: a C program links libgannet.so and calls
- * the exports. It works in a private temporary folder of its own. */
+ * the exports. It works in a private temporary folder of its own.
+ *   gannet_c_test [URL EXPECTED]: also fetches URL (an https one, say) and
+ *   compares what arrives with the file EXPECTED. */
 
 #include "gannet.h"
 
@@ -103,7 +105,19 @@ static void CheckProgress(void) {
   CHECK(webFileProgressSet(NULL, FollowTransfer, NULL) == -1);
 }
 
-int main(void) {
+/* Fetches url and checks that the local file holds what path holds. */
+static void FetchAndCompare(const char* url, const char* path) {
+  char name[256];
+  char command[600];
+  WebHandle web = webObjectInit(url, 0, 0, 0);
+  CHECK(webFileAcquire(web) == 0 && webFileLocalNameGet(web, name) == 0);
+  snprintf(command, sizeof command, "cmp -s '%s' '%s'", name, path);
+  CHECK(system(command) == 0);
+  unlink(name);
+  webObjectDelete(web);
+}
+
+int main(int argc, char** argv) {
   char root[] = "/tmp/gannet-c-test.XXXXXX";
   char url[128];
   char text[256];
@@ -149,6 +163,8 @@ int main(void) {
   webObjectDelete(web);
 
   CheckProgress();
+  if (argc == 3) FetchAndCompare(argv[1], argv[2]);
+
   rmdir(root);
   if (failures == 0) printf("gannet C interface: all checks passed\n");
   return failures == 0 ? 0 : 1;

@@ -38,6 +38,7 @@ struct HostileCase {
   Left left;
   std::string body;
   double maxSeconds;
+  bool tls = false;  // the URL is https
 };
 
 std::string Garbage() {
@@ -57,7 +58,9 @@ class HostileServerTest : public GannetTest {
     WriteIni("[network]\ntimeout=" + std::to_string(c.timeoutSeconds) + "\n");
     CScriptedServer server(c.reply, c.mode);
     const auto start = std::chrono::steady_clock::now();
-    const FetchResult r = Fetch(server.Url("/hostile.bin"));
+    const FetchResult r =
+        Fetch(c.tls ? "https://127.0.0.1:" + std::to_string(server.Port()) + "/hostile.bin"
+                    : server.Url("/hostile.bin"));
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(c.code, r.code);
@@ -90,6 +93,13 @@ class HostileServerTest : public GannetTest {
 
 TEST_F(HostileServerTest, EveryMisbehaviourHasItsOutcome) {
   const std::string ok = "HTTP/1.0 200 OK\r\n";
+  const std::string badTls = SocketMessage(static_cast<int32_t>(0x80090326u),
+                                           "The message received was unexpected or badly formatted.");
+  // Handshake records carrying a certificate message that claims 1 MB.
+  std::string certificate = std::string("\x16\x03\x03\x40\x00\x0b\x10\x00\x00", 9);
+  for (int i = 0; i < 64; ++i) {
+    certificate += std::string(16384 - 4, 'c') + std::string("\x16\x03\x03\x40\x00", 5);
+  }
   const std::string longStatus = "HTTP/1.0 200 " + std::string(287, 's');
   const HostileCase cases[] = {
       {"reset in the middle of the body",
@@ -98,8 +108,8 @@ TEST_F(HostileServerTest, EveryMisbehaviourHasItsOutcome) {
        Left::kAtMostLocalFile, "", 10},
       {"accepts and says nothing", "", Mode::kSilent, 1, 10,
        SocketMessage(10060, "Connection timed out"), 0, "", Left::kNothing, "", 6},
-      {"one byte a second", "HTTP/1.0 200 OK\n\nok", Mode::kDrip, 3, 0, "", 200,
-       "HTTP/1.0 200 OK", Left::kLocalFile, "ok", 40},
+      {"header block dripped one byte a second", "HTTP/1.0 200 OK\n\nok", Mode::kDrip, 3, 10,
+       SocketMessage(10060, "Connection timed out"), 0, "", Left::kNothing, "", 8},
       {"header block of 1 MB", ok + "X-Pad: " + std::string(1 << 20, 'p') + "\r\n\r\nbody",
        Mode::kReply, 5, 7, "", 0, "", Left::kNothing, "", 10},
       {"endless header block", ok, Mode::kEndless, 5, 7, "", 0, "", Left::kNothing, "", 10},
@@ -111,6 +121,15 @@ TEST_F(HostileServerTest, EveryMisbehaviourHasItsOutcome) {
        5, 7, "", 200, "HTTP/1.0 200 OK\r", Left::kLocalFile, "12345", 10},
       {"connection closed right after accept", "", Mode::kHangUp, 5, 10,
        SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10},
+      // TLS peers; the server answers once its wait for a request line ends.
+      {"TLS: closes during the handshake", "", Mode::kHangUp, 5, 10,
+       SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10, true},
+      {"TLS: garbage for a handshake", Garbage(), Mode::kReply, 10, 10, badTls, 0, "",
+       Left::kNothing, "", 10, true},
+      {"TLS: a certificate message of 1 MB", certificate, Mode::kReply, 10, 10, badTls, 0, "",
+       Left::kNothing, "", 10, true},
+      {"TLS: never finishes the handshake", "", Mode::kSilent, 1, 10,
+       SocketMessage(10060, "Connection timed out"), 0, "", Left::kNothing, "", 6, true},
   };
   for (const HostileCase& c : cases) Check(c);
 }

@@ -127,6 +127,7 @@ void CScriptedServer::Answer(int fd) {
     }
     return;
   }
+  if (m_mode == Mode::kKeepOpen) WaitReadable(fd, kLifetimeMs);
   if (m_mode == Mode::kReset) {
     const linger reset{1, 0};
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);

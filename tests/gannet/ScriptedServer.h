@@ -18,6 +18,7 @@ class CScriptedServer {
     kDrip,    // send the reply one byte a second, then close
     kEndless, // send the reply, then header lines until the client leaves
     kHangUp,  // close each connection unread: the client meets a reset
+    kKeepOpen, // send the reply, then keep the connection until the client leaves
     kTrickle, // send the reply 4 KiB every 20 ms, then close
   };
 

@@ -51,8 +51,24 @@ TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
       {"Content-Length beyond the body", ok + "Content-Length: 100\r\n\r\n12345", Mode::kReply,
        kNotFound},
       {"connection closed right after accept", "", Mode::kHangUp, kNetwork},
+      // Answers instead of the file name their cause; the error pages they
+      // bring are named .htm by the content type, and removed all the same.
+      {"401", "HTTP/1.0 401 Unauthorized\r\n\r\n<p>who?</p>", Mode::kReply, "Access is denied."},
+      {"407", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<p>who?</p>", Mode::kReply,
+       "Access is denied."},
+      {"410", "HTTP/1.0 410 Gone\r\n\r\n<p>gone</p>", Mode::kReply, kNotFound},
+      {"414", "HTTP/1.0 414 URI Too Long\r\n\r\n<p>long</p>", Mode::kReply,
+       "The filename or extension is too long."},
+      {"400", "HTTP/1.0 400 Bad Request\r\n\r\n<p>bad</p>", Mode::kReply,
+       "Unexpected client error status code (4xx)."},
+      {"503", "HTTP/1.0 503 Service Unavailable\r\n\r\n<p>busy</p>", Mode::kReply,
+       "Unexpected server error status code (5xx)."},
+      {"300 without Location", "HTTP/1.0 300 Multiple Choices\r\n\r\n<p>pick</p>", Mode::kReply,
+       "Unexpected redirection status code (3xx)."},
+      {"gzip coded", ok + "Content-Encoding: gzip\r\n\r\n\x1f\x8b", Mode::kReply,
+       "The request is not supported."},
   };
-  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=1\n");
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=1\n[contenttype]\ntext/html=.htm\n");
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

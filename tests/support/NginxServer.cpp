@@ -53,7 +53,8 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds)
     : CNginxServer(root, "", "", lifetimeSeconds) {}
 
 CNginxServer::CNginxServer(const std::string& root, const std::string& serverDirectives,
-                           const std::string& workerUser, int lifetimeSeconds) {
+                           const std::string& workerUser, int lifetimeSeconds,
+                           const std::string& httpConfig) {
   const std::string dir = MakeDir("nginx");
   m_dir = dir;
   m_port = FreePort();
@@ -76,7 +77,7 @@ CNginxServer::CNginxServer(const std::string& root, const std::string& serverDir
             "  server {\n"
             "    listen 127.0.0.1:" + std::to_string(m_port) + ";\n"
             "    root " + root + ";\n" + serverDirectives + "\n"
-            "  }\n"
+            "  }\n" + httpConfig +
             "}\n");
   m_process = std::make_unique<CChildProcess>(
       std::vector<std::string>{"/usr/sbin/nginx", "-e", dir + "/error.log", "-p", dir, "-c", conf},

@@ -16,9 +16,11 @@ class CNginxServer {
   explicit CNginxServer(const std::string& root, int lifetimeSeconds = 600);
   // `serverDirectives` go into the server block ("autoindex on;", say). With
   // a `workerUser`, a master process serves through a worker running as that
-  // user (the master must run as root for that).
+  // user (the master must run as root for that). `httpConfig` follows the
+  // server block (further server blocks, such as TLS ports).
   CNginxServer(const std::string& root, const std::string& serverDirectives,
-               const std::string& workerUser, int lifetimeSeconds = 600);
+               const std::string& workerUser, int lifetimeSeconds = 600,
+               const std::string& httpConfig = "");
   ~CNginxServer();
   CNginxServer(const CNginxServer&) = delete;
   CNginxServer& operator=(const CNginxServer&) = delete;

@@ -31,7 +31,7 @@ class BoxesTest : public CUiTest {};
 TEST_F(BoxesTest, AboutShowsTheVersionLineAndClosesWithOk) {
   CAboutDlg about(nullptr);
   EXPECT_EQ(about.windowTitle(), "About Quiver");
-  auto* version = qobject_cast<QLabel*>(about.Control(CAboutDlg::kVersionId));
+  auto* version = qobject_cast<QLabel*>(about.Control("versionLabel"));
   ASSERT_NE(version, nullptr);
   EXPECT_EQ(version->text(), "Quiver Version 1.1(5)");
   auto* icon = Child<QLabel>(&about, "iconLabel");
@@ -54,7 +54,7 @@ TEST_F(BoxesTest, UsageShowsTheUsageTextInItsGroupBox) {
   auto* group = Child<QGroupBox>(&usage, "usageGroup");
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(group->title(), "Quiver Usage ");
-  auto* text = qobject_cast<QLabel*>(usage.Control(CUsageDlg::kTextId));
+  auto* text = qobject_cast<QLabel*>(usage.Control("usageText"));
   ASSERT_NE(text, nullptr);
   const QString shown = text->text();
   EXPECT_FALSE(shown.contains('\r'));
@@ -66,11 +66,11 @@ TEST_F(BoxesTest, UsageShowsTheUsageTextInItsGroupBox) {
 
 TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
   CUsageDlg usage("", nullptr);
-  auto* text = qobject_cast<QLabel*>(usage.Control(CUsageDlg::kTextId));
+  auto* text = qobject_cast<QLabel*>(usage.Control("usageText"));
   ASSERT_NE(text, nullptr);
   EXPECT_EQ(text->text(), "");
   CUsageDlg other("one\r\ntwo\r\n", nullptr);
-  EXPECT_EQ(qobject_cast<QLabel*>(other.Control(CUsageDlg::kTextId))->text(), "one\ntwo\n");
+  EXPECT_EQ(qobject_cast<QLabel*>(other.Control("usageText"))->text(), "one\ntwo\n");
 }
 
 // The send, view and preferences windows may be made wider; every other
@@ -142,7 +142,7 @@ TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
 TEST_F(BoxesTest, NewDirectoryNameIsLimitedToTwelveCharacters) {
   CNewDirDlg dialog(nullptr);
   EXPECT_EQ(dialog.windowTitle(), "Choose a new directory name");
-  auto* edit = qobject_cast<QLineEdit*>(dialog.Control(CNewDirDlg::kNameId));
+  auto* edit = qobject_cast<QLineEdit*>(dialog.Control("nameEdit"));
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(Child<QLabel>(&dialog, "nameLabel")->text(), "New directory name:");
 
@@ -184,7 +184,7 @@ TEST_F(BoxesTest, NewDirectoryNameOfTwelveCharactersAndCancel) {
     CNewDirDlg dialog(nullptr);
     CModalDriver driver;
     driver.Then([&](QWidget*) {
-      QWidget* edit = dialog.Control(CNewDirDlg::kNameId);
+      QWidget* edit = dialog.Control("nameEdit");
       ASSERT_TRUE(HasFocus(edit));
       QTest::keyClicks(edit, c.typed);
       QTest::keyClick(edit, c.key);
@@ -298,7 +298,7 @@ TEST_F(BoxesTest, ContextMenuAboutEntryOpensTheAboutBoxOverTheWindow) {
   driver.Then([&](QWidget* about) {
     EXPECT_EQ(about->windowTitle(), "About Quiver");
     EXPECT_EQ(about->parentWidget(), &window);
-    EXPECT_EQ(qobject_cast<QLabel*>(qobject_cast<CAboutDlg*>(about)->Control(1001))->text(),
+    EXPECT_EQ(qobject_cast<QLabel*>(qobject_cast<CAboutDlg*>(about)->Control("versionLabel"))->text(),
               "Quiver Version 1.1(5)");
     QTest::keyClick(about, Qt::Key_Escape);
   });

@@ -32,28 +32,28 @@ class ChooseDirTest : public CUiTest {
 
   static QStringList Entries(CChooseDirDlg& chooser) {
     QStringList entries;
-    auto* list = qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId));
+    auto* list = qobject_cast<QListWidget*>(chooser.Control("directoryList"));
     for (int i = 0; list && i < list->count(); ++i) entries << list->item(i)->text();
     return entries;
   }
   static QListWidgetItem* Entry(CChooseDirDlg& chooser, const QString& text) {
-    auto* list = qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId));
+    auto* list = qobject_cast<QListWidget*>(chooser.Control("directoryList"));
     const auto found = list->findItems(text, Qt::MatchExactly);
     return found.isEmpty() ? nullptr : found.front();
   }
   static void DoubleClick(CChooseDirDlg& chooser, const QString& text) {
-    DoubleClickItem(qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId)),
+    DoubleClickItem(qobject_cast<QListWidget*>(chooser.Control("directoryList")),
                     text);
   }
   // Types into the name field of the New Directory box and ends it with `key`.
   static void TypeName(QWidget* box, const QString& name, Qt::Key key) {
-    QWidget* edit = qobject_cast<CNewDirDlg*>(box)->Control(CNewDirDlg::kNameId);
+    QWidget* edit = qobject_cast<CNewDirDlg*>(box)->Control("nameEdit");
     ASSERT_TRUE(HasFocus(edit));
     QTest::keyClicks(edit, name);
     QTest::keyClick(edit, key);
   }
   static QString PathLabel(CChooseDirDlg& chooser) {
-    return qobject_cast<QLabel*>(chooser.Control(CChooseDirDlg::kPathId))->text();
+    return qobject_cast<QLabel*>(chooser.Control("pathLabel"))->text();
   }
 
   std::string m_root;
@@ -66,7 +66,7 @@ TEST_F(ChooseDirTest, ListsSubdirectoriesSortedAfterTheParentEntry) {
   EXPECT_EQ(PathLabel(chooser).toStdString(), m_root);
   EXPECT_EQ(Child<QLabel>(&chooser, "directoriesLabel")->text(), "Directories");
   EXPECT_EQ(Child<QPushButton>(&chooser, "newDirectoryButton")->text(), "New Directory");
-  EXPECT_EQ(chooser.Control(CChooseDirDlg::kNewDirectoryId),
+  EXPECT_EQ(chooser.Control("newDirectoryButton"),
             Child<QPushButton>(&chooser, "newDirectoryButton"));
   EXPECT_TRUE(Child<QPushButton>(&chooser, "okButton")->isDefault());
 }
@@ -96,7 +96,7 @@ TEST_F(ChooseDirTest, OkAfterASingleClickReturnsTheDirectoryStoodIn) {
   CChooseDirDlg chooser(m_root + "/beta", nullptr);
   CModalDriver driver;
   driver.Then([&](QWidget*) {
-    auto* list = qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId));
+    auto* list = qobject_cast<QListWidget*>(chooser.Control("directoryList"));
     QListWidgetItem* inner = Entry(chooser, "[inner]");
     ASSERT_NE(inner, nullptr);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -146,7 +146,7 @@ TEST_F(ChooseDirTest, ReturnOnAnEntryEntersIt) {
   CChooseDirDlg chooser(m_root, nullptr);
   CModalDriver driver;
   driver.Then([&](QWidget*) {
-    auto* list = qobject_cast<QListWidget*>(chooser.Control(CChooseDirDlg::kDirectoriesId));
+    auto* list = qobject_cast<QListWidget*>(chooser.Control("directoryList"));
     list->setFocus();
     list->setCurrentItem(Entry(chooser, "[beta]"));
     QTest::keyClick(list, Qt::Key_Return);
@@ -167,7 +167,7 @@ TEST_F(ChooseDirTest, ALongPathStaysOnOneLine) {
   CChooseDirDlg chooser(deep, nullptr);
   CChooseDirDlg shallow("/", nullptr);
   Activate(&chooser);
-  auto* label = qobject_cast<QLabel*>(chooser.Control(CChooseDirDlg::kPathId));
+  auto* label = qobject_cast<QLabel*>(chooser.Control("pathLabel"));
   EXPECT_EQ(label->text().toStdString(), deep);
   EXPECT_EQ(label->toolTip().toStdString(), deep);
   EXPECT_LE(label->height(), label->fontMetrics().height() * 3 / 2);

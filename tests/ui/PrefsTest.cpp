@@ -32,9 +32,9 @@ class PrefsTest : public CUiTest {
     s.DeleteTempFiles() = 0;
     return s;
   }
-  QLineEdit* Edit(CPrefsDlg& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
-  QComboBox* List(CPrefsDlg& d, int id) { return qobject_cast<QComboBox*>(d.Control(id)); }
-  QCheckBox* Check(CPrefsDlg& d, int id) { return qobject_cast<QCheckBox*>(d.Control(id)); }
+  QLineEdit* Edit(CPrefsDlg& d, const char* id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  QComboBox* List(CPrefsDlg& d, const char* id) { return qobject_cast<QComboBox*>(d.Control(id)); }
+  QCheckBox* Check(CPrefsDlg& d, const char* id) { return qobject_cast<QCheckBox*>(d.Control(id)); }
   void Click(CPrefsDlg& d, const char* name) {
     QTest::mouseClick(Child<QPushButton>(&d, name), Qt::LeftButton);
   }
@@ -50,25 +50,25 @@ class PrefsTest : public CUiTest {
 TEST_F(PrefsTest, ShowsTheCopyInItsControls) {
   CPrefsDlg prefs(m_app, Sample(), nullptr);
   EXPECT_EQ(prefs.windowTitle(), "Quiver Preferences");
-  EXPECT_EQ(Edit(prefs, 1015)->text(), "http://example.com/q/");
-  EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/");
-  EXPECT_TRUE(Check(prefs, 1023)->isChecked());
-  EXPECT_EQ(Check(prefs, 1023)->text(), "QVR File Directory:");
-  EXPECT_EQ(Edit(prefs, 1022)->text(), "/tmp/pointers/");
-  EXPECT_EQ(Items(List(prefs, 1028)), QStringList({"None", "LZ (Lempel-Ziv)"}));
-  EXPECT_EQ(Items(List(prefs, 1029)), QStringList({"None", "Simple", "Strong"}));
-  EXPECT_EQ(List(prefs, 1028)->currentIndex(), 0);
-  EXPECT_EQ(List(prefs, 1029)->currentIndex(), 1);
-  EXPECT_FALSE(List(prefs, 1028)->isEditable());
-  EXPECT_FALSE(Check(prefs, 1039)->isChecked());
-  EXPECT_EQ(Check(prefs, 1039)->text(), "Delete Temp Files");
+  EXPECT_EQ(Edit(prefs, "urlRootEdit")->text(), "http://example.com/q/");
+  EXPECT_EQ(Edit(prefs, "fileRootEdit")->text().toStdString(), m_dir + "/");
+  EXPECT_TRUE(Check(prefs, "hasUrlFileDirCheck")->isChecked());
+  EXPECT_EQ(Check(prefs, "hasUrlFileDirCheck")->text(), "QVR File Directory:");
+  EXPECT_EQ(Edit(prefs, "urlFileDirEdit")->text(), "/tmp/pointers/");
+  EXPECT_EQ(Items(List(prefs, "compressionList")), QStringList({"None", "LZ (Lempel-Ziv)"}));
+  EXPECT_EQ(Items(List(prefs, "encryptionList")), QStringList({"None", "Simple", "Strong"}));
+  EXPECT_EQ(List(prefs, "compressionList")->currentIndex(), 0);
+  EXPECT_EQ(List(prefs, "encryptionList")->currentIndex(), 1);
+  EXPECT_FALSE(List(prefs, "compressionList")->isEditable());
+  EXPECT_FALSE(Check(prefs, "deleteTempFilesCheck")->isChecked());
+  EXPECT_EQ(Check(prefs, "deleteTempFilesCheck")->text(), "Delete Temp Files");
   EXPECT_EQ(Child<QGroupBox>(&prefs, "otherOptionsGroup")->title(), " Other Options ");
   EXPECT_EQ(Child<QLabel>(&prefs, "urlRootLabel")->text(), "Quiver URL Root:");
   EXPECT_EQ(Child<QLabel>(&prefs, "fileRootLabel")->text(), "HTTP Server Directory:");
-  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(CPrefsDlg::kSaveId))->text(), "Save");
-  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(1019))->text(), "&Help");
-  EXPECT_TRUE(qobject_cast<QPushButton*>(prefs.Control(1))->isDefault());
-  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control(2))->text(), "Cancel");
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control("saveButton"))->text(), "Save");
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control("helpButton"))->text(), "&Help");
+  EXPECT_TRUE(qobject_cast<QPushButton*>(prefs.Control("okButton"))->isDefault());
+  EXPECT_EQ(qobject_cast<QPushButton*>(prefs.Control("cancelButton"))->text(), "Cancel");
   EXPECT_FALSE(prefs.windowFlags().testFlag(Qt::WindowCloseButtonHint)) << "no close box";
   EXPECT_FALSE(prefs.windowFlags().testFlag(Qt::WindowSystemMenuHint));
 }
@@ -87,11 +87,11 @@ TEST_F(PrefsTest, OkCollectsTheControlsAndWritesNothing) {
   CPrefsDlg prefs(m_app, Sample(), nullptr);
   CModalDriver driver;
   driver.Then([&](QWidget*) {
-    QLineEdit* url = Edit(prefs, 1015);
+    QLineEdit* url = Edit(prefs, "urlRootEdit");
     url->clear();
     QTest::keyClicks(url, "http://other/");
-    Check(prefs, 1039)->click();
-    List(prefs, 1028)->setCurrentIndex(1);
+    Check(prefs, "deleteTempFilesCheck")->click();
+    List(prefs, "compressionList")->setCurrentIndex(1);
     QTest::keyClick(url, Qt::Key_Return);
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
@@ -106,7 +106,7 @@ TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
   CPrefsDlg prefs(m_app, Sample(), nullptr);
   CModalDriver driver;
   driver.Then([&](QWidget*) {
-    Edit(prefs, 1016)->setText(QString::fromStdString(m_dir));
+    Edit(prefs, "fileRootEdit")->setText(QString::fromStdString(m_dir));
     Click(prefs, "saveButton");
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
@@ -124,7 +124,7 @@ TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {
   CSettings s = Sample();
   s.KeepDays() = 30;
   CPrefsDlg prefs(m_app, s, nullptr);
-  auto* keep = qobject_cast<QSpinBox*>(prefs.Control(CPrefsDlg::kKeepDaysId));
+  auto* keep = qobject_cast<QSpinBox*>(prefs.Control("keepDaysSpin"));
   auto* offer = Child<QLabel>(&prefs, "checkOfferLabel");
   EXPECT_EQ(keep->value(), 30);
   EXPECT_EQ(offer->text(), "");
@@ -132,7 +132,7 @@ TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {
   CModalDriver driver;
   driver.Then([&](QWidget*) {
     keep->setValue(0);
-    Edit(prefs, 1015)->setText("http://127.0.0.1:9");
+    Edit(prefs, "urlRootEdit")->setText("http://127.0.0.1:9");
     EXPECT_EQ(offer->text(), "The roots changed: press Check to try them before sending.");
     Click(prefs, "checkButton");
     EXPECT_EQ(offer->text(), "");
@@ -156,7 +156,7 @@ TEST_F(PrefsTest, CancelAndEscapeChangeNothing) {
     CPrefsDlg prefs(m_app, Sample(), nullptr);
     CModalDriver driver;
     driver.Then([&](QWidget* w) {
-      Edit(prefs, 1015)->setText("http://changed/");
+      Edit(prefs, "urlRootEdit")->setText("http://changed/");
       if (std::string(how) == "escape") {
         QTest::keyClick(w, Qt::Key_Escape);
       } else {
@@ -174,9 +174,9 @@ TEST_F(PrefsTest, TypeCodesWithoutAnEntrySelectNothingAndCollectMinusOne) {
   odd.CompressType() = 7;
   odd.EncryptType() = -3;
   CPrefsDlg prefs(m_app, odd, nullptr);
-  EXPECT_EQ(List(prefs, 1028)->currentIndex(), -1);
-  EXPECT_EQ(List(prefs, 1028)->currentText(), "");
-  EXPECT_EQ(List(prefs, 1029)->currentIndex(), -1);
+  EXPECT_EQ(List(prefs, "compressionList")->currentIndex(), -1);
+  EXPECT_EQ(List(prefs, "compressionList")->currentText(), "");
+  EXPECT_EQ(List(prefs, "encryptionList")->currentIndex(), -1);
   prefs.Collect();
   EXPECT_EQ(prefs.GetSettings().CompressType(), -1);
   EXPECT_EQ(prefs.GetSettings().EncryptType(), -1);
@@ -185,9 +185,9 @@ TEST_F(PrefsTest, TypeCodesWithoutAnEntrySelectNothingAndCollectMinusOne) {
 TEST_F(PrefsTest, QvrDirectoryBoxAndFieldAreIndependent) {
   CPrefsDlg prefs(m_app, Sample(), nullptr);
   Activate(&prefs);
-  Check(prefs, 1023)->click();
-  EXPECT_TRUE(Edit(prefs, 1022)->isEnabled());
-  EXPECT_FALSE(Edit(prefs, 1022)->isReadOnly());
+  Check(prefs, "hasUrlFileDirCheck")->click();
+  EXPECT_TRUE(Edit(prefs, "urlFileDirEdit")->isEnabled());
+  EXPECT_FALSE(Edit(prefs, "urlFileDirEdit")->isReadOnly());
   EXPECT_TRUE(Child<QPushButton>(&prefs, "urlFileDirBrowse")->isEnabled());
   prefs.Collect();
   EXPECT_EQ(prefs.GetSettings().HasUrlFileDir(), 0);
@@ -202,9 +202,9 @@ TEST_F(PrefsTest, ServerDirectoryChooserOkFillsTheFieldAndCancelDiscards) {
   CModalDriver driver;
   driver.Then([&](QWidget*) {
     Click(prefs, "fileRootBrowse");
-    EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/www");
+    EXPECT_EQ(Edit(prefs, "fileRootEdit")->text().toStdString(), m_dir + "/www");
     Click(prefs, "fileRootBrowse");
-    EXPECT_EQ(Edit(prefs, 1016)->text().toStdString(), m_dir + "/www") << "cancel changed it";
+    EXPECT_EQ(Edit(prefs, "fileRootEdit")->text().toStdString(), m_dir + "/www") << "cancel changed it";
     Click(prefs, "okButton");
   });
   driver.Then([&](QWidget* chooser) {
@@ -212,14 +212,14 @@ TEST_F(PrefsTest, ServerDirectoryChooserOkFillsTheFieldAndCancelDiscards) {
     auto* dlg = qobject_cast<CChooseDirDlg*>(chooser);
     ASSERT_NE(dlg, nullptr);
     EXPECT_EQ(dlg->Path(), m_dir + "/");
-    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(CChooseDirDlg::kDirectoriesId)),
+    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control("directoryList")),
                     "[www]");
     EXPECT_EQ(dlg->Path(), m_dir + "/www");
     QTest::keyClick(chooser, Qt::Key_Return);
   });
   driver.Then([&](QWidget* chooser) {
     auto* dlg = qobject_cast<CChooseDirDlg*>(chooser);
-    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control(1031)), "[..]");
+    DoubleClickItem(qobject_cast<QListWidget*>(dlg->Control("directoryList")), "[..]");
     EXPECT_EQ(dlg->Path(), m_dir);
     QTest::keyClick(chooser, Qt::Key_Escape);
   });
@@ -267,8 +267,8 @@ TEST_F(PrefsTest, PreferencesRunModeSavesOnOk) {
     driver.Then([&](QWidget* w) {
       auto* prefs = qobject_cast<CPrefsDlg*>(w);
       ASSERT_NE(prefs, nullptr);
-      Edit(*prefs, 1015)->setText("http://run-mode/");
-      Edit(*prefs, 1016)->setText(QString::fromStdString(m_dir));
+      Edit(*prefs, "urlRootEdit")->setText("http://run-mode/");
+      Edit(*prefs, "fileRootEdit")->setText(QString::fromStdString(m_dir));
       Click(*prefs, ok ? "okButton" : "cancelButton");
     });
     m_app.DoPreferences();

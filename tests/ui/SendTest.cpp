@@ -64,10 +64,10 @@ class SendTest : public CUiTest {
     WriteFile(path, content);
     return path;
   }
-  static QLineEdit* SendField(CSendDlg& d) { return qobject_cast<QLineEdit*>(d.Control(1002)); }
-  static QLineEdit* QvrField(CSendDlg& d) { return qobject_cast<QLineEdit*>(d.Control(1004)); }
-  static QComboBox* List(CSendDlg& d, int id) { return qobject_cast<QComboBox*>(d.Control(id)); }
-  static void Click(CSendDlg& d, int id) {
+  static QLineEdit* SendField(CSendDlg& d) { return qobject_cast<QLineEdit*>(d.Control("sendFileEdit")); }
+  static QLineEdit* QvrField(CSendDlg& d) { return qobject_cast<QLineEdit*>(d.Control("pointerFileEdit")); }
+  static QComboBox* List(CSendDlg& d, const char* id) { return qobject_cast<QComboBox*>(d.Control(id)); }
+  static void Click(CSendDlg& d, const char* id) {
     QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
   }
   // Reads a pointer file back: URL, compression and encryption texts.
@@ -93,25 +93,25 @@ TEST_F(SendTest, ControlsListsAndFixedFrame) {
                 {"encryptionLabel", "Encryption Type:"}};
   for (const auto& l : labels) EXPECT_EQ(Child<QLabel>(&send, l.name)->text(), l.text);
   const struct {
-    int id;
+    const char* id;
     const char* text;
-  } buttons[] = {{1003, "..."},          {1005, "..."},   {1009, "&Send"},
-                 {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
+  } buttons[] = {{"sendFileBrowse", "..."},          {"pointerFileBrowse", "..."},   {"sendButton", "&Send"},
+                 {"preferencesButton", "&Preferences"}, {"helpButton", "&Help"}, {"closeButton", "Close"}};
   for (const auto& b : buttons) {
     auto* button = qobject_cast<QPushButton*>(send.Control(b.id));
     ASSERT_NE(button, nullptr) << b.id;
     EXPECT_EQ(button->text(), b.text);
-    EXPECT_EQ(button->isDefault(), b.id == 1) << b.id;
+    EXPECT_EQ(button->isDefault(), std::string(b.id) == "closeButton") << b.id;
   }
-  EXPECT_EQ(List(send, 1028)->count(), 2);
-  EXPECT_EQ(List(send, 1028)->itemText(0), "None");
-  EXPECT_EQ(List(send, 1028)->itemText(1), "LZ (Lempel-Ziv)");
-  EXPECT_EQ(List(send, 1029)->itemText(0), "None");
-  EXPECT_EQ(List(send, 1029)->itemText(1), "Simple");
-  EXPECT_EQ(List(send, 1029)->itemText(2), "Strong");
-  EXPECT_EQ(List(send, 1029)->count(), 3);
-  EXPECT_EQ(List(send, 1028)->currentIndex(), 1) << "the stored code selects its entry";
-  EXPECT_FALSE(List(send, 1029)->isEditable());
+  EXPECT_EQ(List(send, "compressionList")->count(), 2);
+  EXPECT_EQ(List(send, "compressionList")->itemText(0), "None");
+  EXPECT_EQ(List(send, "compressionList")->itemText(1), "LZ (Lempel-Ziv)");
+  EXPECT_EQ(List(send, "encryptionList")->itemText(0), "None");
+  EXPECT_EQ(List(send, "encryptionList")->itemText(1), "Simple");
+  EXPECT_EQ(List(send, "encryptionList")->itemText(2), "Strong");
+  EXPECT_EQ(List(send, "encryptionList")->count(), 3);
+  EXPECT_EQ(List(send, "compressionList")->currentIndex(), 1) << "the stored code selects its entry";
+  EXPECT_FALSE(List(send, "encryptionList")->isEditable());
 }
 
 TEST_F(SendTest, SendFileHasTheFocusAndTabFollowsTheRowsThenTheButtons) {
@@ -175,7 +175,7 @@ TEST_F(SendTest, CancelledFileDialogStillProposesThePointerFile) {
     EXPECT_EQ(dialog->selectedFiles().value(0).toStdString(), source);
     dialog->reject();
   });
-  Click(send, 1003);
+  Click(send, "sendFileBrowse");
   EXPECT_EQ(driver.Seen(), QStringList({"Pick File to Send"}));
   EXPECT_EQ(send.SendFile(), source);
   EXPECT_EQ(QvrField(send)->text().toStdString(), m_sources + "/letter.qvr");
@@ -191,7 +191,7 @@ TEST_F(SendTest, PickedFileFillsSendFileAndProposesThePointerFile) {
     ASSERT_NE(dialog, nullptr);
     PickFile(dialog, source);
   });
-  Click(send, 1003);
+  Click(send, "sendFileBrowse");
   EXPECT_EQ(SendField(send)->text().toStdString(), source);
   EXPECT_EQ(QvrField(send)->text().toStdString(), m_sources + "/picked.qvr");
   EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
@@ -212,9 +212,9 @@ TEST_F(SendTest, QvrFileDialogKeepsANameWithoutExtension) {
     PickFile(dialog, m_sources + "/plain");
   });
   driver.Then([](QWidget* w) { qobject_cast<QFileDialog*>(w)->reject(); });
-  Click(send, 1005);
+  Click(send, "pointerFileBrowse");
   EXPECT_EQ(QvrField(send)->text().toStdString(), m_sources + "/plain");
-  Click(send, 1005);
+  Click(send, "pointerFileBrowse");
   EXPECT_EQ(QvrField(send)->text().toStdString(), m_sources + "/plain") << "cancel changed it";
   EXPECT_EQ(driver.Pending(), 0u);
 }
@@ -231,7 +231,7 @@ TEST_F(SendTest, SendWithAnEmptyFieldDoesNothing) {
     SendField(send)->setText(QString::fromStdString(c.sendFile));
     QvrField(send)->setText(QString::fromStdString(c.qvrFile));
     CModalDriver driver;
-    Click(send, 1009);
+    Click(send, "sendButton");
     QTest::qWait(50);
     EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
   }
@@ -247,10 +247,10 @@ TEST_F(SendTest, SendUsesTheListsOfTheWindow) {
   Activate(&send);
   SendField(send)->setText(QString::fromStdString(source));
   ClickInto(QvrField(send));
-  List(send, 1028)->setCurrentIndex(0);
-  List(send, 1029)->setCurrentIndex(0);
+  List(send, "compressionList")->setCurrentIndex(0);
+  List(send, "encryptionList")->setCurrentIndex(0);
   CModalDriver driver;
-  Click(send, 1009);
+  Click(send, "sendButton");
   EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
   EXPECT_EQ(send.sendCursors, std::vector<Qt::CursorShape>({Qt::WaitCursor}));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the cursor was not restored";
@@ -260,16 +260,16 @@ TEST_F(SendTest, SendUsesTheListsOfTheWindow) {
   EXPECT_EQ(send.Settings().CompressType(), 0);
   EXPECT_EQ(m_app.GetSettings().CompressType(), 1);
 
-  List(send, 1028)->setCurrentIndex(1);
-  List(send, 1029)->setCurrentIndex(1);
-  Click(send, 1009);
+  List(send, "compressionList")->setCurrentIndex(1);
+  List(send, "encryptionList")->setCurrentIndex(1);
+  Click(send, "sendButton");
   const std::vector<std::string> second = Describe(m_sources + "/notes.qvr");
   EXPECT_EQ(second.at(0), "http://127.0.0.1/note0000.txt");
   EXPECT_EQ(second.at(1).rfind("LZ", 0), 0u) << second.at(1);
   EXPECT_EQ(second.at(2), "Simple");
 
-  List(send, 1029)->setCurrentIndex(2);
-  Click(send, 1009);
+  List(send, "encryptionList")->setCurrentIndex(2);
+  Click(send, "sendButton");
   EXPECT_EQ(Describe(m_sources + "/notes.qvr").at(2), "Strong (XChaCha20-Poly1305)");
 }
 
@@ -285,7 +285,7 @@ TEST_F(SendTest, FailedSendReportsTheSourceAndTheSystemText) {
     EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Warning);
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
-  Click(send, 1009);
+  Click(send, "sendButton");
   EXPECT_EQ(driver.Seen(),
             QStringList({QString::fromStdString("message: Problem sending " + missing +
                                                 ": The system cannot find the file specified.")}));
@@ -364,8 +364,8 @@ TEST_F(SendTest, ADropStopsAtTheFirstFailedSend) {
 TEST_F(SendTest, TypeCodeWithoutAnEntryLeavesTheListEmptyAndCollectsMinusOne) {
   m_app.GetSettings().CompressType() = 7;
   CSendDlg send(m_app, nullptr);
-  EXPECT_EQ(List(send, 1028)->currentIndex(), -1);
-  EXPECT_EQ(List(send, 1029)->currentIndex(), 1);
+  EXPECT_EQ(List(send, "compressionList")->currentIndex(), -1);
+  EXPECT_EQ(List(send, "encryptionList")->currentIndex(), 1);
   send.Collect();
   EXPECT_EQ(send.Settings().CompressType(), -1);
   EXPECT_EQ(send.Settings().EncryptType(), 1);
@@ -390,15 +390,15 @@ TEST_F(SendTest, PreferencesOkSaveAndCancel) {
       auto* prefs = qobject_cast<CPrefsDlg*>(w);
       ASSERT_NE(prefs, nullptr);
       EXPECT_EQ(prefs->parentWidget(), &send);
-      qobject_cast<QComboBox*>(prefs->Control(1028))->setCurrentIndex(0);
-      qobject_cast<QLineEdit*>(prefs->Control(1015))->setText("http://changed.example");
+      qobject_cast<QComboBox*>(prefs->Control("compressionList"))->setCurrentIndex(0);
+      qobject_cast<QLineEdit*>(prefs->Control("urlRootEdit"))->setText("http://changed.example");
       QTest::mouseClick(Child<QPushButton>(prefs, c.button), Qt::LeftButton);
     });
-    Click(send, 1010);
+    Click(send, "preferencesButton");
     EXPECT_EQ(driver.Seen(), QStringList({"Quiver Preferences"}));
     EXPECT_EQ(send.Settings().UrlRoot(),
               c.windowChanged ? "http://changed.example/" : "http://127.0.0.1/");
-    EXPECT_EQ(List(send, 1028)->currentIndex(), c.windowChanged ? 0 : 1);
+    EXPECT_EQ(List(send, "compressionList")->currentIndex(), c.windowChanged ? 0 : 1);
     EXPECT_EQ(StoredSettings().find("UrlRoot=http://changed.example/") != std::string::npos,
               c.stored);
     EXPECT_EQ(m_app.GetSettings().UrlRoot(),
@@ -411,7 +411,7 @@ TEST_F(SendTest, PreferencesOkSaveAndCancel) {
 TEST_F(SendTest, HelpShowsTheSendPage) {
   CSendDlg send(m_app, nullptr);
   Activate(&send);
-  Click(send, 1019);
+  Click(send, "helpButton");
   auto* help = send.findChild<CHelpDlg*>();
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(help->CurrentPage(), "qrc:/help/send.html");

@@ -96,17 +96,17 @@ class ViewTest : public CUiTest {
     if (!m_server) m_server = std::make_unique<CNginxServer>(m_published);
   }
 
-  static QLineEdit* Field(CViewDlg& d, int id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  static QLineEdit* Field(CViewDlg& d, const char* id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
   static QStringList Shown(CViewDlg& d) {
-    return {Field(d, 1036)->text(), Field(d, 1018)->text(), Field(d, 1029)->text(),
-            Field(d, 1030)->text()};
+    return {Field(d, "fileEdit")->text(), Field(d, "urlEdit")->text(), Field(d, "compressionEdit")->text(),
+            Field(d, "encryptionEdit")->text()};
   }
-  static void Click(CViewDlg& d, int id) {
+  static void Click(CViewDlg& d, const char* id) {
     QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
   }
   // Puts `text` into the File field as the user types it, then leaves.
   static void TypeAndLeave(CViewDlg& d, const std::string& text) {
-    QLineEdit* file = Field(d, 1036);
+    QLineEdit* file = Field(d, "fileEdit");
     ClickInto(file);
     file->selectAll();
     if (text.empty()) {
@@ -137,25 +137,25 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
                 {"compressionLabel", "Compression Type:"},
                 {"encryptionLabel", "Encryption Type:"}};
   for (const auto& l : labels) EXPECT_EQ(Child<QLabel>(&view, l.name)->text(), l.text);
-  for (const int id : {1018, 1029, 1030}) {
+  for (const char* id : {"urlEdit", "compressionEdit", "encryptionEdit"}) {
     EXPECT_TRUE(Field(view, id)->isReadOnly()) << id;
     EXPECT_FALSE(Field(view, id)->focusPolicy() & Qt::TabFocus) << id;
   }
-  EXPECT_FALSE(Field(view, 1036)->isReadOnly());
+  EXPECT_FALSE(Field(view, "fileEdit")->isReadOnly());
   const struct {
-    int id;
+    const char* id;
     const char* text;
   } buttons[] = {
-      {1037, "..."}, {1020, "Fetch"}, {1010, "&Preferences"}, {1019, "&Help"}, {1, "Close"}};
+      {"browseButton", "..."}, {"fetchButton", "Fetch"}, {"preferencesButton", "&Preferences"}, {"helpButton", "&Help"}, {"closeButton", "Close"}};
   for (const auto& b : buttons) {
     auto* button = qobject_cast<QPushButton*>(view.Control(b.id));
     ASSERT_NE(button, nullptr) << b.id;
     EXPECT_EQ(button->text(), b.text);
-    EXPECT_EQ(button->isDefault(), b.id == 1);
+    EXPECT_EQ(button->isDefault(), std::string(b.id) == "closeButton");
   }
   EXPECT_EQ(view.minimumHeight(), view.maximumHeight());
   Activate(&view);
-  EXPECT_TRUE(HasFocus(Field(view, 1036)));
+  EXPECT_TRUE(HasFocus(Field(view, "fileEdit")));
   EXPECT_EQ(TabSequence(&view, 7),
             QStringList({"fileEdit", "browseButton", "fetchButton", "closeButton",
                          "preferencesButton", "helpButton", "fileEdit"}));
@@ -168,9 +168,9 @@ TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
   Activate(&view);
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
                                       QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
-                                      Field(view, 1029)->text(), "Simple"}));
-  EXPECT_TRUE(Field(view, 1029)->text().startsWith("LZ"))
-      << Field(view, 1029)->text().toStdString();
+                                      Field(view, "compressionEdit")->text(), "Simple"}));
+  EXPECT_TRUE(Field(view, "compressionEdit")->text().startsWith("LZ"))
+      << Field(view, "compressionEdit")->text().toStdString();
   EXPECT_TRUE(driver.Seen().isEmpty());
 }
 
@@ -188,13 +188,13 @@ TEST_F(ViewTest, UnreadableFileIsReportedOnlyWhenTheFieldIsLeft) {
     EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Warning);
     CModalDriver::Answer(box, QMessageBox::Ok);
   });
-  ASSERT_TRUE(HasFocus(Field(view, 1036)));
-  QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+  ASSERT_TRUE(HasFocus(Field(view, "fileEdit")));
+  QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Tab);
   EXPECT_EQ(driver.Seen(),
             QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
-  ClickInto(Field(view, 1036));
-  QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+  ClickInto(Field(view, "fileEdit"));
+  QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Tab);
   EXPECT_EQ(driver.Seen().size(), 1) << "read again";
 }
 
@@ -205,7 +205,7 @@ TEST_F(ViewTest, ACaseOnlyChangeReadsTheOtherFile) {
   Activate(&view);
   CModalDriver driver;
   TypeAndLeave(view, pointer);
-  EXPECT_EQ(Field(view, 1018)->text(), "http://127.0.0.1/noextension");
+  EXPECT_EQ(Field(view, "urlEdit")->text(), "http://127.0.0.1/noextension");
   const std::string upper = m_pointers + "/NOEXT.QVR";
   TypeAndLeave(view, upper);
   EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + upper +
@@ -239,7 +239,7 @@ TEST_F(ViewTest, FetchDoesNothingWithoutALoadedFile) {
     Activate(&view);
     CModalDriver driver;
     driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
-    Click(view, 1020);
+    Click(view, "fetchButton");
     QTest::qWait(50);
     EXPECT_TRUE(view.fetchCursors.empty()) << c.file;
     EXPECT_EQ(driver.Seen(), c.seen);
@@ -252,7 +252,7 @@ TEST_F(ViewTest, FetchFailureIsReportedUnderTheBusyCursor) {
   Activate(&view);
   CModalDriver driver;
   driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
-  Click(view, 1020);
+  Click(view, "fetchButton");
   EXPECT_EQ(driver.Seen(),
             QStringList({Message(
                 "Problem fetching http://127.0.0.1/noextension: The specified path is invalid.")}));
@@ -267,7 +267,7 @@ TEST_F(ViewTest, FetchOpensTheFileWithItsApplication) {
     CViewDlg view(m_app, pointer, nullptr);
     Activate(&view);
     CModalDriver driver;
-    Click(view, 1020);
+    Click(view, "fetchButton");
     EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
     EXPECT_EQ(view.TrackedCount(), 1u);
   }
@@ -286,7 +286,7 @@ TEST_F(ViewTest, NoApplicationAsksWhetherToKeepTheFile) {
       EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
       CModalDriver::Answer(box, answer);
     });
-    Click(view, 1020);
+    Click(view, "fetchButton");
     EXPECT_EQ(driver.Seen(),
               QStringList({Message("Problem launching application on " + decoded +
                                    "\n(check your associations).  Keep the file?")}));
@@ -299,9 +299,9 @@ TEST_F(ViewTest, EnterInTheFileFieldClosesTheWindow) {
   CViewDlg view(m_app, "", nullptr);
   CModalDriver driver;
   driver.Then([&](QWidget*) {
-    ASSERT_TRUE(HasFocus(Field(view, 1036)));
-    QTest::keyClicks(Field(view, 1036), "/some/file.qvr");
-    QTest::keyClick(Field(view, 1036), Qt::Key_Return);
+    ASSERT_TRUE(HasFocus(Field(view, "fileEdit")));
+    QTest::keyClicks(Field(view, "fileEdit"), "/some/file.qvr");
+    QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Return);
   });
   EXPECT_EQ(view.exec(), QDialog::Accepted);
   EXPECT_EQ(view.File(), "/some/file.qvr");
@@ -322,9 +322,9 @@ TEST_F(ViewTest, BrowsePicksAndLoadsAPointerFile) {
     dialog->reject();
   });
   driver.Then([&](QWidget* w) { PickFile(w, pointer); });
-  Click(view, 1037);
+  Click(view, "browseButton");
   EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
-  Click(view, 1037);
+  Click(view, "browseButton");
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
                                       "http://127.0.0.1/noextension", "None", "None"}));
   EXPECT_EQ(view.LastFile(), pointer);
@@ -376,10 +376,10 @@ TEST_F(ViewTest, ADropOfSeveralFilesStopsAtTheFirstFailure) {
     Drop(view, {first, damaged, third});
     EXPECT_EQ(driver.Seen(),
               QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
-    EXPECT_EQ(Field(view, 1036)->text().toStdString(), damaged);
+    EXPECT_EQ(Field(view, "fileEdit")->text().toStdString(), damaged);
     EXPECT_EQ(view.TrackedCount(), 1u);
-    ClickInto(Field(view, 1036));
-    QTest::keyClick(Field(view, 1036), Qt::Key_Tab);
+    ClickInto(Field(view, "fileEdit"));
+    QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Tab);
     EXPECT_EQ(driver.Seen().size(), 1) << "the dropped path is not read again";
   }
   EXPECT_EQ(ListDir(m_copies), std::vector<std::string>({"copy0"}));
@@ -394,10 +394,10 @@ TEST_F(ViewTest, PreferencesOkReplacesTheWindowsCopyOnly) {
     auto* prefs = qobject_cast<CPrefsDlg*>(w);
     ASSERT_NE(prefs, nullptr);
     EXPECT_EQ(prefs->parentWidget(), &view);
-    qobject_cast<QCheckBox*>(prefs->Control(1039))->setChecked(false);
+    qobject_cast<QCheckBox*>(prefs->Control("deleteTempFilesCheck"))->setChecked(false);
     QTest::mouseClick(Child<QPushButton>(prefs, "okButton"), Qt::LeftButton);
   });
-  Click(view, 1010);
+  Click(view, "preferencesButton");
   EXPECT_EQ(view.Settings().DeleteTempFiles(), 0);
   EXPECT_EQ(m_app.GetSettings().DeleteTempFiles(), 1);
   EXPECT_EQ(StoredSettings(), "");
@@ -406,7 +406,7 @@ TEST_F(ViewTest, PreferencesOkReplacesTheWindowsCopyOnly) {
 TEST_F(ViewTest, HelpShowsTheViewPage) {
   CViewDlg view(m_app, "", nullptr);
   Activate(&view);
-  Click(view, 1019);
+  Click(view, "helpButton");
   auto* help = view.findChild<CHelpDlg*>();
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(help->CurrentPage(), "qrc:/help/view.html");
