@@ -5,9 +5,12 @@
 #include "GannetTest.h"
 #include "ScriptedServer.h"
 
+#include "support/CuttingProxy.h"
+#include "support/NginxServer.h"
 #include "support/TestFiles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -43,7 +46,21 @@ int32_t Record(int64_t received, int64_t, void* cookie) {
   return 0;
 }
 
-class ResumeTest : public GannetTest {};
+class ResumeTest : public GannetTest {
+ protected:
+  // Acquires url, recording each progress call; the acquire's result.
+  static int32_t Acquire(const std::string& url, std::vector<int64_t>* progress,
+                         std::string* localName) {
+    CWebObject web(url);
+    EXPECT_EQ(0, webFileProgressSet(web.get(), Record, progress));
+    const int32_t result = webFileAcquire(web.get());
+    char name[256];
+    webFileLocalNameGet(web.get(), name);
+    *localName = name;
+    return result;
+  }
+  static std::vector<std::string> Left() { return ListDir(std::getenv("TMPDIR")); }
+};
 
 TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
   const std::string rest = kBody.substr(40);
@@ -68,14 +85,7 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
     CScriptedServer server(c.replies);
     std::vector<int64_t> progress;
     std::string localName;
-    {
-      CWebObject web(server.Url("/file.bin"));
-      ASSERT_EQ(0, webFileProgressSet(web.get(), Record, &progress));
-      EXPECT_EQ(c.arrives ? 0 : -1, webFileAcquire(web.get()));
-      char name[256];
-      webFileLocalNameGet(web.get(), name);
-      localName = name;
-    }
+    EXPECT_EQ(c.arrives ? 0 : -1, Acquire(server.Url("/file.bin"), &progress, &localName));
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(c.requests, requests.size());
     if (c.requests > 1) {
@@ -86,7 +96,7 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
       const bool restarts = c.replies.back().rfind("HTTP/1.0 200", 0) == 0;
       EXPECT_EQ(restarts, resumed + 1 != progress.end() && resumed[1] == 0);
     }
-    const std::vector<std::string> left = ListDir(std::getenv("TMPDIR"));
+    const std::vector<std::string> left = Left();
     if (c.arrives) {
       EXPECT_TRUE(ReadFile(localName) == kBody);
       EXPECT_EQ(1u, left.size());
@@ -98,3 +108,48 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
 }
 
 }  // namespace
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(ResumeTest, NginxFilesSurviveCutConnections) {
+  const std::string file = testing_support::RandomBytes(200000, 6);
+  const std::string root = testing_support::MakeDir("www");
+  testing_support::WriteFile(root + "/big.bin", file);
+  testing_support::CNginxServer nginx(root);
+  struct Row {
+    int cuts;
+    int retryWaitMs;  // the default for one row: 1+2+4+8+16 s
+    bool arrives;
+  };
+  for (const Row& row : {Row{1, 10, true}, Row{3, 10, true}, Row{5, 1000, true},
+                         Row{6, 10, false}}) {
+    SCOPED_TRACE(row.cuts);
+    WriteIni("[network]\ntimeout=5\nretries=5\nretrywait=" + std::to_string(row.retryWaitMs) +
+             "\n");
+    const size_t ranged = Count(nginx.AccessLog(), "\" 206 ");
+    testing_support::CCuttingProxy proxy(nginx.Port(), row.cuts, 30000);
+    std::vector<int64_t> progress;
+    std::string localName;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(row.arrives ? 0 : -1,
+              Acquire("http://127.0.0.1:" + std::to_string(proxy.Port()) + "/big.bin",
+                      &progress, &localName));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took.count(), row.retryWaitMs == 1000 ? 31.0 : 0.0);
+    EXPECT_EQ(std::min(row.cuts, 5) + 1, proxy.Connections());
+    const std::vector<std::string> kept = {localName.substr(localName.rfind('/') + 1)};
+    EXPECT_EQ(row.arrives ? kept : std::vector<std::string>{}, Left());
+    EXPECT_TRUE(!row.arrives || ReadFile(localName) == file);
+    // nginx logs a cut request once it has given up on it.
+    for (int i = 0; i < 100 && Count(nginx.AccessLog(), "\" 206 ") < ranged + std::min(row.cuts, 5);
+         ++i) {
+      usleep(20000);
+    }
+    EXPECT_EQ(ranged + std::min(row.cuts, 5), Count(nginx.AccessLog(), "\" 206 "));
+    unlink(localName.c_str());
+  }
+}
