@@ -403,10 +403,11 @@ bool CHttpDriver::CanResume() const {
 
 bool CHttpDriver::Resume(int attempt) {
   m_socket->Close();
-  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(m_firstWaitMs)
-                                                        << attempt));
+  // Told first, so that the wait can be shown for what it is.
   const int64_t kept = m_bodyReceived;
   if (!ReportProgress(-1 - kept, m_total)) return false;
+  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(m_firstWaitMs)
+                                                        << attempt));
   m_broken = true;
   const std::string range =
       "Range: bytes=" + std::to_string(kept) + "-\r\nIf-Range: " + m_validator + "\r\n";

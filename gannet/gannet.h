@@ -154,8 +154,8 @@ GANNET_API int32_t webFileWait(int32_t a);
  *
  * When a broken body is resumed (see "[network] retries" in w3skua.ini:
  * at most that many resumes, default 5, 0 for none), the callback is first
- * called once with received negative: -1 - the bytes kept, so -1 - received
- * of them are kept and the transfer goes on from there. When the server
+ * called once, before the wait that precedes it, with received negative:
+ * -1 - received bytes are kept and the transfer goes on from there. When the server
  * sends the whole file again instead, the callback is called with received
  * 0 (less than before): everything received so far is void and the local
  * file starts again from its first byte. */
