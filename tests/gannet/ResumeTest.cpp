@@ -39,6 +39,7 @@ struct ResumeCase {
   std::vector<std::string> replies;
   size_t requests;
   bool arrives;  // the file ends as kBody; else nothing is left
+  CScriptedServer::Mode mode = CScriptedServer::Mode::kReply;
 };
 
 int32_t Record(int64_t received, int64_t, void* cookie) {
@@ -67,6 +68,8 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
   const std::string v1 = "ETag: \"v1\"\r\n";
   const std::vector<ResumeCase> cases = {
       {"the rest arrives", 5, {kBroken, Part("40-99/100", v1, rest)}, 2, true},
+      {"after a stall", 5, {kBroken, Part("40-99/100", v1, rest)}, 2, true,
+       CScriptedServer::Mode::kKeepOpen},
       {"no range support starts again", 5, {kBroken, Head("200 OK", v1) + kBody}, 2, true},
       {"broken every time", 2, {kBroken}, 3, false},
       {"resuming turned off", 0, {kBroken, Part("40-99/100", v1, rest)}, 1, false},
@@ -81,8 +84,10 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
   };
   for (const ResumeCase& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteIni("[network]\ntimeout=5\nretrywait=10\nretries=" + std::to_string(c.retries) + "\n");
-    CScriptedServer server(c.replies);
+    const bool stalls = c.mode == CScriptedServer::Mode::kKeepOpen;
+    WriteIni("[network]\nretrywait=10\ntimeout=" + std::string(stalls ? "1" : "5") +
+             "\nretries=" + std::to_string(c.retries) + "\n");
+    CScriptedServer server(c.replies, c.mode);
     std::vector<int64_t> progress;
     std::string localName;
     EXPECT_EQ(c.arrives ? 0 : -1, Acquire(server.Url("/file.bin"), &progress, &localName));

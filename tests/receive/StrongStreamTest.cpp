@@ -82,8 +82,8 @@ TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
                   "/terminal > /dev/null"),
             0);
   EXPECT_EQ(2, proxy.Connections());
-  EXPECT_NE(ReadFile(sources + "/terminal").find("Fetching video.txt (resuming at 27%)"),
-            std::string::npos);
+  const std::string terminal = ReadFile(sources + "/terminal");
+  EXPECT_NE(terminal.find("Fetching video.txt (resuming at 27%)"), std::string::npos) << terminal;
   EXPECT_TRUE(ReadFile(copies + "/copy0") == content);
   EXPECT_TRUE(TempFiles().empty());
 }

@@ -92,12 +92,9 @@ void CCuttingProxy::Relay(int client, size_t limit) {
       const size_t pass = n > 0 ? std::min(static_cast<size_t>(n), limit - passed) : 0;
       open = n > 0 && SendAll(client, buffer, pass);
       passed += pass;
-      if (passed == limit) {
-        // A reset, as a failing network path shows it to the client.
-        const linger reset{1, 0};
-        setsockopt(client, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        open = false;
-      }
+      // A plain close: a reset could make the client's kernel drop what
+      // it holds unread, so that the byte count would vary.
+      if (passed == limit) open = false;
     }
   }
   close(server);

@@ -1,6 +1,6 @@
 #pragma once
 // A TCP relay on 127.0.0.1 in front of a local server, for tests of broken
-// transfers: it forwards each connection to the server, but resets the
+// transfers: it forwards each connection to the server, but closes the
 // first `cuts` of them after `cutAfter` bytes of the server's answer. It
 // handles one connection at a time and stops by itself after two minutes
 // without traffic.
@@ -25,7 +25,7 @@ class CCuttingProxy {
  private:
   void Serve();
   // Relays between client and a new connection to the server until either
-  // side closes or limit bytes of the answer have passed (then resets).
+  // side closes or limit bytes of the answer have passed.
   void Relay(int client, size_t limit);
   // Polls fds (and the stop pipe); false when stopped or out of time.
   bool Wait(int client, int server, short* clientEvents, short* serverEvents) const;
