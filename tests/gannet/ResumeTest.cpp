@@ -1,6 +1,5 @@
-// A body that breaks after the header continues with a range request: each
-// answer to that request is appended, starts the file again, or fails and
-// leaves nothing behind.
+// A body that breaks after the header goes on with a range request: each
+// answer to it is appended, starts the file again, or fails leaving nothing.
 
 #include "GannetTest.h"
 #include "ScriptedServer.h"
@@ -12,35 +11,24 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <unistd.h>
 
 namespace {
 
-using testing_support::ListDir;
-using testing_support::ReadFile;
+using namespace testing_support;
+using Mode = CScriptedServer::Mode;
 
-const std::string kBody = testing_support::RandomBytes(100, 18);
-
+const std::string kBody = RandomBytes(100, 18), kRest = kBody.substr(40), kV1 = "ETag: \"v1\"\r\n";
 std::string Head(const std::string& status, const std::string& fields) {
   return "HTTP/1.0 " + status + "\r\n" + fields + "\r\n";
 }
 // The whole file announced, only its first 40 bytes sent.
-const std::string kBroken = Head("200 OK", "Content-Length: 100\r\nETag: \"v1\"\r\n") +
-                            kBody.substr(0, 40);
-std::string Part(const std::string& range, const std::string& fields, const std::string& body) {
+const std::string kBroken = Head("200 OK", "Content-Length: 100\r\n" + kV1) + kBody.substr(0, 40);
+std::string Part(const std::string& range, const std::string& body, const std::string& tag = kV1) {
   return Head("206 Partial Content", "Content-Range: bytes " + range + "\r\nContent-Length: " +
-                                         std::to_string(body.size()) + "\r\n" + fields) +
-         body;
+                                         std::to_string(body.size()) + "\r\n" + tag) + body;
 }
-
-struct ResumeCase {
-  std::string name;
-  int retries;
-  std::vector<std::string> replies;
-  size_t requests;
-  bool arrives;  // the file ends as kBody; else nothing is left
-  CScriptedServer::Mode mode = CScriptedServer::Mode::kReply;
-};
 
 int32_t Record(int64_t received, int64_t, void* cookie) {
   static_cast<std::vector<int64_t>*>(cookie)->push_back(received);
@@ -49,112 +37,97 @@ int32_t Record(int64_t received, int64_t, void* cookie) {
 
 class ResumeTest : public GannetTest {
  protected:
-  // Acquires url, recording each progress call; the acquire's result.
-  static int32_t Acquire(const std::string& url, std::vector<int64_t>* progress,
-                         std::string* localName) {
-    CWebObject web(url);
-    EXPECT_EQ(0, webFileProgressSet(web.get(), Record, progress));
-    const int32_t result = webFileAcquire(web.get());
-    char name[256];
-    webFileLocalNameGet(web.get(), name);
-    *localName = name;
-    return result;
-  }
-  static std::vector<std::string> Left() { return ListDir(std::getenv("TMPDIR")); }
+  // Acquires url with retries and a first wait of waitMs; the acquire's
+  // result, the local file's content ("" when none is left) and the progress.
+  static int32_t Acquire(const std::string& url, int retries, int waitMs, std::string* content,
+                         std::vector<int64_t>* progress, const std::string& timeout = "5");
 };
 
+int32_t ResumeTest::Acquire(const std::string& url, int retries, int waitMs, std::string* content,
+                            std::vector<int64_t>* progress, const std::string& timeout) {
+  WriteIni("[network]\ntimeout=" + timeout + "\nretries=" + std::to_string(retries) +
+                       "\nretrywait=" + std::to_string(waitMs) + "\n");
+  CWebObject web(url);
+  webFileProgressSet(web.get(), Record, progress);
+  const int32_t result = webFileAcquire(web.get());
+  char name[256];
+  webFileLocalNameGet(web.get(), name);
+  *content = ListDir(std::getenv("TMPDIR")).empty() ? "" : ReadFile(name);
+  unlink(name);
+  return result;
+}
+
 TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
-  const std::string rest = kBody.substr(40);
-  const std::string v1 = "ETag: \"v1\"\r\n";
-  const std::vector<ResumeCase> cases = {
-      {"the rest arrives", 5, {kBroken, Part("40-99/100", v1, rest)}, 2, true},
-      {"after a stall", 5, {kBroken, Part("40-99/100", v1, rest)}, 2, true,
-       CScriptedServer::Mode::kKeepOpen},
-      {"no range support starts again", 5, {kBroken, Head("200 OK", v1) + kBody}, 2, true},
-      {"broken every time", 2, {kBroken}, 3, false},
-      {"resuming turned off", 0, {kBroken, Part("40-99/100", v1, rest)}, 1, false},
-      {"a gap", 5, {kBroken, Part("50-99/100", v1, rest.substr(10))}, 2, false},
-      {"an overlap", 5, {kBroken, Part("30-99/100", v1, kBody.substr(30))}, 2, false},
-      {"another total", 5, {kBroken, Part("40-119/120", v1, rest + rest.substr(0, 20))}, 2, false},
-      {"longer than announced", 5, {kBroken, Part("40-99/100", v1, rest).append("extra")}, 2,
-       false},
-      {"another validator", 5, {kBroken, Part("40-99/100", "ETag: \"v2\"\r\n", rest)}, 2, false},
-      {"a refusal", 5, {kBroken, Head("416 Range Not Satisfiable", "")}, 2, false},
-      {"a part never asked for", 5, {Part("0-99/100", v1, kBody)}, 1, false},
+  const struct {
+    std::string name;
+    int retries;
+    std::vector<std::string> replies;
+    size_t requests;
+    std::string left;  // the local file; the acquire succeeds when it is the body
+    Mode mode = Mode::kReply;
+  } cases[] = {
+      {"the rest arrives", 5, {kBroken, Part("40-99/100", kRest)}, 2, kBody},
+      {"after a stall", 5, {kBroken, Part("40-99/100", kRest)}, 2, kBody, Mode::kKeepOpen},
+      {"no range support starts again", 5, {kBroken, Head("200 OK", kV1) + kBody}, 2, kBody},
+      {"broken every time", 2, {kBroken}, 3, ""},
+      {"resuming turned off", 0, {kBroken}, 1, kBody.substr(0, 40)},
+      {"a gap", 5, {kBroken, Part("50-99/100", kRest.substr(10))}, 2, ""},
+      {"an overlap", 5, {kBroken, Part("30-99/100", kBody.substr(30))}, 2, ""},
+      {"another total", 5, {kBroken, Part("40-119/120", kRest + kRest.substr(0, 20))}, 2, ""},
+      {"longer than announced", 5, {kBroken, Part("40-99/100", kRest).append("x")}, 2, ""},
+      {"another validator", 5, {kBroken, Part("40-99/100", kRest, "ETag: \"v2\"\r\n")}, 2, ""},
+      {"a refusal", 5, {kBroken, Head("416 Range Not Satisfiable", "")}, 2, ""},
+      {"a part never asked for", 5, {Part("0-99/100", kBody)}, 1, ""},
   };
-  for (const ResumeCase& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const bool stalls = c.mode == CScriptedServer::Mode::kKeepOpen;
-    WriteIni("[network]\nretrywait=10\ntimeout=" + std::string(stalls ? "1" : "5") +
-             "\nretries=" + std::to_string(c.retries) + "\n");
     CScriptedServer server(c.replies, c.mode);
     std::vector<int64_t> progress;
-    std::string localName;
-    EXPECT_EQ(c.arrives ? 0 : -1, Acquire(server.Url("/file.bin"), &progress, &localName));
+    std::string content;
+    const std::string timeout = c.mode == Mode::kKeepOpen ? "1" : "5";
+    EXPECT_EQ(c.left == kBody ? 0 : -1,
+              Acquire(server.Url("/f"), c.retries, 10, &content, &progress, timeout));
+    EXPECT_TRUE(content == c.left);
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(c.requests, requests.size());
-    if (c.requests > 1) {
-      EXPECT_NE(std::string::npos, requests[1].find("Range: bytes=40-\r\nIf-Range: \"v1\"\r\n"));
-      const auto resumed = std::find(progress.begin(), progress.end(), -41);
-      ASSERT_NE(progress.end(), resumed);
-      // A whole file in answer voids what was kept: the count starts at 0.
-      const bool restarts = c.replies.back().rfind("HTTP/1.0 200", 0) == 0;
-      EXPECT_EQ(restarts, resumed + 1 != progress.end() && resumed[1] == 0);
-    }
-    const std::vector<std::string> left = Left();
-    if (c.arrives) {
-      EXPECT_TRUE(ReadFile(localName) == kBody);
-      EXPECT_EQ(1u, left.size());
-    } else if (c.retries > 0) {
-      EXPECT_TRUE(left.empty()) << left.front();
-    }
-    unlink(localName.c_str());
+    if (c.requests == 1) continue;
+    EXPECT_NE(std::string::npos, requests[1].find("Range: bytes=40-\r\nIf-Range: \"v1\"\r\n"));
+    // A resume is told as -1 - the bytes kept; a whole file in answer as 0.
+    const auto resumed = std::find(progress.begin(), progress.end(), -41);
+    ASSERT_NE(progress.end(), resumed);
+    EXPECT_EQ(c.replies.back().rfind("HTTP/1.0 200", 0) == 0,
+              resumed + 1 != progress.end() && resumed[1] == 0);
+  }
+}
+
+TEST_F(ResumeTest, NginxFilesSurviveCutConnections) {
+  const std::string file = RandomBytes(200000, 6), root = MakeDir("www");
+  WriteFile(root + "/big.bin", file);
+  CNginxServer nginx(root);
+  const auto ranged = [&nginx, partial = std::regex("\" 206 ")] {
+    const std::string log = nginx.AccessLog();
+    return static_cast<size_t>(
+        std::distance(std::sregex_iterator(log.begin(), log.end(), partial), {}));
+  };
+  // One row waits as users do: 1+2+4+8+16 s.
+  for (const int cuts : {1, 3, 5, 6}) {
+    SCOPED_TRACE(cuts);
+    const size_t before = ranged();
+    const int resumes = std::min(cuts, 5);
+    CCuttingProxy proxy(nginx.Port(), cuts, 30000);
+    std::string content;
+    std::vector<int64_t> progress;
+    const auto start = std::chrono::steady_clock::now();
+    const std::string url = "http://127.0.0.1:" + std::to_string(proxy.Port()) + "/big.bin";
+    EXPECT_EQ(cuts <= 5 ? 0 : -1, Acquire(url, 5, cuts == 5 ? 1000 : 10, &content, &progress));
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took.count(), cuts == 5 ? 31.0 : 0.0);
+    EXPECT_TRUE(content == (cuts <= 5 ? file : ""));
+    EXPECT_EQ(resumes + 1, proxy.Connections());
+    // nginx logs a cut request once it has given up on it.
+    for (int i = 0; i < 100 && ranged() < before + resumes; ++i) usleep(20000);
+    EXPECT_EQ(before + resumes, ranged());
   }
 }
 
 }  // namespace
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-TEST_F(ResumeTest, NginxFilesSurviveCutConnections) {
-  const std::string file = testing_support::RandomBytes(200000, 6);
-  const std::string root = testing_support::MakeDir("www");
-  testing_support::WriteFile(root + "/big.bin", file);
-  testing_support::CNginxServer nginx(root);
-  struct Row {
-    int cuts;
-    int retryWaitMs;  // the default for one row: 1+2+4+8+16 s
-    bool arrives;
-  };
-  for (const Row& row : {Row{1, 10, true}, Row{3, 10, true}, Row{5, 1000, true},
-                         Row{6, 10, false}}) {
-    SCOPED_TRACE(row.cuts);
-    WriteIni("[network]\ntimeout=5\nretries=5\nretrywait=" + std::to_string(row.retryWaitMs) +
-             "\n");
-    const size_t ranged = Count(nginx.AccessLog(), "\" 206 ");
-    testing_support::CCuttingProxy proxy(nginx.Port(), row.cuts, 30000);
-    std::vector<int64_t> progress;
-    std::string localName;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(row.arrives ? 0 : -1,
-              Acquire("http://127.0.0.1:" + std::to_string(proxy.Port()) + "/big.bin",
-                      &progress, &localName));
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(took.count(), row.retryWaitMs == 1000 ? 31.0 : 0.0);
-    EXPECT_EQ(std::min(row.cuts, 5) + 1, proxy.Connections());
-    const std::vector<std::string> kept = {localName.substr(localName.rfind('/') + 1)};
-    EXPECT_EQ(row.arrives ? kept : std::vector<std::string>{}, Left());
-    EXPECT_TRUE(!row.arrives || ReadFile(localName) == file);
-    // nginx logs a cut request once it has given up on it.
-    for (int i = 0; i < 100 && Count(nginx.AccessLog(), "\" 206 ") < ranged + std::min(row.cuts, 5);
-         ++i) {
-      usleep(20000);
-    }
-    EXPECT_EQ(ranged + std::min(row.cuts, 5), Count(nginx.AccessLog(), "\" 206 "));
-    unlink(localName.c_str());
-  }
-}

@@ -73,17 +73,15 @@ TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
   CCuttingProxy proxy(server->Port(), 1, 110000);
   settings.UrlRoot() = "http://127.0.0.1:" + std::to_string(proxy.Port()) + "/";
   StoreSettings(0, 2, 1);
-  const std::string source = sources + "/video.txt";
-  const std::string content = RandomBytes(400000, 93);
-  WriteFile(source, content);
-  const std::string quiver = kHeadless + QUIVER_EXECUTABLE;
-  ASSERT_EQ(Shell(quiver + " -s " + source), 0);
+  const std::string content = RandomBytes(400000, 93), quiver = kHeadless + QUIVER_EXECUTABLE;
+  WriteFile(sources + "/video.txt", content);
+  ASSERT_EQ(Shell(quiver + " -s " + sources + "/video.txt"), 0);
   ASSERT_EQ(Shell("script -qec '" + quiver + " " + sources + "/video.qvr' " + sources +
                   "/terminal > /dev/null"),
             0);
   EXPECT_EQ(2, proxy.Connections());
-  const std::string terminal = ReadFile(sources + "/terminal");
-  EXPECT_NE(terminal.find("Fetching video.txt (resuming at 27%)"), std::string::npos) << terminal;
+  EXPECT_NE(ReadFile(sources + "/terminal").find("Fetching video.txt (resuming at 27%)"),
+            std::string::npos);
   EXPECT_TRUE(ReadFile(copies + "/copy0") == content);
   EXPECT_TRUE(TempFiles().empty());
 }
