@@ -48,10 +48,15 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
   return false;
 }
 
-// Gannet's progress callback: follows the fetch and stops it on request.
+// Gannet's progress callback: follows the fetch and stops it on request. A
+// negative count announces a resume after -1 - received bytes.
 int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
   auto* progress = static_cast<CProgress*>(cookie);
-  progress->Set(received, total);
+  if (received < 0) {
+    progress->Resume(-1 - received, total);
+  } else {
+    progress->Set(received, total);
+  }
   return progress->IsCancelled() ? 1 : 0;
 }
 

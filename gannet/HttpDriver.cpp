@@ -6,6 +6,7 @@
 #include "WinsockErrors.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <strings.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace gannet {
@@ -148,6 +150,31 @@ int64_t ContentLength(std::string_view header) {
   return std::strtoll(std::string(*value).c_str(), nullptr, 10);
 }
 
+// A Content-Range value "bytes first-last/total"; false for any other form.
+bool ParseContentRange(std::string_view value, int64_t* first, int64_t* last, int64_t* total) {
+  constexpr std::string_view kUnit = "bytes ";
+  if (value.substr(0, kUnit.size()) != kUnit) return false;
+  value.remove_prefix(kUnit.size());
+  int64_t* const fields[] = {first, last, total};
+  const char separators[] = {'-', '/', '\0'};
+  for (int i = 0; i < 3; ++i) {
+    const size_t end = i < 2 ? value.find(separators[i]) : value.size();
+    const std::string_view digits = value.substr(0, end);
+    if (end == std::string_view::npos || digits.empty() || digits.size() > 18 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      return false;
+    }
+    *fields[i] = std::strtoll(std::string(digits).c_str(), nullptr, 10);
+    value.remove_prefix(i < 2 ? end + 1 : end);
+  }
+  return true;
+}
+
+// If-Range compares strongly: a weak ETag cannot stand for the file.
+std::string RangeValidator(const std::string& etag, const std::string& lastModified) {
+  return !etag.empty() && etag.rfind("W/", 0) != 0 ? etag : lastModified;
+}
+
 }  // namespace
 
 CHttpDriver::CHttpDriver(const std::string& url, const std::string& localName,
@@ -175,7 +202,8 @@ bool CHttpDriver::ChooseTempFile(std::string* name) {
 }
 
 std::string CHttpDriver::BuildRequest(const std::string& target, const std::string& hostHeader,
-                                      const std::string& credentials) {
+                                      const std::string& credentials,
+                                      const std::string& extraHeaders) {
   std::string request = "GET ";
   AppendEscaped(&request, target);
   request += " HTTP/1.0\r\nHost: ";
@@ -183,7 +211,7 @@ std::string CHttpDriver::BuildRequest(const std::string& target, const std::stri
   // The file is wanted as it lies on the server, never in a content coding.
   request += "\r\nAccept: */*\r\nAccept-Encoding: identity\r\n";
   if (!credentials.empty()) request += "Authorization: Basic " + Base64(credentials) + "\r\n";
-  request += "\r\n";
+  request += extraHeaders + "\r\n";
   return request;
 }
 
@@ -219,7 +247,13 @@ bool CHttpDriver::Transfer() {
     return false;
   }
   bool ok = TakeAnswer();
+  bool resumed = false;
+  for (int attempt = 0; !ok && attempt < m_retries && CanResume(); ++attempt) {
+    resumed = true;
+    ok = Resume(attempt);
+  }
   m_socket->Close();
+  if (!ok && resumed) Discard();
   // A successful transfer leaves a file, empty when the body was.
   if (ok && m_output < 0 && !OpenOutput()) ok = false;
   struct stat st;
@@ -239,7 +273,10 @@ bool CHttpDriver::ReachFinalAnswer() {
     m_finalUrl = url;
     std::string next;
     if (!Exchange(url, credentials) || !NextHop(url, &visited, &next)) return false;
-    if (next.empty()) return true;
+    if (next.empty()) {
+      m_credentials = credentials;
+      return true;
+    }
     m_socket->Close();
     // Credentials go only where they were given.
     const RequestTarget from = TargetOf(url);
@@ -253,7 +290,8 @@ bool CHttpDriver::ReachFinalAnswer() {
   }
 }
 
-bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials) {
+bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials,
+                           const std::string& extraHeaders) {
   const RequestTarget target = TargetOf(url);
   if (!credentials.empty() && !target.https && !IsLoopback(target.host.name)) {
     return Refuse(kErrInsecureCredentials);
@@ -261,7 +299,8 @@ bool CHttpDriver::Exchange(const std::string& url, const std::string& credential
   // A proxy forwards plain http by the whole URL; https goes through a tunnel.
   const bool proxied = !m_proxy.empty() && !target.https;
   const std::string request =
-      BuildRequest(proxied ? target.withoutUserinfo : target.path, target.hostHeader, credentials);
+      BuildRequest(proxied ? target.withoutUserinfo : target.path, target.hostHeader, credentials,
+                   extraHeaders);
   if (request.size() > static_cast<size_t>(kWindow)) return false;
   m_requestLength = static_cast<int32_t>(request.size());
   return Open(target) && m_socket->Send(request.data(), m_requestLength, 0) >= 1 &&
@@ -335,6 +374,9 @@ bool CHttpDriver::NextHop(const std::string& url, std::vector<std::string>* visi
 }
 
 bool CHttpDriver::TakeAnswer() {
+  m_broken = m_ranged = false;
+  // A part of the file nobody asked for is no answer at all.
+  if (m_statusCode == 206) return false;
   if (m_statusCode > kLastGoodStatus) {
     // An error page is kept in the local file as far as it arrived.
     if (m_filled > m_headerLength) {
@@ -347,18 +389,85 @@ bool CHttpDriver::TakeAnswer() {
   }
   m_chunks = CChunkDecoder();
   m_bodyReceived = 0;
+  m_total = m_chunked ? -1 : m_contentLength;
+  m_savedEtag = m_etag;
+  m_savedLastModified = m_lastModified;
+  m_validator = RangeValidator(m_etag, m_lastModified);
   return ReceiveBody();
+}
+
+bool CHttpDriver::CanResume() const {
+  return m_broken && m_total >= 0 && !m_validator.empty() && m_ownError == 0 &&
+         m_localError == 0;
+}
+
+bool CHttpDriver::Resume(int attempt) {
+  m_socket->Close();
+  // Told first, so that the wait can be shown for what it is.
+  const int64_t kept = m_bodyReceived;
+  if (!ReportProgress(-1 - kept, m_total)) return false;
+  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(m_firstWaitMs)
+                                                        << attempt));
+  m_broken = true;
+  const std::string range =
+      "Range: bytes=" + std::to_string(kept) + "-\r\nIf-Range: " + m_validator + "\r\n";
+  if (!Exchange(m_finalUrl, m_credentials, range)) return false;
+  m_broken = false;
+  if (m_statusCode == 200) return Restart();
+  return m_statusCode == 206 && ContinueRange();
+}
+
+bool CHttpDriver::ContinueRange() {
+  const std::string_view header(m_receive.data(), m_headerLength);
+  int64_t first = 0;
+  int64_t last = 0;
+  int64_t total = 0;
+  if (!ParseContentRange(HeaderValue(header, "Content-Range").value_or(""), &first, &last,
+                         &total) ||
+      first != m_bodyReceived || total != m_total || last != total - 1 ||
+      (m_contentLength >= 0 && m_contentLength != total - first) || m_chunked) {
+    return false;
+  }
+  // The file must still be the one whose beginning is kept.
+  if ((!m_etag.empty() && m_etag != m_savedEtag) ||
+      (!m_lastModified.empty() && m_lastModified != m_savedLastModified)) {
+    return false;
+  }
+  if (!m_contentEncoding.empty() && strcasecmp(m_contentEncoding.c_str(), "identity") != 0) {
+    return Refuse(kErrNotSupported);
+  }
+  m_ranged = true;
+  m_contentLength = m_total;
+  return ReceiveBody();
+}
+
+bool CHttpDriver::Restart() {
+  if (m_output >= 0 && (ftruncate(m_output, 0) != 0 || lseek(m_output, 0, SEEK_SET) != 0)) {
+    NoteLocalError();
+    return false;
+  }
+  return ReportProgress(0, m_contentLength) && TakeAnswer();
+}
+
+void CHttpDriver::Discard() {
+  CloseOutput();
+  if (m_ownPath == m_localName) unlink(m_localName.c_str());
 }
 
 bool CHttpDriver::ReceiveBody() {
   if (!DeliverBody(m_receive.data() + m_headerLength, m_filled - m_headerLength)) return false;
   while (!BodyComplete()) {
     const int32_t n = m_socket->Receive(m_receive.data(), kWindow, 0);
+    m_broken = n < 0 || (n == 0 && m_contentLength >= 0);
     if (n < 0) return false;
     if (n == 0) return !m_chunked && (m_contentLength < 0 || m_bodyReceived == m_contentLength);
-    if (!DeliverBody(m_receive.data(), static_cast<size_t>(n)) || !ReportProgress()) return false;
+    if (!DeliverBody(m_receive.data(), static_cast<size_t>(n)) ||
+        !ReportProgress(m_bodyReceived, m_contentLength)) {
+      return false;
+    }
   }
-  return true;
+  // A range that goes on after its announced end does not describe the file.
+  return !m_ranged || m_socket->Receive(m_receive.data(), kWindow, 0) <= 0;
 }
 
 bool CHttpDriver::DeliverBody(const char* data, size_t size) {
@@ -371,10 +480,12 @@ bool CHttpDriver::DeliverBody(const char* data, size_t size) {
         });
     return result == CChunkDecoder::Result::kMore || result == CChunkDecoder::Result::kDone;
   }
-  // Bytes after the announced length are no part of the body.
+  // Bytes after the announced length are no part of the body; in a range
+  // they contradict it.
   if (m_contentLength >= 0) {
-    size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size),
-                                                 m_contentLength - m_bodyReceived));
+    const int64_t left = m_contentLength - m_bodyReceived;
+    if (m_ranged && static_cast<int64_t>(size) > left) return false;
+    size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), left));
   }
   m_bodyReceived += static_cast<int64_t>(size);
   return size == 0 || WriteOutput(data, size);
@@ -390,8 +501,8 @@ bool CHttpDriver::Refuse(int32_t error) {
   return false;
 }
 
-bool CHttpDriver::ReportProgress() {
-  if (!m_progress || m_progress(m_bodyReceived, m_contentLength, m_progressCookie) == 0) {
+bool CHttpDriver::ReportProgress(int64_t received, int64_t total) {
+  if (!m_progress || m_progress(received, total, m_progressCookie) == 0) {
     return true;
   }
   CloseOutput();

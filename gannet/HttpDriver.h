@@ -10,6 +10,14 @@
 // a password that would travel in cleartext) are reported as socket errors
 // with their own numbers (WinsockErrors.h).
 //
+// A body that breaks after the header (a reset, an end before
+// Content-Length bytes, no progress within the time limit) of an answer
+// with a Content-Length and an ETag or Last-Modified is resumed: the same
+// final URL is asked again with "Range: bytes=N-" and "If-Range". A 206
+// that continues at N with the same total is appended; a 200 starts the
+// file again from zero; anything else fails. Each failure after a resume
+// began removes the local file.
+//
 // The local file is created with O_CREAT | O_EXCL | O_NOFOLLOW and mode
 // 0600; a name taken by anybody else fails the transfer. A later transfer
 // of the same driver rewrites the file it created itself.
@@ -53,6 +61,12 @@ class CHttpDriver : public CProtocolDriver {
 
   // Extra trusted certificates (a PEM bundle) for https; "" for none.
   void SetCaFile(const std::string& caFile) { m_caFile = caFile; }
+  // At most retries resumes per transfer (0: none); the first waits
+  // firstWaitMs, each later one twice as long as the one before.
+  void SetResume(int retries, int firstWaitMs) {
+    m_retries = retries;
+    m_firstWaitMs = firstWaitMs;
+  }
   // The local file's name as it stands, mapped extension included.
   const std::string& LocalName() const { return m_localName; }
 
@@ -66,8 +80,10 @@ class CHttpDriver : public CProtocolDriver {
   // The request for target (percent-escaped) with a Host header for
   // hostHeader and, when credentials ("user:password") are given, Basic
   // authorization; the bytes sent, exactly.
+  // extraHeaders (complete lines) are added as they stand.
   static std::string BuildRequest(const std::string& target, const std::string& hostHeader,
-                                  const std::string& credentials = "");
+                                  const std::string& credentials = "",
+                                  const std::string& extraHeaders = "");
 
  private:
   bool Transfer();
@@ -76,7 +92,8 @@ class CHttpDriver : public CProtocolDriver {
   bool ReachFinalAnswer();
   // One request and the header block of its answer, for url. False on any
   // failure before the header block was parsed.
-  bool Exchange(const std::string& url, const std::string& credentials);
+  bool Exchange(const std::string& url, const std::string& credentials,
+                const std::string& extraHeaders = "");
   // Connects to the origin of target (through the proxy when one is set)
   // and starts TLS for https.
   bool Open(const RequestTarget& target);
@@ -90,6 +107,17 @@ class CHttpDriver : public CProtocolDriver {
   bool NextHop(const std::string& url, std::vector<std::string>* visited, std::string* next);
   // The final answer: checks its codings, then receives and writes its body.
   bool TakeAnswer();
+  // Whether the last body broke in a way a range request may mend.
+  bool CanResume() const;
+  // Asks for the rest of the body after a pause for attempt (0 first) and
+  // takes the answer: appends a fitting 206, starts again on a 200.
+  bool Resume(int attempt);
+  // Checks a 206 against the body kept so far and continues it.
+  bool ContinueRange();
+  // Empties the local file and tells the progress callback.
+  bool Restart();
+  // Removes the local file after a failed resume.
+  void Discard();
   // Writes the body that follows the header block: what the window holds
   // already, then each block as it is received, until the body has ended.
   bool ReceiveBody();
@@ -99,7 +127,7 @@ class CHttpDriver : public CProtocolDriver {
   bool Refuse(int32_t error);
   // False when the progress callback asked to stop; the local file is then
   // gone and the local error is ECANCELED.
-  bool ReportProgress();
+  bool ReportProgress(int64_t received, int64_t total);
   bool FindHeaderEnd(int32_t* scanFrom);
   void ParseHeader();
   bool OpenOutput();
@@ -138,6 +166,16 @@ class CHttpDriver : public CProtocolDriver {
   std::string m_finalUrl;
   std::string m_etag;
   std::string m_lastModified;
+  // What a resume needs of the answer whose body it continues.
+  std::string m_credentials;
+  std::string m_savedEtag;
+  std::string m_savedLastModified;
+  std::string m_validator;
+  int64_t m_total = -1;
+  bool m_broken = false;
+  bool m_ranged = false;
+  int m_retries = 0;
+  int m_firstWaitMs = 1000;
   // The file this driver created last, so that it may rewrite it.
   std::string m_ownPath;
   WebProgressCallback m_progress = nullptr;

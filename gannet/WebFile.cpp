@@ -34,12 +34,17 @@ constexpr int kDefaultTimeout = 60;
 // The control's window value, cached across web objects.
 intptr_t g_controlWindow = 0;
 
-// Seconds from section "network", key "timeout"; 0 means no limit. A value
-// that is not a number, or is negative, gives the default.
-int ReadTimeout(const CIniFile& ini) {
-  const std::string text = ini.GetString("network", "timeout", "");
+constexpr int kDefaultRetries = 5;
+constexpr int kDefaultRetryWaitMs = 1000;
+// Beyond this many resumes the doubling wait would overflow.
+constexpr int kMaxRetries = 16;
+
+// A number from section "network"; a value that is not a number, or is
+// negative, gives fallback.
+int ReadNumber(const CIniFile& ini, const char* key, int fallback) {
+  const std::string text = ini.GetString("network", key, "");
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
-    return kDefaultTimeout;
+    return fallback;
   }
   return std::stoi(text);
 }
@@ -72,7 +77,12 @@ bool CWebFile::Construct(const std::string& url, int32_t reserved) {
     return false;
   }
   m_proxy = m_settingsFile->GetString("proxy information", "http_proxy", "").substr(0, kMaxProxy);
-  m_timeout = ReadTimeout(*m_settingsFile);
+  // timeout: seconds, 0 for no limit. retries: resumes of a broken body.
+  // retrywait: milliseconds before the first resume (each later one waits
+  // twice as long); meant for tests, which cannot wait seconds.
+  m_timeout = ReadNumber(*m_settingsFile, "timeout", kDefaultTimeout);
+  m_retries = std::min(ReadNumber(*m_settingsFile, "retries", kDefaultRetries), kMaxRetries);
+  m_retryWaitMs = ReadNumber(*m_settingsFile, "retrywait", kDefaultRetryWaitMs);
   m_caFile = m_settingsFile->GetString("network", "cafile", "");
   m_table = CContentTypeTable::AddRef(*m_settingsFile);
   m_log = CWebErrorLog::AddRef();
@@ -138,6 +148,7 @@ bool CWebFile::ConstructNetwork(int32_t reserved) {
     return false;
   }
   m_driver->SetCaFile(m_caFile);
+  m_driver->SetResume(m_retries, m_retryWaitMs);
   return true;
 }
 

@@ -68,6 +68,8 @@ class CWebFile {
   std::string m_proxy;
   std::string m_caFile;
   int m_timeout = 60;
+  int m_retries = 5;
+  int m_retryWaitMs = 1000;
   // Kept for the object's own account; the driver reports what callers see.
   int32_t m_fileLength = 0;
   intptr_t m_controlWindow = 0;

@@ -150,7 +150,15 @@ GANNET_API int32_t webFileWait(int32_t a);
  * length the server announced (-1 when it announced none) and the cookie
  * given to webFileProgressSet. Returning nonzero stops the transfer:
  * webFileAcquire then returns -1 with fatal code 7 ("not acquired"), the
- * local file is removed and errno is ECANCELED. */
+ * local file is removed and errno is ECANCELED.
+ *
+ * When a broken body is resumed (see "[network] retries" in w3skua.ini:
+ * at most that many resumes, default 5, 0 for none), the callback is first
+ * called once, before the wait that precedes it, with received negative:
+ * -1 - received bytes are kept and the transfer goes on from there. When the server
+ * sends the whole file again instead, the callback is called with received
+ * 0 (less than before): everything received so far is void and the local
+ * file starts again from its first byte. */
 typedef int32_t (*WebProgressCallback)(int64_t received, int64_t total, void* cookie);
 
 /* Makes callback (null for none) follow the object's later transfers.

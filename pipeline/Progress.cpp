@@ -16,6 +16,7 @@ void CProgress::Begin(ProgressStage stage, int64_t total) {
   m_reader = nullptr;
   m_done.store(0);
   m_total.store(total);
+  m_resumedAt.store(-1);
   m_stage.store(stage);
 }
 
@@ -29,14 +30,22 @@ void CProgress::Set(int64_t done, int64_t total) {
   m_done.store(done);
 }
 
+void CProgress::Resume(int64_t kept, int64_t total) {
+  Set(kept, total);
+  m_resumedAt.store(total > 0 ? static_cast<int>(kept * 100 / total) : 0);
+}
+
 std::string CProgress::Describe() const {
+  const int resumedAt = m_resumedAt.load();
+  const std::string note =
+      resumedAt < 0 ? "" : " (resuming at " + std::to_string(resumedAt) + "%)";
   switch (Stage()) {
     case ProgressStage::Sending:
-      return "Sending " + m_name;
+      return "Sending " + m_name + note;
     case ProgressStage::Fetching:
-      return "Fetching " + m_name;
+      return "Fetching " + m_name + note;
     case ProgressStage::Decoding:
-      return "Decoding " + m_name;
+      return "Decoding " + m_name + note;
   }
   return m_name;
 }

@@ -44,6 +44,9 @@ class CProgress {
   void Count(const void* reader, uint64_t bytes);
   // Sets the bytes done and the total (-1 when unknown) of the stage.
   void Set(int64_t done, int64_t total);
+  // A broken fetch goes on from `kept` of `total` bytes; the stage says so
+  // until it ends.
+  void Resume(int64_t kept, int64_t total);
   // Asks the work to stop; safe in a signal handler.
   void Cancel() noexcept { m_cancelled.store(true); }
   bool IsCancelled() const { return m_cancelled.load(); }
@@ -52,7 +55,8 @@ class CProgress {
   int64_t Done() const { return m_done.load(); }
   int64_t Total() const { return m_total.load(); }
   const std::string& Name() const { return m_name; }
-  // "Sending name", "Fetching name" or "Decoding name".
+  // "Sending name", "Fetching name" or "Decoding name"; after a Resume
+  // followed by " (resuming at 93%)", the share of the total kept.
   std::string Describe() const;
 
  private:
@@ -60,6 +64,7 @@ class CProgress {
   std::atomic<ProgressStage> m_stage{ProgressStage::Sending};
   std::atomic<int64_t> m_done{0};
   std::atomic<int64_t> m_total{-1};
+  std::atomic<int> m_resumedAt{-1};  // per cent; -1 for no resume
   std::atomic<bool> m_cancelled{false};
   const void* m_reader = nullptr;
 };

@@ -19,7 +19,10 @@ constexpr int kRequestWaitMs = 5000;
 }  // namespace
 
 CScriptedServer::CScriptedServer(std::string reply, Mode mode, bool ipv6)
-    : m_reply(std::move(reply)), m_mode(mode), m_ipv6(ipv6) {
+    : CScriptedServer(std::vector<std::string>{std::move(reply)}, mode, ipv6) {}
+
+CScriptedServer::CScriptedServer(std::vector<std::string> replies, Mode mode, bool ipv6)
+    : m_replies(std::move(replies)), m_mode(mode), m_ipv6(ipv6) {
   m_listen = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_storage storage{};
   socklen_t size;
@@ -96,8 +99,10 @@ void CScriptedServer::Answer(int fd) {
     if (n <= 0) break;
     request.append(buffer, static_cast<size_t>(n));
   }
+  std::string reply;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
+    reply = m_replies[std::min(m_requests.size(), m_replies.size() - 1)];
     m_requests.push_back(request);
   }
   if (m_mode == Mode::kSilent) {
@@ -105,21 +110,21 @@ void CScriptedServer::Answer(int fd) {
     return;
   }
   if (m_mode == Mode::kDrip) {
-    for (char c : m_reply) {
+    for (char c : reply) {
       if (!SendAll(fd, &c, 1) || !Pause(1000)) return;
     }
     return;
   }
   if (m_mode == Mode::kTrickle) {
-    for (size_t at = 0; at < m_reply.size(); at += 4096) {
-      if (!SendAll(fd, m_reply.data() + at, std::min<size_t>(4096, m_reply.size() - at)) ||
+    for (size_t at = 0; at < reply.size(); at += 4096) {
+      if (!SendAll(fd, reply.data() + at, std::min<size_t>(4096, reply.size() - at)) ||
           !Pause(20)) {
         return;
       }
     }
     return;
   }
-  if (!SendAll(fd, m_reply.data(), m_reply.size())) return;
+  if (!SendAll(fd, reply.data(), reply.size())) return;
   if (m_mode == Mode::kEndless) {
     const std::string line = "X-More: " + std::string(64, 'm') + "\r\n";
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLifetimeMs);

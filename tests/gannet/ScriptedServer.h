@@ -1,7 +1,8 @@
 #pragma once
 // A loopback HTTP peer for the web library's tests: it listens on
 // 127.0.0.1 (ephemeral port), records each request's raw bytes and answers
-// every connection with the same scripted raw bytes. It stops by itself
+// every connection with the same scripted raw bytes (or, given a list,
+// each connection with the next one, the last for all that follow). It stops by itself
 // after a minute at most.
 
 #include <mutex>
@@ -24,6 +25,7 @@ class CScriptedServer {
 
   // ipv6: listen on ::1 instead of 127.0.0.1.
   explicit CScriptedServer(std::string reply, Mode mode = Mode::kReply, bool ipv6 = false);
+  CScriptedServer(std::vector<std::string> replies, Mode mode = Mode::kReply, bool ipv6 = false);
   ~CScriptedServer();
   CScriptedServer(const CScriptedServer&) = delete;
   CScriptedServer& operator=(const CScriptedServer&) = delete;
@@ -44,7 +46,7 @@ class CScriptedServer {
   // Waits for ms; false when the server was stopped meanwhile.
   bool Pause(int ms) const;
 
-  std::string m_reply;
+  std::vector<std::string> m_replies;
   Mode m_mode;
   bool m_ipv6;
   int m_listen = -1;

@@ -3,6 +3,8 @@
 
 #include "ReceiveFixture.h"
 
+#include "support/CuttingProxy.h"
+
 #include <sys/stat.h>
 
 using namespace testing_support;
@@ -62,6 +64,26 @@ TEST_F(ReceiveTest, TheProgramSendsAndOpensStrongFiles) {
   EXPECT_EQ(ReadFile(sources + "/errors"), "Quiver: Problem fetching " + server->BaseUrl() +
                                                "letter.txt: The data is invalid.\n");
   EXPECT_FALSE(Exists(copies + "/copy1"));
+}
+
+// quiver x.qvr over a connection that breaks once: the fetch resumes, the
+// terminal line (on a terminal that script(1) provides) says so, and the
+// original is opened.
+TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
+  const int port = FreePort();
+  const auto proxy = StartCuttingProxy(port, server->Port(), 1, 110000);
+  settings.UrlRoot() = "http://127.0.0.1:" + std::to_string(port) + "/";
+  StoreSettings(0, 2, 1);
+  const std::string content = RandomBytes(400000, 93), quiver = kHeadless + QUIVER_EXECUTABLE;
+  WriteFile(sources + "/video.txt", content);
+  ASSERT_EQ(Shell(quiver + " -s " + sources + "/video.txt"), 0);
+  ASSERT_EQ(Shell("script -qec '" + quiver + " " + sources + "/video.qvr' " + sources +
+                  "/terminal > /dev/null"),
+            0);
+  EXPECT_NE(ReadFile(sources + "/terminal").find("Fetching video.txt (resuming at 27%)"),
+            std::string::npos);
+  EXPECT_TRUE(ReadFile(copies + "/copy0") == content);
+  EXPECT_TRUE(TempFiles().empty());
 }
 
 }  // namespace
