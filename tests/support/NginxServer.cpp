@@ -2,6 +2,7 @@
 
 #include "support/TestFiles.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <netinet/in.h>
@@ -87,7 +88,14 @@ CNginxServer::CNginxServer(const std::string& root, const std::string& serverDir
 
 CNginxServer::~CNginxServer() = default;
 
-std::string CNginxServer::AccessLog() const { return ReadFile(m_dir + "/access.log"); }
+std::string CNginxServer::AccessLog(size_t lines) const {
+  std::string log = ReadFile(m_dir + "/access.log");
+  for (int i = 0; i < 250 && size_t(std::count(log.begin(), log.end(), '\n')) < lines; ++i) {
+    usleep(20000);
+    log = ReadFile(m_dir + "/access.log");
+  }
+  return log;
+}
 
 std::string CNginxServer::BaseUrl() const {
   return "http://127.0.0.1:" + std::to_string(m_port) + "/";

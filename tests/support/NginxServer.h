@@ -28,8 +28,10 @@ class CNginxServer {
   int Port() const { return m_port; }
   // "http://127.0.0.1:<port>/"
   std::string BaseUrl() const;
-  // What the server has logged of the requests it answered, one per line.
-  std::string AccessLog() const;
+  // What the server has logged of the requests it answered, one per line,
+  // once it holds at least `lines` lines (or after 5 s): nginx logs a request
+  // after its answer is sent, which a client may have read whole before that.
+  std::string AccessLog(size_t lines = 0) const;
 
  private:
   int m_port = 0;
