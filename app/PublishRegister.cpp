@@ -1,5 +1,7 @@
 #include "app/PublishRegister.h"
 
+#include "platform/Directories.h"
+
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -83,14 +85,6 @@ PublishedFile ReadRow(const CStatement& row) {
   return file;
 }
 
-bool MakeDirectories(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    if (mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string CPublishRegister::DefaultPath() {
@@ -112,7 +106,7 @@ CPublishRegister::~CPublishRegister() { sqlite3_close(m_db); }
 bool CPublishRegister::Open() {
   if (m_db) return true;
   // The register names private paths: nobody else may read it.
-  MakeDirectories(m_path);
+  CreateParentDirectories(m_path);
   const int fd = open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd >= 0) close(fd);
   const int code =

@@ -1,5 +1,6 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/Directories.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
@@ -132,16 +133,7 @@ std::string CSettingsStore::UserConfigDirectory() {
   return dir;
 }
 
-bool CSettingsStore::EnsureDirectory() const {
-  for (size_t pos = 1; (pos = m_path.find('/', pos)) != std::string::npos; ++pos) {
-    const std::string dir = m_path.substr(0, pos);
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-      SetLastErrorFromErrno(errno, true);
-      return false;
-    }
-  }
-  return true;
-}
+bool CSettingsStore::EnsureDirectory() const { return CreateParentDirectories(m_path); }
 
 bool CSettingsStore::ReadFile(std::string& text) const {
   text.clear();
