@@ -1,0 +1,39 @@
+#pragma once
+// A WebDAV collection reached with libcurl: "dav://" over http, "davs://"
+// over https with the certificate checked as the web access library checks
+// it.
+//
+// WebDAV has no exclusive create that holds under concurrency: servers check
+// "If-None-Match: *" when a PUT starts and move the body into place when it
+// ends, so two creators of one new name may both succeed. A name is
+// therefore claimed in three steps: a PUT of a small random token with
+// "If-None-Match: *" (refused with 412 when the name exists), a pause that
+// outlasts any concurrent claim, and a GET that must return this sender's
+// token; only then is the content streamed over the claim, as a chunked PUT
+// of unknown length. An upload that fails or stops deletes the name.
+//
+// Credentials: ~/.netrc (private to the user), else the Secret Service.
+// A password goes over plain http only to a loopback address.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "remote/RemoteRoot.h"
+
+class CDavRoot : public CRemoteRoot {
+ public:
+  explicit CDavRoot(RemoteAddress address);
+  ~CDavRoot() override;
+
+  std::unique_ptr<CRemoteUpload> Create(const std::string& name) override;
+  bool Remove(const std::string& name) override;
+  bool Size(const std::string& name, int64_t& size) override;
+
+  // The pause between a claim and its check; tests shorten it.
+  static void SetClaimPause(std::chrono::milliseconds pause);
+
+ private:
+  class CRequest;
+  class CStream;
+};
