@@ -7,11 +7,11 @@ namespace {
 struct AddressCase {
   const char* root;
   bool valid;
-  const char* user;
-  const char* host;
-  int port;
-  const char* path;
-  const char* url;  // HttpUrl("a b.txt"), for WebDAV roots
+  const char* user = "";
+  const char* host = "";
+  int port = 0;
+  const char* path = "";
+  const char* url = nullptr;  // HttpUrl("a b.txt"), for WebDAV roots
 };
 
 const AddressCase kAddresses[] = {
@@ -48,7 +48,9 @@ TEST(RemoteAddressTest, ParsesWellFormedRootsAndRefusesOthers) {
     EXPECT_EQ(address.host, c.host);
     EXPECT_EQ(address.port, c.port);
     EXPECT_EQ(address.path, c.path);
-    if (c.url) EXPECT_EQ(address.HttpUrl("a b.txt"), c.url);
+    if (c.url) {
+      EXPECT_EQ(address.HttpUrl("a b.txt"), c.url);
+    }
     RemoteAddress again;
     ASSERT_TRUE(RemoteAddress::Parse(address.Display(), again, error)) << address.Display();
     EXPECT_EQ(again.Display(), address.Display());
