@@ -1,11 +1,13 @@
 #include "app/UniqueFile.h"
 
-#include "platform/SystemError.h"
-#include "platform/TempDirectory.h"
+#include <glib.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <glib.h>
+
+#include "platform/SystemError.h"
+#include "platform/TempDirectory.h"
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -37,21 +39,42 @@ std::string CounterName(const std::string& base, unsigned counter, const std::st
 
 }  // namespace
 
-bool CreateUniqueFile(const std::string& directory, const std::string& base,
-                      const std::string& extension, FileShare share,
-                      const FileAttributes& attributes, CFileHandle& handle,
-                      std::string& name) {
+bool ClaimUniqueName(const std::string& base, const std::string& extension, std::string& name,
+                     const std::function<bool(const std::string&)>& create,
+                     const std::function<bool()>& taken) {
   name = base + extension;
   for (unsigned counter = 0; counter <= kLastCounter + 1; ++counter) {
-    if (handle.CreateNew(Join(directory, name), share, attributes.deleteOnClose,
-                         attributes.mode)) {
-      return true;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    if (create(name)) return true;
+    if (!taken()) return false;
     if (counter <= kLastCounter) name = CounterName(base, counter, extension);
   }
   SetLastError(ERROR_TOO_MANY_OPEN_FILES);
   return false;
+}
+
+bool CreateUniqueFile(const std::string& directory, const std::string& base,
+                      const std::string& extension, FileShare share,
+                      const FileAttributes& attributes, CFileHandle& handle, std::string& name) {
+  return ClaimUniqueName(
+      base, extension, name,
+      [&](const std::string& tried) {
+        return handle.CreateNew(Join(directory, tried), share, attributes.deleteOnClose,
+                                attributes.mode);
+      },
+      [] { return GetLastError() == ERROR_FILE_EXISTS; });
+}
+
+bool CreateUniqueUpload(CRemoteRoot& root, const std::string& base, const std::string& extension,
+                        std::unique_ptr<CRemoteUpload>& upload, std::string& name) {
+  const bool created = ClaimUniqueName(
+      base, extension, name,
+      [&](const std::string& tried) { return (upload = root.Create(tried)) != nullptr; },
+      [&] { return root.Code() == ERROR_FILE_EXISTS; });
+  if (!created && root.Code() == ERROR_FILE_EXISTS) {
+    root.Fail(ERROR_TOO_MANY_OPEN_FILES, "Every name for " + base + extension + " is taken in " +
+                                             root.Address().Display() + ".");
+  }
+  return created;
 }
 
 bool CreateTempFile(const std::string& base, const std::string& extension, CFileHandle& handle,

@@ -6,10 +6,13 @@
 // "%1.4s%04x%s": at most four bytes of the base, a lowercase hexadecimal
 // counter from 0000 to 3ffe, and the extension (with its "." or empty).
 
-#include "platform/FileHandle.h"
-
-#include <string>
 #include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/FileHandle.h"
 
 struct FileAttributes {
   bool deleteOnClose = false;
@@ -23,8 +26,24 @@ struct FileAttributes {
 // 16384 names are taken. Nothing is created on failure.
 bool CreateUniqueFile(const std::string& directory, const std::string& base,
                       const std::string& extension, FileShare share,
-                      const FileAttributes& attributes, CFileHandle& handle,
-                      std::string& name);
+                      const FileAttributes& attributes, CFileHandle& handle, std::string& name);
+
+// Tries the wanted name, then the counter names, with `create`, until it
+// succeeds (true, `name` holding the name) or fails for any other reason than
+// a taken name, which `taken` tells after a failure (false). False with
+// ERROR_TOO_MANY_OPEN_FILES (4) as the last error when all names are taken.
+bool ClaimUniqueName(const std::string& base, const std::string& extension, std::string& name,
+                     const std::function<bool(const std::string&)>& create,
+                     const std::function<bool()>& taken);
+
+class CRemoteRoot;
+class CRemoteUpload;
+
+// CreateUniqueFile in a directory on a server: `upload` writes the new file.
+// On failure the root's Code() and Error() tell why (4 and a sentence of
+// this function's when all names are taken).
+bool CreateUniqueUpload(CRemoteRoot& root, const std::string& base, const std::string& extension,
+                        std::unique_ptr<CRemoteUpload>& upload, std::string& name);
 
 // CreateUniqueFile in the user's temporary directory with read-and-write
 // sharing and mode 0600. `path` becomes the directory, "/" and the name tried

@@ -28,6 +28,10 @@ class CRemoteRoot : public CRemoteFailure {
   explicit CRemoteRoot(RemoteAddress address) : m_address(std::move(address)) {}
   virtual ~CRemoteRoot() = default;
 
+  // Connects and logs in, when the protocol keeps a connection (SFTP);
+  // true at once for one that does not (WebDAV). Every other operation
+  // connects by itself when needed.
+  virtual bool Connect() { return true; }
   // Creates the file `name` (a plain name, no "/") in the directory,
   // exclusively: when anything already has that name, or another sender
   // claims it at the same moment and wins, it fails with ERROR_FILE_EXISTS
