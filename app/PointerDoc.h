@@ -42,7 +42,7 @@ class CPointerDoc : public CObject {
   // written leaves the encoded file published. A `fileRoot` on a server
   // (remote/RemoteAddress.h) is written through the root given with
   // SetRemoteRoot, else through one opened here; when a failed upload cannot
-  // be removed from the server, GetLeftOver() names it.
+  // be removed from the server, GetLeftOver() names what stays.
   //
   // Sending and fetching follow the calling thread's progress
   // (pipeline/Progress.h); once it is cancelled they fail with
@@ -92,8 +92,8 @@ class CPointerDoc : public CObject {
   uint32_t GetSize() const { return m_size; }
   // The bytes of the published file after the last successful encoding.
   uint64_t GetPublishedSize() const { return m_publishedSize; }
-  // The name that a failed remote send had to leave on the server, or empty.
-  const std::string& GetLeftOver() const { return m_leftOver; }
+  // The names of what a failed remote send had to leave on the server.
+  const std::vector<std::string>& GetLeftOver() const { return m_leftOver; }
   void SetRemoteRoot(std::unique_ptr<CRemoteRoot> root);
   const FilterList& GetFilters() const { return m_filters; }
   void SetUrl(const std::string& url) { m_url = url; }
@@ -119,6 +119,6 @@ class CPointerDoc : public CObject {
   uint32_t m_error = 0;
   std::string m_errorDetail;
   uint64_t m_publishedSize = 0;
-  std::string m_leftOver;
+  std::vector<std::string> m_leftOver;
   std::unique_ptr<CRemoteRoot> m_remoteRoot;
 };

@@ -95,8 +95,8 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
     return false;
   }
   const auto [base, extension] = SplitName(source);
-  std::unique_ptr<CRemoteUpload> upload;
-  if (!CreateUniqueUpload(*root, base, extension, upload, name)) {
+  std::unique_ptr<CRemoteUpload> upload = CreateUniqueUpload(*root, base, extension);
+  if (!upload) {
     m_error = root->Code();
     m_errorDetail = root->Error();
     return false;
@@ -107,6 +107,7 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
   const bool cancelled = Cancelled();
   DetachSources();
   if (ran && !cancelled) {
+    name = upload->Name();
     m_publishedSize = sink.ByteCount();
     return true;
   }
@@ -116,7 +117,7 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
   }
   // Nothing may stay under the name: the claim or the part already sent.
   if (!upload->Abort()) {
-    m_leftOver = name;
+    m_leftOver = upload->LeftOver();
     m_errorDetail += (m_errorDetail.empty() ? "" : " ") + upload->Error() +
                      " It is removed before the next send to this FileRoot, or by quiver --expire.";
   }

@@ -120,15 +120,16 @@ bool CPublishCheck::PublishRemoteProbe() {
   }
   std::unique_ptr<CRemoteUpload> probe;
   if (!ConnectRemoteRoot(*m_remote) ||
-      !CreateUniqueUpload(*m_remote, "quiver-check", ".txt", probe, m_name)) {
+      !(probe = CreateUniqueUpload(*m_remote, "quiver-check", ".txt"))) {
     Problem("Cannot create a file in FileRoot " + root + ": " + m_remote->Error());
     return false;
   }
   if (!probe->Write(reinterpret_cast<const uint8_t*>(m_content.data()), m_content.size()) ||
       !probe->Finish()) {
-    Problem("Cannot write the probe " + root + m_name + ": " + probe->Error());
+    Problem("Cannot write the probe " + root + probe->Name() + ": " + probe->Error());
     return false;
   }
+  m_name = probe->Name();
   Ok("published the probe " + root + m_name + ".");
   return true;
 }

@@ -35,8 +35,8 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     return doc.Send(pointerFile, source, settings.UrlRoot(), settings.FileRoot());
   };
   if (!(run ? run(send) : send())) {
-    if (!doc.GetLeftOver().empty()) {
-      Record(doc, pointerFile, source, settings, doc.GetLeftOver(), CPublishRegister::kUnfinished);
+    for (const std::string& name : doc.GetLeftOver()) {
+      Record(doc, pointerFile, source, settings, name, CPublishRegister::kUnfinished);
     }
     return false;
   }

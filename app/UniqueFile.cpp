@@ -39,42 +39,31 @@ std::string CounterName(const std::string& base, unsigned counter, const std::st
 
 }  // namespace
 
-bool ClaimUniqueName(const std::string& base, const std::string& extension, std::string& name,
-                     const std::function<bool(const std::string&)>& create,
-                     const std::function<bool()>& taken) {
-  name = base + extension;
-  for (unsigned counter = 0; counter <= kLastCounter + 1; ++counter) {
-    if (create(name)) return true;
-    if (!taken()) return false;
-    if (counter <= kLastCounter) name = CounterName(base, counter, extension);
-  }
-  SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-  return false;
+std::string UniqueName(const std::string& base, const std::string& extension, unsigned index) {
+  if (index == 0) return base + extension;
+  return index <= kLastCounter + 1 ? CounterName(base, index - 1, extension) : "";
 }
 
 bool CreateUniqueFile(const std::string& directory, const std::string& base,
                       const std::string& extension, FileShare share,
-                      const FileAttributes& attributes, CFileHandle& handle, std::string& name) {
-  return ClaimUniqueName(
-      base, extension, name,
-      [&](const std::string& tried) {
-        return handle.CreateNew(Join(directory, tried), share, attributes.deleteOnClose,
-                                attributes.mode);
-      },
-      [] { return GetLastError() == ERROR_FILE_EXISTS; });
+                      const FileAttributes& attributes, CFileHandle& handle,
+                      std::string& name) {
+  for (unsigned index = 0; !(name = UniqueName(base, extension, index)).empty(); ++index) {
+    if (handle.CreateNew(Join(directory, name), share, attributes.deleteOnClose,
+                         attributes.mode)) {
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  name = CounterName(base, kLastCounter, extension);
+  SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+  return false;
 }
 
-bool CreateUniqueUpload(CRemoteRoot& root, const std::string& base, const std::string& extension,
-                        std::unique_ptr<CRemoteUpload>& upload, std::string& name) {
-  const bool created = ClaimUniqueName(
-      base, extension, name,
-      [&](const std::string& tried) { return (upload = root.Create(tried)) != nullptr; },
-      [&] { return root.Code() == ERROR_FILE_EXISTS; });
-  if (!created && root.Code() == ERROR_FILE_EXISTS) {
-    root.Fail(ERROR_TOO_MANY_OPEN_FILES, "Every name for " + base + extension + " is taken in " +
-                                             root.Address().Display() + ".");
-  }
-  return created;
+std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+                                                  const std::string& extension) {
+  return root.Create(
+      [base, extension](unsigned index) { return UniqueName(base, extension, index); });
 }
 
 bool CreateTempFile(const std::string& base, const std::string& extension, CFileHandle& handle,

@@ -8,7 +8,6 @@
 
 #include <sys/types.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,22 +27,17 @@ bool CreateUniqueFile(const std::string& directory, const std::string& base,
                       const std::string& extension, FileShare share,
                       const FileAttributes& attributes, CFileHandle& handle, std::string& name);
 
-// Tries the wanted name, then the counter names, with `create`, until it
-// succeeds (true, `name` holding the name) or fails for any other reason than
-// a taken name, which `taken` tells after a failure (false). False with
-// ERROR_TOO_MANY_OPEN_FILES (4) as the last error when all names are taken.
-bool ClaimUniqueName(const std::string& base, const std::string& extension, std::string& name,
-                     const std::function<bool(const std::string&)>& create,
-                     const std::function<bool()>& taken);
+// The names a new file takes in turn: base+extension (index 0), then the
+// counter names (index 1 to 16383); an empty name past the last.
+std::string UniqueName(const std::string& base, const std::string& extension, unsigned index);
 
 class CRemoteRoot;
 class CRemoteUpload;
 
-// CreateUniqueFile in a directory on a server: `upload` writes the new file.
-// On failure the root's Code() and Error() tell why (4 and a sentence of
-// this function's when all names are taken).
-bool CreateUniqueUpload(CRemoteRoot& root, const std::string& base, const std::string& extension,
-                        std::unique_ptr<CRemoteUpload>& upload, std::string& name);
+// A new file in a directory on a server, named as CreateUniqueFile names
+// one; null on failure, the root's Code() and Error() telling why.
+std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+                                                  const std::string& extension);
 
 // CreateUniqueFile in the user's temporary directory with read-and-write
 // sharing and mode 0600. `path` becomes the directory, "/" and the name tried

@@ -15,13 +15,6 @@ namespace {
 
 std::chrono::milliseconds g_claimPause{1000};
 
-std::string RandomToken() {
-  std::random_device device;
-  char text[40];
-  std::snprintf(text, sizeof text, "%08x%08x%08x%08x", device(), device(), device(), device());
-  return text;
-}
-
 bool Contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
 }
@@ -33,6 +26,19 @@ CDavRoot::CDavRoot(RemoteAddress address) : CRemoteRoot(std::move(address)) {}
 CDavRoot::~CDavRoot() = default;
 
 void CDavRoot::SetClaimPause(std::chrono::milliseconds pause) { g_claimPause = pause; }
+
+std::chrono::milliseconds CDavRoot::ClaimPause() { return g_claimPause; }
+
+std::string CDavRoot::RandomToken(size_t digits) {
+  std::random_device device;
+  std::string token;
+  while (token.size() < digits) {
+    char part[16];
+    std::snprintf(part, sizeof part, "%08x", device());
+    token += part;
+  }
+  return token.substr(0, digits);
+}
 
 const NetrcLogin* CDavRoot::Login() {
   if (m_loginLooked) return m_login ? &*m_login : nullptr;
@@ -104,7 +110,7 @@ bool CDavRoot::Succeeded(CDavRequest& request, const std::string& what, const st
   if (status >= 200 && status < 300) return true;
   const std::string answered =
       where + ": the server answered " + std::to_string(status) + " to the " + what + ".";
-  const bool writing = what == "upload" || what == "claim";
+  const bool writing = what == "upload" || what == "claim" || what == "move";
   switch (status) {
     case 401:
       return Fail(ERROR_ACCESS_DENIED, answered + " It asks for a password. " + LoginAdvice());
@@ -137,26 +143,41 @@ bool CDavRoot::Succeeded(CDavRequest& request, const std::string& what, const st
       answered);
 }
 
-std::unique_ptr<CRemoteUpload> CDavRoot::Create(const std::string& name) {
-  const std::string token = "Quiver claims this name: " + RandomToken() + "\n";
-  auto claim = Request(name);
-  claim->AddHeader("If-None-Match: *");
-  claim->Put(token);
-  claim->Perform();
-  if (!Succeeded(*claim, "claim", name)) return nullptr;
-  // A concurrent claim that passed the server's check before this one was
-  // stored replaces it within moments; after the pause the name holds the
-  // token of the one sender that owns it.
-  std::this_thread::sleep_for(g_claimPause);
+bool CDavRoot::ClaimFree(const NameSequence& names, unsigned& index, const std::string& token) {
+  for (;; ++index) {
+    const std::string name = names(index);
+    if (name.empty()) {
+      return Fail(ERROR_TOO_MANY_OPEN_FILES,
+                  "Every name for " + names(0) + " is taken in " + Address().Display() + ".");
+    }
+    auto claim = Request(name);
+    claim->AddHeader("If-None-Match: *");
+    claim->Put(token);
+    claim->Perform();
+    if (Succeeded(*claim, "claim", name)) return true;
+    if (Code() != ERROR_FILE_EXISTS) return false;
+  }
+}
+
+bool CDavRoot::Holds(const std::string& name, const std::string& token, bool& holds) {
   auto check = Request(name);
   check->Perform();
-  const bool read = Succeeded(*check, "check", name);
-  if (!read && Code() != ERROR_FILE_NOT_FOUND) return nullptr;
-  if (!read || check->Body() != token) {
-    Fail(ERROR_FILE_EXISTS, Address().Display() + name + " was claimed by another sender.");
-    return nullptr;
-  }
-  return std::make_unique<CDavUpload>(*this, name);
+  holds = Succeeded(*check, "check", name) && check->Body() == token;
+  return holds || check->Status() == 200 || Code() == ERROR_FILE_NOT_FOUND;
+}
+
+bool CDavRoot::Move(const std::string& from, const std::string& to) {
+  auto move = Request(from);
+  move->Move(Address().HttpUrl(to));
+  move->Perform();
+  return Succeeded(*move, "move", to);
+}
+
+std::unique_ptr<CRemoteUpload> CDavRoot::Create(const NameSequence& names) {
+  const std::string token = "Quiver claims this name: " + RandomToken(32) + "\n";
+  unsigned index = 0;
+  if (!ClaimFree(names, index, token)) return nullptr;
+  return std::make_unique<CDavUpload>(*this, names, index, token);
 }
 
 bool CDavRoot::Remove(const std::string& name) {
