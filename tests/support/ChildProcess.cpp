@@ -53,4 +53,11 @@ void CChildProcess::Stop() {
   Wait();
 }
 
+void CChildProcess::Kill() {
+  if (!Running()) return;
+  // Before `timeout` has made its group, the group does not exist yet.
+  if (kill(-m_pid, SIGKILL) != 0) kill(m_pid, SIGKILL);
+  Wait();
+}
+
 }  // namespace testing_support
