@@ -25,8 +25,12 @@ TEST(DavServerTest, WritesNeedTheLoginAndReadsArePublic) {
     const std::string login = "-u '" + server.User() + ":" + server.Password() + "'";
     const std::string put = "-T /etc/hostname -H 'If-None-Match: *' ";
     const std::pair<std::string, const char*> requests[] = {
-        {put, "401"},         {put + "-u 'sender:wrong'", "401"}, {put + login, "201"},
-        {put + login, "412"}, {"", "200"},                        {"-X DELETE", "401"},
+        {put, "401"},
+        {put + "-u 'sender:wrong'", "401"},
+        {put + login, "201"},
+        {put + login, "412"},
+        {"", "200"},
+        {"-X DELETE", "401"},
         {"-X DELETE " + login, "204"},
     };
     for (const auto& [options, status] : requests) {

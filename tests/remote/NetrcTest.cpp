@@ -10,98 +10,78 @@
 
 namespace {
 
-using testing_support::WriteFile;
-
 const char kNetrc[] =
-    "# written by hand\n"
-    "machine a.example login alice password \"p w\\\"1\"\n"
+    "# written by hand\nmachine a.example login alice password \"p w\\\"1\"\n"
     "machine b.example\n  login bob\n  password first\n"
     "machine B.EXAMPLE login carol password second\n"
     "macdef init\nmachine evil.example login mallory password stolen\ncd /pub\n\n"
     "machine c.example account acct login \"dave x\" password q\n"
     "default login anon password guest\n";
 
-struct LookupCase {
-  const char* netrc;  // nullptr: no file
-  const char* host;
-  const char* user;
-  bool found;
-  const char* login = "";
-  const char* password = "";
-};
-
-const LookupCase kLookups[] = {
-    {kNetrc, "a.example", "", true, "alice", "p w\"1"},
-    {kNetrc, "b.example", "", true, "bob", "first"},
-    {kNetrc, "b.example", "carol", true, "carol", "second"},
-    {kNetrc, "c.example", "", true, "dave x", "q"},
-    {kNetrc, "evil.example", "", true, "anon", "guest"},
-    {kNetrc, "elsewhere.example", "", true, "anon", "guest"},
-    {kNetrc, "c.example", "zed", false},
-    {"machine a.example password solo\n", "a.example", "me", true, "me", "solo"},
-    {nullptr, "a.example", "", false},
-};
-
+// Read when called: the test main points HOME at a private folder first.
 std::string NetrcPath() { return std::string(std::getenv("HOME")) + "/.netrc"; }
 
-TEST(NetrcTest, FindsTheFirstMatchingEntry) {
-  for (const LookupCase& c : kLookups) {
-    SCOPED_TRACE(std::string(c.host) + " " + c.user);
-    unlink(NetrcPath().c_str());
-    if (c.netrc) {
-      WriteFile(NetrcPath(), c.netrc);
-      chmod(NetrcPath().c_str(), 0600);
-    }
-    NetrcLogin login;
-    std::string error = "stale";
-    ASSERT_EQ(FindNetrcLogin(c.host, c.user, login, error), c.found);
-    EXPECT_EQ(error, "");
-    if (!c.found) continue;
-    EXPECT_EQ(login.user, c.login);
-    EXPECT_EQ(login.password, c.password);
-  }
+// "user:password" as found, "none", or the error; the file written with `mode`.
+std::string Find(const char* netrc, const char* host, const char* user, mode_t mode = 0600) {
+  const std::string path = NetrcPath();
+  unlink(path.c_str());
+  if (netrc) testing_support::WriteFile(path, netrc);
+  chmod(path.c_str(), mode);
+  NetrcLogin login;
+  std::string error = "stale";
+  const bool found = FindNetrcLogin(host, user, login, error);
+  return found ? login.user + ":" + login.password : error.empty() ? "none" : error;
 }
 
-struct RefusalCase {
-  mode_t mode;
-  bool otherOwner;
-  const char* problem;
-};
-
-const RefusalCase kRefusals[] = {
-    {0644, false, " is readable by others (mode 0644): Quiver does not use it; "},
-    {0640, false, " is readable by others (mode 0640): Quiver does not use it; "},
-    {0620, false, " is writable by others (mode 0620): Quiver does not use it; "},
-    {0600, true, " belongs to another user: Quiver does not use it; make it your own and "},
-};
+TEST(NetrcTest, FindsTheFirstMatchingEntry) {
+  const struct {
+    const char* netrc;
+    const char* host;
+    const char* user;
+    const char* expected;
+  } cases[] = {
+      {kNetrc, "a.example", "", "alice:p w\"1"},
+      {kNetrc, "b.example", "", "bob:first"},
+      {kNetrc, "b.example", "carol", "carol:second"},
+      {kNetrc, "c.example", "", "dave x:q"},
+      {kNetrc, "evil.example", "", "anon:guest"},
+      {kNetrc, "elsewhere.example", "", "anon:guest"},
+      {kNetrc, "c.example", "zed", "none"},
+      {nullptr, "a.example", "", "none"},
+      {"machine a.example password solo\n", "a.example", "me", "me:solo"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Find(c.netrc, c.host, c.user), c.expected) << c.host << " " << c.user;
+}
 
 TEST(NetrcTest, RefusesAFileOthersCanReachWithHowToMendIt) {
   const std::string path = NetrcPath();
-  for (const RefusalCase& c : kRefusals) {
-    SCOPED_TRACE(c.problem);
-    WriteFile(path, kNetrc);
-    chmod(path.c_str(), c.mode);
-    if (c.otherOwner && chown(path.c_str(), getuid() + 1, static_cast<gid_t>(-1)) != 0) {
-      continue;  // only root can give a file away
-    }
+  const std::string mend = "make it private with chmod 600 " + path + ".";
+  for (mode_t mode : {0644, 0640, 0620}) {
+    char text[64];
+    snprintf(text, sizeof text, " is %s by others (mode %04o): Quiver does not use it; ",
+             mode & 044 ? "readable" : "writable", mode);
+    EXPECT_EQ(Find(kNetrc, "a.example", "", mode), path + text + mend);
+  }
+  // Only root can give the file away.
+  if (getuid() == 0 && chown(path.c_str(), 1, 1) == 0) {
+    chmod(path.c_str(), 0600);
     NetrcLogin login;
     std::string error;
     EXPECT_FALSE(FindNetrcLogin("a.example", "", login, error));
-    EXPECT_EQ(error, path + c.problem + "make it private with chmod 600 " + path + ".");
-    unlink(path.c_str());
+    EXPECT_EQ(
+        error,
+        path + " belongs to another user: Quiver does not use it; make it your own and " + mend);
   }
 }
 
 TEST(WebTrustTest, ReadsCafileOfSectionNetworkWithoutRegardToCase) {
   const std::string ini = std::string(std::getenv("XDG_CONFIG_HOME")) + "/w3skua.ini";
-  const std::pair<const char*, const char*> cases[] = {
-      {"[proxy]\ncafile=/no\n[ Network ]\n; cafile=/no\n  CAFile =  /etc/ca one.pem \n", "/etc/ca one.pem"},
-      {"[network]\ncafile_x=/no\n[other]\ncafile=/no\n", ""},
-  };
-  for (const auto& [text, expected] : cases) {
-    WriteFile(ini, text);
-    EXPECT_EQ(WebCaFile(), expected) << text;
-  }
+  testing_support::WriteFile(
+      ini, "[proxy]\ncafile=/no\n[ Network ]\n; cafile=/no\n  CAFile =  /etc/ca one.pem \n");
+  EXPECT_EQ(WebCaFile(), "/etc/ca one.pem");
+  testing_support::WriteFile(ini, "[network]\ncafile_x=/no\n[other]\ncafile=/no\n");
+  EXPECT_EQ(WebCaFile(), "");
 }
 
 }  // namespace

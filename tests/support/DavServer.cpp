@@ -29,31 +29,34 @@ void Must(const std::string& command) {
 std::string DavSection(const std::string& base) {
   return Modules() + "DavLockDB " + base + "/lock/DavLock\n<Directory " + base +
          "/pub>\n Dav On\n AuthType Basic\n AuthName \"Quiver test\"\n"
-         " AuthBasicProvider file\n AuthUserFile " + base + "/users\n"
+         " AuthBasicProvider file\n AuthUserFile " +
+         base +
+         "/users\n"
          " <LimitExcept GET HEAD OPTIONS>\n  Require valid-user\n </LimitExcept>\n</Directory>\n";
 }
 
 std::string TlsSection(int port, const CTestCa::Issued& cert) {
   const std::string p = std::to_string(port);
   return "Listen 127.0.0.1:" + p + "\n<VirtualHost 127.0.0.1:" + p +
-         ">\n SSLEngine on\n SSLCertificateFile " + cert.certificate +
-         "\n SSLCertificateKeyFile " + cert.key + "\n</VirtualHost>\n";
+         ">\n SSLEngine on\n SSLCertificateFile " + cert.certificate + "\n SSLCertificateKeyFile " +
+         cert.key + "\n</VirtualHost>\n";
 }
 
 }  // namespace
 
 bool CDavServer::Available() {
-  return CApacheServer::Available() && access((std::string(kModules) + "mod_dav_fs.so").c_str(), R_OK) == 0;
+  return CApacheServer::Available() &&
+         access((std::string(kModules) + "mod_dav_fs.so").c_str(), R_OK) == 0;
 }
 
 CDavServer::CDavServer(Transport transport, int lifetimeSeconds)
     : m_tls(transport == Transport::Https) {
   const std::string base = MakeDir("dav");
   m_folder = base + "/pub";
-  Must("mkdir " + m_folder + " " + base + "/lock && chown nobody:nogroup " + m_folder + " " +
-       base + "/lock");
-  Must("{ printf '%s:' '" + m_user + "'; openssl passwd -apr1 '" + m_password + "'; } > " +
-       base + "/users");
+  Must("mkdir " + m_folder + " " + base + "/lock && chown nobody:nogroup " + m_folder + " " + base +
+       "/lock");
+  Must("{ printf '%s:' '" + m_user + "'; openssl passwd -apr1 '" + m_password + "'; } > " + base +
+       "/users");
   std::string extra = DavSection(base);
   if (m_tls) {
     m_ca = std::make_unique<CTestCa>();
