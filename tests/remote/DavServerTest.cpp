@@ -19,23 +19,18 @@ std::string Status(const CDavServer& server, const std::string& options) {
 
 TEST(DavServerTest, WritesNeedTheLoginAndReadsArePublic) {
   if (!CDavServer::Available()) GTEST_SKIP() << "no apache2-bin with mod_dav";
+  const std::string file = testing_support::MakeDir("upload") + "/a.txt";
+  testing_support::WriteFile(file, "content");
   for (auto transport : {CDavServer::Transport::Http, CDavServer::Transport::Https}) {
     CDavServer server(transport);
     SCOPED_TRACE(server.FileRoot());
     const std::string login = "-u '" + server.User() + ":" + server.Password() + "'";
-    const std::string put = "-T /etc/hostname -H 'If-None-Match: *' ";
+    const std::string put = "-T " + file + " -H 'If-None-Match: *' ";
     const std::pair<std::string, const char*> requests[] = {
-        {put, "401"},
-        {put + "-u 'sender:wrong'", "401"},
-        {put + login, "201"},
-        {put + login, "412"},
-        {"", "200"},
-        {"-X DELETE", "401"},
-        {"-X DELETE " + login, "204"},
-    };
-    for (const auto& [options, status] : requests) {
-      EXPECT_EQ(Status(server, options), status) << options;
-    }
+        {put, "401"},         {put + "-u 'sender:wrong'", "401"}, {put + login, "201"},
+        {put + login, "412"}, {"", "200"},                        {"-X DELETE", "401"},
+        {"-X DELETE " + login, "204"}};
+    for (const auto& [how, status] : requests) EXPECT_EQ(Status(server, how), status) << how;
     server.Kill();
     EXPECT_EQ(Status(server, ""), "000");
   }

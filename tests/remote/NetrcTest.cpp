@@ -21,12 +21,16 @@ const char kNetrc[] =
 // Read when called: the test main points HOME at a private folder first.
 std::string NetrcPath() { return std::string(std::getenv("HOME")) + "/.netrc"; }
 
-// "user:password" as found, "none", or the error; the file written with `mode`.
-std::string Find(const char* netrc, const char* host, const char* user, mode_t mode = 0600) {
+// "user:password" as found, "none", or the error; the file made with `mode`, owned by `owner`.
+std::string Find(const char* netrc, const char* host, const char* user, mode_t mode = 0600,
+                 uid_t owner = getuid()) {
   const std::string path = NetrcPath();
   unlink(path.c_str());
-  if (netrc) testing_support::WriteFile(path, netrc);
-  chmod(path.c_str(), mode);
+  if (netrc) {
+    testing_support::WriteFile(path, netrc);
+    chmod(path.c_str(), mode);
+    if (chown(path.c_str(), owner, static_cast<gid_t>(-1)) != 0) return "chown failed";
+  }
   NetrcLogin login;
   std::string error = "stale";
   const bool found = FindNetrcLogin(host, user, login, error);
@@ -34,44 +38,30 @@ std::string Find(const char* netrc, const char* host, const char* user, mode_t m
 }
 
 TEST(NetrcTest, FindsTheFirstMatchingEntry) {
-  const struct {
-    const char* netrc;
-    const char* host;
-    const char* user;
-    const char* expected;
-  } cases[] = {
-      {kNetrc, "a.example", "", "alice:p w\"1"},
-      {kNetrc, "b.example", "", "bob:first"},
-      {kNetrc, "b.example", "carol", "carol:second"},
-      {kNetrc, "c.example", "", "dave x:q"},
-      {kNetrc, "evil.example", "", "anon:guest"},
-      {kNetrc, "elsewhere.example", "", "anon:guest"},
-      {kNetrc, "c.example", "zed", "none"},
-      {nullptr, "a.example", "", "none"},
-      {"machine a.example password solo\n", "a.example", "me", "me:solo"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(Find(c.netrc, c.host, c.user), c.expected) << c.host << " " << c.user;
+  const char* cases[][4] = {  // netrc, host, user, found
+      {kNetrc, "a.example", "", "alice:p w\"1"},      {kNetrc, "b.example", "", "bob:first"},
+      {kNetrc, "b.example", "carol", "carol:second"}, {kNetrc, "c.example", "", "dave x:q"},
+      {kNetrc, "evil.example", "", "anon:guest"},     {kNetrc, "other.example", "", "anon:guest"},
+      {kNetrc, "c.example", "zed", "none"},           {nullptr, "a.example", "", "none"},
+      {"machine a.example password solo\n", "a.example", "me", "me:solo"}};
+  for (const auto& c : cases) EXPECT_EQ(Find(c[0], c[1], c[2]), c[3]) << c[1] << " " << c[2];
 }
 
 TEST(NetrcTest, RefusesAFileOthersCanReachWithHowToMendIt) {
   const std::string path = NetrcPath();
-  const std::string mend = "make it private with chmod 600 " + path + ".";
-  for (mode_t mode : {0644, 0640, 0620}) {
-    char text[64];
-    snprintf(text, sizeof text, " is %s by others (mode %04o): Quiver does not use it; ",
-             mode & 044 ? "readable" : "writable", mode);
-    EXPECT_EQ(Find(kNetrc, "a.example", "", mode), path + text + mend);
-  }
-  // Only root can give the file away.
-  if (getuid() == 0 && chown(path.c_str(), 1, 1) == 0) {
-    chmod(path.c_str(), 0600);
-    NetrcLogin login;
-    std::string error;
-    EXPECT_FALSE(FindNetrcLogin("a.example", "", login, error));
-    EXPECT_EQ(
-        error,
-        path + " belongs to another user: Quiver does not use it; make it your own and " + mend);
+  const std::string use = ": Quiver does not use it; ";
+  const struct {
+    mode_t mode;
+    uid_t owner;
+    std::string problem;
+  } cases[] = {{0644, getuid(), " is readable by others (mode 0644)" + use},
+               {0640, getuid(), " is readable by others (mode 0640)" + use},
+               {0620, getuid(), " is writable by others (mode 0620)" + use},
+               {0600, getuid() + 1, " belongs to another user" + use + "make it your own and "}};
+  for (const auto& c : cases) {
+    if (c.owner != getuid() && getuid() != 0) continue;  // only root can give a file away
+    EXPECT_EQ(Find(kNetrc, "a.example", "", c.mode, c.owner),
+              path + c.problem + "make it private with chmod 600 " + path + ".");
   }
 }
 

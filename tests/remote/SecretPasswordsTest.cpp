@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -35,24 +34,21 @@ TEST(SecretPasswordsTest, ReadsUnlockedNetworkPasswordsOnly) {
     GTEST_SKIP() << "no dbus-daemon, gnome-keyring, secret-tool or gdbus";
   }
   const std::string dir = ts::MakeDir("session");
-  ts::CChildProcess bus({"dbus-daemon", "--session", "--nofork", "--nopidfile",
-                         "--address=unix:path=" + dir + "/bus"},
-                        60);
+  const std::string bus = "unix:path=" + dir + "/bus";
+  ts::CChildProcess daemon({"dbus-daemon", "--session", "--nofork", "--address=" + bus}, 60);
   for (int i = 0; i < 100 && !ts::Exists(dir + "/bus"); ++i) usleep(50000);
-  setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir + "/bus").c_str(), 1);
+  setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
   ts::WriteFile(dir + "/unlock", "x");
-  const int unlock = open((dir + "/unlock").c_str(), O_RDONLY);
-  ts::CChildProcess keyring(
-      {"gnome-keyring-daemon", "--unlock", "--components=secrets", "--foreground"}, 60,
-      {{unlock, 0}});
-  close(unlock);
+  const std::string keyringd =
+      "exec gnome-keyring-daemon --unlock --components=secrets --foreground";
+  ts::CChildProcess keyring({"sh", "-c", keyringd + " <" + dir + "/unlock"}, 60);
   // Waiting for the name keeps the bus from starting a second keyring by activation.
   ASSERT_EQ(ts::Run("gdbus wait --session --timeout 10 org.freedesktop.secrets"), 0);
   const std::string store =
-      " | secret-tool store --label=t xdg:schema org.gnome.keyring.NetworkPassword server "
-      "127.0.0.1 ";
-  ASSERT_EQ(ts::Run("printf 'pw bob'" + store + "protocol dav port 8080 user bob"), 0);
-  ASSERT_EQ(ts::Run("printf 'pw carol'" + store + "protocol davs user carol"), 0);
+      " | secret-tool store --label=t xdg:schema "
+      "org.gnome.keyring.NetworkPassword server 127.0.0.1 protocol ";
+  ASSERT_EQ(ts::Run("printf 'pw bob'" + store + "dav port 8080 user bob"), 0);
+  ASSERT_EQ(ts::Run("printf 'pw carol'" + store + "davs user carol"), 0);
   for (const auto& [root, expected] : kSecrets) EXPECT_EQ(Find(root), expected) << root;
   ASSERT_EQ(ts::Run("gdbus call --session --dest org.freedesktop.secrets --object-path "
                     "/org/freedesktop/secrets --method org.freedesktop.Secret.Service.Lock "
