@@ -45,8 +45,10 @@ std::string Refusal(const std::string& path, const struct stat& st) {
   }
   char mode[8];
   snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-  const char* what = (st.st_mode & 044) ? "readable" : (st.st_mode & 022) ? "writable" : "open";
-  return path + " is " + what + " by others (mode " + mode + "): Quiver does not use it; " + fix;
+  const char* what = (st.st_mode & 044)   ? "readable by"
+                     : (st.st_mode & 022) ? "writable by"
+                                          : "open to";
+  return path + " is " + what + " others (mode " + mode + "): Quiver does not use it; " + fix;
 }
 
 // The file's bytes, when it exists, is private and can be read. False with
