@@ -26,8 +26,7 @@ class CChildProcess {
   int Wait();
   // Ends the program with SIGTERM and waits for it.
   void Stop();
-  // Ends the program and every process it started at once, with SIGKILL
-  // (`timeout` leads a process group of its own), and waits for it.
+  // Ends the program at once with SIGKILL, as a crash would, and waits for it.
   void Kill();
 
  private:
