@@ -36,6 +36,12 @@ CDavUpload::~CDavUpload() {
 
 bool CDavUpload::Write(const uint8_t* bytes, size_t length) {
   if (m_ended) return Fail(ERROR_INVALID_HANDLE, "The upload of " + Name() + " has ended.");
+  // Checked as soon as the pause allows, so that a server lost later leaves
+  // a claim known to be this upload's, and a lost claim is replaced early.
+  if (!m_owned && std::chrono::steady_clock::now() >= m_claimed + CDavRoot::ClaimPause() &&
+      !Own()) {
+    return false;
+  }
   if (m_queue.Push(bytes, length)) return true;
   // The request ended before its body did: refused, or the connection broke.
   if (Join()) {

@@ -3,9 +3,9 @@
 // chunked PUT of unknown length, to a temporary file of a random name in
 // the collection: a thread of its own runs the request and takes the bytes
 // that Write hands over through a bounded queue, so memory stays small
-// whatever the size. Finish then makes sure the claimed name is this
-// upload's (claiming the next free names while other senders win them) and
-// moves the temporary file over it. A failure or Abort stops the request and
+// whatever the size. Once the claim's pause is over, the claimed name is
+// made sure to be this upload's (claiming the next free names while other
+// senders win them); Finish moves the temporary file over it. A failure or Abort stops the request and
 // deletes the temporary file and the claim, when the claim is this
 // upload's. The root must outlive the upload.
 

@@ -12,3 +12,11 @@ void WriteProgramSettings(const std::string& urlRoot, const std::string& fileRoo
                                      "\nEncryptType=" + std::to_string(encrypt) +
                                      "\nDeleteTempFiles=1\n");
 }
+
+ProgramOutcome RunQuiver(const std::vector<std::string>& args, const std::string& prefix) {
+  const std::string dir = testing_support::MakeDir("run");
+  std::string command = prefix + " '" QUIVER_EXECUTABLE "'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  const int status = testing_support::Run(command + " >" + dir + "/out 2>" + dir + "/err");
+  return {status, testing_support::ReadFile(dir + "/out"), testing_support::ReadFile(dir + "/err")};
+}

@@ -23,19 +23,6 @@ using namespace testing_support;
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
-// Runs quiver with `args` after the shell commands `prefix` (a umask, say).
-Outcome Quiver(const std::vector<std::string>& args, const std::string& prefix = "") {
-  const std::string dir = MakeDir("run");
-  std::string command = prefix + " '" QUIVER_EXECUTABLE "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  const int status = Run(command + " >" + dir + "/out 2>" + dir + "/err");
-  return {status, ReadFile(dir + "/out"), ReadFile(dir + "/err")};
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -93,7 +80,7 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
     chmod(www.c_str(), 0755);
     CNginxServer server(c.servedRoot ? www : MakeDir("elsewhere"), c.directives, c.workerUser);
     WriteProgramSettings(server.BaseUrl(), www, 1, 1);
-    const Outcome run = Quiver({"--check"}, std::string("umask ") + c.umask + ";");
+    const ProgramOutcome run = RunQuiver({"--check"}, std::string("umask ") + c.umask + ";");
     EXPECT_EQ(run.status, c.status) << run.out;
     bool found = false;
     for (const std::string& line : Lines(run.out))
@@ -104,7 +91,7 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
     EXPECT_EQ(ListDir(www), std::vector<std::string>{}) << "the probe stays";
   }
   WriteProgramSettings("http://127.0.0.1:9/", TestRoot() + "/missing", 1, 1);
-  const Outcome missing = Quiver({"--check"});
+  const ProgramOutcome missing = RunQuiver({"--check"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(Lines(missing.out).front(), "problem: FileRoot " + TestRoot() +
                                             "/missing/ does not exist (The system cannot find the "
@@ -161,7 +148,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
   WriteProgramSettings("http://127.0.0.1/q/", www, 0, 0);
   for (const char* name : {"d5", "d4", "d2", "d0", "gone"}) {
     WriteFile(from + "/" + name + ".txt", name);
-    ASSERT_EQ(Quiver({"-s", from + "/" + name + ".txt"}).status, 0);
+    ASSERT_EQ(RunQuiver({"-s", from + "/" + name + ".txt"}).status, 0);
   }
   WriteFile(www + "/foreign.txt", "put here by someone else");
   ASSERT_EQ(symlink((outside + "/victim.txt").c_str(), (www + "/link.txt").c_str()), 0);
@@ -261,7 +248,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
     ASSERT_EQ(testing_support::Run(std::string("cd '") + www + "' && " +
                                    (c.setup.empty() ? "true" : c.setup)),
               0);
-    const Outcome run = Quiver(c.args);
+    const ProgramOutcome run = RunQuiver(c.args);
     EXPECT_EQ(run.status, c.status) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), c.out.size()) << run.out;

@@ -34,7 +34,8 @@ void OpenToOthers(const std::string& path) {
 bool CApacheServer::Available() { return access(kBinary, X_OK) == 0; }
 
 CApacheServer::CApacheServer(const std::string& root, const std::string& extra,
-                             int lifetimeSeconds) {
+                             int lifetimeSeconds)
+    : m_lifetimeSeconds(lifetimeSeconds) {
   const std::string dir = MakeDir("apache");
   OpenToOthers(root);
   m_port = FreePort();
@@ -47,8 +48,12 @@ CApacheServer::CApacheServer(const std::string& root, const std::string& extra,
                       "TypesConfig /etc/mime.types\nUser nobody\nGroup nogroup\n"
                       "DocumentRoot " + root + "\n<Directory " + root +
                       ">\n  Require all granted\n</Directory>\n" + extra);
-  m_process = std::make_unique<CChildProcess>(
-      std::vector<std::string>{kBinary, "-X", "-f", conf}, lifetimeSeconds);
+  m_argv = {kBinary, "-X", "-f", conf};
+  Restart();
+}
+
+void CApacheServer::Restart() {
+  m_process = std::make_unique<CChildProcess>(m_argv, m_lifetimeSeconds);
   if (!WaitForPort(m_port, 10)) throw std::runtime_error("apache did not start");
 }
 

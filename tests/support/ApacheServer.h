@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -27,12 +28,16 @@ class CApacheServer {
   // Stops the server at once, as a crash or a power cut would, in the middle
   // of whatever it is doing.
   void Kill() { m_process->Kill(); }
+  // Starts the server again, on the same port, after Kill.
+  void Restart();
 
   // Whether apache2-bin is installed here.
   static bool Available();
 
  private:
   int m_port = 0;
+  std::vector<std::string> m_argv;
+  int m_lifetimeSeconds;
   std::unique_ptr<CChildProcess> m_process;
 };
 

@@ -36,6 +36,8 @@ class CDavServer {
 
   // Stops the server at once with SIGKILL, in the middle of an upload.
   void Kill() { m_apache->Kill(); }
+  // Starts it again after Kill, on the same port and folder.
+  void Restart() { m_apache->Restart(); }
 
   // Whether apache2-bin with mod_dav is installed here.
   static bool Available();
