@@ -23,6 +23,7 @@
 
 class CFileHandle;
 class CFilter;
+class CRemoteRoot;
 class CSettings;
 class CUrlDoc;
 
@@ -38,7 +39,10 @@ class CPointerDoc : public CObject {
   // Encodes `source` into a new file in `fileRoot`, sets the URL to
   // `urlRoot` + the new file's name and writes the pointer file. A failed
   // encoding leaves nothing in `fileRoot`; a pointer file that cannot be
-  // written leaves the encoded file published.
+  // written leaves the encoded file published. A `fileRoot` on a server
+  // (remote/RemoteAddress.h) is written through the root given with
+  // SetRemoteRoot, else through one opened here; when a failed upload cannot
+  // be removed from the server, GetLeftOver() names what stays.
   //
   // Sending and fetching follow the calling thread's progress
   // (pipeline/Progress.h); once it is cancelled they fail with
@@ -56,6 +60,9 @@ class CPointerDoc : public CObject {
   // Appends the filters that the settings' type codes select.
   virtual void BuildChain(const CSettings& settings);
   virtual uint32_t GetError() const { return m_error; }
+  // A sentence that explains GetError() beyond the system's message (what
+  // a server answered, say); empty when there is nothing to add.
+  const std::string& GetErrorDetail() const { return m_errorDetail; }
   virtual std::string GetUrl() const { return m_url; }
   // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
   virtual std::string GetEncryptionDescription();
@@ -83,6 +90,11 @@ class CPointerDoc : public CObject {
   virtual bool InsertTempStage(CFilter*& head, FilterList& stages);
 
   uint32_t GetSize() const { return m_size; }
+  // The bytes of the published file after the last successful encoding.
+  uint64_t GetPublishedSize() const { return m_publishedSize; }
+  // The names of what a failed remote send had to leave on the server.
+  const std::vector<std::string>& GetLeftOver() const { return m_leftOver; }
+  void SetRemoteRoot(std::unique_ptr<CRemoteRoot> root);
   const FilterList& GetFilters() const { return m_filters; }
   void SetUrl(const std::string& url) { m_url = url; }
   void SetSize(uint32_t size) { m_size = size; }
@@ -94,7 +106,9 @@ class CPointerDoc : public CObject {
   bool RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();
-  bool RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output);
+  // Runs the chain from `source` into `sink`; sets the size.
+  bool RunEncoding(const std::string& source, CFilter& sink);
+  bool EncodeRemote(const std::string& source, std::string& name, const std::string& root);
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);
@@ -103,4 +117,8 @@ class CPointerDoc : public CObject {
   FilterList m_filters;
   uint32_t m_size = 0;
   uint32_t m_error = 0;
+  std::string m_errorDetail;
+  uint64_t m_publishedSize = 0;
+  std::vector<std::string> m_leftOver;
+  std::unique_ptr<CRemoteRoot> m_remoteRoot;
 };

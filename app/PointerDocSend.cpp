@@ -1,17 +1,18 @@
 // Sending: encoding a file into the published directory and writing the
 // pointer file that refers to it.
 
-#include "app/PointerDoc.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "app/PointerDoc.h"
 #include "app/UniqueFile.h"
+#include "app/UploadSinkFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -19,6 +20,15 @@ bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
+}
+
+// The base and the extension (with its ".") of the last component of `path`.
+std::pair<std::string, std::string> SplitName(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string component = slash == std::string::npos ? path : path.substr(slash + 1);
+  const size_t dot = component.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : component.substr(dot);
+  return {component.substr(0, component.size() - extension.size()), extension};
 }
 
 }  // namespace
@@ -35,19 +45,19 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
     struct stat st;
     progress->Begin(ProgressStage::Sending, stat(source.c_str(), &st) == 0 ? st.st_size : -1);
   }
+  m_errorDetail.clear();
+  m_leftOver.clear();
   std::string name;
-  if (!Encode(source, name, fileRoot)) return false;
+  const bool encoded = RemoteAddress::IsRemote(fileRoot) ? EncodeRemote(source, name, fileRoot)
+                                                         : Encode(source, name, fileRoot);
+  if (!encoded) return false;
   m_url = urlRoot + name;
   return WriteToFile(pointerFile);
 }
 
 bool CPointerDoc::CreateOutputFile(const std::string& source, std::string& name,
                                    const std::string& directory, CFileHandle& handle) {
-  const size_t slash = source.rfind('/');
-  const std::string component = slash == std::string::npos ? source : source.substr(slash + 1);
-  const size_t dot = component.rfind('.');
-  const std::string extension = dot == std::string::npos ? "" : component.substr(dot);
-  const std::string base = component.substr(0, component.size() - extension.size());
+  const auto [base, extension] = SplitName(source);
   if (!CreateUniqueFile(directory, base, extension, FileShare::None, {false, 0666}, handle, name)) {
     return RecordError();
   }
@@ -56,21 +66,65 @@ bool CPointerDoc::CreateOutputFile(const std::string& source, std::string& name,
 
 bool CPointerDoc::Encode(const std::string& source, std::string& name,
                          const std::string& directory) {
-  auto output = std::make_unique<CFileHandle>();
-  if (!CreateOutputFile(source, name, directory, *output)) return false;
-  const std::string path = output->Path();
+  CFileHandle output;
+  if (!CreateOutputFile(source, name, directory, output)) return false;
+  const std::string path = output.Path();
+  CSinkFilter sink(output);
+  // Network file systems report delayed write errors only when the file is
+  // closed: the file is not published before its close has succeeded.
+  bool ran = RunEncoding(source, sink);
+  if (ran && !output.Close()) ran = RecordError();
   // A send stopped even after the last block must not publish its file.
-  const bool ran = RunEncoding(source, std::move(output));
   const bool ok = !Cancelled() && ran;
+  if (ok) m_publishedSize = sink.GetByteCount();
   DetachSources();
   // No partly written file may stay in the published directory.
   if (!ok) unlink(path.c_str());
   return ok;
 }
 
-bool CPointerDoc::RunEncoding(const std::string& source, std::unique_ptr<CFileHandle> output) {
-  CFileHandle* const published = output.get();
-  CSinkFilter sink(std::move(output));
+void CPointerDoc::SetRemoteRoot(std::unique_ptr<CRemoteRoot> root) {
+  m_remoteRoot = std::move(root);
+}
+
+bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
+                               const std::string& fileRoot) {
+  std::unique_ptr<CRemoteRoot> root = std::move(m_remoteRoot);
+  if (!root && !(root = CRemoteRoot::Open(fileRoot, m_errorDetail))) {
+    m_error = ERROR_BAD_PATHNAME;
+    return false;
+  }
+  const auto [base, extension] = SplitName(source);
+  std::unique_ptr<CRemoteUpload> upload = CreateUniqueUpload(*root, base, extension);
+  if (!upload) {
+    m_error = root->Code();
+    m_errorDetail = root->Error();
+    return false;
+  }
+  CUploadSinkFilter sink(*upload);
+  const bool ran = RunEncoding(source, sink) && upload->Finish();
+  // A send stopped even after the last block must not publish its file.
+  const bool cancelled = Cancelled();
+  DetachSources();
+  if (ran && !cancelled) {
+    name = upload->Name();
+    m_publishedSize = sink.ByteCount();
+    return true;
+  }
+  if (!cancelled && upload->Code() != 0) {
+    m_error = upload->Code();
+    m_errorDetail = upload->Error();
+  }
+  // Nothing may stay under the name: the claim or the part already sent.
+  if (!upload->Abort()) {
+    m_leftOver = upload->LeftOver();
+    m_errorDetail += (m_errorDetail.empty() ? "" : " ") + upload->Error() +
+                     " It is removed before the next send to this FileRoot, or by quiver --expire.";
+  }
+  return false;
+}
+
+bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   FilterList stages;
   CFilter* head = &sink;
   for (auto it = m_filters.rbegin(); it != m_filters.rend(); ++it) {
@@ -79,8 +133,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, std::unique_ptr<CFileHa
     filter->SetEncode();
     filter->SetNext(head);
     head = filter;
-    if (filter->IsSource() && filter != m_filters.front().get() &&
-        !InsertTempStage(head, stages)) {
+    if (filter->IsSource() && filter != m_filters.front().get() && !InsertTempStage(head, stages)) {
       return false;
     }
   }
@@ -94,8 +147,5 @@ bool CPointerDoc::RunEncoding(const std::string& source, std::unique_ptr<CFileHa
   }
   const bool ok = reader->Open(source) && reader->Run();
   m_size = static_cast<uint32_t>(reader->GetByteCount());
-  // Network file systems report delayed write errors only when the file is
-  // closed: the file is not published before its close has succeeded.
-  if (!ok || !published->Close()) return RecordError();
-  return true;
+  return ok || RecordError();
 }

@@ -9,9 +9,11 @@
 #include <random>
 #include <sstream>
 
+#include "app/RemoteConnect.h"
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
 #include "platform/SystemError.h"
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -77,6 +79,8 @@ std::string RandomToken() {
 
 CPublishCheck::CPublishCheck(const CSettings& settings) { m_settings.Assign(settings); }
 
+CPublishCheck::~CPublishCheck() = default;
+
 std::string CPublishCheck::Report() const {
   std::string report;
   for (const std::string& line : m_lines) report += line + "\n";
@@ -107,9 +111,33 @@ bool CPublishCheck::Run() {
   return m_problems == 0;
 }
 
+bool CPublishCheck::PublishRemoteProbe() {
+  const std::string& root = m_settings.FileRoot();
+  std::string error;
+  if (!(m_remote = CRemoteRoot::Open(root, error))) {
+    Problem(error);
+    return false;
+  }
+  std::unique_ptr<CRemoteUpload> probe;
+  if (!ConnectRemoteRoot(*m_remote) ||
+      !(probe = CreateUniqueUpload(*m_remote, "quiver-check", ".txt"))) {
+    Problem("Cannot create a file in FileRoot " + root + ": " + m_remote->Error());
+    return false;
+  }
+  if (!probe->Write(reinterpret_cast<const uint8_t*>(m_content.data()), m_content.size()) ||
+      !probe->Finish()) {
+    Problem("Cannot write the probe " + root + probe->Name() + ": " + probe->Error());
+    return false;
+  }
+  m_name = probe->Name();
+  Ok("published the probe " + root + m_name + ".");
+  return true;
+}
+
 bool CPublishCheck::PublishProbe() {
   const std::string& root = m_settings.FileRoot();
   m_content = "Quiver publishing check " + RandomToken() + "\n";
+  if (RemoteAddress::IsRemote(root)) return PublishRemoteProbe();
   CFileHandle probe;
   if (!CreateUniqueFile(root, "quiver-check", ".txt", FileShare::None, {false, 0666}, probe,
                         m_name)) {
@@ -136,6 +164,8 @@ bool CPublishCheck::PublishProbe() {
 }
 
 void CPublishCheck::CheckMode() {
+  // A server gives its files the mode it chooses.
+  if (m_remote) return;
   struct stat st;
   if (stat((m_settings.FileRoot() + m_name).c_str(), &st) != 0) return;
   const unsigned mode = st.st_mode & 07777;
@@ -211,6 +241,14 @@ void CPublishCheck::CheckListing() {
 
 void CPublishCheck::DeleteProbe() {
   const std::string path = m_settings.FileRoot() + m_name;
+  if (m_remote) {
+    if (m_remote->Remove(m_name)) {
+      Ok("deleted the probe.");
+    } else {
+      Problem("cannot delete the probe " + path + ": " + m_remote->Error());
+    }
+    return;
+  }
   if (unlink(path.c_str()) == 0) {
     Ok("deleted the probe.");
   } else {

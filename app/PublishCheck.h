@@ -7,11 +7,15 @@
 // Each step becomes one line a person can act on, beginning "ok: ",
 // "warning: " or "problem: "; the last two lines give the time taken and the
 // verdict. Nothing is shown here: the caller prints or displays Report().
+// A FileRoot on a server is written and cleaned through its protocol.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Settings.h"
+
+class CRemoteRoot;
 
 class CPublishCheck {
  public:
@@ -19,6 +23,7 @@ class CPublishCheck {
   static constexpr const char* kTitle = "Quiver Publishing Check";
 
   explicit CPublishCheck(const CSettings& settings);
+  ~CPublishCheck();
 
   // Runs every step that the earlier ones allow. True when a receiver could
   // fetch what a send publishes and nothing else was found wrong.
@@ -30,6 +35,7 @@ class CPublishCheck {
 
  private:
   bool PublishProbe();
+  bool PublishRemoteProbe();
   void CheckMode();
   void FetchProbe();
   void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& body);
@@ -44,4 +50,5 @@ class CPublishCheck {
   std::string m_content;  // the probe's bytes
   std::vector<std::string> m_lines;
   int m_problems = 0;
+  std::unique_ptr<CRemoteRoot> m_remote;  // when FileRoot is on a server
 };

@@ -64,7 +64,9 @@ std::string CPublishCommands::FormatEntry(const PublishedFile& file, int64_t now
   std::snprintf(head, sizeof head, "%s  %10s  %6s", LocalTime(file.time).c_str(),
                 Size(file.size).c_str(), Age(now - file.time).c_str());
   std::string line = std::string(head) + "  " + file.url + "  " + BaseName(file.source);
-  if (!file.state.empty()) line += "  [" + file.state + " " + LocalTime(file.ended) + "]";
+  if (!file.state.empty()) {
+    line += "  [" + file.state + (file.ended ? " " + LocalTime(file.ended) : "") + "]";
+  }
   return line;
 }
 

@@ -153,7 +153,8 @@ bool CPublishRegister::Add(PublishedFile& file) {
   CStatement insert(
       m_db,
       "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
-      " transforms, inode, modified) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+      " transforms, inode, modified, state)"
+      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
   insert.Bind(1, file.name);
   insert.Bind(2, file.fileRoot);
   insert.Bind(3, file.url);
@@ -164,6 +165,7 @@ bool CPublishRegister::Add(PublishedFile& file) {
   insert.Bind(8, file.transforms);
   insert.Bind(9, file.inode);
   insert.Bind(10, file.modified);
+  insert.Bind(11, file.state);
   // One statement outside an explicit transaction is one transaction.
   const int code = insert.Step();
   if (code != SQLITE_DONE) return Fail(code);
@@ -190,6 +192,10 @@ bool CPublishRegister::List(std::vector<PublishedFile>& out) {
 
 bool CPublishRegister::Due(int64_t cutoff, std::vector<PublishedFile>& out) {
   return Select("WHERE state = '' AND time < ?1 ORDER BY time, id", {}, cutoff, out);
+}
+
+bool CPublishRegister::Unfinished(std::vector<PublishedFile>& out) {
+  return Select("WHERE state = ?1 ORDER BY time, id", {kUnfinished}, std::nullopt, out);
 }
 
 bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& out) {

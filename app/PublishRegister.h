@@ -38,6 +38,9 @@ class CPublishRegister {
  public:
   static constexpr const char* kExpired = "expired";
   static constexpr const char* kRemoved = "removed";
+  // A failed send to a server that could not remove what it had written
+  // there: the name to remove once the server answers again.
+  static constexpr const char* kUnfinished = "unfinished";
 
   // ${XDG_DATA_HOME:-$HOME/.local/share}/Marrow/Quiver/Published.db; an
   // XDG_DATA_HOME that is not absolute does not count.
@@ -52,12 +55,15 @@ class CPublishRegister {
   // 0600) and its table when they are missing. False when it cannot be
   // opened, is damaged, or stays locked past the busy timeout.
   bool Open();
-  // Records `file` in one transaction; its id becomes the new row's.
+  // Records `file`, in its state, in one transaction; its id becomes the
+  // new row's.
   bool Add(PublishedFile& file);
   // Every entry, the newest first.
   bool List(std::vector<PublishedFile>& out);
   // The entries still published that were published before `cutoff`.
   bool Due(int64_t cutoff, std::vector<PublishedFile>& out);
+  // The entries in state kUnfinished, the oldest first.
+  bool Unfinished(std::vector<PublishedFile>& out);
   // The entries still published whose URL or name is `key`.
   bool Find(const std::string& key, std::vector<PublishedFile>& out);
   // Marks entry `id` as ended in `state` (kExpired or kRemoved) at `when`.

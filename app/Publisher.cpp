@@ -7,9 +7,11 @@
 #include <ctime>
 
 #include "app/PointerDoc.h"
+#include "app/RemoteConnect.h"
 #include "app/Settings.h"
 #include "app/Unpublisher.h"
 #include "platform/MessageBox.h"
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -28,12 +30,28 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
                          const std::string& source, const CSettings& settings,
                          const SendRunner& run) {
   if (settings.KeepDays() > 0) ExpireDue(settings);
+  if (RemoteAddress::IsRemote(settings.FileRoot())) PrepareRemote(doc, settings);
   const auto send = [&] {
     return doc.Send(pointerFile, source, settings.UrlRoot(), settings.FileRoot());
   };
-  if (!(run ? run(send) : send())) return false;
-  Record(doc, pointerFile, source, settings);
+  if (!(run ? run(send) : send())) {
+    for (const std::string& name : doc.GetLeftOver()) {
+      Record(doc, pointerFile, source, settings, name, CPublishRegister::kUnfinished);
+    }
+    return false;
+  }
+  Record(doc, pointerFile, source, settings, doc.GetUrl().substr(settings.UrlRoot().size()), "");
   return true;
+}
+
+void CPublisher::PrepareRemote(CPointerDoc& doc, const CSettings& settings) {
+  std::string error;
+  std::unique_ptr<CRemoteRoot> root = CRemoteRoot::Open(settings.FileRoot(), error);
+  // A root that does not parse or connect fails the send with its reason.
+  if (!root || !ConnectRemoteRoot(*root)) return;
+  // Removals that fail now are tried again before the next send.
+  CUnpublisher(m_register, settings.FileRoot()).RemoveUnfinished(std::time(nullptr));
+  doc.SetRemoteRoot(std::move(root));
 }
 
 void CPublisher::ExpireDue(const CSettings& settings) {
@@ -44,13 +62,16 @@ void CPublisher::ExpireDue(const CSettings& settings) {
 }
 
 void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
-                        const CSettings& settings) {
+                        const CSettings& settings, const std::string& name,
+                        const std::string& state) {
   PublishedFile file;
-  file.url = doc.GetUrl();
   file.fileRoot = settings.FileRoot();
-  file.name = file.url.substr(settings.UrlRoot().size());
+  file.name = name;
+  file.url = settings.UrlRoot() + name;
+  file.state = state;
+  file.size = state.empty() ? static_cast<int64_t>(doc.GetPublishedSize()) : 0;
   struct stat st;
-  if (stat((file.fileRoot + file.name).c_str(), &st) == 0) {
+  if (!RemoteAddress::IsRemote(file.fileRoot) && stat((file.fileRoot + file.name).c_str(), &st) == 0) {
     file.size = st.st_size;
     file.inode = static_cast<int64_t>(st.st_ino);
     file.modified = CUnpublisher::ModifiedNs(st);
@@ -61,7 +82,9 @@ void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile, const 
   file.transforms = "compression " + doc.GetCompressionDescription() + ", encryption " +
                     doc.GetEncryptionDescription();
   if (!m_register.Add(file)) {
-    Notice(m_register.Error() + " " + source + " was published all the same.");
+    Notice(m_register.Error() + " " + source +
+           (state.empty() ? " was published all the same."
+                          : ": what its failed send left on the server is not recorded."));
   }
 }
 

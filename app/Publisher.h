@@ -4,6 +4,11 @@
 // register. The register never fails a send: when it cannot be read or
 // written, the publisher says so once (a notice, not a failure) and the
 // send goes on.
+//
+// A FileRoot on a server is connected to before the send, on the calling
+// thread, so that an unknown host key can be put to the user; what failed
+// sends left there is removed first, and what a failed send cannot remove
+// is recorded for the next time.
 
 #include <functional>
 #include <string>
@@ -31,8 +36,10 @@ class CPublisher {
 
  private:
   void ExpireDue(const CSettings& settings);
+  void PrepareRemote(CPointerDoc& doc, const CSettings& settings);
+  // Records the send's file in `state` ("" for published).
   void Record(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
-              const CSettings& settings);
+              const CSettings& settings, const std::string& name, const std::string& state);
   void Notice(const std::string& problem);
 
   CPublishRegister m_register;

@@ -288,7 +288,7 @@ void CQuiverApp::SendFile(const std::string& source, const std::string& target) 
   CPointerDoc doc;
   doc.BuildChain(m_settings);
   if (!Publish(doc, target, source, m_settings) && doc.GetError() != ERROR_CANCELLED) {
-    ReportSystemError("Problem sending " + source, doc.GetError());
+    ReportSystemError("Problem sending " + source, doc.GetError(), doc.GetErrorDetail());
   }
 }
 

@@ -1,11 +1,13 @@
 #include "app/UniqueFile.h"
 
-#include "platform/SystemError.h"
-#include "platform/TempDirectory.h"
+#include <glib.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <glib.h>
+
+#include "platform/SystemError.h"
+#include "platform/TempDirectory.h"
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -37,21 +39,31 @@ std::string CounterName(const std::string& base, unsigned counter, const std::st
 
 }  // namespace
 
+std::string UniqueName(const std::string& base, const std::string& extension, unsigned index) {
+  if (index == 0) return base + extension;
+  return index <= kLastCounter + 1 ? CounterName(base, index - 1, extension) : "";
+}
+
 bool CreateUniqueFile(const std::string& directory, const std::string& base,
                       const std::string& extension, FileShare share,
                       const FileAttributes& attributes, CFileHandle& handle,
                       std::string& name) {
-  name = base + extension;
-  for (unsigned counter = 0; counter <= kLastCounter + 1; ++counter) {
+  for (unsigned index = 0; !(name = UniqueName(base, extension, index)).empty(); ++index) {
     if (handle.CreateNew(Join(directory, name), share, attributes.deleteOnClose,
                          attributes.mode)) {
       return true;
     }
     if (GetLastError() != ERROR_FILE_EXISTS) return false;
-    if (counter <= kLastCounter) name = CounterName(base, counter, extension);
   }
+  name = CounterName(base, kLastCounter, extension);
   SetLastError(ERROR_TOO_MANY_OPEN_FILES);
   return false;
+}
+
+std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+                                                  const std::string& extension) {
+  return root.Create(
+      [base, extension](unsigned index) { return UniqueName(base, extension, index); });
 }
 
 bool CreateTempFile(const std::string& base, const std::string& extension, CFileHandle& handle,

@@ -6,10 +6,12 @@
 // "%1.4s%04x%s": at most four bytes of the base, a lowercase hexadecimal
 // counter from 0000 to 3ffe, and the extension (with its "." or empty).
 
-#include "platform/FileHandle.h"
-
-#include <string>
 #include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/FileHandle.h"
 
 struct FileAttributes {
   bool deleteOnClose = false;
@@ -23,8 +25,19 @@ struct FileAttributes {
 // 16384 names are taken. Nothing is created on failure.
 bool CreateUniqueFile(const std::string& directory, const std::string& base,
                       const std::string& extension, FileShare share,
-                      const FileAttributes& attributes, CFileHandle& handle,
-                      std::string& name);
+                      const FileAttributes& attributes, CFileHandle& handle, std::string& name);
+
+// The names a new file takes in turn: base+extension (index 0), then the
+// counter names (index 1 to 16383); an empty name past the last.
+std::string UniqueName(const std::string& base, const std::string& extension, unsigned index);
+
+class CRemoteRoot;
+class CRemoteUpload;
+
+// A new file in a directory on a server, named as CreateUniqueFile names
+// one; null on failure, the root's Code() and Error() telling why.
+std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+                                                  const std::string& extension);
 
 // CreateUniqueFile in the user's temporary directory with read-and-write
 // sharing and mode 0600. `path` becomes the directory, "/" and the name tried

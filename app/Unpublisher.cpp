@@ -6,7 +6,9 @@
 
 #include <cerrno>
 
+#include "app/RemoteConnect.h"
 #include "platform/SystemError.h"
+#include "remote/RemoteRoot.h"
 
 namespace {
 
@@ -43,6 +45,8 @@ int64_t CUnpublisher::ModifiedNs(const struct stat& st) {
 CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot)
     : m_register(publishRegister), m_fileRoot(std::move(fileRoot)) {}
 
+CUnpublisher::~CUnpublisher() = default;
+
 bool CUnpublisher::Refuse(const std::string& problem) {
   m_problems.push_back(problem);
   return false;
@@ -51,7 +55,7 @@ bool CUnpublisher::Refuse(const std::string& problem) {
 bool CUnpublisher::Expire(int32_t days, int64_t now) {
   std::vector<PublishedFile> due;
   if (!m_register.Due(now - days * kSecondsPerDay, due)) return Refuse(m_register.Error());
-  bool ok = true;
+  bool ok = RemoveUnfinished(now);
   for (const PublishedFile& file : due) ok = Remove(file, CPublishRegister::kExpired, now) && ok;
   return ok;
 }
@@ -65,6 +69,47 @@ bool CUnpublisher::Unpublish(const std::string& key, int64_t now) {
   return ok;
 }
 
+bool CUnpublisher::RemoveUnfinished(int64_t now) {
+  std::vector<PublishedFile> left;
+  if (!m_register.Unfinished(left)) return Refuse(m_register.Error());
+  bool ok = true;
+  for (const PublishedFile& file : left) {
+    if (file.fileRoot == m_fileRoot) ok = Remove(file, CPublishRegister::kRemoved, now) && ok;
+  }
+  return ok;
+}
+
+bool CUnpublisher::Ended(const PublishedFile& file, const std::string& state, int64_t now,
+                         const std::string& note) {
+  if (!m_register.Mark(file.id, state, now)) return Refuse(m_register.Error());
+  const std::string unfinished =
+      file.state == CPublishRegister::kUnfinished ? " (left by a failed send)" : "";
+  m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + file.url +
+                    unfinished + note);
+  return true;
+}
+
+bool CUnpublisher::RemoveRemote(const PublishedFile& file, const std::string& state, int64_t now) {
+  std::string error;
+  if (!m_remote && !(m_remote = CRemoteRoot::Open(m_fileRoot, error))) return Refuse(error);
+  if (!ConnectRemoteRoot(*m_remote)) return Refuse(m_remote->Error());
+  const std::string where = m_fileRoot + file.name;
+  int64_t size = 0;
+  const bool missing = !m_remote->Size(file.name, size);
+  if (missing && m_remote->Code() != ERROR_FILE_NOT_FOUND) {
+    return Refuse("Cannot look at " + where + ": " + m_remote->Error());
+  }
+  const bool replaced = !missing && file.size > 0 && size != file.size;
+  if (!missing && !replaced && !m_remote->Remove(file.name) &&
+      m_remote->Code() != ERROR_FILE_NOT_FOUND) {
+    return Refuse("Cannot delete " + where + ": " + m_remote->Error());
+  }
+  return Ended(file, state, now,
+               missing    ? " (already gone)"
+               : replaced ? " (gone; another file has its name now and stays)"
+                          : "");
+}
+
 bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, int64_t now) {
   if (file.fileRoot != m_fileRoot) {
     return Refuse("Not deleting " + file.url + ": it was published into " + file.fileRoot +
@@ -74,6 +119,11 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
     return Refuse("Refusing the register entry " + std::to_string(file.id) + " (\"" + file.name +
                   "\"): it points outside FileRoot " + m_fileRoot + ".");
   }
+  return RemoteAddress::IsRemote(m_fileRoot) ? RemoveRemote(file, state, now)
+                                             : RemoveLocal(file, state, now);
+}
+
+bool CUnpublisher::RemoveLocal(const PublishedFile& file, const std::string& state, int64_t now) {
   const CDirectory root(m_fileRoot);
   if (root.Fd() < 0) return Refuse("Cannot open FileRoot " + m_fileRoot + ": " + ErrnoText());
   const std::string path = m_fileRoot + file.name;
@@ -92,10 +142,8 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
   if (!gone && unlinkat(root.Fd(), file.name.c_str(), 0) != 0) {
     return Refuse("Cannot delete " + path + ": " + ErrnoText());
   }
-  if (!m_register.Mark(file.id, state, now)) return Refuse(m_register.Error());
-  m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + file.url +
-                    (missing    ? " (already gone)"
-                     : replaced ? " (gone; another file has its name now and stays)"
-                                : ""));
-  return true;
+  return Ended(file, state, now,
+               missing    ? " (already gone)"
+               : replaced ? " (gone; another file has its name now and stays)"
+                          : "");
 }

@@ -15,10 +15,13 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/PublishRegister.h"
+
+class CRemoteRoot;
 
 class CUnpublisher {
  public:
@@ -27,14 +30,20 @@ class CUnpublisher {
 
   // `fileRoot` is the current FileRoot, ending in "/".
   CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot);
+  ~CUnpublisher();
 
   // Deletes the files published more than `days` days before `now` and marks
-  // them expired. False when any entry was refused or failed (Problems()).
+  // them expired, after RemoveUnfinished. False when any entry was refused
+  // or failed (Problems()).
   bool Expire(int32_t days, int64_t now);
   // Deletes the file still published under the URL or name `key` and marks
   // it removed. False when nothing is published under `key`, or on a
   // refusal or failure (Problems()).
   bool Unpublish(const std::string& key, int64_t now);
+  // Removes from FileRoot what failed sends had to leave on a server, and
+  // marks those entries removed. False when any removal failed (they stay
+  // for the next time).
+  bool RemoveUnfinished(int64_t now);
 
   // What was done, one line per file.
   const std::vector<std::string>& Lines() const { return m_lines; }
@@ -43,10 +52,16 @@ class CUnpublisher {
 
  private:
   bool Remove(const PublishedFile& file, const std::string& state, int64_t now);
+  bool RemoveLocal(const PublishedFile& file, const std::string& state, int64_t now);
+  bool RemoveRemote(const PublishedFile& file, const std::string& state, int64_t now);
+  // Marks the entry and says what became of its file (`note` after the URL).
+  bool Ended(const PublishedFile& file, const std::string& state, int64_t now,
+             const std::string& note);
   bool Refuse(const std::string& problem);
 
   CPublishRegister& m_register;
   std::string m_fileRoot;
+  std::unique_ptr<CRemoteRoot> m_remote;
   std::vector<std::string> m_lines;
   std::vector<std::string> m_problems;
 };

@@ -20,7 +20,8 @@ void ShowWarning(const char* format, ...) {
   CMessageBox::Current().Warning(text.data());
 }
 
-void ReportSystemError(const std::string& context, uint32_t code) {
+void ReportSystemError(const std::string& context, uint32_t code, const std::string& detail) {
   if (code == 0) code = GetLastError();
-  ShowWarning("%s: %s", context.c_str(), SystemErrorMessage(code).c_str());
+  ShowWarning("%s: %s%s%s", context.c_str(), SystemErrorMessage(code).c_str(),
+              detail.empty() ? "" : " ", detail.c_str());
 }

@@ -117,12 +117,16 @@ bool ParseHostPort(const std::string& text, RemoteAddress& out) {
 
 }  // namespace
 
-bool RemoteAddress::IsRemote(const std::string& fileRoot) { return FindScheme(fileRoot) != nullptr; }
+bool RemoteAddress::IsRemote(const std::string& fileRoot) {
+  return FindScheme(fileRoot) != nullptr;
+}
 
 bool RemoteAddress::Parse(const std::string& fileRoot, RemoteAddress& out, std::string& error) {
   const SchemeInfo* info = FindScheme(fileRoot);
   if (!info) {
-    error = fileRoot + " is not a remote FileRoot: it must begin with dav://, davs:// or sftp://.";
+    error = fileRoot +
+            " is not a remote FileRoot: it must begin with dav://, "
+            "davs:// or sftp://.";
     return false;
   }
   out = RemoteAddress();
@@ -144,7 +148,9 @@ bool RemoteAddress::Parse(const std::string& fileRoot, RemoteAddress& out, std::
   if (at != std::string::npos) {
     const std::string userInfo = authority.substr(0, at);
     if (userInfo.find(':') != std::string::npos) {
-      return bad("holds a password; put it into ~/.netrc (WebDAV) or use a key (SFTP) instead.");
+      return bad(
+          "holds a password; put it into ~/.netrc (WebDAV) or use a key "
+          "(SFTP) instead.");
     }
     if (userInfo.empty() || !Decode(userInfo, out.user, false)) return bad("has a bad user name.");
   }

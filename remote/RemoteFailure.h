@@ -19,7 +19,6 @@ class CRemoteFailure {
   uint32_t Code() const { return m_code; }
   const std::string& Error() const { return m_error; }
 
- protected:
   // Records the failure and returns false, so that `return Fail(...)` ends
   // a failing operation.
   bool Fail(uint32_t code, std::string error) {

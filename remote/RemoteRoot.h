@@ -12,6 +12,7 @@
 // set (remote/RemoteFailure.h). A root and its uploads belong to one thread.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,12 +29,21 @@ class CRemoteRoot : public CRemoteFailure {
   explicit CRemoteRoot(RemoteAddress address) : m_address(std::move(address)) {}
   virtual ~CRemoteRoot() = default;
 
-  // Creates the file `name` (a plain name, no "/") in the directory,
-  // exclusively: when anything already has that name, or another sender
-  // claims it at the same moment and wins, it fails with ERROR_FILE_EXISTS
-  // and the existing file is left as it was. The returned upload writes the
-  // file's bytes; null on failure.
-  virtual std::unique_ptr<CRemoteUpload> Create(const std::string& name) = 0;
+  // Connects and logs in, when the protocol keeps a connection (SFTP);
+  // true at once for one that does not (WebDAV). Every other operation
+  // connects by itself when needed.
+  virtual bool Connect() { return true; }
+  // The names a new file may take, in order of preference (index 0 the
+  // wanted one); an empty name past the last.
+  using NameSequence = std::function<std::string(unsigned index)>;
+
+  // Creates a new file under the first name of `names` that is free, and
+  // exclusively: a name that exists, or that another sender claims at the
+  // same moment and wins, is skipped and left as it was. The returned upload
+  // writes the file's bytes; its Name() is the file's name once Finish
+  // succeeded. Null on failure: ERROR_TOO_MANY_OPEN_FILES (4) when every
+  // name is taken.
+  virtual std::unique_ptr<CRemoteUpload> Create(const NameSequence& names) = 0;
   // Deletes the file `name`; ERROR_FILE_NOT_FOUND when there is none.
   virtual bool Remove(const std::string& name) = 0;
   // The size in bytes of the file `name`; ERROR_FILE_NOT_FOUND when there

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "remote/RemoteFailure.h"
 
@@ -23,7 +25,13 @@ class CRemoteUpload : public CRemoteFailure {
   // On failure the upload has already been aborted.
   virtual bool Finish() = 0;
   // Stops the transfer and removes whatever the server holds under the
-  // name. False when that removal failed (the server went away, say): the
-  // file stays, and Error() says so. Aborting twice does nothing.
+  // name, and any file the upload made on the way. False when a removal
+  // failed (the server went away, say): those files stay, LeftOver() names
+  // them and Error() says so. Aborting twice does nothing.
   virtual bool Abort() = 0;
+
+  // The name the file has, or will have once Finish succeeded.
+  virtual std::string Name() const = 0;
+  // After a failed Abort: the names of this upload's files that stay.
+  virtual std::vector<std::string> LeftOver() const = 0;
 };

@@ -2,6 +2,8 @@
 
 #include "app/PublishCheck.h"
 #include "app/QuiverApp.h"
+#include "platform/MessageBox.h"
+#include "remote/RemoteAddress.h"
 #include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
 #include "ui/ReportDlg.h"
@@ -16,7 +18,7 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
   // A caption without system menu, so without a close box.
   SetFrame(Frame::CaptionOnly);
   connect(m_ui->saveButton, &QPushButton::clicked, this, &CPrefsDlg::OnSave);
-  connect(m_ui->okButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(m_ui->okButton, &QPushButton::clicked, this, &CPrefsDlg::OnOk);
   connect(m_ui->checkButton, &QPushButton::clicked, this, &CPrefsDlg::OnCheck);
   connect(m_ui->urlRootEdit, &QLineEdit::textChanged, this, &CPrefsDlg::UpdateCheckOffer);
   connect(m_ui->fileRootEdit, &QLineEdit::textChanged, this, &CPrefsDlg::UpdateCheckOffer);
@@ -47,7 +49,22 @@ void CPrefsDlg::DoDataExchange(bool save) {
   else m_ui->keepDaysSpin->setValue(m_settings.KeepDays());
 }
 
+bool CPrefsDlg::FileRootIsWellFormed() {
+  const std::string root = m_ui->fileRootEdit->text().toStdString();
+  RemoteAddress address;
+  std::string error;
+  if (!RemoteAddress::IsRemote(root) || RemoteAddress::Parse(root, address, error)) return true;
+  CMessageBox::Current().Warning(error);
+  m_ui->fileRootEdit->setFocus();
+  return false;
+}
+
+void CPrefsDlg::OnOk() {
+  if (FileRootIsWellFormed()) accept();
+}
+
 void CPrefsDlg::OnSave() {
+  if (!FileRootIsWellFormed()) return;
   Collect();
   m_pApp->SaveSettings(m_settings);
   QDialog::accept();
@@ -71,6 +88,8 @@ void CPrefsDlg::UpdateCheckOffer() {
   typed.UrlRoot() = m_ui->urlRootEdit->text().toStdString();
   typed.FileRoot() = m_ui->fileRootEdit->text().toStdString();
   typed.Normalize();
+  // The directory chooser knows local folders only.
+  m_ui->fileRootBrowse->setEnabled(!RemoteAddress::IsRemote(typed.FileRoot()));
   const bool changed =
       typed.UrlRoot() != m_checked.UrlRoot() || typed.FileRoot() != m_checked.FileRoot();
   m_ui->checkOfferLabel->setText(

@@ -3,7 +3,9 @@
 // hands the copy to the application (which writes the store) and ends with
 // OK; OK ends with OK and leaves the decision to the opener; Cancel and
 // Escape change nothing. The two directories can be picked with the
-// directory chooser. Nothing is validated, but Check tries the roots as they
+// directory chooser; a server directory (a remote FileRoot: dav://,
+// davs://, sftp://) is typed, and Save and OK refuse one that is malformed,
+// saying why. Nothing else is validated, but Check tries the roots as they
 // stand (CPublishCheck) and shows its report; while the URL root or the
 // server directory differs from the one last checked (or opened with), a
 // line beside it offers the check.
@@ -35,6 +37,10 @@ class CPrefsDlg : public CQuiverDialog {
 
  private:
   void OnSave();
+  void OnOk();
+  // False, after saying why, when the FileRoot field holds a malformed
+  // remote root.
+  bool FileRootIsWellFormed();
   // Runs the publishing check on the roots as they stand and shows its report.
   void OnCheck();
   // Shows the offer of the check while a root field differs from m_checked.

@@ -46,7 +46,7 @@ bool CSendDlg::SendWith(CPointerDoc& doc) {
   CWaitCursor wait;
   if (m_pApp->Publish(doc, m_strPointerFile, m_strSendFile, m_settings)) return true;
   if (doc.GetError() != ERROR_CANCELLED) {
-    ReportSystemError("Problem sending " + m_strSendFile, doc.GetError());
+    ReportSystemError("Problem sending " + m_strSendFile, doc.GetError(), doc.GetErrorDetail());
   }
   return false;
 }

@@ -1,0 +1,154 @@
+#include "remote/DavRequest.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "remote/WebTrust.h"
+
+namespace {
+
+constexpr size_t kBodyLimit = 64 * 1024;
+constexpr long kConnectSeconds = 30;
+// A transfer that moves less than a byte a second for this long has stalled.
+constexpr long kStallSeconds = 30;
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+const char* Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+}  // namespace
+
+CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login)
+    : m_secure(url.rfind("https://", 0) == 0) {
+  GlobalInit();
+  m_curl = curl_easy_init();
+  curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
+  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2);
+  curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+  // The web access library trusts the system store plus its cafile; OpenSSL
+  // reads only one bundle file, so the cafile joins through the directory
+  // side when both are set.
+  const std::string caFile = WebCaFile();
+  if (!caFile.empty()) {
+    curl_easy_setopt(m_curl, CURLOPT_CAINFO, caFile.c_str());
+    curl_easy_setopt(m_curl, CURLOPT_CAPATH,
+                     Environment("SSL_CERT_DIR") ? Environment("SSL_CERT_DIR") : "/etc/ssl/certs");
+  } else {
+    if (Environment("SSL_CERT_FILE"))
+      curl_easy_setopt(m_curl, CURLOPT_CAINFO, Environment("SSL_CERT_FILE"));
+    if (Environment("SSL_CERT_DIR"))
+      curl_easy_setopt(m_curl, CURLOPT_CAPATH, Environment("SSL_CERT_DIR"));
+  }
+  curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorText);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CDavRequest::Received);
+  curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, this);
+  if (login) {
+    curl_easy_setopt(m_curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+    curl_easy_setopt(m_curl, CURLOPT_USERNAME, login->user.c_str());
+    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, login->password.c_str());
+  }
+}
+
+CDavRequest::~CDavRequest() {
+  curl_easy_cleanup(m_curl);
+  curl_slist_free_all(m_headers);
+}
+
+void CDavRequest::AddHeader(const std::string& line) {
+  m_headers = curl_slist_append(m_headers, line.c_str());
+}
+
+void CDavRequest::Put(const std::string& body) {
+  m_putBody = body;
+  curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CDavRequest::Send);
+  curl_easy_setopt(m_curl, CURLOPT_READDATA, this);
+}
+
+void CDavRequest::PutStream(BodySource source) {
+  m_source = std::move(source);
+  curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(-1));
+  curl_easy_setopt(m_curl, CURLOPT_UPLOAD_BUFFERSIZE, 1024L * 1024);
+  curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CDavRequest::Send);
+  curl_easy_setopt(m_curl, CURLOPT_READDATA, this);
+}
+
+void CDavRequest::Delete() { curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "DELETE"); }
+
+void CDavRequest::Move(const std::string& destination) {
+  curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MOVE");
+  AddHeader("Destination: " + destination);
+  AddHeader("Overwrite: T");
+}
+
+void CDavRequest::Head() { curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L); }
+
+void CDavRequest::StopWhen(std::function<bool()> stop) {
+  m_stop = std::move(stop);
+  curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CDavRequest::Progress);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
+}
+
+bool CDavRequest::Perform() {
+  curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
+  m_curlCode = curl_easy_perform(m_curl);
+  curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &m_status);
+  return m_curlCode == CURLE_OK;
+}
+
+int64_t CDavRequest::ContentLength() const {
+  curl_off_t length = -1;
+  curl_easy_getinfo(m_curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  return length;
+}
+
+std::string CDavRequest::CurlError() const {
+  return m_errorText[0] ? m_errorText : curl_easy_strerror(static_cast<CURLcode>(m_curlCode));
+}
+
+size_t CDavRequest::Received(char* data, size_t size, size_t count, void* self) {
+  auto* request = static_cast<CDavRequest*>(self);
+  const size_t length = size * count;
+  const size_t room = kBodyLimit - std::min(kBodyLimit, request->m_body.size());
+  request->m_body.append(data, std::min(length, room));
+  return length;
+}
+
+size_t CDavRequest::Send(char* out, size_t size, size_t count, void* self) {
+  auto* request = static_cast<CDavRequest*>(self);
+  const size_t length = size * count;
+  if (request->m_source) {
+    const ptrdiff_t got = request->m_source(reinterpret_cast<uint8_t*>(out), length);
+    return got < 0 ? CURL_READFUNC_ABORT : static_cast<size_t>(got);
+  }
+  const size_t n = std::min(length, request->m_putBody.size() - request->m_putOffset);
+  std::memcpy(out, request->m_putBody.data() + request->m_putOffset, n);
+  request->m_putOffset += n;
+  return n;
+}
+
+int CDavRequest::Progress(void* self, int64_t, int64_t, int64_t, int64_t) {
+  const auto* request = static_cast<CDavRequest*>(self);
+  return request->m_stop && request->m_stop() ? 1 : 0;
+}

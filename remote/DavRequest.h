@@ -1,0 +1,73 @@
+#pragma once
+// One HTTP request to a WebDAV server through libcurl, set up as every
+// request of Quiver's must be: http and https only, TLS 1.2 or later with
+// the chain and the host name checked against the system's trust store
+// (SSL_CERT_FILE and SSL_CERT_DIR honoured) and the web access library's
+// `cafile`, no redirect followed, a connection timeout, and a stall limit
+// that ends a transfer making no progress. HTTP/1.1, so that a body of
+// unknown length goes chunked.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "remote/Netrc.h"
+
+typedef void CURL;
+struct curl_slist;
+
+class CDavRequest {
+ public:
+  // Fills `out` with up to `length` bytes of the body: their count, 0 at
+  // its end, -1 to abort the request.
+  using BodySource = std::function<ptrdiff_t(uint8_t* out, size_t length)>;
+
+  // A GET of `url`, sending `login` as Basic authorization when not null.
+  CDavRequest(const std::string& url, const NetrcLogin* login);
+  ~CDavRequest();
+  CDavRequest(const CDavRequest&) = delete;
+  CDavRequest& operator=(const CDavRequest&) = delete;
+
+  void AddHeader(const std::string& line);
+  // A PUT of `body`.
+  void Put(const std::string& body);
+  // A PUT of a body of unknown length, read from `source` as it is sent.
+  void PutStream(BodySource source);
+  void Delete();
+  // A MOVE to `destination` (a URL), replacing what is there.
+  void Move(const std::string& destination);
+  void Head();
+  // Aborts the transfer, at the latest a second later, once `stop` is true.
+  void StopWhen(std::function<bool()> stop);
+
+  // True when the server answered, whatever its status; false when no
+  // answer came (CurlCode() and CurlError() tell why).
+  bool Perform();
+
+  long Status() const { return m_status; }
+  // At most the first 64 KiB of the answer's body.
+  const std::string& Body() const { return m_body; }
+  // The answer's Content-Length, or -1.
+  int64_t ContentLength() const;
+  int CurlCode() const { return m_curlCode; }
+  std::string CurlError() const;
+  bool Secure() const { return m_secure; }
+
+ private:
+  static size_t Received(char* data, size_t size, size_t count, void* self);
+  static size_t Send(char* out, size_t size, size_t count, void* self);
+  static int Progress(void* self, int64_t, int64_t, int64_t, int64_t);
+
+  CURL* m_curl;
+  curl_slist* m_headers = nullptr;
+  std::string m_body;
+  std::string m_putBody;
+  size_t m_putOffset = 0;
+  BodySource m_source;
+  std::function<bool()> m_stop;
+  char m_errorText[256] = {};
+  long m_status = 0;
+  int m_curlCode = 0;
+  bool m_secure;
+};

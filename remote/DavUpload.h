@@ -1,0 +1,58 @@
+#pragma once
+// The content of a new WebDAV file (remote/DavRoot.h). It streams, as one
+// chunked PUT of unknown length, to a temporary file of a random name in
+// the collection: a thread of its own runs the request and takes the bytes
+// that Write hands over through a bounded queue, so memory stays small
+// whatever the size. Finish then makes sure the claimed name is this
+// upload's (claiming the next free names while other senders win them) and
+// moves the temporary file over it. A failure or Abort stops the request and
+// deletes the temporary file and the claim, when the claim is this
+// upload's. The root must outlive the upload.
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "remote/ByteQueue.h"
+#include "remote/RemoteRoot.h"
+#include "remote/RemoteUpload.h"
+
+class CDavRequest;
+class CDavRoot;
+
+class CDavUpload : public CRemoteUpload {
+ public:
+  // `index` is the name of `names` claimed with `token` a moment ago.
+  CDavUpload(CDavRoot& root, CRemoteRoot::NameSequence names, unsigned index, std::string token);
+  ~CDavUpload() override;
+
+  bool Write(const uint8_t* bytes, size_t length) override;
+  bool Finish() override;
+  bool Abort() override;
+  std::string Name() const override { return m_names(m_index); }
+  std::vector<std::string> LeftOver() const override { return m_leftOver; }
+
+ private:
+  // Waits for the content's request to end; true when the server stored it.
+  bool Join();
+  // Waits out the pause since the claim and checks it, claiming the next
+  // free names while they turn out to be other senders'.
+  bool Own();
+  // Deletes `name` unless it is gone already; remembers it when it stays.
+  bool Discard(const std::string& name);
+
+  CDavRoot& m_root;
+  CRemoteRoot::NameSequence m_names;
+  unsigned m_index;
+  std::string m_token;
+  std::chrono::steady_clock::time_point m_claimed;
+  bool m_owned = false;
+  std::string m_temporary;
+  CByteQueue m_queue;
+  std::unique_ptr<CDavRequest> m_request;
+  std::thread m_thread;
+  bool m_ended = false;
+  std::vector<std::string> m_leftOver;
+};

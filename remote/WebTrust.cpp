@@ -1,0 +1,59 @@
+#include "remote/WebTrust.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <strings.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  const char* blanks = " \t\r\n\v\f";
+  const size_t first = s.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The per-user file when it exists, else the system-wide one; a relative
+// XDG_CONFIG_HOME is ignored, as the XDG rule says.
+std::string SettingsPath() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string dir;
+  if (xdg && *xdg == '/') {
+    dir = xdg;
+  } else if (home && *home) {
+    dir = std::string(home) + "/.config";
+  }
+  const std::string user = dir + "/w3skua.ini";
+  return !dir.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
+}
+
+}  // namespace
+
+std::string WebCaFile() {
+  std::ifstream in(SettingsPath(), std::ios::binary);
+  bool inside = false;
+  std::string line;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      const size_t close = line.find(']');
+      const std::string section = Trim(line.substr(1, close == std::string::npos ? close : close - 1));
+      inside = strcasecmp(section.c_str(), "network") == 0;
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (inside && eq != std::string::npos &&
+        strcasecmp(Trim(line.substr(0, eq)).c_str(), "cafile") == 0) {
+      return Trim(line.substr(eq + 1));
+    }
+  }
+  return "";
+}
