@@ -9,7 +9,7 @@ CSftpRoot::CSftpRoot(RemoteAddress address) : CRemoteRoot(std::move(address)) {}
 
 CSftpRoot::~CSftpRoot() = default;
 
-bool CSftpRoot::Connected() {
+bool CSftpRoot::Connect() {
   if (m_session && !m_session->Broken()) return true;
   m_session.reset();
   auto session = std::make_shared<CSftpSession>(Address());
@@ -21,8 +21,21 @@ bool CSftpRoot::Connected() {
   return true;
 }
 
-std::unique_ptr<CRemoteUpload> CSftpRoot::Create(const std::string& name) {
-  if (!Connected()) return nullptr;
+std::unique_ptr<CRemoteUpload> CSftpRoot::Create(const NameSequence& names) {
+  if (!Connect()) return nullptr;
+  for (unsigned index = 0;; ++index) {
+    const std::string name = names(index);
+    if (name.empty()) {
+      Fail(ERROR_TOO_MANY_OPEN_FILES,
+           "Every name for " + names(0) + " is taken in " + Address().Display() + ".");
+      return nullptr;
+    }
+    auto upload = CreateExclusive(name);
+    if (upload || Code() != ERROR_FILE_EXISTS) return upload;
+  }
+}
+
+std::unique_ptr<CRemoteUpload> CSftpRoot::CreateExclusive(const std::string& name) {
   const std::string path = m_session->PathOf(name);
   LIBSSH2_SFTP_HANDLE* handle = libssh2_sftp_open_ex(
       m_session->Sftp(), path.c_str(), static_cast<unsigned>(path.size()),
@@ -36,7 +49,7 @@ std::unique_ptr<CRemoteUpload> CSftpRoot::Create(const std::string& name) {
 }
 
 bool CSftpRoot::Remove(const std::string& name) {
-  if (!Connected()) return false;
+  if (!Connect()) return false;
   const std::string path = m_session->PathOf(name);
   if (libssh2_sftp_unlink_ex(m_session->Sftp(), path.c_str(),
                              static_cast<unsigned>(path.size())) != 0) {
@@ -47,7 +60,7 @@ bool CSftpRoot::Remove(const std::string& name) {
 }
 
 bool CSftpRoot::Size(const std::string& name, int64_t& size) {
-  if (!Connected()) return false;
+  if (!Connect()) return false;
   const std::string path = m_session->PathOf(name);
   LIBSSH2_SFTP_ATTRIBUTES attributes = {};
   if (libssh2_sftp_stat_ex(m_session->Sftp(), path.c_str(), static_cast<unsigned>(path.size()),

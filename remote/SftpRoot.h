@@ -20,7 +20,8 @@ class CSftpRoot : public CRemoteRoot {
   explicit CSftpRoot(RemoteAddress address);
   ~CSftpRoot() override;
 
-  std::unique_ptr<CRemoteUpload> Create(const std::string& name) override;
+  bool Connect() override;
+  std::unique_ptr<CRemoteUpload> Create(const NameSequence& names) override;
   bool Remove(const std::string& name) override;
   bool Size(const std::string& name, int64_t& size) override;
 
@@ -28,7 +29,9 @@ class CSftpRoot : public CRemoteRoot {
   bool TrustHostKey() override;
 
  private:
-  bool Connected();
+  // Creates `name` with the server's exclusive create; ERROR_FILE_EXISTS
+  // when it is taken.
+  std::unique_ptr<CRemoteUpload> CreateExclusive(const std::string& name);
 
   std::shared_ptr<CSftpSession> m_session;
   std::string m_unknownFingerprint;

@@ -46,10 +46,15 @@ bool CSftpUpload::Abort() {
   if (!m_session->Broken()) return Unlink(*m_session);
   CSftpSession fresh(m_session->Address());
   if (!fresh.Open()) {
+    m_stays = true;
     return Fail(fresh.Code(),
                 "The partial file \"" + m_name + "\" stays on the server: " + fresh.Error());
   }
   return Unlink(fresh);
+}
+
+std::vector<std::string> CSftpUpload::LeftOver() const {
+  return m_stays ? std::vector<std::string>{m_name} : std::vector<std::string>{};
 }
 
 // Once ended, a failure stays as it was and anything else is refused.
@@ -88,6 +93,7 @@ bool CSftpUpload::Unlink(CSftpSession& session) {
   }
   session.SftpFailed("remove \"" + m_name + "\"", m_name);
   if (session.Code() == ERROR_FILE_NOT_FOUND) return true;
+  m_stays = true;
   return Fail(session.Code(),
               "The partial file \"" + m_name + "\" stays on the server: " + session.Error());
 }

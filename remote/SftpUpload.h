@@ -31,6 +31,8 @@ class CSftpUpload : public CRemoteUpload {
   bool Write(const uint8_t* bytes, size_t length) override;
   bool Finish() override;
   bool Abort() override;
+  std::string Name() const override { return m_name; }
+  std::vector<std::string> LeftOver() const override;
 
  private:
   bool Ended();
@@ -43,4 +45,5 @@ class CSftpUpload : public CRemoteUpload {
   std::string m_name;
   std::vector<char> m_buffer;
   bool m_ended = false;
+  bool m_stays = false;  // the file could not be removed
 };
