@@ -49,28 +49,19 @@ std::unique_ptr<CRemoteUpload> CSftpRoot::CreateExclusive(const std::string& nam
 }
 
 bool CSftpRoot::Remove(const std::string& name) {
-  if (!Connect()) return false;
-  const std::string path = m_session->PathOf(name);
-  if (libssh2_sftp_unlink_ex(m_session->Sftp(), path.c_str(),
-                             static_cast<unsigned>(path.size())) != 0) {
-    m_session->SftpFailed("remove \"" + name + "\"", name);
-    return Fail(*m_session);
-  }
-  return true;
+  return Connect() && (m_session->Unlink(name) || Fail(*m_session));
 }
 
 bool CSftpRoot::Size(const std::string& name, int64_t& size) {
   if (!Connect()) return false;
-  const std::string path = m_session->PathOf(name);
   LIBSSH2_SFTP_ATTRIBUTES attributes = {};
-  if (libssh2_sftp_stat_ex(m_session->Sftp(), path.c_str(), static_cast<unsigned>(path.size()),
-                           LIBSSH2_SFTP_STAT, &attributes) != 0) {
+  if (libssh2_sftp_stat(m_session->Sftp(), m_session->PathOf(name).c_str(), &attributes) != 0) {
     m_session->SftpFailed("read the size of \"" + name + "\"", name);
     return Fail(*m_session);
   }
   if (!(attributes.flags & LIBSSH2_SFTP_ATTR_SIZE)) {
-    return Fail(ERROR_GEN_FAILURE, "The server of " + Address().Display() +
-                                       " gave no size for \"" + name + "\".");
+    return Fail(ERROR_GEN_FAILURE,
+                "The server of " + Address().Display() + " gave no size for \"" + name + "\".");
   }
   size = static_cast<int64_t>(attributes.filesize);
   return true;

@@ -1,11 +1,6 @@
 #include "remote/SftpSession.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,6 +8,12 @@
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "platform/SystemError.h"
 #include "remote/KnownHosts.h"
@@ -107,9 +108,8 @@ bool CSftpSession::Open() {
   libssh2_session_set_timeout(m_session, kExchangeTimeoutMs);
   if (libssh2_session_handshake(m_session, m_socket) != 0) {
     m_broken = true;
-    return Fail(ERROR_UNEXP_NET_ERR, "The SSH handshake with the server of " +
-                                         m_address.Display() + " failed: " + LibraryError() +
-                                         ".");
+    return Fail(ERROR_UNEXP_NET_ERR, "The SSH handshake with the server of " + m_address.Display() +
+                                         " failed: " + LibraryError() + ".");
   }
   if (!CheckHostKey() || !Authenticate()) return false;
   m_sftp = libssh2_sftp_init(m_session);
@@ -150,8 +150,8 @@ bool CSftpSession::ConnectSocket() {
     }
     close(fd);
   }
-  return Fail(ERROR_UNEXP_NET_ERR, "Cannot connect to the server of " + m_address.Display() +
-                                       ": " + std::strerror(error) + ".");
+  return Fail(ERROR_UNEXP_NET_ERR, "Cannot connect to the server of " + m_address.Display() + ": " +
+                                       std::strerror(error) + ".");
 }
 
 bool CSftpSession::CheckHostKey() {
@@ -162,10 +162,10 @@ bool CSftpSession::CheckHostKey() {
       return true;
     case CKnownHosts::Verdict::Changed:
       return Fail(ERROR_ACCESS_DENIED,
-                  "WARNING: the SSH host key of " + m_address.host + " for " +
-                      m_address.Display() + " has changed: someone may be impersonating the " +
-                      "server. Its key is now " + fingerprint + ", not the one listed in " +
-                      file + "; if the server's key was replaced on purpose, remove the old " +
+                  "WARNING: the SSH host key of " + m_address.host + " for " + m_address.Display() +
+                      " has changed: someone may be impersonating the " +
+                      "server. Its key is now " + fingerprint + ", not the one listed in " + file +
+                      "; if the server's key was replaced on purpose, remove the old " +
                       "line from that file.");
     case CKnownHosts::Verdict::Unknown:
       break;
@@ -221,8 +221,12 @@ bool CSftpSession::AuthenticateWithAgent(const std::string& user) {
   return false;
 }
 
-bool CSftpSession::SftpFailed(const std::string& action, const std::string& name,
-                              bool creating) {
+bool CSftpSession::Unlink(const std::string& name) {
+  return libssh2_sftp_unlink(m_sftp, PathOf(name).c_str()) == 0 ||
+         SftpFailed("remove \"" + name + "\"", name);
+}
+
+bool CSftpSession::SftpFailed(const std::string& action, const std::string& name, bool creating) {
   if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_SFTP_PROTOCOL) {
     return NetworkFailed(action);
   }
@@ -236,9 +240,7 @@ bool CSftpSession::SftpFailed(const std::string& action, const std::string& name
       // SFTP version 3 servers answer an exclusive create of a taken name
       // with this generic status.
       LIBSSH2_SFTP_ATTRIBUTES attributes;
-      const std::string path = PathOf(name);
-      if (creating && libssh2_sftp_stat_ex(m_sftp, path.c_str(), path.size(), LIBSSH2_SFTP_LSTAT,
-                                           &attributes) == 0) {
+      if (creating && libssh2_sftp_lstat(m_sftp, PathOf(name).c_str(), &attributes) == 0) {
         return Fail(ERROR_FILE_EXISTS, taken);
       }
       break;
@@ -267,8 +269,8 @@ bool CSftpSession::SftpFailed(const std::string& action, const std::string& name
 bool CSftpSession::NetworkFailed(const std::string& action) {
   m_broken = true;
   return Fail(ERROR_UNEXP_NET_ERR, "The connection to the server of " + m_address.Display() +
-                                       " broke while trying to " + action + ": " +
-                                       LibraryError() + ".");
+                                       " broke while trying to " + action + ": " + LibraryError() +
+                                       ".");
 }
 
 std::string CSftpSession::LibraryError() const {

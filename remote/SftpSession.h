@@ -42,6 +42,8 @@ class CSftpSession : public CRemoteFailure {
   // The full server path of the file `name` in the root's directory.
   std::string PathOf(const std::string& name) const { return m_address.path + name; }
 
+  // Deletes the file `name`, or records why it could not (SftpFailed).
+  bool Unlink(const std::string& name);
   // Records the failure of the SFTP call just made for the file `name`, in
   // the words "could not <action>": the server's status (ERROR_FILE_EXISTS,
   // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND when `creating` and the

@@ -86,13 +86,7 @@ bool CSftpUpload::Failed(const std::string& action) {
 }
 
 bool CSftpUpload::Unlink(CSftpSession& session) {
-  const std::string path = session.PathOf(m_name);
-  if (libssh2_sftp_unlink_ex(session.Sftp(), path.c_str(), static_cast<unsigned>(path.size())) ==
-      0) {
-    return true;
-  }
-  session.SftpFailed("remove \"" + m_name + "\"", m_name);
-  if (session.Code() == ERROR_FILE_NOT_FOUND) return true;
+  if (session.Unlink(m_name) || session.Code() == ERROR_FILE_NOT_FOUND) return true;
   m_stays = true;
   return Fail(session.Code(),
               "The partial file \"" + m_name + "\" stays on the server: " + session.Error());

@@ -22,8 +22,7 @@ class CSftpUpload : public CRemoteUpload {
   static constexpr size_t kPieceSize = 2 << 20;
 
   // Takes over `handle`, the open file `name` in the session's directory.
-  CSftpUpload(std::shared_ptr<CSftpSession> session, LIBSSH2_SFTP_HANDLE* handle,
-              std::string name);
+  CSftpUpload(std::shared_ptr<CSftpSession> session, LIBSSH2_SFTP_HANDLE* handle, std::string name);
   ~CSftpUpload() override;
   CSftpUpload(const CSftpUpload&) = delete;
   CSftpUpload& operator=(const CSftpUpload&) = delete;

@@ -1,28 +1,28 @@
 #include "support/SshServer.h"
 
-#include "support/NginxServer.h"
-#include "support/TestFiles.h"
-
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
+
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
 #include <vector>
+
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
 
 namespace testing_support {
 
 namespace {
 
-constexpr char kBinary[] = "/usr/sbin/sshd";
-
-void MakeKey(const std::string& path) {
-  Run("rm -f '" + path + "' '" + path + ".pub'");
-  if (Run("ssh-keygen -q -t ed25519 -N '' -C quiver-test -f '" + path + "'") != 0) {
+std::string MakeKey(const std::string& path) {
+  if (Run("rm -f " + path + "*; ssh-keygen -q -t ed25519 -N '' -f " + path) != 0) {
     throw std::runtime_error("ssh-keygen " + path);
   }
+  return path;
 }
 
 std::string SshDir() {
@@ -31,18 +31,14 @@ std::string SshDir() {
   return dir;
 }
 
-// `root` and every process below it, found through the parents in /proc:
-// sshd starts each connection in a session of its own.
+// `root` and the processes below it: sshd gives each connection a session.
 std::vector<pid_t> ProcessTree(pid_t root) {
   std::vector<std::pair<pid_t, pid_t>> parents;
-  for (const std::string& name : ListDir("/proc")) {
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    try {
-      const std::string stat = ReadFile("/proc/" + name + "/stat");
-      const size_t close = stat.rfind(')');
-      parents.emplace_back(std::stoi(name), std::stoi(stat.substr(close + 4)));
-    } catch (const std::exception&) {
-      // The process ended while the list was read.
+  for (const std::string& pid : ListDir("/proc")) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string line;
+    if (std::isdigit(pid[0]) && std::getline(stat, line)) {
+      parents.emplace_back(std::stoi(pid), std::atoi(line.c_str() + line.rfind(')') + 4));
     }
   }
   std::vector<pid_t> tree = {root};
@@ -56,54 +52,44 @@ std::vector<pid_t> ProcessTree(pid_t root) {
 
 }  // namespace
 
-bool CSshServer::Available() { return access(kBinary, X_OK) == 0; }
+bool CSshServer::Available() { return access("/usr/sbin/sshd", X_OK) == 0; }
 
 CSshServer::CSshServer(int lifetimeSeconds)
     : m_port(FreePort()), m_dir(MakeDir("sshd")), m_folder(MakeDir("sftp")) {
-  // sshd started by root separates privileges into this directory.
-  if (geteuid() == 0) mkdir("/run/sshd", 0755);
-  MakeKey(m_dir + "/host_key");
-  MakeKey(SshDir() + "/id_ed25519");
-  Run("cp '" + SshDir() + "/id_ed25519.pub' '" + m_dir + "/authorized_keys'");
-  const std::string conf = m_dir + "/sshd_config";
-  WriteFile(conf, "ListenAddress 127.0.0.1:" + std::to_string(m_port) + "\nHostKey " + m_dir +
-                      "/host_key\nAuthorizedKeysFile " + m_dir +
-                      "/authorized_keys\nPidFile none\nStrictModes no\nUsePAM no\n"
+  if (geteuid() == 0) mkdir("/run/sshd", 0755);  // where root's sshd separates privileges
+  const std::string conf = m_dir + "/sshd_config", user = MakeKey(SshDir() + "/id_ed25519");
+  WriteFile(conf, "ListenAddress 127.0.0.1:" + std::to_string(m_port) + "\nHostKey " +
+                      MakeKey(m_dir + "/host_key") + "\nAuthorizedKeysFile " + user +
+                      ".pub\nPidFile none\nStrictModes no\nUsePAM no\nUseDNS no\n"
                       "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
-                      "PermitRootLogin prohibit-password\nUseDNS no\nMaxStartups 64\n"
+                      "PermitRootLogin prohibit-password\nMaxStartups 64\n"
                       "Subsystem sftp internal-sftp\n");
   const int log = open((m_dir + "/sshd.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   m_process = std::make_unique<CChildProcess>(
-      std::vector<std::string>{kBinary, "-D", "-e", "-f", conf}, lifetimeSeconds,
+      std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-f", conf}, lifetimeSeconds,
       std::vector<std::pair<int, int>>{{log, 2}});
   close(log);
-  if (!WaitForPort(m_port, 10)) {
-    throw std::runtime_error("sshd did not start: " + ReadFile(m_dir + "/sshd.log"));
-  }
+  if (!WaitForPort(m_port, 10)) throw std::runtime_error(ReadFile(m_dir + "/sshd.log"));
 }
-
-CSshServer::~CSshServer() { Kill(); }
 
 std::string CSshServer::Root() const {
   return "sftp://127.0.0.1:" + std::to_string(m_port) + m_folder + "/";
 }
 
 void CSshServer::Trust(bool otherKey) const {
-  std::string key = m_dir + "/host_key";
-  if (otherKey) MakeKey(key = m_dir + "/other_key");
+  const std::string key = otherKey ? MakeKey(m_dir + "/other_key") : m_dir + "/host_key";
   WriteFile(SshDir() + "/known_hosts",
             "[127.0.0.1]:" + std::to_string(m_port) + " " + ReadFile(key + ".pub"));
 }
 
 std::string CSshServer::HostKeyFingerprint() const {
-  Run("ssh-keygen -lf '" + m_dir + "/host_key.pub' > '" + m_dir + "/fingerprint'");
+  Run("ssh-keygen -lf " + m_dir + "/host_key.pub | cut -d' ' -f2 >" + m_dir + "/fingerprint");
   const std::string line = ReadFile(m_dir + "/fingerprint");
-  const size_t start = line.find(' ') + 1;
-  return line.substr(start, line.find(' ', start) - start);
+  return line.substr(0, line.find('\n'));
 }
 
 void CSshServer::Kill() {
-  if (!m_process || !m_process->Running()) return;
+  if (!m_process->Running()) return;
   for (pid_t pid : ProcessTree(m_process->Pid())) kill(pid, SIGKILL);
   m_process->Wait();
 }
