@@ -16,7 +16,9 @@ class CSshServer {
   explicit CSshServer(int lifetimeSeconds = 300);
   ~CSshServer() { Kill(); }
 
-  // The served folder, empty at first, and its root "sftp://127.0.0.1:<port>/.../".
+  // The port, the served folder (empty at first) and its root
+  // "sftp://127.0.0.1:<port>/.../".
+  int Port() const { return m_port; }
   const std::string& Folder() const { return m_folder; }
   std::string Root() const;
   // Makes ~/.ssh/known_hosts list the host key alone; with `otherKey`,
