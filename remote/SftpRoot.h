@@ -1,7 +1,8 @@
 #pragma once
 // An SFTP directory reached with libssh2 ("sftp://[user@]host[:port]/path/").
-// The name is claimed by the server's exclusive create (open with O_EXCL),
-// which holds under concurrency, and the content streams into that file.
+// Each name is tried with the server's exclusive create (open with O_EXCL),
+// which holds under concurrency, and the content streams into the first
+// file so made (remote/SftpUpload.h).
 // Logs in without prompts through ssh-agent or the user's key files, and
 // trusts only host keys listed in ~/.ssh/known_hosts (remote/SftpSession.h).
 //
