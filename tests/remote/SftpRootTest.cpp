@@ -1,4 +1,4 @@
-// SFTP roots against a private OpenSSH server on 127.0.0.1.
+// SFTP roots (remote/SftpRoot.h) against a private OpenSSH server on 127.0.0.1.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/SystemError.h"
-#include "remote/SftpRoot.h"
+#include "remote/RemoteRoot.h"
 #include "support/RemoveTree.h"
 #include "support/SshServer.h"
 #include "support/TestFiles.h"
@@ -15,8 +15,6 @@
 using namespace testing_support;
 
 namespace {
-
-int Shell(const std::string& command) { return testing_support::Run(command); }
 
 CRemoteRoot::NameSequence Names(std::vector<std::string> names) {
   return [names](unsigned i) { return i < names.size() ? names[i] : std::string(); };
@@ -47,11 +45,9 @@ class SftpRootTest : public ::testing::Test {
     m_server = std::make_unique<CSshServer>();
     m_server->Trust();
   }
-  std::unique_ptr<CSftpRoot> Root(const std::string& suffix = "") const {
-    RemoteAddress address;
+  std::unique_ptr<CRemoteRoot> Root(const std::string& suffix = "") const {
     std::string error;
-    EXPECT_TRUE(RemoteAddress::Parse(m_server->Root() + suffix, address, error)) << error;
-    return std::make_unique<CSftpRoot>(address);
+    return CRemoteRoot::Open(m_server->Root() + suffix, error);
   }
   std::string File(const std::string& name) const { return m_server->Folder() + "/" + name; }
 
@@ -135,16 +131,16 @@ TEST_F(SftpRootTest, UnfinishedUploadsLeaveNothing) {
 
 TEST_F(SftpRootTest, LogsInWithAnAcceptedKeyOnly) {
   const std::string key = m_ssh + "/id_ed25519", agent = m_ssh + "/agent";
-  ASSERT_EQ(Shell("cp " + key + " " + key + ".good"), 0);
+  ASSERT_EQ(testing_support::Run("cp " + key + " " + key + ".good"), 0);
   for (const std::string& change :
        {"ssh-keygen -q -N '' -f " + key + ".bad && mv " + key + ".bad " + key, "rm " + key}) {
-    ASSERT_EQ(Shell(change), 0);
+    ASSERT_EQ(testing_support::Run(change), 0);
     auto root = Root();
     ExpectFailure(*root, root->Connect(), ERROR_ACCESS_DENIED, "id_ed25519");
   }
   CChildProcess agentProcess({"sh", "-c", "exec ssh-agent -D -a " + agent + " >/dev/null"}, 60);
-  ASSERT_EQ(Shell("timeout 10 sh -c 'until SSH_AUTH_SOCK=" + agent + " ssh-add -q " + key +
-                  ".good 2>/dev/null; do sleep 0.1; done'"),
+  ASSERT_EQ(testing_support::Run("timeout 10 sh -c 'until SSH_AUTH_SOCK=" + agent + " ssh-add -q " +
+                                 key + ".good 2>/dev/null; do sleep 0.1; done'"),
             0);
   setenv("SSH_AUTH_SOCK", agent.c_str(), 1);
   EXPECT_TRUE(Root()->Connect());
@@ -158,7 +154,8 @@ TEST_F(SftpRootTest, UnknownHostKeyIsOfferedAndAChangedOneRefused) {
   EXPECT_EQ(unknown->UnknownHostKey(), fingerprint);
   ASSERT_TRUE(unknown->TrustHostKey());
   // OpenSSH reads the added line, and libssh2 its hashed form.
-  ASSERT_EQ(Shell("ssh-keygen -q -H -f " + m_ssh + "/known_hosts >/dev/null 2>&1"), 0);
+  ASSERT_EQ(testing_support::Run("ssh-keygen -q -H -f " + m_ssh + "/known_hosts >/dev/null 2>&1"),
+            0);
   EXPECT_TRUE(Root()->Connect());
 
   m_server->Trust(true);
