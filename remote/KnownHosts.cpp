@@ -44,13 +44,6 @@ std::string Base64(const unsigned char* bytes, size_t length) {
   return out;
 }
 
-std::string HomeDir() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return home;
-  const passwd* pw = getpwuid(geteuid());
-  return pw && pw->pw_dir ? pw->pw_dir : "";
-}
-
 // How OpenSSH names the server: "[host]:port" unless the port is 22.
 std::string HostEntry(const std::string& host, int port) {
   return port == 22 ? host : "[" + host + "]:" + std::to_string(port);
@@ -62,7 +55,14 @@ struct KnownHostsDeleter {
 
 }  // namespace
 
-std::string CKnownHosts::Path() { return HomeDir() + "/.ssh/known_hosts"; }
+std::string CKnownHosts::Folder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.ssh";
+  const passwd* pw = getpwuid(geteuid());
+  return std::string(pw && pw->pw_dir ? pw->pw_dir : "") + "/.ssh";
+}
+
+std::string CKnownHosts::Path() { return Folder() + "/known_hosts"; }
 
 CKnownHosts::Verdict CKnownHosts::Check(LIBSSH2_SESSION* session, const std::string& host,
                                         int port) {
@@ -106,7 +106,7 @@ std::string CKnownHosts::Line(LIBSSH2_SESSION* session, const std::string& host,
 }
 
 bool CKnownHosts::Append(const std::string& line, std::string& error) {
-  const std::string dir = HomeDir() + "/.ssh";
+  const std::string dir = Folder();
   const std::string path = Path();
   if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
     error = "Cannot make " + dir + ": " + std::strerror(errno) + ".";

@@ -29,6 +29,7 @@ class CKnownHosts {
   // Appends `line` to the file, making ~/.ssh (0700) and the file (0600)
   // when missing; false, with the reason in `error`, when it cannot.
   static bool Append(const std::string& line, std::string& error);
-  // ~/.ssh/known_hosts, from $HOME.
+  // ~/.ssh/known_hosts, and its folder ~/.ssh, from $HOME.
   static std::string Path();
+  static std::string Folder();
 };

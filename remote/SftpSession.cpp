@@ -44,7 +44,10 @@ bool ConnectWithin(int fd, const addrinfo* address, int& error) {
     return false;
   }
   pollfd wait = {fd, POLLOUT, 0};
-  const int ready = poll(&wait, 1, kConnectTimeoutMs);
+  int ready;
+  do {
+    ready = poll(&wait, 1, kConnectTimeoutMs);
+  } while (ready < 0 && errno == EINTR);
   if (ready <= 0) {
     error = ready == 0 ? ETIMEDOUT : errno;
     return false;
@@ -57,13 +60,6 @@ bool ConnectWithin(int fd, const addrinfo* address, int& error) {
 std::string LocalUser() {
   const passwd* pw = getpwuid(geteuid());
   return pw && pw->pw_name ? pw->pw_name : "";
-}
-
-std::string KeyFolder() {
-  const char* home = std::getenv("HOME");
-  if (home && *home) return std::string(home) + "/.ssh/";
-  const passwd* pw = getpwuid(geteuid());
-  return std::string(pw && pw->pw_dir ? pw->pw_dir : "") + "/.ssh/";
 }
 
 bool IsConnectionError(int error) {
@@ -190,7 +186,7 @@ bool CSftpSession::Authenticate() {
   const char* agentSocket = std::getenv("SSH_AUTH_SOCK");
   if (agentSocket && *agentSocket && AuthenticateWithAgent(user)) return true;
   for (const char* name : {"id_ed25519", "id_ecdsa", "id_rsa"}) {
-    const std::string key = KeyFolder() + name;
+    const std::string key = CKnownHosts::Folder() + "/" + name;
     if (access(key.c_str(), R_OK) != 0) continue;
     // An empty passphrase, never none: without one OpenSSL would prompt.
     if (libssh2_userauth_publickey_fromfile_ex(m_session, user.c_str(), userLength, nullptr,
