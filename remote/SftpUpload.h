@@ -6,7 +6,8 @@
 // within about two pieces, whatever the file's size.
 //
 // Any failed step removes the file; when the connection broke, a new one is
-// made for that. A file that still cannot be removed is named in Error().
+// made for that. A file that still cannot be removed is named in Error() and
+// LeftOver(). The upload shares the root's connection and may outlive it.
 
 #include <libssh2_sftp.h>
 
