@@ -45,8 +45,10 @@ std::string Refusal(const std::string& path, const struct stat& st) {
   }
   char mode[8];
   snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-  const char* what = (st.st_mode & 044) ? "readable" : (st.st_mode & 022) ? "writable" : "open";
-  return path + " is " + what + " by others (mode " + mode + "): Quiver does not use it; " + fix;
+  const char* what = (st.st_mode & 044)   ? "readable by"
+                     : (st.st_mode & 022) ? "writable by"
+                                          : "open to";
+  return path + " is " + what + " others (mode " + mode + "): Quiver does not use it; " + fix;
 }
 
 // The file's bytes, when it exists, is private and can be read. False with
@@ -54,7 +56,8 @@ std::string Refusal(const std::string& path, const struct stat& st) {
 bool ReadPrivateFile(const std::string& path, std::string& text, std::string& error) {
   CFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) error = path + " cannot be read: " + strerror(errno) + ".";
+    if (errno != ENOENT && errno != ENOTDIR)
+      error = path + " cannot be read: " + strerror(errno) + ".";
     return false;
   }
   struct stat st;
@@ -72,7 +75,8 @@ bool ReadPrivateFile(const std::string& path, std::string& text, std::string& er
     const ssize_t got = read(fd.Get(), text.data() + done, text.size() - done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
-      error = path + " cannot be read: " + (got < 0 ? strerror(errno) : "it shrank while read") + ".";
+      error =
+          path + " cannot be read: " + (got < 0 ? strerror(errno) : "it shrank while read") + ".";
       return false;
     }
     done += static_cast<size_t>(got);
@@ -103,7 +107,8 @@ class CTokenizer {
     m_pos = m_text.find('\n', m_pos);
     while (m_pos != std::string::npos) {
       const size_t end = m_text.find('\n', m_pos + 1);
-      const std::string line = m_text.substr(m_pos + 1, end == std::string::npos ? end : end - m_pos - 1);
+      const std::string line =
+          m_text.substr(m_pos + 1, end == std::string::npos ? end : end - m_pos - 1);
       m_pos = end;
       if (line.empty() || line == "\r") break;
     }
@@ -111,7 +116,9 @@ class CTokenizer {
   }
 
  private:
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+  static bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  }
 
   void SkipBlanks() {
     while (m_pos < m_text.size()) {

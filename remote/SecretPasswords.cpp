@@ -40,6 +40,9 @@ bool SecretServiceRuns() {
   if (!bus || !*bus) return false;
   GObjectPtr<GDBusConnection> connection(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
   if (!connection) return false;
+  // The shared connection (libsecret's as well) would otherwise end the
+  // whole program with SIGTERM when the session bus goes away.
+  g_dbus_connection_set_exit_on_close(connection.get(), FALSE);
   GVariant* reply = g_dbus_connection_call_sync(
       connection.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
       "NameHasOwner", g_variant_new("(s)", kSecretsName), G_VARIANT_TYPE("(b)"),

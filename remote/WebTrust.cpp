@@ -45,7 +45,8 @@ std::string WebCaFile() {
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
       const size_t close = line.find(']');
-      const std::string section = Trim(line.substr(1, close == std::string::npos ? close : close - 1));
+      const std::string section =
+          Trim(line.substr(1, close == std::string::npos ? close : close - 1));
       inside = strcasecmp(section.c_str(), "network") == 0;
       continue;
     }

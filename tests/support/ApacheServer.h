@@ -24,6 +24,9 @@ class CApacheServer {
   int Port() const { return m_port; }
   // "http://127.0.0.1:<port>/"
   std::string BaseUrl() const;
+  // Stops the server at once, as a crash or a power cut would, in the middle
+  // of whatever it is doing.
+  void Kill() { m_process->Kill(); }
 
   // Whether apache2-bin is installed here.
   static bool Available();

@@ -1,6 +1,7 @@
 #include "support/ChildProcess.h"
 
 #include <csignal>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,6 +51,16 @@ int CChildProcess::Wait() {
 void CChildProcess::Stop() {
   if (!Running()) return;
   kill(m_pid, SIGTERM);
+  Wait();
+}
+
+void CChildProcess::Kill() {
+  if (!Running()) return;
+  // The program is killed, not `timeout`, which then reaps it and ends: a
+  // killed `timeout` would leave the program a zombie of the container's init.
+  const std::string pid = std::to_string(m_pid);
+  std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+  for (pid_t child = 0; children >> child;) kill(child, SIGKILL);
   Wait();
 }
 

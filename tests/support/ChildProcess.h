@@ -28,6 +28,8 @@ class CChildProcess {
   int Wait();
   // Ends the program with SIGTERM and waits for it.
   void Stop();
+  // Ends the program at once with SIGKILL, as a crash would, and waits for it.
+  void Kill();
 
  private:
   void Reaped(int status);

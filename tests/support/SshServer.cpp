@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -31,23 +30,15 @@ std::string SshDir() {
   return dir;
 }
 
-// `root` and the processes below it: sshd gives each connection a session.
-std::vector<pid_t> ProcessTree(pid_t root) {
-  std::vector<std::pair<pid_t, pid_t>> parents;
-  for (const std::string& pid : ListDir("/proc")) {
-    std::ifstream stat("/proc/" + pid + "/stat");
-    std::string line;
-    if (std::isdigit(pid[0]) && std::getline(stat, line)) {
-      parents.emplace_back(std::stoi(pid), std::atoi(line.c_str() + line.rfind(')') + 4));
-    }
+// The processes below `pid`: sshd starts each connection in a session of
+// its own, out of reach of a signal to its process group.
+void AddDescendants(pid_t pid, std::vector<pid_t>& tree) {
+  const std::string id = std::to_string(pid);
+  std::ifstream children("/proc/" + id + "/task/" + id + "/children");
+  for (pid_t child = 0; children >> child;) {
+    tree.push_back(child);
+    AddDescendants(child, tree);
   }
-  std::vector<pid_t> tree = {root};
-  for (size_t i = 0; i < tree.size(); ++i) {
-    for (const auto& [pid, parent] : parents) {
-      if (parent == tree[i]) tree.push_back(pid);
-    }
-  }
-  return tree;
 }
 
 }  // namespace
@@ -90,7 +81,10 @@ std::string CSshServer::HostKeyFingerprint() const {
 
 void CSshServer::Kill() {
   if (!m_process->Running()) return;
-  for (pid_t pid : ProcessTree(m_process->Pid())) kill(pid, SIGKILL);
+  std::vector<pid_t> tree;
+  AddDescendants(m_process->Pid(), tree);
+  // All but `timeout`, which reaps sshd and ends.
+  for (pid_t pid : tree) kill(pid, SIGKILL);
   m_process->Wait();
 }
 
