@@ -21,6 +21,8 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Running();
+  // The process id of the `timeout` that runs the program; -1 once ended.
+  pid_t Pid() const { return m_pid; }
   // Waits for the end: the exit status (127 when the program cannot be
   // found, 124 when it outlived its lifetime), or -1 when a signal ended it.
   int Wait();

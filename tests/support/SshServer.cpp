@@ -1,0 +1,91 @@
+#include "support/SshServer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <vector>
+
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
+
+namespace testing_support {
+
+namespace {
+
+std::string MakeKey(const std::string& path) {
+  if (Run("rm -f " + path + "*; ssh-keygen -q -t ed25519 -N '' -f " + path) != 0) {
+    throw std::runtime_error("ssh-keygen " + path);
+  }
+  return path;
+}
+
+std::string SshDir() {
+  const std::string dir = std::string(std::getenv("HOME")) + "/.ssh";
+  mkdir(dir.c_str(), 0700);
+  return dir;
+}
+
+// The processes below `pid`: sshd starts each connection in a session of
+// its own, out of reach of a signal to its process group.
+void AddDescendants(pid_t pid, std::vector<pid_t>& tree) {
+  const std::string id = std::to_string(pid);
+  std::ifstream children("/proc/" + id + "/task/" + id + "/children");
+  for (pid_t child = 0; children >> child;) {
+    tree.push_back(child);
+    AddDescendants(child, tree);
+  }
+}
+
+}  // namespace
+
+bool CSshServer::Available() { return access("/usr/sbin/sshd", X_OK) == 0; }
+
+CSshServer::CSshServer(int lifetimeSeconds)
+    : m_port(FreePort()), m_dir(MakeDir("sshd")), m_folder(MakeDir("sftp")) {
+  if (geteuid() == 0) mkdir("/run/sshd", 0755);  // where root's sshd separates privileges
+  const std::string conf = m_dir + "/sshd_config", user = MakeKey(SshDir() + "/id_ed25519");
+  WriteFile(conf, "ListenAddress 127.0.0.1:" + std::to_string(m_port) + "\nHostKey " +
+                      MakeKey(m_dir + "/host_key") + "\nAuthorizedKeysFile " + user +
+                      ".pub\nPidFile none\nStrictModes no\nUsePAM no\nUseDNS no\n"
+                      "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                      "PermitRootLogin prohibit-password\nMaxStartups 64\n"
+                      "Subsystem sftp internal-sftp\n");
+  const int log = open((m_dir + "/sshd.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  m_process = std::make_unique<CChildProcess>(
+      std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-f", conf}, lifetimeSeconds,
+      std::vector<std::pair<int, int>>{{log, 2}});
+  close(log);
+  if (!WaitForPort(m_port, 10)) throw std::runtime_error(ReadFile(m_dir + "/sshd.log"));
+}
+
+std::string CSshServer::Root() const {
+  return "sftp://127.0.0.1:" + std::to_string(m_port) + m_folder + "/";
+}
+
+void CSshServer::Trust(bool otherKey) const {
+  const std::string key = otherKey ? MakeKey(m_dir + "/other_key") : m_dir + "/host_key";
+  WriteFile(SshDir() + "/known_hosts",
+            "[127.0.0.1]:" + std::to_string(m_port) + " " + ReadFile(key + ".pub"));
+}
+
+std::string CSshServer::HostKeyFingerprint() const {
+  Run("ssh-keygen -lf " + m_dir + "/host_key.pub | cut -d' ' -f2 >" + m_dir + "/fingerprint");
+  const std::string line = ReadFile(m_dir + "/fingerprint");
+  return line.substr(0, line.find('\n'));
+}
+
+void CSshServer::Kill() {
+  if (!m_process->Running()) return;
+  std::vector<pid_t> tree;
+  AddDescendants(m_process->Pid(), tree);
+  // All but `timeout`, which reaps sshd and ends.
+  for (pid_t pid : tree) kill(pid, SIGKILL);
+  m_process->Wait();
+}
+
+}  // namespace testing_support

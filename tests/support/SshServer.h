@@ -1,0 +1,39 @@
+#pragma once
+// A private OpenSSH sshd on 127.0.0.1 at a free port serving SFTP to the
+// user running the tests (root logs in by key only), with a throw-away host
+// key, for as long as the object lives or `lifetimeSeconds`. A throw-away
+// user key goes to ~/.ssh/id_ed25519 of the test's private HOME.
+
+#include <memory>
+#include <string>
+
+#include "support/ChildProcess.h"
+
+namespace testing_support {
+
+class CSshServer {
+ public:
+  explicit CSshServer(int lifetimeSeconds = 300);
+  ~CSshServer() { Kill(); }
+
+  // The port, the served folder (empty at first) and its root
+  // "sftp://127.0.0.1:<port>/.../".
+  int Port() const { return m_port; }
+  const std::string& Folder() const { return m_folder; }
+  std::string Root() const;
+  // Makes ~/.ssh/known_hosts list the host key alone; with `otherKey`,
+  // another key of its type, as after the server's key was replaced.
+  void Trust(bool otherKey = false) const;
+  // The host key's fingerprint as `ssh-keygen -l` prints it.
+  std::string HostKeyFingerprint() const;
+  // SIGKILLs the server and its connections' processes, as a crash would.
+  void Kill();
+  static bool Available();
+
+ private:
+  int m_port;
+  std::string m_dir, m_folder;
+  std::unique_ptr<CChildProcess> m_process;
+};
+
+}  // namespace testing_support
