@@ -22,6 +22,11 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
+// Said of what a failed send had to leave on a server (the publisher
+// records it for removal).
+constexpr char kLeftOverNote[] =
+    " It is removed before the next send to this FileRoot, or by quiver --expire.";
+
 // The base and the extension (with its ".") of the last component of `path`.
 std::pair<std::string, std::string> SplitName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -102,7 +107,7 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
     return false;
   }
   CUploadSinkFilter sink(*upload);
-  const bool ran = RunEncoding(source, sink) && upload->Finish();
+  const bool ran = RunEncoding(source, sink) && !Cancelled() && upload->Finish();
   // A send stopped even after the last block must not publish its file.
   const bool cancelled = Cancelled();
   DetachSources();
@@ -111,15 +116,19 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
     m_publishedSize = sink.ByteCount();
     return true;
   }
-  if (!cancelled && upload->Code() != 0) {
-    m_error = upload->Code();
-    m_errorDetail = upload->Error();
+  if (ran && !root->Remove(upload->Name())) {
+    m_leftOver = {upload->Name()};
+    m_errorDetail = root->Error() + kLeftOverNote;
+    return false;
   }
   // Nothing may stay under the name: the claim or the part already sent.
-  if (!upload->Abort()) {
+  const uint32_t code = upload->Code();
+  const bool removed = upload->Abort();
+  if (!cancelled && code != 0) m_error = code;
+  m_errorDetail = upload->Error();
+  if (!removed) {
     m_leftOver = upload->LeftOver();
-    m_errorDetail += (m_errorDetail.empty() ? "" : " ") + upload->Error() +
-                     " It is removed before the next send to this FileRoot, or by quiver --expire.";
+    m_errorDetail += kLeftOverNote;
   }
   return false;
 }

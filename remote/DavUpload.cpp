@@ -74,16 +74,18 @@ bool CDavUpload::Finish() {
     m_ended = true;
     return true;
   }
-  // Joining, checking the claim and moving each leave their failure in the root.
-  const CRemoteFailure failure = m_root;
+  // Joining, checking the claim and moving each leave their failure in the
+  // root; what the abort cannot remove is said after it.
+  Fail(m_root);
   Abort();
-  return Fail(failure);
+  return false;
 }
 
 bool CDavUpload::Discard(const std::string& name) {
   if (m_root.Remove(name) || m_root.Code() == ERROR_FILE_NOT_FOUND) return true;
   m_leftOver.push_back(name);
-  return Fail(m_root.Code(), m_root.Error() + " The file " + name + " stays there.");
+  return Fail(m_root.Code(), (Error().empty() ? "" : Error() + " ") + m_root.Error() +
+                                 " The file " + name + " stays there.");
 }
 
 bool CDavUpload::Abort() {

@@ -39,16 +39,14 @@ bool CSftpUpload::Finish() {
 }
 
 bool CSftpUpload::Abort() {
-  if (m_ended) return true;
+  if (m_ended) return !m_stays;
   m_ended = true;
   std::vector<char>().swap(m_buffer);
   if (m_handle) libssh2_sftp_close_handle(std::exchange(m_handle, nullptr));
   if (!m_session->Broken()) return Unlink(*m_session);
   CSftpSession fresh(m_session->Address());
   if (!fresh.Open()) {
-    m_stays = true;
-    return Fail(fresh.Code(),
-                "The partial file \"" + m_name + "\" stays on the server: " + fresh.Error());
+    return Stays(fresh);
   }
   return Unlink(fresh);
 }
@@ -87,7 +85,11 @@ bool CSftpUpload::Failed(const std::string& action) {
 
 bool CSftpUpload::Unlink(CSftpSession& session) {
   if (session.Unlink(m_name) || session.Code() == ERROR_FILE_NOT_FOUND) return true;
+  return Stays(session);
+}
+
+bool CSftpUpload::Stays(const CRemoteFailure& why) {
   m_stays = true;
-  return Fail(session.Code(),
-              "The partial file \"" + m_name + "\" stays on the server: " + session.Error());
+  return Fail(why.Code(), (Error().empty() ? "" : Error() + " ") + "The partial file \"" + m_name +
+                              "\" stays on the server: " + why.Error());
 }

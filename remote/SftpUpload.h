@@ -39,6 +39,9 @@ class CSftpUpload : public CRemoteUpload {
   bool Flush();
   bool Failed(const std::string& action);
   bool Unlink(CSftpSession& session);
+  // Records that the file stays on the server, and why, after any failure
+  // already recorded; returns false.
+  bool Stays(const CRemoteFailure& why);
 
   std::shared_ptr<CSftpSession> m_session;
   LIBSSH2_SFTP_HANDLE* m_handle;

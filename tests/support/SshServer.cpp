@@ -46,7 +46,10 @@ void AddDescendants(pid_t pid, std::vector<pid_t>& tree) {
 bool CSshServer::Available() { return access("/usr/sbin/sshd", X_OK) == 0; }
 
 CSshServer::CSshServer(int lifetimeSeconds)
-    : m_port(FreePort()), m_dir(MakeDir("sshd")), m_folder(MakeDir("sftp")) {
+    : m_port(FreePort()),
+      m_lifetimeSeconds(lifetimeSeconds),
+      m_dir(MakeDir("sshd")),
+      m_folder(MakeDir("sftp")) {
   if (geteuid() == 0) mkdir("/run/sshd", 0755);  // where root's sshd separates privileges
   const std::string conf = m_dir + "/sshd_config", user = MakeKey(SshDir() + "/id_ed25519");
   WriteFile(conf, "ListenAddress 127.0.0.1:" + std::to_string(m_port) + "\nHostKey " +
@@ -55,9 +58,15 @@ CSshServer::CSshServer(int lifetimeSeconds)
                       "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                       "PermitRootLogin prohibit-password\nMaxStartups 64\n"
                       "Subsystem sftp internal-sftp\n");
-  const int log = open((m_dir + "/sshd.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  Restart();
+}
+
+void CSshServer::Restart() {
+  const std::string conf = m_dir + "/sshd_config";
+  const int log =
+      open((m_dir + "/sshd.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   m_process = std::make_unique<CChildProcess>(
-      std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-f", conf}, lifetimeSeconds,
+      std::vector<std::string>{"/usr/sbin/sshd", "-D", "-e", "-f", conf}, m_lifetimeSeconds,
       std::vector<std::pair<int, int>>{{log, 2}});
   close(log);
   if (!WaitForPort(m_port, 10)) throw std::runtime_error(ReadFile(m_dir + "/sshd.log"));

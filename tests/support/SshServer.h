@@ -28,10 +28,13 @@ class CSshServer {
   std::string HostKeyFingerprint() const;
   // SIGKILLs the server and its connections' processes, as a crash would.
   void Kill();
+  // Starts it again after Kill, with the same port, keys and folder.
+  void Restart();
   static bool Available();
 
  private:
   int m_port;
+  int m_lifetimeSeconds;
   std::string m_dir, m_folder;
   std::unique_ptr<CChildProcess> m_process;
 };
