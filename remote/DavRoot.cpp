@@ -110,7 +110,7 @@ bool CDavRoot::Succeeded(CDavRequest& request, const std::string& what, const st
   if (status >= 200 && status < 300) return true;
   const std::string answered =
       where + ": the server answered " + std::to_string(status) + " to the " + what + ".";
-  const bool writing = what == "upload" || what == "claim" || what == "move";
+  const bool writing = what == "upload" || what == "creation" || what == "move";
   switch (status) {
     case 401:
       return Fail(ERROR_ACCESS_DENIED, answered + " It asks for a password. " + LoginAdvice());
@@ -154,7 +154,7 @@ bool CDavRoot::ClaimFree(const NameSequence& names, unsigned& index, const std::
     claim->AddHeader("If-None-Match: *");
     claim->Put(token);
     claim->Perform();
-    if (Succeeded(*claim, "claim", name)) return true;
+    if (Succeeded(*claim, "creation", name)) return true;
     if (Code() != ERROR_FILE_EXISTS) return false;
   }
 }
@@ -162,7 +162,7 @@ bool CDavRoot::ClaimFree(const NameSequence& names, unsigned& index, const std::
 bool CDavRoot::Holds(const std::string& name, const std::string& token, bool& holds) {
   auto check = Request(name);
   check->Perform();
-  holds = Succeeded(*check, "check", name) && check->Body() == token;
+  holds = Succeeded(*check, "read-back", name) && check->Body() == token;
   return holds || check->Status() == 200 || Code() == ERROR_FILE_NOT_FOUND;
 }
 
