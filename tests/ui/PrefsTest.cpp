@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -116,6 +117,24 @@ TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
   EXPECT_NE(stored.find("FileRoot=" + m_dir + "/\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("UrlRoot=http://example.com/q/\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("DeleteTempFiles=0\n"), std::string::npos) << stored;
+}
+
+TEST_F(PrefsTest, AServerRootIsTypedAndAMalformedOneIsRefusedWithItsReason) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  CModalDriver driver;
+  driver.Then([&](QWidget*) {
+    Edit(prefs, "fileRootEdit")->setText("dav://me:pw@example.org/pub/");
+    EXPECT_FALSE(Child<QPushButton>(&prefs, "fileRootBrowse")->isEnabled());
+    Click(prefs, "saveButton");
+    EXPECT_TRUE(prefs.isVisible());
+    Edit(prefs, "fileRootEdit")->setText("sftp://me@example.org/srv/");
+    Click(prefs, "saveButton");
+  });
+  driver.Then([](QWidget* box) { CModalDriver::Answer(box, QMessageBox::Ok); });
+  EXPECT_EQ(prefs.exec(), QDialog::Accepted);
+  ASSERT_EQ(driver.Seen().size(), 2);
+  EXPECT_TRUE(driver.Seen()[1].contains("holds a password")) << driver.Seen()[1].toStdString();
+  EXPECT_EQ(m_app.GetSettings().FileRoot(), "sftp://me@example.org/srv/");
 }
 
 // KeepDays has its field; a changed root brings the offer of the check,
