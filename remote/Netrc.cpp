@@ -1,16 +1,17 @@
 #include "remote/Netrc.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+#include "platform/FileHandle.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -23,20 +24,6 @@ std::string NetrcPath() {
   const passwd* pw = getpwuid(getuid());
   return pw && pw->pw_dir ? std::string(pw->pw_dir) + "/.netrc" : "";
 }
-
-class CFd {
- public:
-  explicit CFd(int fd) : m_fd(fd) {}
-  ~CFd() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  CFd(const CFd&) = delete;
-  CFd& operator=(const CFd&) = delete;
-  int Get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
 
 std::string Refusal(const std::string& path, const struct stat& st) {
   const std::string fix = "make it private with chmod 600 " + path + ".";
@@ -54,14 +41,16 @@ std::string Refusal(const std::string& path, const struct stat& st) {
 // The file's bytes, when it exists, is private and can be read. False with
 // `error` empty when it does not exist.
 bool ReadPrivateFile(const std::string& path, std::string& text, std::string& error) {
-  CFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) {
-    if (errno != ENOENT && errno != ENOTDIR)
-      error = path + " cannot be read: " + strerror(errno) + ".";
+  CFileHandle file;
+  if (!file.OpenForReading(path, FileShare::ReadWrite)) {
+    const uint32_t code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
+      error = path + " cannot be read: " + SystemErrorMessage(code);
+    }
     return false;
   }
   struct stat st;
-  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSize) {
+  if (fstat(file.Descriptor(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxSize) {
     error = path + " cannot be read: it is not a file of credentials.";
     return false;
   }
@@ -70,17 +59,12 @@ bool ReadPrivateFile(const std::string& path, std::string& text, std::string& er
     return false;
   }
   text.resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t got = read(fd.Get(), text.data() + done, text.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      error =
-          path + " cannot be read: " + (got < 0 ? strerror(errno) : "it shrank while read") + ".";
-      return false;
-    }
-    done += static_cast<size_t>(got);
+  size_t got = 0;
+  if (!file.Read(text.data(), text.size(), got)) {
+    error = path + " cannot be read: " + SystemErrorMessage(GetLastError());
+    return false;
   }
+  text.resize(got);
   return true;
 }
 
