@@ -12,10 +12,10 @@
 #
 #   remote_bench.sh [--large] [BUILD] [RUNS]
 #     BUILD defaults to $BUILD_DIR, else /work/main/build; RUNS defaults to 7.
-#     --large also times WebDAV with a 1 GB file: a WebDAV send checks its claim
+#     --large also times WebDAV with a 1 GiB file: a WebDAV send checks its claim
 #     on the name a second after making it, overlapped with the transfer, so the
 #     pause shows only when the transfer is shorter than that.
-# Prints per tool the median wall time, MB/s (MiB/s) and CPU time (user+sys), and
+# Prints per tool the median wall time, MiB/s and CPU time (user+sys), and
 # the ratio of quiver's throughput to the reference's (goal: at least 0.9).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -87,7 +87,7 @@ start_sftp() {
   local d="$work/sshd"
   ssh_port=$(free_port)
   mkdir -p "$d" "$work/sftp" /run/sshd
-  mkdir -m 700 -p "$HOME/.ssh"
+  mkdir -m 700 "$HOME/.ssh"
   ssh-keygen -q -t ed25519 -N '' -f "$d/host_key"
   ssh-keygen -q -t ed25519 -N '' -f "$HOME/.ssh/id_ed25519"
   printf '[127.0.0.1]:%s %s\n' "$ssh_port" "$(cat "$d/host_key.pub")" > "$HOME/.ssh/known_hosts"
@@ -164,6 +164,12 @@ small="$work/src/random1k.bin"
 head -c 1K /dev/urandom > "$small"
 bench_pair "WebDAV (1 KiB)" "$small" "$work/dav/pub" "${put[@]}" "$small" "http://127.0.0.1:$dav_port/pub/NAME"
 bench_pair WebDAV "$src" "$work/dav/pub" "${put[@]}" "$src" "http://127.0.0.1:$dav_port/pub/NAME"
+if [ "$large" = 1 ]; then
+  big="$work/src/random1g.bin"
+  head -c 1G /dev/urandom > "$big"
+  bench_pair "WebDAV (1 GiB)" "$big" "$work/dav/pub" "${put[@]}" "$big" "http://127.0.0.1:$dav_port/pub/NAME"
+  rm -f "$big"
+fi
 
 start_sftp
 write_remote "sftp://127.0.0.1:$ssh_port$work/sftp/" "http://127.0.0.1/q/"
@@ -176,13 +182,6 @@ ciphers=$(awk '/remote software version/ { for (i = 1; i < NF; i++) if ($i == "v
                /kex: client->server cipher:/ { for (i = 1; i < NF; i++) if ($i == "cipher:") print sw, $(i + 1) }' \
   "$work/sshd/sshd.log" | sort | uniq -c | awk '{ printf "%s%s %s (x%s)", sep, $2, $3, $1; sep = ", " }')
 rm -f "$src"
-
-if [ "$large" = 1 ]; then
-  src="$work/src/random1g.bin"
-  head -c 1G /dev/urandom > "$src"
-  bench_pair "WebDAV (1 GB)" "$src" "$work/dav/pub" "${put[@]}" "$src" "http://127.0.0.1:$dav_port/pub/NAME"
-  rm -f "$src"
-fi
 
 echo
 echo "quiver -s (CompressType=0, EncryptType=0) to a server on 127.0.0.1 against the stock client," \
