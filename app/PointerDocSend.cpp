@@ -116,9 +116,12 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
     m_publishedSize = sink.ByteCount();
     return true;
   }
-  if (ran && !root->Remove(upload->Name())) {
-    m_leftOver = {upload->Name()};
-    m_errorDetail = root->Error() + kLeftOverNote;
+  if (ran) {
+    // Finished, then stopped: the published file goes like a partial one.
+    if (!root->Remove(upload->Name())) {
+      m_leftOver = {upload->Name()};
+      m_errorDetail = root->Error() + kLeftOverNote;
+    }
     return false;
   }
   // Nothing may stay under the name: the claim or the part already sent.

@@ -241,18 +241,10 @@ void CPublishCheck::CheckListing() {
 
 void CPublishCheck::DeleteProbe() {
   const std::string path = m_settings.FileRoot() + m_name;
-  if (m_remote) {
-    if (m_remote->Remove(m_name)) {
-      Ok("deleted the probe.");
-    } else {
-      Problem("cannot delete the probe " + path + ": " + m_remote->Error());
-    }
-    return;
-  }
-  if (unlink(path.c_str()) == 0) {
+  if (m_remote ? m_remote->Remove(m_name) : unlink(path.c_str()) == 0) {
     Ok("deleted the probe.");
   } else {
     Problem("cannot delete the probe " + path + ": " +
-            SystemErrorMessage(SystemErrorFromErrno(errno)));
+            (m_remote ? m_remote->Error() : SystemErrorMessage(SystemErrorFromErrno(errno))));
   }
 }

@@ -104,10 +104,17 @@ int CPublishCommands::Published() {
   return 0;
 }
 
-bool CPublishCommands::HasFileRoot() {
-  if (!m_settings.FileRoot().empty()) return true;
-  m_ui.Warning("FileRoot is not set: nothing can be deleted from it (quiver -P).");
-  return false;
+int CPublishCommands::Unpublishing(const std::function<bool(CUnpublisher&)>& work) {
+  if (m_settings.FileRoot().empty()) {
+    m_ui.Warning("FileRoot is not set: nothing can be deleted from it (quiver -P).");
+    return 1;
+  }
+  CUnpublisher unpublisher(m_register, m_settings.FileRoot());
+  const bool ok = work(unpublisher);
+  for (const std::string& line : unpublisher.Lines()) PrintLine(line);
+  std::fflush(stdout);
+  for (const std::string& problem : unpublisher.Problems()) m_ui.Warning(problem);
+  return ok ? 0 : 1;
 }
 
 int CPublishCommands::Expire(int argc, const char* const* argv) {
@@ -118,21 +125,11 @@ int CPublishCommands::Expire(int argc, const char* const* argv) {
         "Nothing expires: KeepDays is 0 (keep for ever); give the days: quiver --expire DAYS");
     return 0;
   }
-  if (!HasFileRoot()) return 1;
-  CUnpublisher unpublisher(m_register, m_settings.FileRoot());
-  const bool ok = unpublisher.Expire(days, std::time(nullptr));
-  for (const std::string& line : unpublisher.Lines()) PrintLine(line);
-  std::fflush(stdout);
-  for (const std::string& problem : unpublisher.Problems()) m_ui.Warning(problem);
-  return ok ? 0 : 1;
+  return Unpublishing(
+      [&](CUnpublisher& unpublisher) { return unpublisher.Expire(days, std::time(nullptr)); });
 }
 
 int CPublishCommands::Unpublish(const std::string& key) {
-  if (!HasFileRoot()) return 1;
-  CUnpublisher unpublisher(m_register, m_settings.FileRoot());
-  const bool ok = unpublisher.Unpublish(key, std::time(nullptr));
-  for (const std::string& line : unpublisher.Lines()) PrintLine(line);
-  std::fflush(stdout);
-  for (const std::string& problem : unpublisher.Problems()) m_ui.Warning(problem);
-  return ok ? 0 : 1;
+  return Unpublishing(
+      [&](CUnpublisher& unpublisher) { return unpublisher.Unpublish(key, std::time(nullptr)); });
 }

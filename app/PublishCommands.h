@@ -12,11 +12,13 @@
 // warnings of the current message box.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/PublishRegister.h"
 #include "app/Settings.h"
 
+class CUnpublisher;
 class CUserInterface;
 
 class CPublishCommands {
@@ -40,8 +42,9 @@ class CPublishCommands {
   int Published();
   int Expire(int argc, const char* const* argv);
   int Unpublish(const std::string& key);
-  // Needs FileRoot: false, after a warning, when it is not set.
-  bool HasFileRoot();
+  // Needs FileRoot (a warning and 1 when it is not set). Runs `work` on the files of FileRoot, prints what was done and warns of
+  // what was refused; the exit status.
+  int Unpublishing(const std::function<bool(CUnpublisher&)>& work);
 
   CUserInterface& m_ui;
   CSettings m_settings;

@@ -71,8 +71,8 @@ void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile, const 
   file.state = state;
   file.size = state.empty() ? static_cast<int64_t>(doc.GetPublishedSize()) : 0;
   struct stat st;
-  if (!RemoteAddress::IsRemote(file.fileRoot) && stat((file.fileRoot + file.name).c_str(), &st) == 0) {
-    file.size = st.st_size;
+  if (!RemoteAddress::IsRemote(file.fileRoot) &&
+      stat((file.fileRoot + file.name).c_str(), &st) == 0) {
     file.inode = static_cast<int64_t>(st.st_ino);
     file.modified = CUnpublisher::ModifiedNs(st);
   }

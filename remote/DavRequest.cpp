@@ -28,8 +28,7 @@ const char* Environment(const char* name) {
 
 }  // namespace
 
-CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login)
-    : m_secure(url.rfind("https://", 0) == 0) {
+CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login) {
   GlobalInit();
   m_curl = curl_easy_init();
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
@@ -47,16 +46,11 @@ CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login)
   // reads only one bundle file, so the cafile joins through the directory
   // side when both are set.
   const std::string caFile = WebCaFile();
-  if (!caFile.empty()) {
-    curl_easy_setopt(m_curl, CURLOPT_CAINFO, caFile.c_str());
-    curl_easy_setopt(m_curl, CURLOPT_CAPATH,
-                     Environment("SSL_CERT_DIR") ? Environment("SSL_CERT_DIR") : "/etc/ssl/certs");
-  } else {
-    if (Environment("SSL_CERT_FILE"))
-      curl_easy_setopt(m_curl, CURLOPT_CAINFO, Environment("SSL_CERT_FILE"));
-    if (Environment("SSL_CERT_DIR"))
-      curl_easy_setopt(m_curl, CURLOPT_CAPATH, Environment("SSL_CERT_DIR"));
-  }
+  const char* certFile = caFile.empty() ? Environment("SSL_CERT_FILE") : caFile.c_str();
+  const char* certDir = Environment("SSL_CERT_DIR");
+  if (!caFile.empty() && !certDir) certDir = "/etc/ssl/certs";
+  if (certFile) curl_easy_setopt(m_curl, CURLOPT_CAINFO, certFile);
+  if (certDir) curl_easy_setopt(m_curl, CURLOPT_CAPATH, certDir);
   curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorText);
   curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CDavRequest::Received);
   curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, this);

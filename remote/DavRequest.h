@@ -52,7 +52,6 @@ class CDavRequest {
   int64_t ContentLength() const;
   int CurlCode() const { return m_curlCode; }
   std::string CurlError() const;
-  bool Secure() const { return m_secure; }
 
  private:
   static size_t Received(char* data, size_t size, size_t count, void* self);
@@ -69,5 +68,4 @@ class CDavRequest {
   char m_errorText[256] = {};
   long m_status = 0;
   int m_curlCode = 0;
-  bool m_secure;
 };

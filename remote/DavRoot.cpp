@@ -144,19 +144,13 @@ bool CDavRoot::Succeeded(CDavRequest& request, const std::string& what, const st
 }
 
 bool CDavRoot::ClaimFree(const NameSequence& names, unsigned& index, const std::string& token) {
-  for (;; ++index) {
-    const std::string name = names(index);
-    if (name.empty()) {
-      return Fail(ERROR_TOO_MANY_OPEN_FILES,
-                  "Every name for " + names(0) + " is taken in " + Address().Display() + ".");
-    }
+  return CreateFirstFree(names, index, [&](const std::string& name) {
     auto claim = Request(name);
     claim->AddHeader("If-None-Match: *");
     claim->Put(token);
     claim->Perform();
-    if (Succeeded(*claim, "creation", name)) return true;
-    if (Code() != ERROR_FILE_EXISTS) return false;
-  }
+    return Succeeded(*claim, "creation", name);
+  });
 }
 
 bool CDavRoot::Holds(const std::string& name, const std::string& token, bool& holds) {

@@ -60,6 +60,14 @@ class CRemoteRoot : public CRemoteFailure {
 
   const RemoteAddress& Address() const { return m_address; }
 
+ protected:
+  // Tries the names of `names` from `index` on with `create` until one is
+  // made (true, `index` its index) or fails for another reason than a
+  // taken name (false, with the failure `create` recorded); fails with
+  // ERROR_TOO_MANY_OPEN_FILES when every name is taken.
+  bool CreateFirstFree(const NameSequence& names, unsigned& index,
+                       const std::function<bool(const std::string&)>& create);
+
  private:
   RemoteAddress m_address;
 };

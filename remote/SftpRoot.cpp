@@ -23,16 +23,11 @@ bool CSftpRoot::Connect() {
 
 std::unique_ptr<CRemoteUpload> CSftpRoot::Create(const NameSequence& names) {
   if (!Connect()) return nullptr;
-  for (unsigned index = 0;; ++index) {
-    const std::string name = names(index);
-    if (name.empty()) {
-      Fail(ERROR_TOO_MANY_OPEN_FILES,
-           "Every name for " + names(0) + " is taken in " + Address().Display() + ".");
-      return nullptr;
-    }
-    auto upload = CreateExclusive(name);
-    if (upload || Code() != ERROR_FILE_EXISTS) return upload;
-  }
+  std::unique_ptr<CRemoteUpload> upload;
+  unsigned index = 0;
+  CreateFirstFree(names, index,
+                  [&](const std::string& name) { return !!(upload = CreateExclusive(name)); });
+  return upload;
 }
 
 std::unique_ptr<CRemoteUpload> CSftpRoot::CreateExclusive(const std::string& name) {
