@@ -1,6 +1,6 @@
 #pragma once
 // The end of a chain for the fuzz targets and the seed writer: keeps every
-// byte written to it.
+// byte written to it; and the linking of one filter in front of it.
 
 #include "pipeline/Filter.h"
 
@@ -14,3 +14,14 @@ class CCollectFilter : public CFilter {
   }
   std::string data;
 };
+
+// Readies `filter` for one run in the direction asked, writing into `next`.
+inline void LinkForRun(CFilter& filter, bool encode, CFilter& next) {
+  filter.Reset();
+  if (encode) {
+    filter.SetEncode();
+  } else {
+    filter.SetDecode();
+  }
+  filter.SetNext(&next);
+}

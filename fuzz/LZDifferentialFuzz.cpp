@@ -43,13 +43,7 @@ template <class Filter>
 Outcome RunOne(const std::string& path, bool encode) {
   CClosingCollectFilter collect;
   Filter lz;
-  lz.Reset();
-  if (encode) {
-    lz.SetEncode();
-  } else {
-    lz.SetDecode();
-  }
-  lz.SetNext(&collect);
+  LinkForRun(lz, encode, collect);
   if (!lz.Open(path)) std::abort();
   Outcome outcome;
   outcome.ok = lz.Run();

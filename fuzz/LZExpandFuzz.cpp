@@ -19,13 +19,7 @@ namespace {
 uint32_t RunLZ(const std::string& path, bool encode, std::string& output) {
   CCollectFilter collect;
   CLZCompressFilter lz;
-  lz.Reset();
-  if (encode) {
-    lz.SetEncode();
-  } else {
-    lz.SetDecode();
-  }
-  lz.SetNext(&collect);
+  LinkForRun(lz, encode, collect);
   if (!lz.Open(path)) std::abort();
   const bool ok = lz.Run();
   if (ok != (lz.GetError() == 0)) std::abort();

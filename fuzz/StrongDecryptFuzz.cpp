@@ -29,13 +29,7 @@ Outcome RunStrong(const std::string& input, bool encode, size_t piece) {
   CCollectFilter collect;
   CStrongCryptFilter strong;
   strong.SetKey(key);
-  strong.Reset();
-  if (encode) {
-    strong.SetEncode();
-  } else {
-    strong.SetDecode();
-  }
-  strong.SetNext(&collect);
+  LinkForRun(strong, encode, collect);
   SetLastError(0);
   const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
   bool ok = true;
