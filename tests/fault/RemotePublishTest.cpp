@@ -184,7 +184,6 @@ TEST_P(RemotePublishTest, RefusalsSayWhyAndLeaveNothing) {
        "The certificate of 127.0.0.1 is not trusted"},
       {Kind::Sftp, "unknown host key",
        [&](CSite&) { unlink((home + "/.ssh/known_hosts").c_str()); }, "%fingerprint"},
-      {Kind::Sftp, "changed host key", [](CSite& site) { site.Ssh()->Trust(true); }, "changed"},
       {Kind::Sftp, "no key", [&](CSite&) { unlink((home + "/.ssh/id_ed25519").c_str()); },
        "refused"},
   };

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <latch>
-#include <thread>
 
 #include "platform/SystemError.h"
 #include "remote/RemoteRoot.h"
@@ -93,31 +91,6 @@ TEST_F(SftpRootTest, RefusalsNameTheRoot) {
   EXPECT_EQ(ReadFile(File("x")), "keep");
 }
 
-TEST_F(SftpRootTest, ConcurrentSendersOfOneNameGetDistinctNames) {
-  constexpr int kSenders = 8;
-  std::vector<std::string> names(kSenders);
-  std::latch connected(kSenders);
-  std::vector<std::thread> senders;
-  for (int i = 0; i < kSenders; ++i) {
-    senders.emplace_back([&, i] {
-      auto root = Root();
-      root->Connect();
-      connected.arrive_and_wait();
-      auto upload = root->Create([](unsigned n) { return "same." + std::to_string(n); });
-      const std::string text = "sender " + std::to_string(i);
-      if (upload && upload->Write(Data(text), text.size()) && upload->Finish()) {
-        names[i] = upload->Name();
-      }
-    });
-  }
-  for (std::thread& sender : senders) sender.join();
-  for (int i = 0; i < kSenders; ++i) {
-    ASSERT_FALSE(names[i].empty());
-    EXPECT_EQ(ReadFile(File(names[i])), "sender " + std::to_string(i));
-  }
-  EXPECT_EQ(ListDir(m_server->Folder()).size(), size_t{kSenders});
-}
-
 TEST_F(SftpRootTest, UnfinishedUploadsLeaveNothing) {
   auto root = Root();
   for (bool abort : {true, false}) {
@@ -164,19 +137,6 @@ TEST_F(SftpRootTest, UnknownHostKeyIsOfferedAndAChangedOneRefused) {
   EXPECT_NE(changed->Error().find(fingerprint), std::string::npos);
   EXPECT_EQ(changed->UnknownHostKey(), "");
   EXPECT_FALSE(changed->TrustHostKey());
-}
-
-TEST_F(SftpRootTest, ServerKilledMidUploadFailsWithTheReason) {
-  auto root = Root();
-  auto upload = root->Create(Names({"cut"}));
-  const std::string piece = RandomBytes(3 << 20, 2);
-  ASSERT_TRUE(upload && Send(*upload, piece));
-  m_server->Kill();
-  bool sent = true;
-  for (int i = 0; i < 20 && sent; ++i) sent = Send(*upload, piece);
-  ExpectFailure(*upload, sent && upload->Finish(), ERROR_UNEXP_NET_ERR, root->Address().Display());
-  EXPECT_NE(upload->Error().find("partial file \"cut\" stays"), std::string::npos);
-  EXPECT_EQ(upload->LeftOver(), std::vector<std::string>{"cut"});
 }
 
 }  // namespace
