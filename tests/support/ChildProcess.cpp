@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,13 +55,29 @@ void CChildProcess::Stop() {
   Wait();
 }
 
+namespace {
+
+// The processes below `pid`, found through /proc: a server may start its
+// connections in sessions of their own, out of reach of a process group.
+void AddDescendants(pid_t pid, std::vector<pid_t>& tree) {
+  const std::string id = std::to_string(pid);
+  std::ifstream children("/proc/" + id + "/task/" + id + "/children");
+  for (pid_t child = 0; children >> child;) {
+    tree.push_back(child);
+    AddDescendants(child, tree);
+  }
+}
+
+}  // namespace
+
 void CChildProcess::Kill() {
   if (!Running()) return;
-  // The program is killed, not `timeout`, which then reaps it and ends: a
-  // killed `timeout` would leave the program a zombie of the container's init.
-  const std::string pid = std::to_string(m_pid);
-  std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
-  for (pid_t child = 0; children >> child;) kill(child, SIGKILL);
+  // Everything below `timeout` is killed, not `timeout` itself, which then
+  // reaps the program and ends: a killed `timeout` would leave the program a
+  // zombie of the container's init.
+  std::vector<pid_t> tree;
+  AddDescendants(m_pid, tree);
+  for (pid_t pid : tree) kill(pid, SIGKILL);
   Wait();
 }
 

@@ -21,14 +21,13 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Running();
-  // The process id of the `timeout` that runs the program; -1 once ended.
-  pid_t Pid() const { return m_pid; }
   // Waits for the end: the exit status (127 when the program cannot be
   // found, 124 when it outlived its lifetime), or -1 when a signal ended it.
   int Wait();
   // Ends the program with SIGTERM and waits for it.
   void Stop();
-  // Ends the program at once with SIGKILL, as a crash would, and waits for it.
+  // Ends the program and every process it started at once with SIGKILL, as
+  // a crash of its machine would, and waits for it.
   void Kill();
 
  private:

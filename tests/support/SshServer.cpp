@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -28,17 +26,6 @@ std::string SshDir() {
   const std::string dir = std::string(std::getenv("HOME")) + "/.ssh";
   mkdir(dir.c_str(), 0700);
   return dir;
-}
-
-// The processes below `pid`: sshd starts each connection in a session of
-// its own, out of reach of a signal to its process group.
-void AddDescendants(pid_t pid, std::vector<pid_t>& tree) {
-  const std::string id = std::to_string(pid);
-  std::ifstream children("/proc/" + id + "/task/" + id + "/children");
-  for (pid_t child = 0; children >> child;) {
-    tree.push_back(child);
-    AddDescendants(child, tree);
-  }
 }
 
 }  // namespace
@@ -88,13 +75,6 @@ std::string CSshServer::HostKeyFingerprint() const {
   return line.substr(0, line.find('\n'));
 }
 
-void CSshServer::Kill() {
-  if (!m_process->Running()) return;
-  std::vector<pid_t> tree;
-  AddDescendants(m_process->Pid(), tree);
-  // All but `timeout`, which reaps sshd and ends.
-  for (pid_t pid : tree) kill(pid, SIGKILL);
-  m_process->Wait();
-}
+void CSshServer::Kill() { m_process->Kill(); }
 
 }  // namespace testing_support
