@@ -89,12 +89,6 @@ void CDavRequest::PutStream(BodySource source) {
 
 void CDavRequest::Delete() { curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "DELETE"); }
 
-void CDavRequest::Move(const std::string& destination) {
-  curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MOVE");
-  AddHeader("Destination: " + destination);
-  AddHeader("Overwrite: T");
-}
-
 void CDavRequest::Head() { curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L); }
 
 void CDavRequest::StopWhen(std::function<bool()> stop) {

@@ -35,8 +35,6 @@ class CDavRequest {
   // A PUT of a body of unknown length, read from `source` as it is sent.
   void PutStream(BodySource source);
   void Delete();
-  // A MOVE to `destination` (a URL), replacing what is there.
-  void Move(const std::string& destination);
   void Head();
   // Aborts the transfer, at the latest a second later, once `stop` is true.
   void StopWhen(std::function<bool()> stop);

@@ -110,7 +110,7 @@ bool CDavRoot::Succeeded(CDavRequest& request, const std::string& what, const st
   if (status >= 200 && status < 300) return true;
   const std::string answered =
       where + ": the server answered " + std::to_string(status) + " to the " + what + ".";
-  const bool writing = what == "upload" || what == "creation" || what == "move";
+  const bool writing = what == "upload" || what == "creation";
   switch (status) {
     case 401:
       return Fail(ERROR_ACCESS_DENIED, answered + " It asks for a password. " + LoginAdvice());
@@ -158,13 +158,6 @@ bool CDavRoot::Holds(const std::string& name, const std::string& token, bool& ho
   check->Perform();
   holds = Succeeded(*check, "read-back", name) && check->Body() == token;
   return holds || check->Status() == 200 || Code() == ERROR_FILE_NOT_FOUND;
-}
-
-bool CDavRoot::Move(const std::string& from, const std::string& to) {
-  auto move = Request(from);
-  move->Move(Address().HttpUrl(to));
-  move->Perform();
-  return Succeeded(*move, "move", to);
 }
 
 std::unique_ptr<CRemoteUpload> CDavRoot::Create(const NameSequence& names) {

@@ -9,10 +9,10 @@
 // therefore claimed with a PUT of a small random token under
 // "If-None-Match: *" (refused with 412 when the name exists) and owned only
 // when, after a pause that outlasts any concurrent claim, a GET returns this
-// sender's token. The content meanwhile streams to a temporary file of a
-// random name beside it and is moved over the owned name at the end
-// (remote/DavUpload.h), so the pause costs no time on large files and the
-// name never holds part of a file.
+// sender's token; then the content is streamed over it (remote/DavUpload.h).
+// The content is not moved into place from a file beside it: servers carry
+// out a replacing MOVE as a deletion and a rename, and a claim made in
+// between would be overwritten.
 //
 // Credentials: ~/.netrc (private to the user), else the Secret Service, sent
 // as Basic authorization over https, and over plain http only to a loopback
@@ -44,8 +44,6 @@ class CDavRoot : public CRemoteRoot {
   // Whether the file `name` holds `token` (false for no file); false with
   // the failure when the server cannot tell.
   bool Holds(const std::string& name, const std::string& token, bool& holds);
-  // Renames `from` to `to`, replacing what `to` holds.
-  bool Move(const std::string& from, const std::string& to);
   // A request for the file `name` with the root's login.
   std::unique_ptr<CDavRequest> Request(const std::string& name);
   // Turns a request's outcome into this root's failure, naming `what` was

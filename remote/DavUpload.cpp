@@ -17,10 +17,16 @@ CDavUpload::CDavUpload(CDavRoot& root, CRemoteRoot::NameSequence names, unsigned
       m_index(index),
       m_token(std::move(token)),
       m_claimed(std::chrono::steady_clock::now()),
-      m_temporary("quiver-upload-" + CDavRoot::RandomToken(24) + ".tmp"),
-      m_queue(kQueueBytes),
-      m_request(root.Request(m_temporary)) {
-  m_request->AddHeader("If-None-Match: *");
+      m_queue(kQueueBytes) {}
+
+CDavUpload::~CDavUpload() {
+  if (!m_ended) Abort();
+}
+
+bool CDavUpload::Start() {
+  if (m_request) return true;
+  if (!Own()) return false;
+  m_request = m_root.Request(Name());
   m_request->PutStream([this](uint8_t* out, size_t length) { return m_queue.Pop(out, length); });
   m_request->StopWhen([this] { return m_queue.Aborted(); });
   m_thread = std::thread([this] {
@@ -28,31 +34,7 @@ CDavUpload::CDavUpload(CDavRoot& root, CRemoteRoot::NameSequence names, unsigned
     // Whatever ended the request, the writer must not wait for room again.
     m_queue.Abort();
   });
-}
-
-CDavUpload::~CDavUpload() {
-  if (!m_ended) Abort();
-}
-
-bool CDavUpload::Write(const uint8_t* bytes, size_t length) {
-  if (m_ended) return Fail(ERROR_INVALID_HANDLE, "The upload of " + Name() + " has ended.");
-  // Checked as soon as the pause allows, so that a server lost later leaves
-  // a claim known to be this upload's, and a lost claim is replaced early.
-  if (!m_owned && std::chrono::steady_clock::now() >= m_claimed + CDavRoot::ClaimPause() &&
-      !Own()) {
-    return false;
-  }
-  if (m_queue.Push(bytes, length)) return true;
-  // The request ended before its body did: refused, or the connection broke.
-  if (Join()) {
-    return Fail(ERROR_UNEXP_NET_ERR, "The server ended the upload of " + Name() + " early.");
-  }
-  return Fail(m_root);
-}
-
-bool CDavUpload::Join() {
-  if (m_thread.joinable()) m_thread.join();
-  return m_root.Succeeded(*m_request, "upload", m_temporary);
+  return true;
 }
 
 bool CDavUpload::Own() {
@@ -67,25 +49,36 @@ bool CDavUpload::Own() {
   return true;
 }
 
-bool CDavUpload::Finish() {
+bool CDavUpload::Write(const uint8_t* bytes, size_t length) {
   if (m_ended) return Fail(ERROR_INVALID_HANDLE, "The upload of " + Name() + " has ended.");
-  m_queue.Close();
-  if (Join() && Own() && m_root.Move(m_temporary, Name())) {
-    m_ended = true;
-    return true;
+  if (!Start()) return false;
+  if (m_queue.Push(bytes, length)) return true;
+  // The request ended before its body did: refused, or the connection broke.
+  if (Join()) {
+    return Fail(ERROR_UNEXP_NET_ERR, "The server ended the upload of " + Name() + " early.");
   }
-  // Joining, checking the claim and moving each leave their failure in the
-  // root; what the abort cannot remove is said after it.
-  Fail(m_root);
-  Abort();
-  return false;
+  return Fail(m_root);
 }
 
-bool CDavUpload::Discard(const std::string& name) {
-  if (m_root.Remove(name) || m_root.Code() == ERROR_FILE_NOT_FOUND) return true;
-  m_leftOver.push_back(name);
-  return Fail(m_root.Code(), (Error().empty() ? "" : Error() + " ") + m_root.Error() +
-                                 " The file " + name + " stays there.");
+bool CDavUpload::Join() {
+  if (m_thread.joinable()) m_thread.join();
+  return m_root.Succeeded(*m_request, "upload", Name());
+}
+
+bool CDavUpload::Finish() {
+  if (m_ended) return Fail(ERROR_INVALID_HANDLE, "The upload of " + Name() + " has ended.");
+  if (Start()) {
+    m_queue.Close();
+    if (Join()) {
+      m_ended = true;
+      return true;
+    }
+    // The request leaves its failure in the root; what the abort cannot
+    // remove is said after it.
+    Fail(m_root);
+  }
+  Abort();
+  return false;
 }
 
 bool CDavUpload::Abort() {
@@ -93,10 +86,12 @@ bool CDavUpload::Abort() {
   m_ended = true;
   m_queue.Abort();
   if (m_thread.joinable()) m_thread.join();
-  bool ok = Discard(m_temporary);
   // A claim not yet checked may be another sender's by now: only this
-  // upload's own token is removed. A server out of reach cannot tell.
-  if (!m_owned && ok && !m_root.Holds(Name(), m_token, m_owned)) return Fail(m_root);
-  if (m_owned) ok = Discard(Name()) && ok;
-  return ok;
+  // upload's own token is removed. When the server cannot tell, whoever
+  // owns the claim keeps it.
+  if (!m_owned && !m_root.Holds(Name(), m_token, m_owned)) return true;
+  if (!m_owned || m_root.Remove(Name()) || m_root.Code() == ERROR_FILE_NOT_FOUND) return true;
+  m_leftOver.push_back(Name());
+  return Fail(m_root.Code(), (Error().empty() ? "" : Error() + " ") + m_root.Error() +
+                                 " The file " + Name() + " stays there.");
 }

@@ -1,13 +1,14 @@
 #pragma once
-// The content of a new WebDAV file (remote/DavRoot.h). It streams, as one
-// chunked PUT of unknown length, to a temporary file of a random name in
-// the collection: a thread of its own runs the request and takes the bytes
-// that Write hands over through a bounded queue, so memory stays small
-// whatever the size. Once the claim's pause is over, the claimed name is
-// made sure to be this upload's (claiming the next free names while other
-// senders win them); Finish moves the temporary file over it. A failure or Abort stops the request and
-// deletes the temporary file and the claim, when the claim is this
-// upload's. The root must outlive the upload.
+// The content of a new WebDAV file (remote/DavRoot.h). The claimed name is
+// first made sure to be this upload's: after the claim's pause its token
+// must still be there, and while other senders win, the next free names are
+// claimed. Then the content streams over the claim as one chunked PUT of
+// unknown length, which servers store beside the name and move over it
+// when complete, so the name never holds part of a file. A thread of its own
+// runs the request and takes the bytes that Write hands over through a
+// bounded queue, so memory stays small whatever the size. A failure or
+// Abort stops the request and deletes the claim, when it is this upload's.
+// The root must outlive the upload.
 
 #include <chrono>
 #include <memory>
@@ -35,13 +36,14 @@ class CDavUpload : public CRemoteUpload {
   std::vector<std::string> LeftOver() const override { return m_leftOver; }
 
  private:
-  // Waits for the content's request to end; true when the server stored it.
-  bool Join();
+  // Owns the claim (Own) and starts the content's request once; false,
+  // with the failure, when the claim cannot be made this upload's.
+  bool Start();
   // Waits out the pause since the claim and checks it, claiming the next
   // free names while they turn out to be other senders'.
   bool Own();
-  // Deletes `name` unless it is gone already; remembers it when it stays.
-  bool Discard(const std::string& name);
+  // Waits for the content's request to end; true when the server stored it.
+  bool Join();
 
   CDavRoot& m_root;
   CRemoteRoot::NameSequence m_names;
@@ -49,7 +51,6 @@ class CDavUpload : public CRemoteUpload {
   std::string m_token;
   std::chrono::steady_clock::time_point m_claimed;
   bool m_owned = false;
-  std::string m_temporary;
   CByteQueue m_queue;
   std::unique_ptr<CDavRequest> m_request;
   std::thread m_thread;
