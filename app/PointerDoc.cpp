@@ -11,7 +11,7 @@
 #include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
 #include <array>
 #include <cerrno>

@@ -16,6 +16,7 @@
 #include "framework/Object.h"
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -23,7 +24,8 @@
 
 class CFileHandle;
 class CFilter;
-class CRemoteRoot;
+class CPublishRoot;
+class CRemoteFailure;
 class CSettings;
 class CUrlDoc;
 
@@ -36,20 +38,27 @@ class CPointerDoc : public CObject {
   // Stores or loads the whole record; throws CArchiveException.
   void Serialize(CArchive& archive) override;
 
-  // Encodes `source` into a new file in `fileRoot`, sets the URL to
-  // `urlRoot` + the new file's name and writes the pointer file. A failed
-  // encoding leaves nothing in `fileRoot`; a pointer file that cannot be
-  // written leaves the encoded file published. A `fileRoot` on a server
-  // (remote/RemoteAddress.h) is written through the root given with
-  // SetRemoteRoot, else through one opened here; when a failed upload cannot
-  // be removed from the server, GetLeftOver() names what stays.
+  // Encodes `source` into a new file of `root`, sets the URL to `urlRoot` +
+  // the new file's name and writes the pointer file. The pointer file is
+  // the last step: a send that fails or stops before it is written leaves
+  // nothing in the root; when a failed upload cannot be removed from a
+  // server, GetLeftOver() names what stays (a work name for
+  // CPublishRoot::Discard, or the published name).
   //
   // Sending and fetching follow the calling thread's progress
   // (pipeline/Progress.h); once it is cancelled they fail with
   // ERROR_CANCELLED and leave nothing behind: no published file, no
   // pointer file, no fetched or decoded file.
   virtual bool Send(const std::string& pointerFile, const std::string& source,
-                    const std::string& urlRoot, const std::string& fileRoot);
+                    const std::string& urlRoot, CPublishRoot& root);
+  // The same into the root that `fileRoot` names.
+  bool Send(const std::string& pointerFile, const std::string& source, const std::string& urlRoot,
+            const std::string& fileRoot);
+  // Called with the upload's work name (CPublishUpload::WorkName) once the
+  // new file is created and before anything is written to it.
+  void OnCreated(std::function<void(const std::string& workName)> created) {
+    m_onCreated = std::move(created);
+  }
   // Fetches the URL and decodes it into a new file in the temporary
   // directory named after the URL; `path` receives that file, which the
   // caller then owns. Nothing is left behind on failure.
@@ -63,20 +72,17 @@ class CPointerDoc : public CObject {
   // A sentence that explains GetError() beyond the system's message (what
   // a server answered, say); empty when there is nothing to add.
   const std::string& GetErrorDetail() const { return m_errorDetail; }
+  // Records a failure of the work around a send (its root cannot be
+  // reached, say) as this document's; returns false.
+  bool Fail(uint32_t code, const std::string& detail);
   virtual std::string GetUrl() const { return m_url; }
   // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
   virtual std::string GetEncryptionDescription();
   // The LZ filter's description, else "None: N bytes", else "None".
   virtual std::string GetCompressionDescription();
-  // Creates the encoded file in `directory`, runs the chain into it and
-  // returns its name; sets the size. Removes the file again on failure.
-  virtual bool Encode(const std::string& source, std::string& name, const std::string& directory);
   // Creates or truncates `path` and writes the record; error 29 when writing
   // fails part way. A file holding a Strong key gets mode 0600.
   virtual bool WriteToFile(const std::string& path);
-  // Claims a new name in `directory` after the source's own name.
-  virtual bool CreateOutputFile(const std::string& source, std::string& name,
-                                const std::string& directory, CFileHandle& handle);
   // Appends `filter`; the document owns it.
   virtual void AddFilter(std::unique_ptr<CFilter> filter);
   // The first filter of exactly that class, or null.
@@ -94,7 +100,6 @@ class CPointerDoc : public CObject {
   uint64_t GetPublishedSize() const { return m_publishedSize; }
   // The names of what a failed remote send had to leave on the server.
   const std::vector<std::string>& GetLeftOver() const { return m_leftOver; }
-  void SetRemoteRoot(std::unique_ptr<CRemoteRoot> root);
   const FilterList& GetFilters() const { return m_filters; }
   void SetUrl(const std::string& url) { m_url = url; }
   void SetSize(uint32_t size) { m_size = size; }
@@ -108,7 +113,11 @@ class CPointerDoc : public CObject {
   void DetachSources();
   // Runs the chain from `source` into `sink`; sets the size.
   bool RunEncoding(const std::string& source, CFilter& sink);
-  bool EncodeRemote(const std::string& source, std::string& name, const std::string& root);
+  // Encodes `source` into a new file of `root` named after it and returns
+  // its name; sets the sizes. Leaves nothing in the root on failure.
+  bool Publish(const std::string& source, CPublishRoot& root, std::string& name);
+  // Takes over a root's or an upload's failure; returns false.
+  bool RootFailed(const CRemoteFailure& failure);
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);
@@ -120,5 +129,5 @@ class CPointerDoc : public CObject {
   std::string m_errorDetail;
   uint64_t m_publishedSize = 0;
   std::vector<std::string> m_leftOver;
-  std::unique_ptr<CRemoteRoot> m_remoteRoot;
+  std::function<void(const std::string&)> m_onCreated;
 };

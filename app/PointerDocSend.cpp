@@ -8,11 +8,9 @@
 #include "app/UniqueFile.h"
 #include "app/UploadSinkFilter.h"
 #include "pipeline/Progress.h"
-#include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
-#include "platform/FileHandle.h"
 #include "platform/SystemError.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
@@ -40,6 +38,18 @@ std::pair<std::string, std::string> SplitName(const std::string& path) {
 
 bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
                        const std::string& urlRoot, const std::string& fileRoot) {
+  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, m_errorDetail);
+  if (!root) {
+    m_error = ERROR_BAD_PATHNAME;
+    return false;
+  }
+  return Send(pointerFile, source, urlRoot, *root);
+}
+
+bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
+                       const std::string& urlRoot, CPublishRoot& root) {
+  m_errorDetail.clear();
+  m_leftOver.clear();
   // Writing the pointer file over the file being sent would destroy it.
   if (SameFile(pointerFile, source)) {
     m_error = ERROR_INVALID_PARAMETER;
@@ -50,62 +60,23 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
     struct stat st;
     progress->Begin(ProgressStage::Sending, stat(source.c_str(), &st) == 0 ? st.st_size : -1);
   }
-  m_errorDetail.clear();
-  m_leftOver.clear();
   std::string name;
-  const bool encoded = RemoteAddress::IsRemote(fileRoot) ? EncodeRemote(source, name, fileRoot)
-                                                         : Encode(source, name, fileRoot);
-  if (!encoded) return false;
+  if (!Publish(source, root, name)) return false;
   m_url = urlRoot + name;
-  return WriteToFile(pointerFile);
+  if (WriteToFile(pointerFile)) return true;
+  // Without its pointer file nobody can find the published file: it goes.
+  if (!root.Remove(name)) {
+    m_leftOver = {name};
+    m_errorDetail = root.Error() + kLeftOverNote;
+  }
+  return false;
 }
 
-bool CPointerDoc::CreateOutputFile(const std::string& source, std::string& name,
-                                   const std::string& directory, CFileHandle& handle) {
+bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::string& name) {
   const auto [base, extension] = SplitName(source);
-  if (!CreateUniqueFile(directory, base, extension, FileShare::None, {false, 0666}, handle, name)) {
-    return RecordError();
-  }
-  return true;
-}
-
-bool CPointerDoc::Encode(const std::string& source, std::string& name,
-                         const std::string& directory) {
-  CFileHandle output;
-  if (!CreateOutputFile(source, name, directory, output)) return false;
-  const std::string path = output.Path();
-  CSinkFilter sink(output);
-  // Network file systems report delayed write errors only when the file is
-  // closed: the file is not published before its close has succeeded.
-  bool ran = RunEncoding(source, sink);
-  if (ran && !output.Close()) ran = RecordError();
-  // A send stopped even after the last block must not publish its file.
-  const bool ok = !Cancelled() && ran;
-  if (ok) m_publishedSize = sink.GetByteCount();
-  DetachSources();
-  // No partly written file may stay in the published directory.
-  if (!ok) unlink(path.c_str());
-  return ok;
-}
-
-void CPointerDoc::SetRemoteRoot(std::unique_ptr<CRemoteRoot> root) {
-  m_remoteRoot = std::move(root);
-}
-
-bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
-                               const std::string& fileRoot) {
-  std::unique_ptr<CRemoteRoot> root = std::move(m_remoteRoot);
-  if (!root && !(root = CRemoteRoot::Open(fileRoot, m_errorDetail))) {
-    m_error = ERROR_BAD_PATHNAME;
-    return false;
-  }
-  const auto [base, extension] = SplitName(source);
-  std::unique_ptr<CRemoteUpload> upload = CreateUniqueUpload(*root, base, extension);
-  if (!upload) {
-    m_error = root->Code();
-    m_errorDetail = root->Error();
-    return false;
-  }
+  std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(root, base, extension);
+  if (!upload) return RootFailed(root);
+  if (m_onCreated) m_onCreated(upload->WorkName());
   CUploadSinkFilter sink(*upload);
   const bool ran = RunEncoding(source, sink) && !Cancelled() && upload->Finish();
   // A send stopped even after the last block must not publish its file.
@@ -118,21 +89,31 @@ bool CPointerDoc::EncodeRemote(const std::string& source, std::string& name,
   }
   if (ran) {
     // Finished, then stopped: the published file goes like a partial one.
-    if (!root->Remove(upload->Name())) {
+    if (!root.Remove(upload->Name())) {
       m_leftOver = {upload->Name()};
-      m_errorDetail = root->Error() + kLeftOverNote;
+      m_errorDetail = root.Error() + kLeftOverNote;
     }
     return false;
   }
-  // Nothing may stay under the name: the claim or the part already sent.
+  // Nothing may stay: the claim, the part already sent.
   const uint32_t code = upload->Code();
   const bool removed = upload->Abort();
   if (!cancelled && code != 0) m_error = code;
   m_errorDetail = upload->Error();
   if (!removed) {
-    m_leftOver = upload->LeftOver();
+    m_leftOver = {upload->WorkName()};
     m_errorDetail += kLeftOverNote;
   }
+  return false;
+}
+
+bool CPointerDoc::RootFailed(const CRemoteFailure& failure) {
+  return Fail(failure.Code(), failure.Error());
+}
+
+bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
+  m_error = code;
+  m_errorDetail = detail;
   return false;
 }
 

@@ -13,7 +13,7 @@
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
 #include "platform/SystemError.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
@@ -68,6 +68,11 @@ bool Fetch(const std::string& url, std::string& body, int32_t& code, std::string
   return fetched;
 }
 
+// A failure as the user reads it: its sentence, else the system's message.
+std::string Why(const CRemoteFailure& failure) {
+  return failure.Error().empty() ? SystemErrorMessage(failure.Code()) : failure.Error();
+}
+
 std::string RandomToken() {
   std::random_device device;
   char text[20];
@@ -111,22 +116,25 @@ bool CPublishCheck::Run() {
   return m_problems == 0;
 }
 
-bool CPublishCheck::PublishRemoteProbe() {
+bool CPublishCheck::PublishProbe() {
   const std::string& root = m_settings.FileRoot();
+  m_content = "Quiver publishing check " + RandomToken() + "\n";
   std::string error;
-  if (!(m_remote = CRemoteRoot::Open(root, error))) {
+  if (!(m_root = CPublishRoot::Open(root, error))) {
     Problem(error);
     return false;
   }
-  std::unique_ptr<CRemoteUpload> probe;
-  if (!ConnectRemoteRoot(*m_remote) ||
-      !(probe = CreateUniqueUpload(*m_remote, "quiver-check", ".txt"))) {
-    Problem("Cannot create a file in FileRoot " + root + ": " + m_remote->Error());
+  if (!ConnectRemoteRoot(*m_root)) return CreateFailed(*m_root);
+  if (!m_root->CheckExclusive()) {
+    Problem(m_root->Error());
     return false;
   }
+  if (CPublishRoot::IsServer(root)) Ok("the server of " + root + " refuses to create what exists.");
+  std::unique_ptr<CPublishUpload> probe = CreateUniqueUpload(*m_root, "quiver-check", ".txt");
+  if (!probe) return CreateFailed(*m_root);
   if (!probe->Write(reinterpret_cast<const uint8_t*>(m_content.data()), m_content.size()) ||
       !probe->Finish()) {
-    Problem("Cannot write the probe " + root + probe->Name() + ": " + probe->Error());
+    Problem("Cannot write the probe " + root + probe->Name() + ": " + Why(*probe));
     return false;
   }
   m_name = probe->Name();
@@ -134,41 +142,29 @@ bool CPublishCheck::PublishRemoteProbe() {
   return true;
 }
 
-bool CPublishCheck::PublishProbe() {
+bool CPublishCheck::CreateFailed(const CRemoteFailure& failure) {
   const std::string& root = m_settings.FileRoot();
-  m_content = "Quiver publishing check " + RandomToken() + "\n";
-  if (RemoteAddress::IsRemote(root)) return PublishRemoteProbe();
-  CFileHandle probe;
-  if (!CreateUniqueFile(root, "quiver-check", ".txt", FileShare::None, {false, 0666}, probe,
-                        m_name)) {
-    const uint32_t code = GetLastError();
-    const std::string reason = SystemErrorMessage(code);
-    if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
-      Problem("FileRoot " + root + " does not exist (" + reason +
-              "); create it or choose the directory the web server publishes.");
-    } else if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
-      Problem("FileRoot " + root + " is not writable (" + reason +
-              "); Quiver must be allowed to create files there.");
-    } else {
-      Problem("Cannot create a file in FileRoot " + root + ": " + reason);
-    }
-    return false;
+  const uint32_t code = failure.Code();
+  const std::string reason = Why(failure);
+  if (!failure.Error().empty()) {
+    Problem("Cannot create a file in FileRoot " + root + ": " + reason);
+  } else if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
+    Problem("FileRoot " + root + " does not exist (" + reason +
+            "); create it or choose the directory the web server publishes.");
+  } else if (code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT) {
+    Problem("FileRoot " + root + " is not writable (" + reason +
+            "); Quiver must be allowed to create files there.");
+  } else {
+    Problem("Cannot create a file in FileRoot " + root + ": " + reason);
   }
-  if (!probe.Write(m_content.data(), m_content.size()) || !probe.Close()) {
-    Problem("Cannot write the probe " + root + m_name + ": " + SystemErrorMessage(GetLastError()));
-    DeleteProbe();
-    return false;
-  }
-  Ok("published the probe " + root + m_name + ".");
-  return true;
+  return false;
 }
 
 void CPublishCheck::CheckMode() {
-  // A server gives its files the mode it chooses.
-  if (m_remote) return;
-  struct stat st;
-  if (stat((m_settings.FileRoot() + m_name).c_str(), &st) != 0) return;
-  const unsigned mode = st.st_mode & 07777;
+  // A WebDAV server tells no mode; its files get the one it chooses.
+  RootEntry entry;
+  if (!m_root->Look(m_name, entry) || entry.mode == 0) return;
+  const unsigned mode = entry.mode;
   if (mode & S_IROTH) {
     Ok("the probe has mode " + Octal(mode) + ": any user, the web server's included, can read it.");
   } else {
@@ -240,11 +236,9 @@ void CPublishCheck::CheckListing() {
 }
 
 void CPublishCheck::DeleteProbe() {
-  const std::string path = m_settings.FileRoot() + m_name;
-  if (m_remote ? m_remote->Remove(m_name) : unlink(path.c_str()) == 0) {
+  if (m_root->Remove(m_name)) {
     Ok("deleted the probe.");
   } else {
-    Problem("cannot delete the probe " + path + ": " +
-            (m_remote ? m_remote->Error() : SystemErrorMessage(SystemErrorFromErrno(errno))));
+    Problem("cannot delete the probe " + m_settings.FileRoot() + m_name + ": " + Why(*m_root));
   }
 }

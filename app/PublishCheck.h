@@ -1,5 +1,6 @@
 #pragma once
-// A check of the publishing set-up: publishes a small probe into FileRoot
+// A check of the publishing set-up: makes sure the server of FileRoot
+// refuses to create what exists, publishes a small probe into FileRoot
 // exactly as a send does (same naming, same mode), fetches UrlRoot followed by
 // its name through the web access library, compares the bytes, looks whether
 // the server lists the directory, and deletes the probe.
@@ -7,7 +8,6 @@
 // Each step becomes one line a person can act on, beginning "ok: ",
 // "warning: " or "problem: "; the last two lines give the time taken and the
 // verdict. Nothing is shown here: the caller prints or displays Report().
-// A FileRoot on a server is written and cleaned through its protocol.
 
 #include <memory>
 #include <string>
@@ -15,7 +15,8 @@
 
 #include "app/Settings.h"
 
-class CRemoteRoot;
+class CPublishRoot;
+class CRemoteFailure;
 
 class CPublishCheck {
  public:
@@ -35,7 +36,8 @@ class CPublishCheck {
 
  private:
   bool PublishProbe();
-  bool PublishRemoteProbe();
+  // Says why no probe could be created; returns false.
+  bool CreateFailed(const CRemoteFailure& failure);
   void CheckMode();
   void FetchProbe();
   void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& body);
@@ -50,5 +52,5 @@ class CPublishCheck {
   std::string m_content;  // the probe's bytes
   std::vector<std::string> m_lines;
   int m_problems = 0;
-  std::unique_ptr<CRemoteRoot> m_remote;  // when FileRoot is on a server
+  std::unique_ptr<CPublishRoot> m_root;
 };

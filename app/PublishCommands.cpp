@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "app/PublishCheck.h"
+#include "app/RemoteConnect.h"
 #include "app/Unpublisher.h"
 #include "app/UserInterface.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
@@ -109,7 +112,13 @@ int CPublishCommands::Unpublishing(const std::function<bool(CUnpublisher&)>& wor
     m_ui.Warning("FileRoot is not set: nothing can be deleted from it (quiver -P).");
     return 1;
   }
-  CUnpublisher unpublisher(m_register, m_settings.FileRoot());
+  std::string error;
+  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(m_settings.FileRoot(), error);
+  if (!root || !ConnectRemoteRoot(*root)) {
+    m_ui.Warning(root ? root->Error() : error);
+    return 1;
+  }
+  CUnpublisher unpublisher(m_register, m_settings.FileRoot(), *root);
   const bool ok = work(unpublisher);
   for (const std::string& line : unpublisher.Lines()) PrintLine(line);
   std::fflush(stdout);

@@ -17,7 +17,7 @@ constexpr int kBusyTimeoutMs = 15000;
 
 const char* const kColumns =
     "id, name, file_root, url, size, source, pointer, time, transforms, state, ended, inode,"
-    " modified";
+    " modified, sender";
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS published ("
@@ -33,7 +33,14 @@ const char* const kSchema =
     " state TEXT NOT NULL DEFAULT '',"
     " ended INTEGER NOT NULL DEFAULT 0,"
     " inode INTEGER NOT NULL DEFAULT 0,"
-    " modified INTEGER NOT NULL DEFAULT 0)";
+    " modified INTEGER NOT NULL DEFAULT 0,"
+    " sender INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE IF NOT EXISTS roots ("
+    " file_root TEXT PRIMARY KEY,"
+    " proven INTEGER NOT NULL)";
+
+// Registers made before sends were recorded while under way lack the column.
+const char* const kAddSender = "ALTER TABLE published ADD COLUMN sender INTEGER NOT NULL DEFAULT 0";
 
 // A prepared statement, finalized when it goes.
 class CStatement {
@@ -82,6 +89,7 @@ PublishedFile ReadRow(const CStatement& row) {
   file.ended = row.Number(10);
   file.inode = row.Number(11);
   file.modified = row.Number(12);
+  file.sender = row.Number(13);
   return file;
 }
 
@@ -118,7 +126,11 @@ bool CPublishRegister::Open() {
     return false;
   }
   sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-  if (Execute("PRAGMA journal_mode=WAL") && Execute(kSchema)) return true;
+  if (Execute("PRAGMA journal_mode=WAL") && Execute(kSchema)) {
+    // Fails harmlessly where the column exists.
+    sqlite3_exec(m_db, kAddSender, nullptr, nullptr, nullptr);
+    return true;
+  }
   sqlite3_close(m_db);
   m_db = nullptr;
   return false;
@@ -153,8 +165,8 @@ bool CPublishRegister::Add(PublishedFile& file) {
   CStatement insert(
       m_db,
       "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
-      " transforms, inode, modified, state)"
-      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+      " transforms, inode, modified, state, sender)"
+      " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
   insert.Bind(1, file.name);
   insert.Bind(2, file.fileRoot);
   insert.Bind(3, file.url);
@@ -166,6 +178,7 @@ bool CPublishRegister::Add(PublishedFile& file) {
   insert.Bind(9, file.inode);
   insert.Bind(10, file.modified);
   insert.Bind(11, file.state);
+  insert.Bind(12, file.sender);
   // One statement outside an explicit transaction is one transaction.
   const int code = insert.Step();
   if (code != SQLITE_DONE) return Fail(code);
@@ -195,7 +208,46 @@ bool CPublishRegister::Due(int64_t cutoff, std::vector<PublishedFile>& out) {
 }
 
 bool CPublishRegister::Unfinished(std::vector<PublishedFile>& out) {
-  return Select("WHERE state = ?1 ORDER BY time, id", {kUnfinished}, std::nullopt, out);
+  return Select("WHERE state IN (?1, ?2) ORDER BY time, id", {kUnfinished, kClaimed},
+                std::nullopt, out);
+}
+
+bool CPublishRegister::Change(const char* sql, const std::vector<std::string>& texts,
+                              const std::vector<int64_t>& numbers) {
+  if (!Open()) return false;
+  CStatement statement(m_db, sql);
+  int index = 1;
+  for (const std::string& text : texts) statement.Bind(index++, text);
+  for (const int64_t number : numbers) statement.Bind(index++, number);
+  const int code = statement.Step();
+  return code == SQLITE_DONE || Fail(code);
+}
+
+bool CPublishRegister::Update(const PublishedFile& file) {
+  return Change(
+      "UPDATE published SET name = ?1, file_root = ?2, url = ?3, source = ?4, pointer = ?5,"
+      " transforms = ?6, state = ?7, size = ?8, time = ?9, inode = ?10, modified = ?11,"
+      " sender = ?12 WHERE id = ?13",
+      {file.name, file.fileRoot, file.url, file.source, file.pointer, file.transforms, file.state},
+      {file.size, file.time, file.inode, file.modified, file.sender, file.id});
+}
+
+bool CPublishRegister::Forget(int64_t id) {
+  return Change("DELETE FROM published WHERE id = ?1", {}, {id});
+}
+
+bool CPublishRegister::IsProven(const std::string& fileRoot, bool& proven) {
+  if (!Open()) return false;
+  CStatement query(m_db, "SELECT proven FROM roots WHERE file_root = ?1");
+  query.Bind(1, fileRoot);
+  const int code = query.Step();
+  proven = code == SQLITE_ROW;
+  return code == SQLITE_ROW || code == SQLITE_DONE || Fail(code);
+}
+
+bool CPublishRegister::Prove(const std::string& fileRoot, int64_t when) {
+  return Change("INSERT OR REPLACE INTO roots (file_root, proven) VALUES (?1, ?2)", {fileRoot},
+                {when});
 }
 
 bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& out) {
@@ -204,11 +256,5 @@ bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& 
 }
 
 bool CPublishRegister::Mark(int64_t id, const std::string& state, int64_t when) {
-  if (!Open()) return false;
-  CStatement update(m_db, "UPDATE published SET state = ?1, ended = ?2 WHERE id = ?3");
-  update.Bind(1, state);
-  update.Bind(2, when);
-  update.Bind(3, id);
-  const int code = update.Step();
-  return code == SQLITE_DONE || Fail(code);
+  return Change("UPDATE published SET state = ?1, ended = ?2 WHERE id = ?3", {state}, {when, id});
 }

@@ -30,8 +30,9 @@ struct PublishedFile {
   std::string pointer;     // the pointer file written for it
   int64_t time = 0;        // when it was published, seconds since the epoch
   std::string transforms;  // such as "LZ (Lempel-Ziv) + Simple", or "None"
-  std::string state;       // empty while published, else kExpired or kRemoved
+  std::string state;       // empty while published, else one of the states below
   int64_t ended = 0;       // when it was expired or removed
+  int64_t sender = 0;      // the process id of a send under way (kClaimed)
 };
 
 class CPublishRegister {
@@ -41,6 +42,9 @@ class CPublishRegister {
   // A failed send to a server that could not remove what it had written
   // there: the name to remove once the server answers again.
   static constexpr const char* kUnfinished = "unfinished";
+  // A send under way: `name` is the upload's work name, recorded before
+  // anything is written, so that what a killed sender leaves is known.
+  static constexpr const char* kClaimed = "claimed";
 
   // ${XDG_DATA_HOME:-$HOME/.local/share}/Marrow/Quiver/Published.db; an
   // XDG_DATA_HOME that is not absolute does not count.
@@ -62,8 +66,16 @@ class CPublishRegister {
   bool List(std::vector<PublishedFile>& out);
   // The entries still published that were published before `cutoff`.
   bool Due(int64_t cutoff, std::vector<PublishedFile>& out);
-  // The entries in state kUnfinished, the oldest first.
+  // The entries in state kUnfinished or kClaimed, the oldest first.
   bool Unfinished(std::vector<PublishedFile>& out);
+  // Replaces entry `file.id` by `file`.
+  bool Update(const PublishedFile& file);
+  // Deletes entry `id`.
+  bool Forget(int64_t id);
+  // Whether `fileRoot` was found to create exclusively (CPublishRoot::
+  // CheckExclusive), and recording that it was.
+  bool IsProven(const std::string& fileRoot, bool& proven);
+  bool Prove(const std::string& fileRoot, int64_t when);
   // The entries still published whose URL or name is `key`.
   bool Find(const std::string& key, std::vector<PublishedFile>& out);
   // Marks entry `id` as ended in `state` (kExpired or kRemoved) at `when`.
@@ -75,6 +87,9 @@ class CPublishRegister {
 
  private:
   bool Execute(const char* sql);
+  // Runs `sql` with `texts` and then `numbers` as its parameters.
+  bool Change(const char* sql, const std::vector<std::string>& texts,
+              const std::vector<int64_t>& numbers);
   // The entries matching `where`, whose parameters are `texts` and then
   // `number`.
   bool Select(const char* where, const std::vector<std::string>& texts,

@@ -1,6 +1,5 @@
 #include "app/Publisher.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,7 +10,8 @@
 #include "app/Settings.h"
 #include "app/Unpublisher.h"
 #include "platform/MessageBox.h"
-#include "remote/RemoteRoot.h"
+#include "platform/SystemError.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
@@ -22,70 +22,112 @@ std::string Absolute(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
+// The transforms as the register shows them; the compression's figures are
+// known once the send ran.
+std::string Transforms(CPointerDoc& doc) {
+  return "compression " + doc.GetCompressionDescription() + ", encryption " +
+         doc.GetEncryptionDescription();
+}
+
 }  // namespace
 
 CPublisher::CPublisher(std::string registerPath) : m_register(std::move(registerPath)) {}
 
+CPublisher::~CPublisher() = default;
+
 bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
                          const std::string& source, const CSettings& settings,
                          const SendRunner& run) {
-  if (settings.KeepDays() > 0) ExpireDue(settings);
-  if (RemoteAddress::IsRemote(settings.FileRoot())) PrepareRemote(doc, settings);
+  // The register learns how the send ended inside the step: a stop signal
+  // ends the program as soon as the step returns.
   const auto send = [&] {
-    return doc.Send(pointerFile, source, settings.UrlRoot(), settings.FileRoot());
+    PublishedFile file;
+    Describe(file, doc, pointerFile, source, settings);
+    CPublishRoot* root = Prepare(doc, settings);
+    if (!root) return false;
+    doc.OnCreated([&](const std::string& workName) { Claim(file, workName); });
+    const bool sent = doc.Send(pointerFile, source, settings.UrlRoot(), *root);
+    doc.OnCreated(nullptr);
+    Settle(file, doc, sent, settings);
+    return sent;
   };
-  if (!(run ? run(send) : send())) {
-    for (const std::string& name : doc.GetLeftOver()) {
-      Record(doc, pointerFile, source, settings, name, CPublishRegister::kUnfinished);
-    }
-    return false;
+  return run ? run(send) : send();
+}
+
+CPublishRoot* CPublisher::Prepare(CPointerDoc& doc, const CSettings& settings) {
+  if (!m_root || m_rootName != settings.FileRoot()) {
+    std::string error;
+    m_root = CPublishRoot::Open(settings.FileRoot(), error);
+    m_rootName = settings.FileRoot();
+    if (!m_root) return doc.Fail(ERROR_BAD_PATHNAME, error), nullptr;
   }
-  Record(doc, pointerFile, source, settings, doc.GetUrl().substr(settings.UrlRoot().size()), "");
+  if (!ConnectRemoteRoot(*m_root)) return doc.Fail(m_root->Code(), m_root->Error()), nullptr;
+  if (!Proven(doc, settings)) return nullptr;
+  Tidy(settings);
+  return m_root.get();
+}
+
+bool CPublisher::Proven(CPointerDoc& doc, const CSettings& settings) {
+  bool proven = false;
+  m_register.IsProven(settings.FileRoot(), proven);
+  if (proven) return true;
+  if (!m_root->CheckExclusive()) return doc.Fail(m_root->Code(), m_root->Error());
+  m_register.Prove(settings.FileRoot(), std::time(nullptr));
   return true;
 }
 
-void CPublisher::PrepareRemote(CPointerDoc& doc, const CSettings& settings) {
-  std::string error;
-  std::unique_ptr<CRemoteRoot> root = CRemoteRoot::Open(settings.FileRoot(), error);
-  // A root that does not parse or connect fails the send with its reason.
-  if (!root || !ConnectRemoteRoot(*root)) return;
-  // Removals that fail now are tried again before the next send.
-  CUnpublisher(m_register, settings.FileRoot()).RemoveUnfinished(std::time(nullptr));
-  doc.SetRemoteRoot(std::move(root));
-}
-
-void CPublisher::ExpireDue(const CSettings& settings) {
-  CUnpublisher unpublisher(m_register, settings.FileRoot());
-  if (!unpublisher.Expire(settings.KeepDays(), std::time(nullptr))) {
+// Removals that fail now are tried again before the next send.
+void CPublisher::Tidy(const CSettings& settings) {
+  CUnpublisher unpublisher(m_register, settings.FileRoot(), *m_root);
+  const int64_t now = std::time(nullptr);
+  const bool ok = settings.KeepDays() > 0 ? unpublisher.Expire(settings.KeepDays(), now)
+                                          : unpublisher.RemoveUnfinished(now);
+  if (!ok && settings.KeepDays() > 0) {
     Notice("Expiring old published files: " + unpublisher.Problems().front());
   }
 }
 
-void CPublisher::Record(CPointerDoc& doc, const std::string& pointerFile, const std::string& source,
-                        const CSettings& settings, const std::string& name,
-                        const std::string& state) {
-  PublishedFile file;
+void CPublisher::Describe(PublishedFile& file, CPointerDoc& doc, const std::string& pointerFile,
+                          const std::string& source, const CSettings& settings) {
   file.fileRoot = settings.FileRoot();
-  file.name = name;
-  file.url = settings.UrlRoot() + name;
-  file.state = state;
-  file.size = state.empty() ? static_cast<int64_t>(doc.GetPublishedSize()) : 0;
-  struct stat st;
-  if (!RemoteAddress::IsRemote(file.fileRoot) &&
-      stat((file.fileRoot + file.name).c_str(), &st) == 0) {
-    file.inode = static_cast<int64_t>(st.st_ino);
-    file.modified = CUnpublisher::ModifiedNs(st);
-  }
   file.source = Absolute(source);
   file.pointer = Absolute(pointerFile);
+  file.transforms = Transforms(doc);
+}
+
+void CPublisher::Claim(PublishedFile& file, const std::string& workName) {
+  file.name = workName;
+  file.url = file.fileRoot + workName;
+  file.state = CPublishRegister::kClaimed;
+  file.sender = getpid();
   file.time = std::time(nullptr);
-  file.transforms = "compression " + doc.GetCompressionDescription() + ", encryption " +
-                    doc.GetEncryptionDescription();
-  if (!m_register.Add(file)) {
-    Notice(m_register.Error() + " " + source +
-           (state.empty() ? " was published all the same."
-                          : ": what its failed send left on the server is not recorded."));
+  // A register that cannot record this is noticed once the send ended.
+  if (!m_register.Add(file)) file.id = 0;
+}
+
+void CPublisher::Settle(PublishedFile& file, CPointerDoc& doc, bool sent,
+                        const CSettings& settings) {
+  const bool recorded = file.id != 0;
+  if (!sent && doc.GetLeftOver().empty()) {
+    if (recorded) m_register.Forget(file.id);
+    return;
   }
+  file.name = sent ? doc.GetUrl().substr(settings.UrlRoot().size()) : doc.GetLeftOver().front();
+  file.url = sent ? doc.GetUrl() : file.fileRoot + file.name;
+  file.state = sent ? "" : CPublishRegister::kUnfinished;
+  file.sender = 0;
+  file.size = sent ? static_cast<int64_t>(doc.GetPublishedSize()) : 0;
+  file.time = std::time(nullptr);
+  file.transforms = Transforms(doc);
+  RootEntry entry;
+  if (sent && m_root && m_root->Look(file.name, entry)) {
+    file.inode = entry.inode;
+    file.modified = entry.modified;
+  }
+  if (recorded ? m_register.Update(file) : m_register.Add(file)) return;
+  Notice(m_register.Error() + " " + file.source +
+         (sent ? " was published all the same."
+               : ": what its failed send left on the server is not recorded."));
 }
 
 void CPublisher::Notice(const std::string& problem) {

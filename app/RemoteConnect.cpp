@@ -1,13 +1,13 @@
 #include "app/RemoteConnect.h"
 
 #include "platform/MessageBox.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
-bool ConnectRemoteRoot(CRemoteRoot& root) {
+bool ConnectRemoteRoot(CPublishRoot& root) {
   if (root.Connect()) return true;
   const std::string fingerprint = root.UnknownHostKey();
   if (fingerprint.empty()) return false;
-  const std::string host = root.Address().host;
+  const std::string host = root.HostName();
   const bool trust = CMessageBox::Current().AskYesNo(
       "The server " + host + " is not in ~/.ssh/known_hosts. Its host key has the fingerprint " +
           fingerprint +

@@ -7,7 +7,7 @@
 
 #include "platform/SystemError.h"
 #include "platform/TempDirectory.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
@@ -60,7 +60,7 @@ bool CreateUniqueFile(const std::string& directory, const std::string& base,
   return false;
 }
 
-std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+std::unique_ptr<CPublishUpload> CreateUniqueUpload(CPublishRoot& root, const std::string& base,
                                                   const std::string& extension) {
   return root.Create(
       [base, extension](unsigned index) { return UniqueName(base, extension, index); });

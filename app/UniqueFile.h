@@ -31,12 +31,12 @@ bool CreateUniqueFile(const std::string& directory, const std::string& base,
 // counter names (index 1 to 16383); an empty name past the last.
 std::string UniqueName(const std::string& base, const std::string& extension, unsigned index);
 
-class CRemoteRoot;
-class CRemoteUpload;
+class CPublishRoot;
+class CPublishUpload;
 
 // A new file in a directory on a server, named as CreateUniqueFile names
 // one; null on failure, the root's Code() and Error() telling why.
-std::unique_ptr<CRemoteUpload> CreateUniqueUpload(CRemoteRoot& root, const std::string& base,
+std::unique_ptr<CPublishUpload> CreateUniqueUpload(CPublishRoot& root, const std::string& base,
                                                   const std::string& extension);
 
 // CreateUniqueFile in the user's temporary directory with read-and-write

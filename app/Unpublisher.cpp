@@ -1,51 +1,37 @@
 #include "app/Unpublisher.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <signal.h>
 
 #include <cerrno>
 
-#include "app/RemoteConnect.h"
 #include "platform/SystemError.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 
 namespace {
 
 constexpr int64_t kSecondsPerDay = 24 * 60 * 60;
 
-// A directory descriptor, closed when it goes.
-class CDirectory {
- public:
-  explicit CDirectory(const std::string& path)
-      : m_fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-  ~CDirectory() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  CDirectory(const CDirectory&) = delete;
-  CDirectory& operator=(const CDirectory&) = delete;
-  int Fd() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
 bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-std::string ErrnoText() { return SystemErrorMessage(SystemErrorFromErrno(errno)); }
+// Whether the process that recorded a send under way is gone; the entries
+// of a failed send (no sender) always count as left behind.
+bool SenderGone(const PublishedFile& file) {
+  if (file.state != CPublishRegister::kClaimed) return true;
+  return file.sender <= 0 || (kill(static_cast<pid_t>(file.sender), 0) != 0 && errno == ESRCH);
+}
+
+// A root's failure as the user reads it: its sentence, else the system's.
+std::string Why(const CRemoteFailure& failure) {
+  return failure.Error().empty() ? SystemErrorMessage(failure.Code()) : failure.Error();
+}
 
 }  // namespace
 
-int64_t CUnpublisher::ModifiedNs(const struct stat& st) {
-  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot)
-    : m_register(publishRegister), m_fileRoot(std::move(fileRoot)) {}
-
-CUnpublisher::~CUnpublisher() = default;
+CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot,
+                           CPublishRoot& root)
+    : m_register(publishRegister), m_fileRoot(std::move(fileRoot)), m_root(root) {}
 
 bool CUnpublisher::Refuse(const std::string& problem) {
   m_problems.push_back(problem);
@@ -74,40 +60,31 @@ bool CUnpublisher::RemoveUnfinished(int64_t now) {
   if (!m_register.Unfinished(left)) return Refuse(m_register.Error());
   bool ok = true;
   for (const PublishedFile& file : left) {
-    if (file.fileRoot == m_fileRoot) ok = Remove(file, CPublishRegister::kRemoved, now) && ok;
+    if (file.fileRoot == m_fileRoot && SenderGone(file)) ok = Discard(file, now) && ok;
   }
   return ok;
+}
+
+bool CUnpublisher::Discard(const PublishedFile& file, int64_t now) {
+  if (!IsPlainName(file.name)) {
+    return Refuse("Refusing the register entry " + std::to_string(file.id) + " (\"" + file.name +
+                  "\"): it points outside FileRoot " + m_fileRoot + ".");
+  }
+  if (!m_root.Discard(file.name)) {
+    return Refuse("Cannot delete " + m_fileRoot + file.name + ": " + Why(m_root));
+  }
+  return Ended(file, CPublishRegister::kRemoved, now, "");
 }
 
 bool CUnpublisher::Ended(const PublishedFile& file, const std::string& state, int64_t now,
                          const std::string& note) {
   if (!m_register.Mark(file.id, state, now)) return Refuse(m_register.Error());
-  const std::string unfinished =
-      file.state == CPublishRegister::kUnfinished ? " (left by a failed send)" : "";
+  const bool left = file.state == CPublishRegister::kUnfinished ||
+                    file.state == CPublishRegister::kClaimed;
+  const std::string unfinished = left ? " (left by a failed send)" : "";
   m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + file.url +
                     unfinished + note);
   return true;
-}
-
-bool CUnpublisher::RemoveRemote(const PublishedFile& file, const std::string& state, int64_t now) {
-  std::string error;
-  if (!m_remote && !(m_remote = CRemoteRoot::Open(m_fileRoot, error))) return Refuse(error);
-  if (!ConnectRemoteRoot(*m_remote)) return Refuse(m_remote->Error());
-  const std::string where = m_fileRoot + file.name;
-  int64_t size = 0;
-  const bool missing = !m_remote->Size(file.name, size);
-  if (missing && m_remote->Code() != ERROR_FILE_NOT_FOUND) {
-    return Refuse("Cannot look at " + where + ": " + m_remote->Error());
-  }
-  const bool replaced = !missing && file.size > 0 && size != file.size;
-  if (!missing && !replaced && !m_remote->Remove(file.name) &&
-      m_remote->Code() != ERROR_FILE_NOT_FOUND) {
-    return Refuse("Cannot delete " + where + ": " + m_remote->Error());
-  }
-  return Ended(file, state, now,
-               missing    ? " (already gone)"
-               : replaced ? " (gone; another file has its name now and stays)"
-                          : "");
 }
 
 bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, int64_t now) {
@@ -119,28 +96,21 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
     return Refuse("Refusing the register entry " + std::to_string(file.id) + " (\"" + file.name +
                   "\"): it points outside FileRoot " + m_fileRoot + ".");
   }
-  return RemoteAddress::IsRemote(m_fileRoot) ? RemoveRemote(file, state, now)
-                                             : RemoveLocal(file, state, now);
-}
-
-bool CUnpublisher::RemoveLocal(const PublishedFile& file, const std::string& state, int64_t now) {
-  const CDirectory root(m_fileRoot);
-  if (root.Fd() < 0) return Refuse("Cannot open FileRoot " + m_fileRoot + ": " + ErrnoText());
-  const std::string path = m_fileRoot + file.name;
-  struct stat st;
-  const bool missing = fstatat(root.Fd(), file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0;
-  if (missing && errno != ENOENT) return Refuse("Cannot look at " + path + ": " + ErrnoText());
-  const bool replaced =
-      !missing && file.inode != 0 &&
-      (static_cast<int64_t>(st.st_ino) != file.inode || ModifiedNs(st) != file.modified);
-  const bool gone = missing || replaced;
-  if (!gone && S_ISLNK(st.st_mode)) {
-    return Refuse("Refusing " + path +
-                  ": it is a symbolic link, which may point outside FileRoot.");
+  const std::string where = m_fileRoot + file.name;
+  RootEntry entry;
+  const bool missing = !m_root.Look(file.name, entry);
+  if (missing && m_root.Code() == ERROR_ACCESS_DENIED) {
+    return Refuse("Refusing " + where + ": " + Why(m_root));
   }
-  if (!gone && !S_ISREG(st.st_mode)) return Refuse("Refusing " + path + ": it is not a file.");
-  if (!gone && unlinkat(root.Fd(), file.name.c_str(), 0) != 0) {
-    return Refuse("Cannot delete " + path + ": " + ErrnoText());
+  if (missing && m_root.Code() != ERROR_FILE_NOT_FOUND) {
+    return Refuse("Cannot look at " + where + ": " + Why(m_root));
+  }
+  const bool replaced =
+      !missing && (file.inode != 0 ? entry.inode != file.inode || entry.modified != file.modified
+                                   : file.size > 0 && entry.size != file.size);
+  if (!missing && !replaced && !m_root.Remove(file.name) &&
+      m_root.Code() != ERROR_FILE_NOT_FOUND) {
+    return Refuse("Cannot delete " + where + ": " + Why(m_root));
   }
   return Ended(file, state, now,
                missing    ? " (already gone)"

@@ -6,31 +6,26 @@
 // An entry is refused, and its file left alone, when it was recorded under
 // another FileRoot than the current one, when its name is not a plain name
 // in FileRoot (empty, "." or "..", or holding a "/"), or when FileRoot holds
-// a symbolic link or anything but a regular file under that name. A file
-// the register does not know is never touched, even under a registered name:
-// a file whose inode or modification time differs from the recorded ones
-// counts as gone and is left alone (a name freed and taken again by a later
-// send or by someone else; inode numbers are reused at once).
-
-#include <sys/stat.h>
+// something a send never makes under that name (a symbolic link, a
+// directory). A file the register does not know is never touched, even
+// under a registered name: a file whose inode and modification time (or,
+// where the root cannot tell those, whose size) differ from the recorded
+// ones counts as gone and is left alone (a name freed and taken again by a
+// later send or by someone else; inode numbers are reused at once).
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/PublishRegister.h"
 
-class CRemoteRoot;
+class CPublishRoot;
 
 class CUnpublisher {
  public:
-  // The modification time of `st` in nanoseconds, as the register keeps it.
-  static int64_t ModifiedNs(const struct stat& st);
-
-  // `fileRoot` is the current FileRoot, ending in "/".
-  CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot);
-  ~CUnpublisher();
+  // `fileRoot` is the current FileRoot, ending in "/", and `root` the root
+  // it names, which the caller has connected.
+  CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot, CPublishRoot& root);
 
   // Deletes the files published more than `days` days before `now` and marks
   // them expired, after RemoveUnfinished. False when any entry was refused
@@ -40,9 +35,10 @@ class CUnpublisher {
   // it removed. False when nothing is published under `key`, or on a
   // refusal or failure (Problems()).
   bool Unpublish(const std::string& key, int64_t now);
-  // Removes from FileRoot what failed sends had to leave on a server, and
-  // marks those entries removed. False when any removal failed (they stay
-  // for the next time).
+  // Removes from FileRoot what failed sends had to leave, and what sends
+  // whose process is gone left under way (a killed sender's claim or
+  // partial file), and marks those entries removed. False when any removal
+  // failed (they stay for the next time).
   bool RemoveUnfinished(int64_t now);
 
   // What was done, one line per file.
@@ -52,8 +48,7 @@ class CUnpublisher {
 
  private:
   bool Remove(const PublishedFile& file, const std::string& state, int64_t now);
-  bool RemoveLocal(const PublishedFile& file, const std::string& state, int64_t now);
-  bool RemoveRemote(const PublishedFile& file, const std::string& state, int64_t now);
+  bool Discard(const PublishedFile& file, int64_t now);
   // Marks the entry and says what became of its file (`note` after the URL).
   bool Ended(const PublishedFile& file, const std::string& state, int64_t now,
              const std::string& note);
@@ -61,7 +56,7 @@ class CUnpublisher {
 
   CPublishRegister& m_register;
   std::string m_fileRoot;
-  std::unique_ptr<CRemoteRoot> m_remote;
+  CPublishRoot& m_root;
   std::vector<std::string> m_lines;
   std::vector<std::string> m_problems;
 };

@@ -1,7 +1,7 @@
 #include "app/UploadSinkFilter.h"
 
 #include "platform/SystemError.h"
-#include "remote/RemoteUpload.h"
+#include "remote/PublishUpload.h"
 
 bool CUploadSinkFilter::Write(const uint8_t* bytes, size_t length) {
   if (!m_upload.Write(bytes, length)) {

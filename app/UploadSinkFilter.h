@@ -1,22 +1,22 @@
 #pragma once
 // The end of a chain that publishes to a server: hands every block to a
-// remote upload (remote/RemoteUpload.h) and counts the bytes. A failing
+// remote upload (remote/PublishUpload.h) and counts the bytes. A failing
 // write leaves the upload's code as the thread's last error; the upload
 // keeps the sentence that explains it.
 
 #include "pipeline/Filter.h"
 
-class CRemoteUpload;
+class CPublishUpload;
 
 class CUploadSinkFilter : public CFilter {
  public:
-  explicit CUploadSinkFilter(CRemoteUpload& upload) : m_upload(upload) {}
+  explicit CUploadSinkFilter(CPublishUpload& upload) : m_upload(upload) {}
 
   bool Write(const uint8_t* bytes, size_t length) override;
 
   uint64_t ByteCount() const { return m_bytes; }
 
  private:
-  CRemoteUpload& m_upload;
+  CPublishUpload& m_upload;
   uint64_t m_bytes = 0;
 };

@@ -2,7 +2,12 @@
 
 #include <curl/curl.h>
 
+#include <netinet/in.h>
+#include <linux/tcp.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,8 +18,16 @@ namespace {
 
 constexpr size_t kBodyLimit = 64 * 1024;
 constexpr long kConnectSeconds = 30;
-// A transfer that moves less than a byte a second for this long has stalled.
-constexpr long kStallSeconds = 30;
+// A transfer whose server acknowledges and sends nothing for this long has
+// stalled. Acknowledged, not handed over: a slow link drains megabytes of
+// socket buffers after the last byte was handed to the kernel.
+constexpr int64_t kStallMs = 30000;
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 void GlobalInit() {
   static std::once_flag once;
@@ -37,8 +50,13 @@ CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login) {
   curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(m_curl, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  // The web access library's proxy or none: a proxy from the environment
+  // would see what the user never chose to send through it.
+  const std::string proxy = WebProxy();
+  curl_easy_setopt(m_curl, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CDavRequest::Progress);
+  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
   curl_easy_setopt(m_curl, CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1_2);
   curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
@@ -91,15 +109,13 @@ void CDavRequest::Delete() { curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "DE
 
 void CDavRequest::Head() { curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L); }
 
-void CDavRequest::StopWhen(std::function<bool()> stop) {
-  m_stop = std::move(stop);
-  curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CDavRequest::Progress);
-  curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, this);
-}
+void CDavRequest::MakeCollection() { curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MKCOL"); }
+
+void CDavRequest::StopWhen(std::function<bool()> stop) { m_stop = std::move(stop); }
 
 bool CDavRequest::Perform() {
   curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
+  m_stillSince = NowMs();
   m_curlCode = curl_easy_perform(m_curl);
   curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &m_status);
   return m_curlCode == CURLE_OK;
@@ -112,6 +128,9 @@ int64_t CDavRequest::ContentLength() const {
 }
 
 std::string CDavRequest::CurlError() const {
+  if (m_stalled) {
+    return "the server acknowledged nothing for " + std::to_string(kStallMs / 1000) + " s";
+  }
   return m_errorText[0] ? m_errorText : curl_easy_strerror(static_cast<CURLcode>(m_curlCode));
 }
 
@@ -136,7 +155,26 @@ size_t CDavRequest::Send(char* out, size_t size, size_t count, void* self) {
   return n;
 }
 
+bool CDavRequest::Moved() {
+  curl_socket_t fd = CURL_SOCKET_BAD;
+  curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &fd);
+  tcp_info info = {};
+  socklen_t length = sizeof info;
+  uint64_t moved = 0;
+  if (fd != CURL_SOCKET_BAD && getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) == 0) {
+    moved = info.tcpi_bytes_acked + info.tcpi_bytes_received;
+  }
+  if (moved == m_moved) return false;
+  m_moved = moved;
+  return true;
+}
+
 int CDavRequest::Progress(void* self, int64_t, int64_t, int64_t, int64_t) {
-  const auto* request = static_cast<CDavRequest*>(self);
-  return request->m_stop && request->m_stop() ? 1 : 0;
+  auto* request = static_cast<CDavRequest*>(self);
+  if (request->m_stop && request->m_stop()) return 1;
+  const int64_t now = NowMs();
+  if (request->Moved()) request->m_stillSince = now;
+  if (now - request->m_stillSince < kStallMs) return 0;
+  request->m_stalled = true;
+  return 1;
 }

@@ -3,9 +3,10 @@
 // request of Quiver's must be: http and https only, TLS 1.2 or later with
 // the chain and the host name checked against the system's trust store
 // (SSL_CERT_FILE and SSL_CERT_DIR honoured) and the web access library's
-// `cafile`, no redirect followed, a connection timeout, and a stall limit
-// that ends a transfer making no progress. HTTP/1.1, so that a body of
-// unknown length goes chunked.
+// `cafile`, through the web access library's proxy (never the
+// environment's), no redirect followed, a connection timeout, and a stall
+// limit that ends a transfer whose server acknowledges nothing for 30 s.
+// HTTP/1.1, so that a body of unknown length goes chunked.
 
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,7 @@ class CDavRequest {
   void PutStream(BodySource source);
   void Delete();
   void Head();
+  void MakeCollection();
   // Aborts the transfer, at the latest a second later, once `stop` is true.
   void StopWhen(std::function<bool()> stop);
 
@@ -49,12 +51,16 @@ class CDavRequest {
   // The answer's Content-Length, or -1.
   int64_t ContentLength() const;
   int CurlCode() const { return m_curlCode; }
+  // Whether the stall limit ended the request (CurlCode() then says aborted).
+  bool Stalled() const { return m_stalled; }
   std::string CurlError() const;
 
  private:
   static size_t Received(char* data, size_t size, size_t count, void* self);
   static size_t Send(char* out, size_t size, size_t count, void* self);
   static int Progress(void* self, int64_t, int64_t, int64_t, int64_t);
+  // Whether the server acknowledged or sent anything since the last call.
+  bool Moved();
 
   CURL* m_curl;
   curl_slist* m_headers = nullptr;
@@ -65,5 +71,8 @@ class CDavRequest {
   std::function<bool()> m_stop;
   char m_errorText[256] = {};
   long m_status = 0;
+  uint64_t m_moved = 0;  // bytes acknowledged plus bytes received, at the last look
+  int64_t m_stillSince = 0;  // steady milliseconds since when nothing moved
+  bool m_stalled = false;
   int m_curlCode = 0;
 };

@@ -3,64 +3,65 @@
 // over https with the certificate checked as the web access library checks
 // it (remote/DavRequest.h).
 //
-// WebDAV has no exclusive create that holds under concurrency: servers check
-// "If-None-Match: *" when a PUT starts and move the body into place when it
-// ends, so two creators of one new name may both succeed. A name is
-// therefore claimed with a PUT of a small random token under
-// "If-None-Match: *" (refused with 412 when the name exists) and owned only
-// when, after a pause that outlasts any concurrent claim, a GET returns this
-// sender's token; then the content is streamed over it (remote/DavUpload.h).
-// The content is not moved into place from a file beside it: servers carry
-// out a replacing MOVE as a deletion and a rename, and a claim made in
-// between would be overwritten.
+// WebDAV has no exclusive create of a file that holds everywhere: servers
+// check "If-None-Match: *" when a PUT starts and move the body into place
+// when it ends (Apache), or ignore it (nginx). Creating a collection is
+// exclusive: a second MKCOL of one path is refused with 405. So a sender
+// first holds a name by creating its claim collection beside it
+// (".quiver-claim-NAME/"), then makes sure the name itself is free, then
+// PUTs the content under the name, and deletes the claim when done. Every
+// sender goes through the claim, so no two write one name; servers store a
+// PUT's body aside and rename it over the name at the end, so the name never
+// serves part of a file. CheckExclusive makes sure the server refuses the
+// second MKCOL before anything is written to it.
 //
 // Credentials: ~/.netrc (private to the user), else the Secret Service, sent
-// as Basic authorization over https, and over plain http only to a loopback
-// address.
+// as Basic authorization over https, and over plain http only straight to
+// a loopback address, never through a proxy.
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "remote/Netrc.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
+#include "remote/RemoteAddress.h"
 
 class CDavRequest;
 
-class CDavRoot : public CRemoteRoot {
+class CDavRoot : public CPublishRoot {
  public:
   explicit CDavRoot(RemoteAddress address);
   ~CDavRoot() override;
 
-  std::unique_ptr<CRemoteUpload> Create(const NameSequence& names) override;
+  std::string Display() const override { return m_address.Display(); }
+  std::unique_ptr<CPublishUpload> Create(const NameSequence& names) override;
   bool Remove(const std::string& name) override;
-  bool Size(const std::string& name, int64_t& size) override;
+  bool Discard(const std::string& workName) override;
+  bool Look(const std::string& name, RootEntry& entry) override;
+  bool CheckExclusive() override;
 
-  // Claims the first free name of `names` from `index` on with `token`;
-  // `index` becomes the claimed name's. ERROR_TOO_MANY_OPEN_FILES when
-  // every name is taken.
-  bool ClaimFree(const NameSequence& names, unsigned& index, const std::string& token);
-  // Whether the file `name` holds `token` (false for no file); false with
-  // the failure when the server cannot tell.
-  bool Holds(const std::string& name, const std::string& token, bool& holds);
+  // Deletes the claim that holds `name`; true when it is gone.
+  bool Release(const std::string& name);
   // A request for the file `name` with the root's login.
   std::unique_ptr<CDavRequest> Request(const std::string& name);
   // Turns a request's outcome into this root's failure, naming `what` was
   // done to `name`; true when it ended in a 2xx status.
   bool Succeeded(CDavRequest& request, const std::string& what, const std::string& name);
 
-  // The pause between a claim and its check; tests shorten it.
-  static void SetClaimPause(std::chrono::milliseconds pause);
-  static std::chrono::milliseconds ClaimPause();
-  // A random token of `digits` hexadecimal digits.
-  static std::string RandomToken(size_t digits);
-
  private:
+  // Holds `name` for this sender: its claim made and the name free.
+  // ERROR_FILE_EXISTS when another sender holds it or a file has it.
+  bool Hold(const std::string& name);
+  // Creates the collection `name`; ERROR_FILE_EXISTS when it exists.
+  bool MakeCollection(const std::string& name);
+  // Whether anything answers under `name`.
+  bool Exists(const std::string& name, bool& exists);
   const NetrcLogin* Login();
   bool TransportFailed(CDavRequest& request, const std::string& what);
   std::string LoginAdvice() const;
 
+  RemoteAddress m_address;
   std::optional<NetrcLogin> m_login;
   bool m_loginLooked = false;
   std::string m_loginProblem;  // why no login is sent

@@ -222,6 +222,15 @@ bool CSftpSession::Unlink(const std::string& name) {
          SftpFailed("remove \"" + name + "\"", name);
 }
 
+bool CSftpSession::Rename(const std::string& from, const std::string& to) {
+  const std::string source = PathOf(from), target = PathOf(to);
+  // No flags: servers of protocol version 5 and later then refuse an
+  // existing target too; version 3 servers take none.
+  return libssh2_sftp_rename_ex(m_sftp, source.c_str(), static_cast<unsigned>(source.size()),
+                                target.c_str(), static_cast<unsigned>(target.size()), 0) == 0 ||
+         SftpFailed("rename \"" + from + "\" to \"" + to + "\"", to, true);
+}
+
 bool CSftpSession::SftpFailed(const std::string& action, const std::string& name, bool creating) {
   if (libssh2_session_last_errno(m_session) != LIBSSH2_ERROR_SFTP_PROTOCOL) {
     return NetworkFailed(action);

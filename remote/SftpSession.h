@@ -44,6 +44,10 @@ class CSftpSession : public CRemoteFailure {
 
   // Deletes the file `name`, or records why it could not (SftpFailed).
   bool Unlink(const std::string& name);
+  // Renames the file `from` to `to` with plain SSH_FXP_RENAME, which
+  // refuses a `to` that exists (ERROR_FILE_EXISTS) where the server keeps to
+  // the protocol; CSftpRoot::CheckExclusive makes sure it does.
+  bool Rename(const std::string& from, const std::string& to);
   // Records the failure of the SFTP call just made for the file `name`, in
   // the words "could not <action>": the server's status (ERROR_FILE_EXISTS,
   // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND when `creating` and the

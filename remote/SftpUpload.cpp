@@ -6,8 +6,11 @@
 #include "platform/SystemError.h"
 
 CSftpUpload::CSftpUpload(std::shared_ptr<CSftpSession> session, LIBSSH2_SFTP_HANDLE* handle,
-                         std::string name)
-    : m_session(std::move(session)), m_handle(handle), m_name(std::move(name)) {}
+                         std::string workName, CPublishRoot::NameSequence names)
+    : m_session(std::move(session)),
+      m_handle(handle),
+      m_workName(std::move(workName)),
+      m_names(std::move(names)) {}
 
 CSftpUpload::~CSftpUpload() {
   if (!m_ended) Abort();
@@ -31,11 +34,26 @@ bool CSftpUpload::Finish() {
   if (!Flush()) return false;
   // The server reports a failed write of buffered data when it closes.
   if (libssh2_sftp_close_handle(std::exchange(m_handle, nullptr)) != 0) {
-    return Failed("finish \"" + m_name + "\"");
+    return Failed("finish \"" + m_workName + "\"");
   }
-  m_ended = true;
   std::vector<char>().swap(m_buffer);
+  if (!Publish()) return false;
+  m_ended = true;
   return true;
+}
+
+bool CSftpUpload::Publish() {
+  for (;; ++m_index) {
+    const std::string name = m_names(m_index);
+    if (name.empty()) {
+      const std::string first = m_names(0);
+      Abort();
+      return Fail(ERROR_TOO_MANY_OPEN_FILES, "Every name for " + first + " is taken in " +
+                                                 m_session->Address().Display() + ".");
+    }
+    if (m_session->Rename(m_workName, name)) return true;
+    if (m_session->Code() != ERROR_FILE_EXISTS) return Removed(*m_session);
+  }
 }
 
 bool CSftpUpload::Abort() {
@@ -51,14 +69,10 @@ bool CSftpUpload::Abort() {
   return Unlink(fresh);
 }
 
-std::vector<std::string> CSftpUpload::LeftOver() const {
-  return m_stays ? std::vector<std::string>{m_name} : std::vector<std::string>{};
-}
-
 // Once ended, a failure stays as it was and anything else is refused.
 bool CSftpUpload::Ended() {
   if (Code() != 0) return false;
-  return Fail(ERROR_INVALID_FUNCTION, "The upload of \"" + m_name + "\" to " +
+  return Fail(ERROR_INVALID_FUNCTION, "The upload of \"" + Name() + "\" to " +
                                           m_session->Address().Display() + " has ended.");
 }
 
@@ -67,7 +81,7 @@ bool CSftpUpload::Flush() {
   size_t left = m_buffer.size();
   while (left > 0) {
     const ssize_t sent = libssh2_sftp_write(m_handle, data, left);
-    if (sent < 0) return Failed("write \"" + m_name + "\"");
+    if (sent < 0) return Failed("write \"" + m_workName + "\"");
     data += sent;
     left -= static_cast<size_t>(sent);
   }
@@ -77,19 +91,23 @@ bool CSftpUpload::Flush() {
 
 // Records the failure of a transfer step, then removes the file.
 bool CSftpUpload::Failed(const std::string& action) {
-  m_session->SftpFailed(action, m_name);
-  const CRemoteFailure failure = *m_session;
+  m_session->SftpFailed(action, m_workName);
+  return Removed(*m_session);
+}
+
+// Removes the file after the failure `failure`, which it then reports.
+bool CSftpUpload::Removed(CRemoteFailure failure) {
   const std::string removal = Abort() ? "" : " " + Error();
   return Fail(failure.Code(), failure.Error() + removal);
 }
 
 bool CSftpUpload::Unlink(CSftpSession& session) {
-  if (session.Unlink(m_name) || session.Code() == ERROR_FILE_NOT_FOUND) return true;
+  if (session.Unlink(m_workName) || session.Code() == ERROR_FILE_NOT_FOUND) return true;
   return Stays(session);
 }
 
 bool CSftpUpload::Stays(const CRemoteFailure& why) {
   m_stays = true;
-  return Fail(why.Code(), (Error().empty() ? "" : Error() + " ") + "The partial file \"" + m_name +
-                              "\" stays on the server: " + why.Error());
+  return Fail(why.Code(), (Error().empty() ? "" : Error() + " ") + "The partial file \"" +
+                              m_workName + "\" stays on the server: " + why.Error());
 }

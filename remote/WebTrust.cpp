@@ -34,9 +34,8 @@ std::string SettingsPath() {
   return !dir.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
 }
 
-}  // namespace
-
-std::string WebCaFile() {
+// The value of `key` in `wantedSection`; empty when it has none.
+std::string Setting(const char* wantedSection, const char* key) {
   std::ifstream in(SettingsPath(), std::ios::binary);
   bool inside = false;
   std::string line;
@@ -47,14 +46,25 @@ std::string WebCaFile() {
       const size_t close = line.find(']');
       const std::string section =
           Trim(line.substr(1, close == std::string::npos ? close : close - 1));
-      inside = strcasecmp(section.c_str(), "network") == 0;
+      inside = strcasecmp(section.c_str(), wantedSection) == 0;
       continue;
     }
     const size_t eq = line.find('=');
     if (inside && eq != std::string::npos &&
-        strcasecmp(Trim(line.substr(0, eq)).c_str(), "cafile") == 0) {
+        strcasecmp(Trim(line.substr(0, eq)).c_str(), key) == 0) {
       return Trim(line.substr(eq + 1));
     }
   }
   return "";
+}
+
+}  // namespace
+
+std::string WebCaFile() { return Setting("network", "cafile"); }
+
+std::string WebProxy() {
+  const std::string proxy = Setting("proxy information", "http_proxy");
+  // The web access library takes "host:port" alone as well.
+  if (proxy.empty() || proxy.find("://") != std::string::npos) return proxy;
+  return "http://" + proxy;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// What the web access library trusts, so that uploads trust the same: the
+// What the web access library trusts and goes through, so that uploads do
+// the same: its proxy (`http_proxy` in section "proxy information") and the
 // PEM bundle named by `cafile` in section "network" of w3skua.ini
 // (${XDG_CONFIG_HOME:-$HOME/.config}/w3skua.ini, else /etc/w3skua.ini;
 // section and key found without regard to case), besides the system's trust
@@ -9,3 +10,7 @@
 
 // The `cafile` setting; empty when none is set.
 std::string WebCaFile();
+
+// The `http_proxy` setting as libcurl takes it ("http://host:port/"); empty
+// when none is set.
+std::string WebProxy();

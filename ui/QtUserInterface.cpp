@@ -11,8 +11,20 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
+#include <QThread>
 
 namespace {
+
+// Widgets live on the window's thread. A send asks its questions from the
+// thread that does the work, which waits here for the answer.
+template <typename Show>
+auto OnWindowThread(Show show) {
+  if (QThread::currentThread() == QCoreApplication::instance()->thread()) return show();
+  decltype(show()) answer{};
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { answer = show(); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
 
 // Message boxes belong to the window the user is working in. A minimised
 // window stays so: window managers hide the boxes of a minimised owner.
@@ -93,11 +105,14 @@ void CQtUserInterface::ShowReport(const std::string& title, const std::string& t
 }
 
 void CQtUserInterface::ShowWarning(const std::string& text) {
-  ShowMessageBox(nullptr, QMessageBox::Warning, QString::fromStdString(text));
+  OnWindowThread(
+      [&] { return ShowMessageBox(nullptr, QMessageBox::Warning, QString::fromStdString(text)); });
 }
 
 bool CQtUserInterface::ShowYesNo(const std::string& text, bool keepsData) {
-  return ShowMessageBox(nullptr, QMessageBox::NoIcon, QString::fromStdString(text),
-                        QMessageBox::Yes | QMessageBox::No,
-                        keepsData ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
+  return OnWindowThread([&] {
+    return ShowMessageBox(nullptr, QMessageBox::NoIcon, QString::fromStdString(text),
+                          QMessageBox::Yes | QMessageBox::No,
+                          keepsData ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
+  });
 }

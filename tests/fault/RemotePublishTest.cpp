@@ -139,14 +139,14 @@ TEST_P(RemotePublishTest, EightSendersOfOneNameGetEightNamesAndLeaveTheOldFile) 
   const std::string source = Source("same.bin", 1 << 20);
   ASSERT_EQ(testing_support::Run("echo old > '" + m_site->Folder() + "/same.bin'"), 0);
   std::vector<std::thread> senders;
-  std::vector<int> status(8, -1);
+  std::vector<ProgramOutcome> runs(8);
   for (int i = 0; i < 8; ++i) {
     senders.emplace_back([&, i] {
-      status[i] = RunQuiver({"-s", source, m_src + "/p" + std::to_string(i) + ".qvr"}).status;
+      runs[i] = RunQuiver({"-s", source, m_src + "/p" + std::to_string(i) + ".qvr"});
     });
   }
   for (std::thread& sender : senders) sender.join();
-  EXPECT_EQ(status, std::vector<int>(8, 0));
+  for (const ProgramOutcome& run : runs) EXPECT_EQ(run.status, 0) << run.err;
   std::set<std::string> urls;
   for (int i = 0; i < 8; ++i) {
     std::string received;

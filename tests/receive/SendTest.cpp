@@ -87,7 +87,7 @@ TEST_F(ReceiveTest, SendFailuresRemoveOrKeepTheEncodedFile) {
       {"source is a folder", sources + "/a.qvr", sources, settings.FileRoot(),
        ERROR_ACCESS_DENIED, {}},
       {"pointer file unwritable", sources + "/no/a.qvr", sources + "/report.doc",
-       settings.FileRoot(), ERROR_PATH_NOT_FOUND, {"report.doc"}},
+       settings.FileRoot(), ERROR_PATH_NOT_FOUND, {}},
   };
   for (const Case& c : cases) {
     for (int compress : {0, 1}) {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "platform/SystemError.h"
-#include "remote/RemoteRoot.h"
+#include "remote/PublishRoot.h"
 #include "support/RemoveTree.h"
 #include "support/SshServer.h"
 #include "support/TestFiles.h"
@@ -14,12 +14,12 @@ using namespace testing_support;
 
 namespace {
 
-CRemoteRoot::NameSequence Names(std::vector<std::string> names) {
+CPublishRoot::NameSequence Names(std::vector<std::string> names) {
   return [names](unsigned i) { return i < names.size() ? names[i] : std::string(); };
 }
 
 // Writes `bytes` in uneven pieces, as an encoder hands them over.
-bool Send(CRemoteUpload& upload, const std::string& bytes) {
+bool Send(CPublishUpload& upload, const std::string& bytes) {
   bool sent = true;
   for (size_t at = 0; at < bytes.size() && sent; at += 65521) {
     sent = upload.Write(Data(bytes) + at, std::min<size_t>(65521, bytes.size() - at));
@@ -43,9 +43,9 @@ class SftpRootTest : public ::testing::Test {
     m_server = std::make_unique<CSshServer>();
     m_server->Trust();
   }
-  std::unique_ptr<CRemoteRoot> Root(const std::string& suffix = "") const {
+  std::unique_ptr<CPublishRoot> Root(const std::string& suffix = "") const {
     std::string error;
-    return CRemoteRoot::Open(m_server->Root() + suffix, error);
+    return CPublishRoot::Open(m_server->Root() + suffix, error);
   }
   std::string File(const std::string& name) const { return m_server->Folder() + "/" + name; }
 
@@ -56,46 +56,54 @@ class SftpRootTest : public ::testing::Test {
 TEST_F(SftpRootTest, StoresExactBytesUnderTheFirstFreeName) {
   WriteFile(File("taken"), "keep");
   auto root = Root();
+  EXPECT_TRUE(root->CheckExclusive()) << root->Error();
   for (size_t size : {size_t{0}, size_t{1}, (size_t{5} << 20) + 7}) {
     const std::string name = "f" + std::to_string(size), bytes = RandomBytes(size, 7);
     auto upload = root->Create(Names({"taken", name}));
     ASSERT_TRUE(upload) << root->Error();
-    EXPECT_EQ(upload->Name(), name);
     ASSERT_TRUE(Send(*upload, bytes) && upload->Finish()) << upload->Error();
+    EXPECT_EQ(upload->Name(), name);
     EXPECT_EQ(ReadFile(File(name)), bytes);
-    int64_t stored = -1;
-    EXPECT_TRUE(root->Size(name, stored) && root->Remove(name)) << root->Error();
-    EXPECT_EQ(stored, static_cast<int64_t>(size));
+    RootEntry stored;
+    EXPECT_TRUE(root->Look(name, stored) && root->Remove(name)) << root->Error();
+    EXPECT_EQ(stored.size, static_cast<int64_t>(size));
   }
   EXPECT_EQ(ReadFile(File("taken")), "keep");
   EXPECT_EQ(ListDir(m_server->Folder()), std::vector<std::string>{"taken"});
 }
 
 TEST_F(SftpRootTest, RefusalsNameTheRoot) {
-  int64_t size = 0;
+  RootEntry entry;
+  const auto finish = [](CPublishRoot& r) {
+    auto upload = r.Create(Names({"x"}));
+    return upload && (upload->Finish() || r.Fail(*upload));
+  };
   const struct {
     std::string suffix;
-    std::function<bool(CRemoteRoot&)> operation;
+    std::function<bool(CPublishRoot&)> operation;
     uint32_t code;
   } cases[] = {
-      {"", [](CRemoteRoot& r) { return !!r.Create(Names({"x"})); }, ERROR_TOO_MANY_OPEN_FILES},
-      {"missing/", [](CRemoteRoot& r) { return !!r.Create(Names({"x"})); }, ERROR_PATH_NOT_FOUND},
-      {"", [](CRemoteRoot& r) { return r.Remove("absent"); }, ERROR_FILE_NOT_FOUND},
-      {"", [&](CRemoteRoot& r) { return r.Size("absent", size); }, ERROR_FILE_NOT_FOUND},
+      {"", finish, ERROR_TOO_MANY_OPEN_FILES},
+      {"missing/", [](CPublishRoot& r) { return !!r.Create(Names({"x"})); }, ERROR_PATH_NOT_FOUND},
+      {"", [](CPublishRoot& r) { return r.Remove("absent"); }, ERROR_FILE_NOT_FOUND},
+      {"", [&](CPublishRoot& r) { return r.Look("absent", entry); }, ERROR_FILE_NOT_FOUND},
   };
   WriteFile(File("x"), "keep");
   for (const auto& c : cases) {
     auto root = Root(c.suffix);
-    ExpectFailure(*root, c.operation(*root), c.code, root->Address().Display());
+    ExpectFailure(*root, c.operation(*root), c.code, root->Display());
   }
   EXPECT_EQ(ReadFile(File("x")), "keep");
+  EXPECT_EQ(ListDir(m_server->Folder()), std::vector<std::string>{"x"});
 }
 
 TEST_F(SftpRootTest, UnfinishedUploadsLeaveNothing) {
   auto root = Root();
   for (bool abort : {true, false}) {
     auto upload = root->Create(Names({"partial"}));
-    ASSERT_TRUE(upload && Send(*upload, RandomBytes(3 << 20, 1)) && Exists(File("partial")));
+    ASSERT_TRUE(upload && Send(*upload, RandomBytes(3 << 20, 1)));
+    // The part sent so far waits under the work name, never the public one.
+    EXPECT_EQ(ListDir(m_server->Folder()), std::vector<std::string>{upload->WorkName()});
     EXPECT_TRUE(!abort || upload->Abort()) << upload->Error();
     upload.reset();
     EXPECT_TRUE(ListDir(m_server->Folder()).empty());

@@ -29,10 +29,10 @@ class CCursorNotingDoc : public CPointerDoc {
  public:
   explicit CCursorNotingDoc(std::vector<Qt::CursorShape>& shapes) : m_shapes(shapes) {}
   bool Send(const std::string& pointerFile, const std::string& source, const std::string& urlRoot,
-            const std::string& fileRoot) override {
+            CPublishRoot& root) override {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     m_shapes.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-    return CPointerDoc::Send(pointerFile, source, urlRoot, fileRoot);
+    return CPointerDoc::Send(pointerFile, source, urlRoot, root);
   }
 
  private:

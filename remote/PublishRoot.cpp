@@ -1,0 +1,44 @@
+#include "remote/PublishRoot.h"
+
+#include <cstdio>
+#include <random>
+
+#include "platform/SystemError.h"
+#include "remote/DavRoot.h"
+#include "remote/LocalRoot.h"
+#include "remote/RemoteAddress.h"
+#include "remote/SftpRoot.h"
+
+bool CPublishRoot::CreateFirstFree(const NameSequence& names, unsigned& index,
+                                   const std::function<bool(const std::string&)>& create) {
+  for (;; ++index) {
+    const std::string name = names(index);
+    if (name.empty()) {
+      return Fail(ERROR_TOO_MANY_OPEN_FILES,
+                  "Every name for " + names(0) + " is taken in " + Display() + ".");
+    }
+    if (create(name)) return true;
+    if (Code() != ERROR_FILE_EXISTS) return false;
+  }
+}
+
+std::string CPublishRoot::RandomToken(size_t digits) {
+  std::random_device device;
+  std::string token;
+  while (token.size() < digits) {
+    char part[16];
+    std::snprintf(part, sizeof part, "%08x", device());
+    token += part;
+  }
+  return token.substr(0, digits);
+}
+
+bool CPublishRoot::IsServer(const std::string& fileRoot) { return RemoteAddress::IsRemote(fileRoot); }
+
+std::unique_ptr<CPublishRoot> CPublishRoot::Open(const std::string& fileRoot, std::string& error) {
+  if (!IsServer(fileRoot)) return std::make_unique<CLocalRoot>(fileRoot);
+  RemoteAddress address;
+  if (!RemoteAddress::Parse(fileRoot, address, error)) return nullptr;
+  if (address.scheme == RemoteAddress::Scheme::Sftp) return std::make_unique<CSftpRoot>(address);
+  return std::make_unique<CDavRoot>(address);
+}
