@@ -49,14 +49,13 @@ bool CDavServer::Available() {
          access((std::string(kModules) + "mod_dav_fs.so").c_str(), R_OK) == 0;
 }
 
-CDavServer::CDavServer(Transport transport, int lifetimeSeconds)
-    : m_tls(transport == Transport::Https) {
+CDavServer::CDavServer(Transport transport, int lifetimeSeconds) {
+  m_tls = transport == Transport::Https;
   const std::string base = MakeDir("dav");
   m_folder = base + "/pub";
   Must("mkdir " + m_folder + " " + base + "/lock && chown nobody:nogroup " + m_folder + " " + base +
        "/lock");
-  Must("{ printf '%s:' '" + m_user + "'; openssl passwd -apr1 '" + m_password + "'; } > " + base +
-       "/users");
+  WriteUsers(base + "/users");
   std::string extra = DavSection(base);
   if (m_tls) {
     m_ca = std::make_unique<CTestCa>();
@@ -66,14 +65,6 @@ CDavServer::CDavServer(Transport transport, int lifetimeSeconds)
   m_apache = std::make_unique<CApacheServer>(base, extra, lifetimeSeconds);
   if (!m_tls) m_port = m_apache->Port();
   if (!WaitForPort(m_port, 10)) throw std::runtime_error("the WebDAV server did not start");
-}
-
-std::string CDavServer::FileRoot() const {
-  return (m_tls ? "davs://127.0.0.1:" : "dav://127.0.0.1:") + std::to_string(m_port) + "/pub/";
-}
-
-std::string CDavServer::UrlRoot() const {
-  return (m_tls ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(m_port) + "/pub/";
 }
 
 }  // namespace testing_support

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <stdexcept>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -55,9 +56,15 @@ CNginxServer::CNginxServer(const std::string& root, int lifetimeSeconds)
 
 CNginxServer::CNginxServer(const std::string& root, const std::string& serverDirectives,
                            const std::string& workerUser, int lifetimeSeconds,
-                           const std::string& httpConfig) {
+                           const std::string& httpConfig)
+    : m_lifetimeSeconds(lifetimeSeconds) {
   const std::string dir = MakeDir("nginx");
   m_dir = dir;
+  // The worker keeps uploads in its temporary folders below `dir`.
+  if (!workerUser.empty()) {
+    chmod(TestRoot().c_str(), 0711);
+    chmod(dir.c_str(), 0711);
+  }
   m_port = FreePort();
   const std::string conf = dir + "/nginx.conf";
   WriteFile(conf,
@@ -80,9 +87,14 @@ CNginxServer::CNginxServer(const std::string& root, const std::string& serverDir
             "    root " + root + ";\n" + serverDirectives + "\n"
             "  }\n" + httpConfig +
             "}\n");
+  Restart();
+}
+
+void CNginxServer::Restart() {
   m_process = std::make_unique<CChildProcess>(
-      std::vector<std::string>{"/usr/sbin/nginx", "-e", dir + "/error.log", "-p", dir, "-c", conf},
-      lifetimeSeconds);
+      std::vector<std::string>{"/usr/sbin/nginx", "-e", m_dir + "/error.log", "-p", m_dir, "-c",
+                               m_dir + "/nginx.conf"},
+      m_lifetimeSeconds);
   if (!WaitForPort(m_port, 10)) throw std::runtime_error("nginx did not start");
 }
 

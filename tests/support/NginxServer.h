@@ -32,9 +32,15 @@ class CNginxServer {
   // once it holds at least `lines` lines (or after 5 s): nginx logs a request
   // after its answer is sent, which a client may have read whole before that.
   std::string AccessLog(size_t lines = 0) const;
+  // SIGKILLs the server and its worker, as a crash would, in the middle of
+  // whatever it is doing.
+  void Kill() { m_process->Kill(); }
+  // Starts it again after Kill, on the same port and folders.
+  void Restart();
 
  private:
   int m_port = 0;
+  int m_lifetimeSeconds;
   std::string m_dir;
   std::unique_ptr<CChildProcess> m_process;
 };

@@ -13,11 +13,16 @@ namespace testing_support {
 
 class CSshServer {
  public:
-  explicit CSshServer(int lifetimeSeconds = 300);
+  // Chrooted: SFTP alone (internal-sftp), shut in a root-owned folder whose
+  // subfolder "pub" is the served folder, as hosts that offer SFTP only set
+  // it up. Needs root.
+  enum class Layout { Plain, Chrooted };
+
+  explicit CSshServer(Layout layout = Layout::Plain, int lifetimeSeconds = 300);
   ~CSshServer() { Kill(); }
 
-  // The port, the served folder (empty at first) and its root
-  // "sftp://127.0.0.1:<port>/.../".
+  // The port, the served folder on disk (empty at first) and its root as the
+  // client names it: "sftp://127.0.0.1:<port>/.../", or ".../pub/" chrooted.
   int Port() const { return m_port; }
   const std::string& Folder() const { return m_folder; }
   std::string Root() const;
@@ -36,6 +41,8 @@ class CSshServer {
   int m_port;
   int m_lifetimeSeconds;
   std::string m_dir, m_folder;
+  // The root-owned folder the server shuts its sessions in; empty when plain.
+  std::string m_jail;
   std::unique_ptr<CChildProcess> m_process;
 };
 
