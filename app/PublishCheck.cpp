@@ -32,7 +32,7 @@ std::string ReadWhole(const std::string& path) {
 }
 
 std::string Octal(unsigned mode) {
-  char text[8];
+  char text[16];
   std::snprintf(text, sizeof text, "%04o", mode);
   return text;
 }

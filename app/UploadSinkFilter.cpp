@@ -1,7 +1,17 @@
 #include "app/UploadSinkFilter.h"
 
+#include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 #include "remote/PublishUpload.h"
+
+CUploadSinkFilter::CUploadSinkFilter(CPublishUpload& upload) : m_upload(upload) {
+  CProgress* progress = CProgress::Current();
+  if (!progress) return;
+  m_upload.Follow([progress] { return progress->IsCancelled(); },
+                  [progress](uint64_t written, uint64_t taken) {
+                    progress->Delivered(written, taken);
+                  });
+}
 
 bool CUploadSinkFilter::Write(const uint8_t* bytes, size_t length) {
   if (!m_upload.Write(bytes, length)) {

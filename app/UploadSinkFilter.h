@@ -10,7 +10,7 @@ class CPublishUpload;
 
 class CUploadSinkFilter : public CFilter {
  public:
-  explicit CUploadSinkFilter(CPublishUpload& upload) : m_upload(upload) {}
+  explicit CUploadSinkFilter(CPublishUpload& upload);
 
   bool Write(const uint8_t* bytes, size_t length) override;
 

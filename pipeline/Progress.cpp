@@ -17,7 +17,22 @@ void CProgress::Begin(ProgressStage stage, int64_t total) {
   m_done.store(0);
   m_total.store(total);
   m_resumedAt.store(-1);
+  m_written.store(0);
+  m_taken.store(0);
   m_stage.store(stage);
+}
+
+void CProgress::Delivered(uint64_t written, uint64_t taken) {
+  m_taken.store(taken);
+  m_written.store(written);
+}
+
+int64_t CProgress::Done() const {
+  const int64_t done = m_done.load();
+  const uint64_t written = m_written.load(), taken = m_taken.load();
+  if (written == 0 || taken >= written) return done;
+  return static_cast<int64_t>(static_cast<double>(done) * static_cast<double>(taken) /
+                              static_cast<double>(written));
 }
 
 void CProgress::Count(const void* reader, uint64_t bytes) {

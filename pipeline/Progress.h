@@ -44,6 +44,10 @@ class CProgress {
   void Count(const void* reader, uint64_t bytes);
   // Sets the bytes done and the total (-1 when unknown) of the stage.
   void Set(int64_t done, int64_t total);
+  // A send's destination has taken `taken` of the `written` bytes handed to
+  // it so far: what is still on its way counts as not done, so a slow link
+  // draining its buffers does not show 100%. May be called from any thread.
+  void Delivered(uint64_t written, uint64_t taken);
   // A broken fetch goes on from `kept` of `total` bytes; the stage says so
   // until it ends.
   void Resume(int64_t kept, int64_t total);
@@ -52,7 +56,7 @@ class CProgress {
   bool IsCancelled() const { return m_cancelled.load(); }
 
   ProgressStage Stage() const { return m_stage.load(); }
-  int64_t Done() const { return m_done.load(); }
+  int64_t Done() const;
   int64_t Total() const { return m_total.load(); }
   const std::string& Name() const { return m_name; }
   // "Sending name", "Fetching name" or "Decoding name"; after a Resume
@@ -65,6 +69,8 @@ class CProgress {
   std::atomic<int64_t> m_done{0};
   std::atomic<int64_t> m_total{-1};
   std::atomic<int> m_resumedAt{-1};  // per cent; -1 for no resume
+  std::atomic<uint64_t> m_written{0};  // of a send: handed to the destination
+  std::atomic<uint64_t> m_taken{0};    // and taken by it
   std::atomic<bool> m_cancelled{false};
   const void* m_reader = nullptr;
 };

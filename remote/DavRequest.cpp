@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <linux/tcp.h>
 #include <sys/socket.h>
 
@@ -111,7 +113,14 @@ void CDavRequest::Head() { curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L); }
 
 void CDavRequest::MakeCollection() { curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MKCOL"); }
 
+void CDavRequest::Properties() {
+  curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "PROPFIND");
+  AddHeader("Depth: 0");
+}
+
 void CDavRequest::StopWhen(std::function<bool()> stop) { m_stop = std::move(stop); }
+
+void CDavRequest::OnSent(std::function<void(uint64_t sent)> sent) { m_sent = std::move(sent); }
 
 bool CDavRequest::Perform() {
   curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
@@ -155,6 +164,14 @@ size_t CDavRequest::Send(char* out, size_t size, size_t count, void* self) {
   return n;
 }
 
+uint64_t CDavRequest::Sent(uint64_t uploaded) const {
+  curl_socket_t fd = CURL_SOCKET_BAD;
+  curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &fd);
+  int waiting = 0;
+  if (fd == CURL_SOCKET_BAD || ioctl(fd, SIOCOUTQ, &waiting) != 0 || waiting < 0) return uploaded;
+  return uploaded - std::min<uint64_t>(uploaded, static_cast<uint64_t>(waiting));
+}
+
 bool CDavRequest::Moved() {
   curl_socket_t fd = CURL_SOCKET_BAD;
   curl_easy_getinfo(m_curl, CURLINFO_ACTIVESOCKET, &fd);
@@ -169,9 +186,10 @@ bool CDavRequest::Moved() {
   return true;
 }
 
-int CDavRequest::Progress(void* self, int64_t, int64_t, int64_t, int64_t) {
+int CDavRequest::Progress(void* self, int64_t, int64_t, int64_t uploaded, int64_t) {
   auto* request = static_cast<CDavRequest*>(self);
   if (request->m_stop && request->m_stop()) return 1;
+  if (request->m_sent) request->m_sent(request->Sent(static_cast<uint64_t>(uploaded)));
   const int64_t now = NowMs();
   if (request->Moved()) request->m_stillSince = now;
   if (now - request->m_stillSince < kStallMs) return 0;

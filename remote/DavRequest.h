@@ -38,8 +38,13 @@ class CDavRequest {
   void Delete();
   void Head();
   void MakeCollection();
+  // A PROPFIND of the resource alone (Depth: 0).
+  void Properties();
   // Aborts the transfer, at the latest a second later, once `stop` is true.
   void StopWhen(std::function<bool()> stop);
+  // Tells `sent` now and then how many bytes of the body have left this
+  // computer (handed over, less what still waits in the socket's buffer).
+  void OnSent(std::function<void(uint64_t sent)> sent);
 
   // True when the server answered, whatever its status; false when no
   // answer came (CurlCode() and CurlError() tell why).
@@ -58,7 +63,9 @@ class CDavRequest {
  private:
   static size_t Received(char* data, size_t size, size_t count, void* self);
   static size_t Send(char* out, size_t size, size_t count, void* self);
-  static int Progress(void* self, int64_t, int64_t, int64_t, int64_t);
+  static int Progress(void* self, int64_t, int64_t, int64_t uploaded, int64_t);
+  // Of `uploaded` bytes handed to the socket, those no longer in its buffer.
+  uint64_t Sent(uint64_t uploaded) const;
   // Whether the server acknowledged or sent anything since the last call.
   bool Moved();
 
@@ -69,6 +76,7 @@ class CDavRequest {
   size_t m_putOffset = 0;
   BodySource m_source;
   std::function<bool()> m_stop;
+  std::function<void(uint64_t)> m_sent;
   char m_errorText[256] = {};
   long m_status = 0;
   uint64_t m_moved = 0;  // bytes acknowledged plus bytes received, at the last look

@@ -134,17 +134,20 @@ bool CDavRoot::MakeCollection(const std::string& name) {
   // the loser of two creations at the same moment, as it does where writing
   // is not allowed: only the first leaves a collection behind, unless its
   // holder released it in between, and then the creation is tried again.
-  constexpr int kTries = 3;
+  constexpr int kTries = 8;
   for (int attempt = 1;; ++attempt) {
     auto request = Request(name);
     request->MakeCollection();
     request->Perform();
     const long status = request->CurlCode() == CURLE_OK ? request->Status() : 0;
     if (status == 405) return Fail(ERROR_FILE_EXISTS, Display() + name + " exists.");
-    bool exists = false;
     if (status != 403 || attempt == kTries) return Succeeded(*request, "claim", name);
-    if (!Exists(name, exists)) return false;
-    if (exists) return Fail(ERROR_FILE_EXISTS, Display() + name + " exists.");
+    auto look = Request(name);
+    look->Properties();
+    look->Perform();
+    if (look->CurlCode() != CURLE_OK) return TransportFailed(*look, "look-up of " + name);
+    if (look->Status() == 207) return Fail(ERROR_FILE_EXISTS, Display() + name + " exists.");
+    if (look->Status() != 404) return Succeeded(*request, "claim", name);
   }
 }
 
@@ -153,7 +156,6 @@ bool CDavRoot::Exists(const std::string& name, bool& exists) {
   request->Head();
   request->Perform();
   if (request->CurlCode() != CURLE_OK) return TransportFailed(*request, "look-up of " + name);
-  // A collection without an index page answers 403 where it exists.
   exists = request->Status() != 404;
   return true;
 }

@@ -55,7 +55,7 @@ class CDavRoot : public CPublishRoot {
   bool Hold(const std::string& name);
   // Creates the collection `name`; ERROR_FILE_EXISTS when it exists.
   bool MakeCollection(const std::string& name);
-  // Whether anything answers under `name`.
+  // Whether the file `name` exists.
   bool Exists(const std::string& name, bool& exists);
   const NetrcLogin* Login();
   bool TransportFailed(CDavRequest& request, const std::string& what);

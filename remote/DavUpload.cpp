@@ -21,7 +21,10 @@ void CDavUpload::Start() {
   if (m_request) return;
   m_request = m_root.Request(m_name);
   m_request->PutStream([this](uint8_t* out, size_t length) { return m_queue.Pop(out, length); });
-  m_request->StopWhen([this] { return m_queue.Aborted(); });
+  m_request->StopWhen([this] { return m_queue.Aborted() || (m_stop && m_stop()); });
+  m_request->OnSent([this](uint64_t sent) {
+    if (m_delivered) m_delivered(m_written.load(), sent);
+  });
   m_thread = std::thread([this] {
     m_request->Perform();
     // Whatever ended the request, the writer must not wait for room again.
@@ -29,9 +32,15 @@ void CDavUpload::Start() {
   });
 }
 
+void CDavUpload::Follow(StopProbe stop, DeliveryNote delivered) {
+  m_stop = std::move(stop);
+  m_delivered = std::move(delivered);
+}
+
 bool CDavUpload::Write(const uint8_t* bytes, size_t length) {
   if (m_ended) return Fail(ERROR_INVALID_HANDLE, "The upload of " + m_name + " has ended.");
   Start();
+  m_written += length;
   if (m_queue.Push(bytes, length)) return true;
   // The request ended before its body did: refused, or the connection broke.
   const bool stored = Join();

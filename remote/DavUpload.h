@@ -8,6 +8,7 @@
 // the claim; a failure or Abort stops the request at once and deletes what
 // the name holds and the claim. The root must outlive the upload.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,6 +25,7 @@ class CDavUpload : public CPublishUpload {
   CDavUpload(CDavRoot& root, std::string name);
   ~CDavUpload() override;
 
+  void Follow(StopProbe stop, DeliveryNote delivered) override;
   bool Write(const uint8_t* bytes, size_t length) override;
   bool Finish() override;
   bool Abort() override;
@@ -41,6 +43,9 @@ class CDavUpload : public CPublishUpload {
   CByteQueue m_queue;
   std::unique_ptr<CDavRequest> m_request;
   std::thread m_thread;
+  StopProbe m_stop;
+  DeliveryNote m_delivered;
+  std::atomic<uint64_t> m_written{0};
   bool m_ended = false;
   bool m_stays = false;  // what the name or its claim holds could not be removed
 };

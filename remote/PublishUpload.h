@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "remote/RemoteFailure.h"
@@ -17,6 +18,17 @@
 class CPublishUpload : public CRemoteFailure {
  public:
   virtual ~CPublishUpload() = default;
+
+  // While the upload runs, `stop` is asked now and then, from any thread;
+  // once it says true the transfer ends within a second and Finish fails
+  // with ERROR_CANCELLED. `delivered` is told, from any thread, how many of
+  // the bytes written so far the destination has taken. Either may be null.
+  using StopProbe = std::function<bool()>;
+  using DeliveryNote = std::function<void(uint64_t written, uint64_t taken)>;
+  virtual void Follow(StopProbe stop, DeliveryNote delivered) {
+    (void)stop;
+    (void)delivered;
+  }
 
   // Appends `length` bytes. After a failure every later Write fails too.
   virtual bool Write(const uint8_t* bytes, size_t length) = 0;

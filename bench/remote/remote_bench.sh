@@ -12,9 +12,7 @@
 #
 #   remote_bench.sh [--large] [BUILD] [RUNS]
 #     BUILD defaults to $BUILD_DIR, else /work/main/build; RUNS defaults to 7.
-#     --large also times WebDAV with a 1 GiB file: a WebDAV send checks its claim
-#     on the name a second after making it, overlapped with the transfer, so the
-#     pause shows only when the transfer is shorter than that.
+#     --large also times WebDAV with a 1 GiB file.
 # Prints per tool the median wall time, MiB/s and CPU time (user+sys), and
 # the ratio of quiver's throughput to the reference's (goal: at least 0.9).
 set -euo pipefail
@@ -190,5 +188,6 @@ printf '%-14s %10s %-5s %8s %8s %6s | %-5s %8s %8s %6s | %6s\n' upload bytes too
   tool "wall s" "MiB/s" "cpu s" ratio
 printf '%s\n' "${rows[@]}"
 echo "ratio = quiver throughput / reference throughput (goal >= 0.9); cpu = user+sys of the client"
-echo "the 1 KiB row is the fixed cost of one upload (start, login, and for quiver the claim check)"
+echo "the 1 KiB row is the fixed cost of one upload (start, login, and for quiver the claim" \
+     "collection made and deleted and the name looked up)"
 echo "scp speaks SFTP (OpenSSH $(ssh -V 2>&1 | sed 's/^OpenSSH_\([^ ,]*\).*/\1/')); ciphers chosen: $ciphers"

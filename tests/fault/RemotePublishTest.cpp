@@ -279,10 +279,11 @@ TEST_P(RemotePublishTest, RefusalsSayWhyAndLeaveNothing) {
 }
 
 // The shell commands that wait, up to 20 s, until an upload is under way:
-// its claim or its temporary file shows in `folder`.
-std::string UntilUnderWay(const std::string& folder) {
-  return "for i in $(seq 1000); do ls -A '" + folder +
-         "' | grep -q '^\\.quiver-' && break; sleep 0.02; done; ";
+// the register records it as claimed.
+std::string UntilUnderWay() {
+  return "for i in $(seq 1000); do sqlite3 '" + CPublishRegister::DefaultPath() +
+         "' \"SELECT 1 FROM published WHERE state = 'claimed'\" 2>/dev/null | grep -q 1 && "
+         "break; sleep 0.02; done; ";
 }
 
 TEST_P(RemotePublishTest, AStoppedUploadLeavesNothingUnderTheName) {
@@ -290,7 +291,7 @@ TEST_P(RemotePublishTest, AStoppedUploadLeavesNothingUnderTheName) {
   // A size that costs no disk here and is still under way when stopped.
   ASSERT_EQ(testing_support::Run("truncate -s 3G '" + m_src + "/huge.bin'"), 0);
   const std::string send = "env --default-signal " QUIVER_EXECUTABLE " -s '" + m_src +
-                           "/huge.bin' 2>/dev/null & " + UntilUnderWay(m_site->Folder());
+                           "/huge.bin' 2>/dev/null & " + UntilUnderWay();
   const struct {
     const char* signal;
     int status;
@@ -306,7 +307,7 @@ TEST_P(RemotePublishTest, AStoppedUploadLeavesNothingUnderTheName) {
   }
 
   std::thread stopper([&] {
-    testing_support::Run(UntilUnderWay(m_site->Folder()));
+    testing_support::Run(UntilUnderWay());
     m_site->Kill();
   });
   const ProgramOutcome cut = RunQuiver({"-s", m_src + "/huge.bin"});
