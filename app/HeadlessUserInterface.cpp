@@ -24,6 +24,8 @@ std::string FitToTerminal(const std::string& line) {
   return line.substr(0, size.ws_col - 1u);
 }
 
+}  // namespace
+
 // Redraws the progress line on its own thread until destroyed, then clears it.
 class CTerminalLine {
  public:
@@ -41,6 +43,13 @@ class CTerminalLine {
   }
   CTerminalLine(const CTerminalLine&) = delete;
   CTerminalLine& operator=(const CTerminalLine&) = delete;
+
+  // Clears the line and keeps it from being drawn while the lock is held.
+  std::unique_lock<std::mutex> Hold() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    std::fputs("\r\033[K", stderr);
+    return lock;
+  }
 
  private:
   void Draw() {
@@ -65,8 +74,6 @@ class CTerminalLine {
   bool m_finished = false;
   std::thread m_thread;
 };
-
-}  // namespace
 
 void CHeadlessUserInterface::ShowAbout() {
   std::printf("%s\n", CQuiverApp::VersionLine().c_str());
@@ -98,11 +105,20 @@ void CHeadlessUserInterface::RunViewWindow(CQuiverApp&, const std::string&) {
 bool CHeadlessUserInterface::RunTransfer(CProgress& progress, const std::function<bool()>& work) {
   if (!isatty(STDERR_FILENO)) return work();
   CTerminalLine line(progress);
-  return work();
+  m_line.store(&line);
+  const bool ok = work();
+  m_line.store(nullptr);
+  return ok;
 }
 
-void CHeadlessUserInterface::ShowWarning(const std::string& text) { m_console.Warning(text); }
+void CHeadlessUserInterface::ShowWarning(const std::string& text) {
+  CTerminalLine* line = m_line.load();
+  const auto hold = line ? line->Hold() : std::unique_lock<std::mutex>();
+  m_console.Warning(text);
+}
 
 bool CHeadlessUserInterface::ShowYesNo(const std::string& text, bool keepsData) {
+  CTerminalLine* line = m_line.load();
+  const auto hold = line ? line->Hold() : std::unique_lock<std::mutex>();
   return m_console.AskYesNo(text, keepsData);
 }

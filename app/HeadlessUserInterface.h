@@ -1,12 +1,17 @@
 #pragma once
 // The user interface of a run without a display: messages are lines on
-// standard error, questions take the answer that keeps the user's data, the
-// version goes to standard output, and nothing that needs a window is shown.
-// A send or fetch draws one line of progress on standard error when that is
-// a terminal (at most ten updates a second, cleared at the end); otherwise
-// it shows nothing.
+// standard error, questions are answered on the terminal or take the answer
+// that keeps the user's data, the version goes to standard output, and
+// nothing that needs a window is shown. A send or fetch draws one line of
+// progress on standard error when that is a terminal (at most ten updates a
+// second, cleared at the end, and held while a message or question is
+// shown); otherwise it shows nothing.
+
+#include <atomic>
 
 #include "app/UserInterface.h"
+
+class CTerminalLine;
 
 class CHeadlessUserInterface : public CUserInterface {
  public:
@@ -25,4 +30,5 @@ class CHeadlessUserInterface : public CUserInterface {
 
  private:
   CConsoleMessageBox m_console;
+  std::atomic<CTerminalLine*> m_line{nullptr};  // while a transfer draws one
 };

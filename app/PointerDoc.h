@@ -59,6 +59,10 @@ class CPointerDoc : public CObject {
   void OnCreated(std::function<void(const std::string& workName)> created) {
     m_onCreated = std::move(created);
   }
+  // Names that `avoid` says true of are never given to the published file.
+  void AvoidNames(std::function<bool(const std::string& name)> avoid) {
+    m_avoid = std::move(avoid);
+  }
   // Fetches the URL and decodes it into a new file in the temporary
   // directory named after the URL; `path` receives that file, which the
   // caller then owns. Nothing is left behind on failure.
@@ -130,4 +134,5 @@ class CPointerDoc : public CObject {
   uint64_t m_publishedSize = 0;
   std::vector<std::string> m_leftOver;
   std::function<void(const std::string&)> m_onCreated;
+  std::function<bool(const std::string&)> m_avoid;
 };

@@ -74,7 +74,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
 
 bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::string& name) {
   const auto [base, extension] = SplitName(source);
-  std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(root, base, extension);
+  std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(root, base, extension, m_avoid);
   if (!upload) return RootFailed(root);
   if (m_onCreated) m_onCreated(upload->WorkName());
   CUploadSinkFilter sink(*upload);

@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
@@ -181,20 +182,21 @@ void CPublishCheck::FetchProbe() {
   int32_t code = 0;
   const bool fetched = Fetch(url, body, code, statusLine);
   const std::string took = " (" + std::to_string(Milliseconds(start)) + " ms)";
+  const std::string shown = RedactedUrl(url);
   if (!fetched) {
     ReportFetchFailure(code, statusLine, body);
   } else if (body != m_content) {
-    Problem(url + " answered" + took + ", but not with the probe (" + std::to_string(body.size()) +
+    Problem(shown + " answered" + took + ", but not with the probe (" + std::to_string(body.size()) +
             " bytes instead of " + std::to_string(m_content.size()) +
             "): UrlRoot does not publish FileRoot; make UrlRoot the URL of FileRoot.");
   } else {
-    Ok("fetched " + url + took + "; the bytes match.");
+    Ok("fetched " + shown + took + "; the bytes match.");
   }
 }
 
 void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLine,
                                        const std::string& body) {
-  const std::string url = m_settings.UrlRoot() + m_name;
+  const std::string url = RedactedUrl(m_settings.UrlRoot() + m_name);
   if (statusLine.empty()) {
     Problem("cannot fetch " + url + ": " + SystemErrorMessage(static_cast<uint32_t>(code)) +
             " Is the web server running, and are the host and port in UrlRoot right?");
@@ -226,12 +228,12 @@ void CPublishCheck::CheckListing() {
   int32_t code = 0;
   const bool fetched = Fetch(url, body, code, statusLine);
   if (fetched && body.find(m_name) != std::string::npos) {
-    Problem(url +
+    Problem(RedactedUrl(url) +
             " lists the directory (its index page names the probe): anyone can see every "
             "file published; turn directory listing off (nginx: autoindex off; Apache: "
             "Options -Indexes).");
   } else if (fetched || !statusLine.empty()) {
-    Ok(url + " does not list the published files.");
+    Ok(RedactedUrl(url) + " does not list the published files.");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/PublishCheck.h"
+#include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/Unpublisher.h"
 #include "app/UserInterface.h"
@@ -66,7 +67,7 @@ std::string CPublishCommands::FormatEntry(const PublishedFile& file, int64_t now
   char head[64];
   std::snprintf(head, sizeof head, "%s  %10s  %6s", LocalTime(file.time).c_str(),
                 Size(file.size).c_str(), Age(now - file.time).c_str());
-  std::string line = std::string(head) + "  " + file.url + "  " + BaseName(file.source);
+  std::string line = std::string(head) + "  " + RedactedUrl(file.url) + "  " + BaseName(file.source);
   if (!file.state.empty()) {
     line += "  [" + file.state + (file.ended ? " " + LocalTime(file.ended) : "") + "]";
   }
@@ -140,5 +141,7 @@ int CPublishCommands::Expire(int argc, const char* const* argv) {
 
 int CPublishCommands::Unpublish(const std::string& key) {
   return Unpublishing(
-      [&](CUnpublisher& unpublisher) { return unpublisher.Unpublish(key, std::time(nullptr)); });
+      [&](CUnpublisher& unpublisher) {
+        return unpublisher.Unpublish(RedactedUrl(key), std::time(nullptr));
+      });
 }

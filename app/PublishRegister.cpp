@@ -35,6 +35,7 @@ const char* const kSchema =
     " inode INTEGER NOT NULL DEFAULT 0,"
     " modified INTEGER NOT NULL DEFAULT 0,"
     " sender INTEGER NOT NULL DEFAULT 0);"
+    "CREATE INDEX IF NOT EXISTS published_name ON published (file_root, name);"
     "CREATE TABLE IF NOT EXISTS roots ("
     " file_root TEXT PRIMARY KEY,"
     " proven INTEGER NOT NULL)";
@@ -234,6 +235,17 @@ bool CPublishRegister::Update(const PublishedFile& file) {
 
 bool CPublishRegister::Forget(int64_t id) {
   return Change("DELETE FROM published WHERE id = ?1", {}, {id});
+}
+
+bool CPublishRegister::Remembers(const std::string& fileRoot, const std::string& name,
+                                 bool& known) {
+  if (!Open()) return false;
+  CStatement query(m_db, "SELECT 1 FROM published WHERE file_root = ?1 AND name = ?2 LIMIT 1");
+  query.Bind(1, fileRoot);
+  query.Bind(2, name);
+  const int code = query.Step();
+  known = code == SQLITE_ROW;
+  return code == SQLITE_ROW || code == SQLITE_DONE || Fail(code);
 }
 
 bool CPublishRegister::IsProven(const std::string& fileRoot, bool& proven) {

@@ -72,6 +72,8 @@ class CPublishRegister {
   bool Update(const PublishedFile& file);
   // Deletes entry `id`.
   bool Forget(int64_t id);
+  // Whether any entry, in any state, names the file `name` of `fileRoot`.
+  bool Remembers(const std::string& fileRoot, const std::string& name, bool& known);
   // Whether `fileRoot` was found to create exclusively (CPublishRoot::
   // CheckExclusive), and recording that it was.
   bool IsProven(const std::string& fileRoot, bool& proven);

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/PointerDoc.h"
+#include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/Settings.h"
 #include "app/Unpublisher.h"
@@ -46,8 +47,14 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     CPublishRoot* root = Prepare(doc, settings);
     if (!root) return false;
     doc.OnCreated([&](const std::string& workName) { Claim(file, workName); });
+    // An old pointer file must never fetch someone else's newer file.
+    doc.AvoidNames([&](const std::string& name) {
+      bool known = false;
+      return m_register.Remembers(settings.FileRoot(), name, known) && known;
+    });
     const bool sent = doc.Send(pointerFile, source, settings.UrlRoot(), *root);
     doc.OnCreated(nullptr);
+    doc.AvoidNames(nullptr);
     Settle(file, doc, sent, settings);
     return sent;
   };
@@ -113,7 +120,7 @@ void CPublisher::Settle(PublishedFile& file, CPointerDoc& doc, bool sent,
     return;
   }
   file.name = sent ? doc.GetUrl().substr(settings.UrlRoot().size()) : doc.GetLeftOver().front();
-  file.url = sent ? doc.GetUrl() : file.fileRoot + file.name;
+  file.url = sent ? RedactedUrl(doc.GetUrl()) : file.fileRoot + file.name;
   file.state = sent ? "" : CPublishRegister::kUnfinished;
   file.sender = 0;
   file.size = sent ? static_cast<int64_t>(doc.GetPublishedSize()) : 0;

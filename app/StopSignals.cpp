@@ -3,8 +3,10 @@
 #include "pipeline/Progress.h"
 
 #include <atomic>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -12,12 +14,28 @@ namespace {
 std::atomic<CProgress*> g_armed{nullptr};
 volatile std::sig_atomic_t g_signal = 0;
 
+// The files to delete on a stop, kept where a signal handler may read them:
+// a slot's path is written before the slot is marked used.
+struct DoomedFile {
+  std::atomic<bool> used{false};
+  char path[PATH_MAX] = {};
+};
+DoomedFile g_doomed[16];
+
+// Safe in a signal handler: unlink is.
+[[noreturn]] void RemoveAndExit(int signal) {
+  for (DoomedFile& file : g_doomed) {
+    if (file.used.load()) unlink(file.path);
+  }
+  _exit(128 + signal);
+}
+
 void OnStopSignal(int signal) {
   g_signal = signal;
   if (CProgress* progress = g_armed.load()) {
     progress->Cancel();
   } else {
-    _exit(128 + signal);
+    RemoveAndExit(signal);
   }
 }
 
@@ -43,5 +61,22 @@ StopSignalScope::~StopSignalScope() { g_armed.store(nullptr); }
 void ExitAfterStopSignal() {
   if (g_signal == 0) return;
   std::fflush(stderr);
-  _exit(128 + g_signal);
+  RemoveAndExit(g_signal);
+}
+
+bool RemoveOnStop(const std::string& path) {
+  if (path.size() >= PATH_MAX) return false;
+  for (DoomedFile& file : g_doomed) {
+    if (file.used.load()) continue;
+    std::memcpy(file.path, path.c_str(), path.size() + 1);
+    file.used.store(true);
+    return true;
+  }
+  return false;
+}
+
+void KeepOnStop(const std::string& path) {
+  for (DoomedFile& file : g_doomed) {
+    if (file.used.load() && path == file.path) file.used.store(false);
+  }
 }

@@ -5,7 +5,11 @@
 // While a StopSignalScope lives, a signal only cancels its progress; the
 // work returns and the caller ends the program with ExitAfterStopSignal().
 // A signal outside every scope ends the program at once, with that status.
-// Applications the program launched are left running either way.
+// Applications the program launched are left running either way; the files
+// given to RemoveOnStop are deleted first (an application that has one open
+// keeps reading it).
+
+#include <string>
 
 class CProgress;
 
@@ -24,3 +28,10 @@ class StopSignalScope {
 // Ends the program with status 128 + the signal when one has arrived; else
 // returns.
 void ExitAfterStopSignal();
+
+// Deletes `path` should a stop signal end the program, until KeepOnStop:
+// decoded files that nobody may find in the temporary folder afterwards.
+// False when every place for such a path is taken (16 at once) or the path
+// is too long; the caller then removes the file itself as usual.
+bool RemoveOnStop(const std::string& path);
+void KeepOnStop(const std::string& path);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "platform/SystemError.h"
 #include "platform/TempDirectory.h"
@@ -60,10 +61,28 @@ bool CreateUniqueFile(const std::string& directory, const std::string& base,
   return false;
 }
 
-std::unique_ptr<CPublishUpload> CreateUniqueUpload(CPublishRoot& root, const std::string& base,
-                                                  const std::string& extension) {
-  return root.Create(
-      [base, extension](unsigned index) { return UniqueName(base, extension, index); });
+std::unique_ptr<CPublishUpload> CreateUniqueUpload(
+    CPublishRoot& root, const std::string& base, const std::string& extension,
+    const std::function<bool(const std::string&)>& avoid) {
+  if (!avoid) {
+    return root.Create(
+        [base, extension](unsigned index) { return UniqueName(base, extension, index); });
+  }
+  // The names left once the avoided ones are passed over, found as the root
+  // asks for them; an upload may ask after this returns.
+  struct Found {
+    std::vector<std::string> names;
+    unsigned next = 0;
+  };
+  auto found = std::make_shared<Found>();
+  return root.Create([found, base, extension, avoid](unsigned index) {
+    while (found->names.size() <= index) {
+      std::string name = UniqueName(base, extension, found->next++);
+      if (name.empty()) return name;
+      if (!avoid(name)) found->names.push_back(std::move(name));
+    }
+    return found->names[index];
+  });
 }
 
 bool CreateTempFile(const std::string& base, const std::string& extension, CFileHandle& handle,

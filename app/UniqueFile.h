@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,10 +35,12 @@ std::string UniqueName(const std::string& base, const std::string& extension, un
 class CPublishRoot;
 class CPublishUpload;
 
-// A new file in a directory on a server, named as CreateUniqueFile names
-// one; null on failure, the root's Code() and Error() telling why.
-std::unique_ptr<CPublishUpload> CreateUniqueUpload(CPublishRoot& root, const std::string& base,
-                                                  const std::string& extension);
+// A new file of a publishing root, named as CreateUniqueFile names one but
+// for the names `avoid` says true of; null on failure, the root's Code() and
+// Error() telling why.
+std::unique_ptr<CPublishUpload> CreateUniqueUpload(
+    CPublishRoot& root, const std::string& base, const std::string& extension,
+    const std::function<bool(const std::string&)>& avoid = nullptr);
 
 // CreateUniqueFile in the user's temporary directory with read-and-write
 // sharing and mode 0600. `path` becomes the directory, "/" and the name tried

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "app/RedactedUrl.h"
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
 
@@ -82,14 +83,14 @@ bool CUnpublisher::Ended(const PublishedFile& file, const std::string& state, in
   const bool left = file.state == CPublishRegister::kUnfinished ||
                     file.state == CPublishRegister::kClaimed;
   const std::string unfinished = left ? " (left by a failed send)" : "";
-  m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + file.url +
+  m_lines.push_back((state == CPublishRegister::kExpired ? "Expired " : "Removed ") + RedactedUrl(file.url) +
                     unfinished + note);
   return true;
 }
 
 bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, int64_t now) {
   if (file.fileRoot != m_fileRoot) {
-    return Refuse("Not deleting " + file.url + ": it was published into " + file.fileRoot +
+    return Refuse("Not deleting " + RedactedUrl(file.url) + ": it was published into " + file.fileRoot +
                   " and FileRoot is now " + m_fileRoot + ".");
   }
   if (!IsPlainName(file.name)) {

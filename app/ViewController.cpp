@@ -2,6 +2,8 @@
 
 #include "app/PointerDoc.h"
 #include "app/QuiverApp.h"
+#include "app/RedactedUrl.h"
+#include "app/StopSignals.h"
 #include "pipeline/Messages.h"
 #include "pipeline/Progress.h"
 #include "platform/AppLauncher.h"
@@ -52,7 +54,13 @@ CViewController::~CViewController() {
     std::this_thread::sleep_until(exit + kHandOffGrace);
     while (IsFileOpenAnywhere(path)) std::this_thread::sleep_for(kOpenPoll);
     unlink(path.c_str());
+    KeepOnStop(path);
   }
+}
+
+void CViewController::Discard(const std::string& path) {
+  unlink(path.c_str());
+  KeepOnStop(path);
 }
 
 bool CViewController::LoadPointerFile(const std::string& path) {
@@ -77,9 +85,14 @@ bool CViewController::ReadPointerFile(const std::string& path) {
 bool CViewController::FetchAndLaunch() {
   std::string local;
   CProgress progress(m_strUrl);
-  if (!m_pApp->RunTransfer(progress, [&] { return m_doc->FetchToTempFile(local); })) {
+  // The decoded file is known to the stop signals before the transfer ends:
+  // a stop right after it must not leave the file behind.
+  const bool fetched = m_pApp->RunTransfer(progress, [&] {
+    return m_doc->FetchToTempFile(local) && (RemoveOnStop(local), true);
+  });
+  if (!fetched) {
     if (m_doc->GetError() != ERROR_CANCELLED) {
-      ReportSystemError("Problem fetching " + m_strUrl, m_doc->GetError());
+      ReportSystemError("Problem fetching " + RedactedUrl(m_strUrl), m_doc->GetError());
     }
     return false;
   }
@@ -88,16 +101,22 @@ bool CViewController::FetchAndLaunch() {
       !CMessageBox::Current().AskYesNo(local + " is a program or script. Opening it may run it "
                                                "on your computer. Open it anyway?",
                                        false)) {
+    Discard(local);
     return false;
   }
   auto process = std::make_unique<CProcess>();
   if (!LaunchAssociatedApp(local, process.get(), false)) {
     const std::string question = "Problem launching application on " + local +
                                  "\r\n(check your associations).  Keep the file?";
-    if (!CMessageBox::Current().AskYesNo(question, true)) unlink(local.c_str());
+    if (CMessageBox::Current().ReportAndAsk(question, true)) {
+      KeepOnStop(local);
+    } else {
+      Discard(local);
+    }
     return false;
   }
   if (m_settings.DeleteTempFiles() == 0) {
+    KeepOnStop(local);
     process->Release();
     return true;
   }

@@ -54,6 +54,9 @@ class CViewController {
   size_t TrackedCount() const { return m_launched.size(); }
 
  private:
+  // Deletes a decoded file that is not to be kept.
+  static void Discard(const std::string& path);
+
   std::string m_strFile;
   std::string m_strUrl;
   std::string m_strCompression;

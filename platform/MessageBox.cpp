@@ -1,5 +1,7 @@
 #include "platform/MessageBox.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 namespace {
@@ -28,6 +30,10 @@ void CMessageBox::Warning(const std::string& text) {
 }
 
 bool CMessageBox::AskYesNo(const std::string& text, bool keepsData) {
+  return ShowYesNo(text, keepsData);
+}
+
+bool CMessageBox::ReportAndAsk(const std::string& text, bool keepsData) {
   ++m_reports;
   return ShowYesNo(text, keepsData);
 }
@@ -45,7 +51,28 @@ void CConsoleMessageBox::ShowWarning(const std::string& text) {
 }
 
 bool CConsoleMessageBox::ShowYesNo(const std::string& text, bool keepsData) {
-  std::fprintf(stderr, "Quiver: %s [%s]\n", OneLine(text).c_str(), keepsData ? "Yes" : "No");
-  std::fflush(stderr);
-  return keepsData;
+  const char* answer = keepsData ? "Yes" : "No";
+  if (!isatty(STDIN_FILENO) || !isatty(STDERR_FILENO)) {
+    std::fprintf(stderr, "Quiver: %s [%s: no terminal to ask on]\n", OneLine(text).c_str(), answer);
+    std::fflush(stderr);
+    return keepsData;
+  }
+  for (;;) {
+    std::fprintf(stderr, "Quiver: %s [%s] ", OneLine(text).c_str(), keepsData ? "Y/n" : "y/N");
+    std::fflush(stderr);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) return keepsData;
+    switch (line[0]) {
+      case '\n':
+        return keepsData;
+      case 'y':
+      case 'Y':
+        return true;
+      case 'n':
+      case 'N':
+        return false;
+      default:
+        break;
+    }
+  }
 }

@@ -4,7 +4,8 @@
 //
 // One instance is current for the process; the program installs the one that
 // fits its run, tests install their own. The current instance counts the
-// warnings and questions it was given, which decides the program's exit status.
+// failures it was told of, which decides the program's exit status: a
+// question is no failure, whatever the answer.
 
 #include <string>
 
@@ -20,6 +21,8 @@ class CMessageBox {
   // A Yes/No question; true for Yes. Without a way to ask, the answer is
   // `keepsData`, the one that keeps the user's data.
   bool AskYesNo(const std::string& text, bool keepsData);
+  // A failure told as a question (what to do about it): counted as a warning.
+  bool ReportAndAsk(const std::string& text, bool keepsData);
 
   int ReportCount() const { return m_reports; }
 
@@ -37,7 +40,9 @@ class CMessageBox {
 };
 
 // Writes "Quiver: " + text as one line on standard error; line breaks inside
-// the text become blanks.
+// the text become blanks. A question is answered on the terminal (y or n,
+// Return for the answer that keeps data); without one, the line says which
+// answer was taken.
 class CConsoleMessageBox : public CMessageBox {
  protected:
   void ShowWarning(const std::string& text) override;

@@ -172,7 +172,9 @@ bool CSftpSession::CheckHostKey() {
                                        m_address.Display() + " is unknown: its host key " +
                                        fingerprint + " is not listed in " + file +
                                        ". Trust it only once the server's administrator " +
-                                       "confirms that fingerprint.");
+                                       "confirms that fingerprint, then add it with ssh-keyscan -p " +
+                                       std::to_string(m_address.port) + " " + m_address.host +
+                                       " >> " + file + " (or answer Yes where Quiver asks).");
 }
 
 bool CSftpSession::Authenticate() {

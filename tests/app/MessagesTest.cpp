@@ -4,6 +4,10 @@
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <pty.h>
+
+#include <cstring>
+#include <vector>
 
 #include <cstdio>
 #include <unistd.h>
@@ -59,7 +63,41 @@ TEST(ConsoleMessages, AreOneLineOnStandardError) {
   EXPECT_TRUE(kept);
   EXPECT_STREQ(buffer,
                "Quiver: Quiver parameters must be set before the program can send.\n"
-               "Quiver: Keep the file? [Yes]\n");
+               "Quiver: Keep the file? [Yes: no terminal to ask on]\n");
+}
+
+// On a terminal a question waits for y or n; Return takes the answer that
+// keeps data.
+TEST(ConsoleMessages, QuestionsAreAnsweredOnATerminal) {
+  int master = -1, terminal = -1;
+  ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  const int savedIn = dup(0), savedErr = dup(2);
+  dup2(terminal, 0);
+  dup2(terminal, 2);
+  clearerr(stdin);
+  CConsoleMessageBox console;
+  const struct {
+    const char* typed;
+    bool keepsData, answer;
+  } rows[] = {{"y\n", false, true}, {"n\n", true, false}, {"\n", true, true},
+              {"\n", false, false}, {"maybe\nY\n", false, true}};
+  std::vector<bool> answers;
+  for (const auto& row : rows) {
+    ASSERT_EQ(write(master, row.typed, strlen(row.typed)), static_cast<ssize_t>(strlen(row.typed)));
+    answers.push_back(console.AskYesNo("Trust it?", row.keepsData));
+  }
+  dup2(savedIn, 0);
+  dup2(savedErr, 2);
+  close(savedIn);
+  close(savedErr);
+  close(terminal);
+  char shown[4096] = {};
+  const ssize_t got = read(master, shown, sizeof shown - 1);
+  close(master);
+  for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(answers[i], rows[i].answer) << i;
+  const std::string text(shown, got > 0 ? static_cast<size_t>(got) : 0);
+  EXPECT_NE(text.find("Quiver: Trust it? [y/N] "), std::string::npos) << text;
+  EXPECT_NE(text.find("Quiver: Trust it? [Y/n] "), std::string::npos) << text;
 }
 
 }  // namespace

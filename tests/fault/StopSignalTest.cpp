@@ -4,6 +4,8 @@
 
 #include "ProgramSettings.h"
 #include "app/PointerDoc.h"
+#include "support/NginxServer.h"
+#include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
 #include "../gannet/ScriptedServer.h"
 
@@ -71,6 +73,28 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
     EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
     EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
     EXPECT_EQ(ListDir(m_src), std::vector<std::string>({"big.bin", "huge.bin", "remote.qvr"}));
+  }
+}
+
+// Received and opened, a Strong-decrypted file waits in the temporary folder
+// for its viewer; a logout must not leave it there.
+TEST_F(StopSignalTest, ASignalWhileTheViewerIsOpenRemovesTheDecodedFile) {
+  testing_support::UsePrivateDesktop();
+  testing_support::InstallDefaultApplication("viewer", "#!/bin/sh\nexec sleep 5\n",
+                                             {"text/plain"});
+  testing_support::CNginxServer web(m_www);
+  WriteProgramSettings(web.BaseUrl(), m_www, 1, 2);
+  testing_support::WriteFile(m_src + "/note.txt", "for your eyes only\n");
+  ASSERT_EQ(RunQuiver({"-s", m_src + "/note.txt"}).status, 0);
+  const std::string tmp = TestRoot() + "/tmp";
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const int status = testing_support::Run(
+        "env --default-signal " QUIVER_EXECUTABLE " '" + m_src + "/note.qvr' & " +
+        "for i in $(seq 1000); do [ -e '" + tmp + "/note.txt' ] && break; sleep 0.01; done; " +
+        "kill -" + std::to_string(signal) + " $!; wait $!");
+    EXPECT_EQ(status, 128 + signal);
+    EXPECT_EQ(ListDir(tmp), std::vector<std::string>());
   }
 }
 

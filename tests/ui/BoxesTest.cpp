@@ -256,7 +256,8 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
     EXPECT_EQ(yes, keepsData);
   }
   EXPECT_EQ(driver.Pending(), 0u);
-  EXPECT_EQ(m_ui.ReportCount(), 3);
+  // A question is no failure.
+  EXPECT_EQ(m_ui.ReportCount(), 1);
 }
 
 TEST_F(BoxesTest, AMessageBoxShowsTheArrowOverABusyCursor) {
