@@ -106,9 +106,15 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
   if (missing && m_root.Code() != ERROR_FILE_NOT_FOUND) {
     return Refuse("Cannot look at " + where + ": " + Why(m_root));
   }
+  // An entry that records neither which file it was nor its size cannot be
+  // told from a file that took its name since.
+  if (!missing && file.inode == 0 && file.size <= 0) {
+    return Refuse("Not deleting " + where +
+                  ": the register cannot tell it from another file of that name.");
+  }
   const bool replaced =
       !missing && (file.inode != 0 ? entry.inode != file.inode || entry.modified != file.modified
-                                   : file.size > 0 && entry.size != file.size);
+                                   : entry.size != file.size);
   if (!missing && !replaced && !m_root.Remove(file.name) &&
       m_root.Code() != ERROR_FILE_NOT_FOUND) {
     return Refuse("Cannot delete " + where + ": " + Why(m_root));

@@ -163,7 +163,11 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
                     " transforms) SELECT n, '" +
                     www +
                     "/', 'forged:' || n, 1, '', '', 0, ''"
-                    " FROM (SELECT '../outside/victim.txt' AS n UNION SELECT 'link.txt');")),
+                    " FROM (SELECT '../outside/victim.txt' AS n UNION SELECT 'link.txt');"
+                    // An entry that cannot be told from another file of its name.
+                    "INSERT INTO published (name, file_root, url, size, source, pointer, time,"
+                    " transforms) VALUES ('foreign.txt', '" +
+                    www + "/', 'forged:size0', 0, '', '', 0, '');")),
             0);
   const std::string url = "http://127.0.0.1/q/";
   const std::string when = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d";
@@ -174,7 +178,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
        0,
        {when + "  +2 B +1 min  " + url + "d0.txt  d0.txt$", when + "  +2 B +2 d  " + url + "d2.txt",
         ".* 4 d  " + url + "d4.txt", ".* 5 d  " + url + "d5.txt", ".* 9 d  " + url + "gone.txt",
-        ".*forged:.*", ".*forged:.*"},
+        ".*forged:.*", ".*forged:.*", ".*forged:.*"},
        "",
        {"d0.txt", "d2.txt", "d4.txt", "d5.txt", "foreign.txt", "gone.txt", "link.txt"}},
       {"rm d5.txt gone.txt && echo someone else\\'s > gone.txt",
@@ -208,7 +212,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
        0,
        {".* " + url + "d0.txt  d0.txt  \\[removed " + when + "\\]$", ".*d2.txt  d2.txt$",
         ".*d4.txt  d4.txt  \\[expired " + when + "\\]$", ".*d5.txt  \\[expired.*",
-        ".*gone.*expired.*", ".*forged:.*", ".*forged:.*"},
+        ".*gone.*expired.*", ".*forged:.*", ".*forged:.*", ".*forged:.*"},
        "",
        {"d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
       // A name the register remembers is never given again.
