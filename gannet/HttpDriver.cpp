@@ -293,11 +293,13 @@ bool CHttpDriver::ReachFinalAnswer() {
 bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials,
                            const std::string& extraHeaders) {
   const RequestTarget target = TargetOf(url);
-  if (!credentials.empty() && !target.https && !IsLoopback(target.host.name)) {
-    return Refuse(kErrInsecureCredentials);
-  }
   // A proxy forwards plain http by the whole URL; https goes through a tunnel.
   const bool proxied = !m_proxy.empty() && !target.https;
+  // TLS carries a password end to end, through a tunnel as well; cleartext
+  // only straight to this machine, since a proxy would read it on the way.
+  if (!credentials.empty() && !target.https && (proxied || !IsLoopback(target.host.name))) {
+    return Refuse(kErrInsecureCredentials);
+  }
   const std::string request =
       BuildRequest(proxied ? target.withoutUserinfo : target.path, target.hostHeader, credentials,
                    extraHeaders);

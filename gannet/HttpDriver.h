@@ -7,8 +7,9 @@
 // 20480-byte window; the body never sits whole in memory.
 //
 // Failures that are not the socket's (a refused redirect, a content coding,
-// a password that would travel in cleartext) are reported as socket errors
-// with their own numbers (WinsockErrors.h).
+// a password that would travel in cleartext to another host or past a
+// proxy) are reported as socket errors with their own numbers
+// (WinsockErrors.h).
 //
 // A body that breaks after the header (a reset, an end before
 // Content-Length bytes, no progress within the time limit) of an answer
