@@ -26,6 +26,10 @@ using namespace testing_support;
 const std::string kBody = "served over the wire\n";
 const std::string kUntrusted = "The certificate chain was issued by an authority that is not trusted.";
 const std::string kRedirectFailed = "The HTTP redirect request failed.";
+// Only for the password "ann:secret".
+const std::string kPrivate =
+    " location = /private.txt { if ($http_authorization != \"Basic YW5uOnNlY3JldA==\") {"
+    " return 401; } try_files /file.txt =404; }";
 enum Tls { kGood, kWrongName, kExpired, kStranger, kOldProtocol, kTlsPorts };
 
 // The secure channel's reasons come as the signed form of their SEC_E_ numbers.
@@ -60,7 +64,7 @@ class GannetSecureTest : public GannetTest {
         "location = /permanent { return 308 /file.txt; }\n";
     s->nginx = std::make_unique<CNginxServer>(
         s->root, redirects, "", 300,
-        s->TlsServer(kGood, good) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
+        s->TlsServer(kGood, good, kPrivate) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
             s->TlsServer(kExpired, s->ca.Issue("DNS:localhost", true)) +
             s->TlsServer(kStranger, s->stranger.Issue("DNS:localhost")) +
             s->TlsServer(kOldProtocol, good, " ssl_protocols TLSv1; ssl_ciphers DEFAULT@SECLEVEL=0;"));
@@ -160,6 +164,11 @@ TEST_F(GannetSecureTest, HttpsGoesThroughTinyproxyInATunnel) {
   // A proxy written without a scheme.
   TrustTestCa("[proxy information]\nhttp_proxy=127.0.0.1:" + std::to_string(port) + "\n");
   ExpectOutcome(Https(kGood, "/file.txt"), 0, "");
+  // A password crosses the proxy inside the tunnel, and reaches the origin.
+  ExpectOutcome(Https(kGood, "/private.txt", "ann:secret@localhost"), 0, "");
+  const FetchResult anonymous = Fetch(Https(kGood, "/private.txt"));
+  unlink(anonymous.localName.c_str());
+  EXPECT_EQ(401, anonymous.info.statusCode);
   EXPECT_NE(std::string::npos, ReadFile(dir + "/tinyproxy.log")
                                    .find("CONNECT localhost:" + std::to_string(s->tls[kGood])));
 }
