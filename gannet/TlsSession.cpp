@@ -129,6 +129,9 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
   if (!m_ssl) return kSecIllegalMessage;
   SSL* ssl = m_ssl.get();
   SSL_set_fd(ssl, m_fd);
+  // Only subjectAltName names a host, as browsers hold it: a subject CN
+  // that looks like a host name is no claim to be that host.
+  X509_VERIFY_PARAM_set_hostflags(SSL_get0_param(ssl), X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
   if (IsAddress(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
   } else {

@@ -2,8 +2,8 @@
 // TLS (1.2 at least, OpenSSL 3) over a connected non-blocking socket. The
 // peer's chain is verified against the system's trust store (which honours
 // SSL_CERT_FILE and SSL_CERT_DIR) and an optional PEM bundle, and its
-// certificate must name the host (or IP address) asked for; there is no way
-// to turn verification off. Failures come back as error numbers of the
+// certificate must name the host (or IP address) asked for in its
+// subjectAltName; there is no way to turn verification off. Failures come back as error numbers of the
 // socket layer's numbering (WinsockErrors.h).
 
 #include <cstdint>

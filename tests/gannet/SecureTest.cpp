@@ -25,12 +25,13 @@ using namespace testing_support;
 
 const std::string kBody = "served over the wire\n";
 const std::string kUntrusted = "The certificate chain was issued by an authority that is not trusted.";
+const std::string kWrongPrincipal = "The target principal name is incorrect.";
 const std::string kRedirectFailed = "The HTTP redirect request failed.";
 // Only for the password "ann:secret".
 const std::string kPrivate =
     " location = /private.txt { if ($http_authorization != \"Basic YW5uOnNlY3JldA==\") {"
     " return 401; } try_files /file.txt =404; }";
-enum Tls { kGood, kWrongName, kExpired, kStranger, kOldProtocol, kTlsPorts };
+enum Tls { kGood, kWrongName, kNameInSubject, kExpired, kStranger, kOldProtocol, kTlsPorts };
 
 // The secure channel's reasons come as the signed form of their SEC_E_ numbers.
 constexpr int32_t Sec(uint32_t number) { return static_cast<int32_t>(number); }
@@ -65,6 +66,7 @@ class GannetSecureTest : public GannetTest {
     s->nginx = std::make_unique<CNginxServer>(
         s->root, redirects, "", 300,
         s->TlsServer(kGood, good, kPrivate) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
+            s->TlsServer(kNameInSubject, s->ca.IssueNamedInSubject("localhost")) +
             s->TlsServer(kExpired, s->ca.Issue("DNS:localhost", true)) +
             s->TlsServer(kStranger, s->stranger.Issue("DNS:localhost")) +
             s->TlsServer(kOldProtocol, good, " ssl_protocols TLSv1; ssl_ciphers DEFAULT@SECLEVEL=0;"));
@@ -111,7 +113,8 @@ TEST_F(GannetSecureTest, CertificatesAreVerified) {
       {Https(kGood, "/file.txt", "127.0.0.1"), true, 0, ""},
       {Https(kGood, "/file.txt"), false, Sec(0x80090325u), kUntrusted},
       {Https(kStranger, "/file.txt"), true, Sec(0x80090325u), kUntrusted},
-      {Https(kWrongName, "/file.txt"), true, Sec(0x80090322u), "The target principal name is incorrect."},
+      {Https(kWrongName, "/file.txt"), true, Sec(0x80090322u), kWrongPrincipal},
+      {Https(kNameInSubject, "/file.txt"), true, Sec(0x80090322u), kWrongPrincipal},
       {Https(kExpired, "/file.txt"), true, Sec(0x80090328u), "The received certificate has expired."},
       {Https(kOldProtocol, "/file.txt"), true, Sec(0x80090331u),
        "The client and server cannot communicate, because they do not possess a common algorithm."},
