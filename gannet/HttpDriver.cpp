@@ -460,9 +460,11 @@ bool CHttpDriver::ReceiveBody() {
   if (!DeliverBody(m_receive.data() + m_headerLength, m_filled - m_headerLength)) return false;
   while (!BodyComplete()) {
     const int32_t n = m_socket->Receive(m_receive.data(), kWindow, 0);
-    m_broken = n < 0 || (n == 0 && m_contentLength >= 0);
+    // An end before the framing's own is a cut; so is the end of a body
+    // without framing when TLS cannot vouch for it.
+    m_broken = n < 0 || (n == 0 && (m_contentLength >= 0 || !m_socket->EndIsClean()));
     if (n < 0) return false;
-    if (n == 0) return !m_chunked && (m_contentLength < 0 || m_bodyReceived == m_contentLength);
+    if (n == 0) return !m_chunked && !m_broken;
     if (!DeliverBody(m_receive.data(), static_cast<size_t>(n)) ||
         !ReportProgress(m_bodyReceived, m_contentLength)) {
       return false;

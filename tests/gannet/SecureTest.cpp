@@ -1,11 +1,13 @@
 // https and redirects against real servers on 127.0.0.1: nginx with TLS
 // ports whose certificates come from a throw-away CA made by the openssl
 // command line, Apache with its default strictness, tinyproxy tunnelling
-// https with CONNECT, and the C test program over https.
+// https with CONNECT, a TLS peer that ends its answers with or without
+// close_notify, and the C test program over https.
 
 #include "ChildServer.h"
 #include "GannetTest.h"
 #include "ScriptedServer.h"
+#include "TlsReplyServer.h"
 
 #include "support/ApacheServer.h"
 #include "support/NginxServer.h"
@@ -189,6 +191,34 @@ TEST_F(GannetSecureTest, ApacheServesOverHttpAndTls) {
   TrustTestCa();
   for (const std::string& url : {apache.BaseUrl() + "file.txt", tls, apache.BaseUrl() + "old"}) {
     ExpectOutcome(url, 0, "");
+  }
+}
+
+// A body without a length is whole only when TLS ends it with close_notify;
+// an end without one may be a cut made on the way and fails as any cut body
+// does. A body of a known length is whole either way.
+TEST_F(GannetSecureTest, OnlyCloseNotifyEndsABodyWithoutLength) {
+  TrustTestCa();
+  const auto identity = s->ca.Issue("IP:127.0.0.1");
+  const std::string head = "HTTP/1.0 200 OK\r\n";
+  const std::string length = "Content-Length: " + std::to_string(kBody.size()) + "\r\n";
+  using End = CTlsReplyServer::End;
+  const struct {
+    std::string reply;
+    End end;
+    bool whole;
+  } cases[] = {
+      {head + "\r\n" + kBody, End::kCloseNotify, true},
+      {head + "\r\n" + kBody, End::kCut, false},
+      {head + length + "\r\n" + kBody, End::kCut, true},
+  };
+  for (const auto& c : cases) {
+    CTlsReplyServer server(identity, c.reply, c.end);
+    const FetchResult r = Fetch(server.Url("/file.txt"));
+    EXPECT_EQ(c.whole ? 0 : 7, r.code) << c.reply << r.message;
+    EXPECT_EQ(c.whole ? 1 : 0, r.info.completed);
+    EXPECT_EQ(kBody, ReadFile(r.localName));
+    unlink(r.localName.c_str());
   }
 }
 
