@@ -293,11 +293,13 @@ bool CHttpDriver::ReachFinalAnswer() {
 bool CHttpDriver::Exchange(const std::string& url, const std::string& credentials,
                            const std::string& extraHeaders) {
   const RequestTarget target = TargetOf(url);
-  if (!credentials.empty() && !target.https && !IsLoopback(target.host.name)) {
-    return Refuse(kErrInsecureCredentials);
-  }
   // A proxy forwards plain http by the whole URL; https goes through a tunnel.
   const bool proxied = !m_proxy.empty() && !target.https;
+  // TLS carries a password end to end, through a tunnel as well; cleartext
+  // only straight to this machine, since a proxy would read it on the way.
+  if (!credentials.empty() && !target.https && (proxied || !IsLoopback(target.host.name))) {
+    return Refuse(kErrInsecureCredentials);
+  }
   const std::string request =
       BuildRequest(proxied ? target.withoutUserinfo : target.path, target.hostHeader, credentials,
                    extraHeaders);
@@ -458,9 +460,11 @@ bool CHttpDriver::ReceiveBody() {
   if (!DeliverBody(m_receive.data() + m_headerLength, m_filled - m_headerLength)) return false;
   while (!BodyComplete()) {
     const int32_t n = m_socket->Receive(m_receive.data(), kWindow, 0);
-    m_broken = n < 0 || (n == 0 && m_contentLength >= 0);
+    // An end before the framing's own is a cut; so is the end of a body
+    // without framing when TLS cannot vouch for it.
+    m_broken = n < 0 || (n == 0 && (m_contentLength >= 0 || !m_socket->EndIsClean()));
     if (n < 0) return false;
-    if (n == 0) return !m_chunked && (m_contentLength < 0 || m_bodyReceived == m_contentLength);
+    if (n == 0) return !m_chunked && !m_broken;
     if (!DeliverBody(m_receive.data(), static_cast<size_t>(n)) ||
         !ReportProgress(m_bodyReceived, m_contentLength)) {
       return false;

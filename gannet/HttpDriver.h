@@ -3,12 +3,14 @@
 // a CONNECT tunnel), speaks TLS for https, sends one GET, follows up to 10
 // redirects and writes the final answer's body into the local file. The
 // body ends after Content-Length bytes, at the last chunk of a chunked
-// answer, or else when the server closes. Each answer streams through one
-// 20480-byte window; the body never sits whole in memory.
+// answer, or else when the server closes (over TLS with close_notify; an
+// end without it is a cut). Each answer streams through one 20480-byte
+// window; the body never sits whole in memory.
 //
 // Failures that are not the socket's (a refused redirect, a content coding,
-// a password that would travel in cleartext) are reported as socket errors
-// with their own numbers (WinsockErrors.h).
+// a password that would travel in cleartext to another host or past a
+// proxy) are reported as socket errors with their own numbers
+// (WinsockErrors.h).
 //
 // A body that breaks after the header (a reset, an end before
 // Content-Length bytes, no progress within the time limit) of an answer

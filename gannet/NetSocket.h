@@ -34,6 +34,11 @@ class CNetSocket {
   // Receives up to size bytes; the count, 0 at the end of the stream, or -1
   // with the error stored.
   virtual int32_t Receive(char* buffer, int32_t size, int32_t flags) = 0;
+  // Whether the end of the stream that Receive reported is the peer's own.
+  // TLS proves it with close_notify, and an end without one may be a cut
+  // made on the way; a plain stream cannot tell and takes every end as it
+  // comes.
+  virtual bool EndIsClean() { return true; }
   // The stored error (the pending one is stored first when none is); 0 for
   // would-block (10035) and for 10000. A stored error stays for the life of
   // the object.

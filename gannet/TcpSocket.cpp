@@ -281,6 +281,8 @@ int32_t CTcpSocket::Receive(char* buffer, int32_t size, int32_t flags) {
   }
 }
 
+bool CTcpSocket::EndIsClean() { return !m_tls || !m_tls->Cut(); }
+
 int32_t CTcpSocket::LastError() {
   if (m_lastError == 0) m_lastError = m_pendingError;
   return Reported(m_lastError);

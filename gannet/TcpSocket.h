@@ -33,6 +33,7 @@ class CTcpSocket : public CNetSocket {
   void Close() override;
   int32_t Send(const char* data, int32_t length, int32_t flags) override;
   int32_t Receive(char* buffer, int32_t size, int32_t flags) override;
+  bool EndIsClean() override;
   int32_t LastError() override;
   const char* ErrorText() override;
   int32_t StartTls(const std::string& host, const std::string& caFile) override;

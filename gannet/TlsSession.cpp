@@ -77,7 +77,14 @@ int32_t VerifyReason(long result) {
   }
 }
 
+bool IsUnexpectedEof(unsigned long error) {
+  return ERR_GET_LIB(error) == ERR_LIB_SSL &&
+         ERR_GET_REASON(error) == SSL_R_UNEXPECTED_EOF_WHILE_READING;
+}
+
 int32_t ProtocolReason(unsigned long error) {
+  // A peer that leaves during the handshake is gone, as after a reset.
+  if (IsUnexpectedEof(error)) return kWsaConnReset;
   switch (ERR_GET_REASON(error)) {
     case SSL_R_UNSUPPORTED_PROTOCOL:
     case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
@@ -119,9 +126,9 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
   SSL_CTX_set_default_verify_dir(context);
   if (std::getenv(X509_get_default_cert_file_env())) SSL_CTX_set_default_verify_file(context);
   if (!caFile.empty()) SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr);
-  // Many servers close without close_notify; Content-Length and chunked
-  // framing tell a cut body from a whole one.
-  SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
+  // SSL_OP_IGNORE_UNEXPECTED_EOF stays off: an end without close_notify
+  // must stay apart from a proper one, since nothing else tells a body that
+  // runs to the end of the connection from a cut one.
   // Reading ahead takes several records per system call.
   SSL_CTX_set_read_ahead(context, 1);
   SSL_CTX_set_default_read_buffer_len(context, kReadAhead);
@@ -129,6 +136,9 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
   if (!m_ssl) return kSecIllegalMessage;
   SSL* ssl = m_ssl.get();
   SSL_set_fd(ssl, m_fd);
+  // Only subjectAltName names a host, as browsers hold it: a subject CN
+  // that looks like a host name is no claim to be that host.
+  X509_VERIFY_PARAM_set_hostflags(SSL_get0_param(ssl), X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
   if (IsAddress(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
   } else {
@@ -154,7 +164,13 @@ int32_t CTlsSession::Read(char* buffer, int32_t size, int32_t* error) {
     errno = 0;
     const int result = SSL_read_ex(m_ssl.get(), buffer, static_cast<size_t>(size), &n);
     if (result == 1) return static_cast<int32_t>(n);
-    if (SSL_get_error(m_ssl.get(), result) == SSL_ERROR_ZERO_RETURN) return 0;
+    const int sslError = SSL_get_error(m_ssl.get(), result);
+    if (sslError == SSL_ERROR_ZERO_RETURN) return 0;
+    if (sslError == SSL_ERROR_SSL && IsUnexpectedEof(ERR_peek_last_error())) {
+      ERR_clear_error();
+      m_cut = true;
+      return 0;
+    }
     if (!Retry(result, error)) return -1;
   }
 }

@@ -2,8 +2,8 @@
 // TLS (1.2 at least, OpenSSL 3) over a connected non-blocking socket. The
 // peer's chain is verified against the system's trust store (which honours
 // SSL_CERT_FILE and SSL_CERT_DIR) and an optional PEM bundle, and its
-// certificate must name the host (or IP address) asked for; there is no way
-// to turn verification off. Failures come back as error numbers of the
+// certificate must name the host (or IP address) asked for in its
+// subjectAltName; there is no way to turn verification off. Failures come back as error numbers of the
 // socket layer's numbering (WinsockErrors.h).
 
 #include <cstdint>
@@ -35,6 +35,9 @@ class CTlsSession {
   // Like recv: bytes read, 0 at the end of the stream, -1 with *error set
   // (0 in *error when a wait gave up).
   int32_t Read(char* buffer, int32_t size, int32_t* error);
+  // Whether the stream ended without the peer's close_notify: the end that
+  // Read reported may be a cut made on the way.
+  bool Cut() const { return m_cut; }
   // Writes all of data; false with *error set as for Read.
   bool Write(const char* data, int32_t size, int32_t* error);
 
@@ -47,6 +50,7 @@ class CTlsSession {
   Wait m_wait;
   std::unique_ptr<SSL_CTX, void (*)(SSL_CTX*)> m_context;
   std::unique_ptr<SSL, void (*)(SSL*)> m_ssl;
+  bool m_cut = false;
 };
 
 }  // namespace gannet

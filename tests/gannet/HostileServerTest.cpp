@@ -124,6 +124,8 @@ TEST_F(HostileServerTest, EveryMisbehaviourHasItsOutcome) {
       // TLS peers; the server answers once its wait for a request line ends.
       {"TLS: closes during the handshake", "", Mode::kHangUp, 5, 10,
        SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10, true},
+      {"TLS: leaves during the handshake, without a reset", "", Mode::kReply, 10, 10,
+       SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10, true},
       {"TLS: garbage for a handshake", Garbage(), Mode::kReply, 10, 10, badTls, 0, "",
        Left::kNothing, "", 10, true},
       {"TLS: a certificate message of 1 MB", certificate, Mode::kReply, 10, 10, badTls, 0, "",

@@ -1,11 +1,13 @@
 // https and redirects against real servers on 127.0.0.1: nginx with TLS
 // ports whose certificates come from a throw-away CA made by the openssl
 // command line, Apache with its default strictness, tinyproxy tunnelling
-// https with CONNECT, and the C test program over https.
+// https with CONNECT, a TLS peer that ends its answers with or without
+// close_notify, and the C test program over https.
 
 #include "ChildServer.h"
 #include "GannetTest.h"
 #include "ScriptedServer.h"
+#include "TlsReplyServer.h"
 
 #include "support/ApacheServer.h"
 #include "support/NginxServer.h"
@@ -25,8 +27,13 @@ using namespace testing_support;
 
 const std::string kBody = "served over the wire\n";
 const std::string kUntrusted = "The certificate chain was issued by an authority that is not trusted.";
+const std::string kWrongPrincipal = "The target principal name is incorrect.";
 const std::string kRedirectFailed = "The HTTP redirect request failed.";
-enum Tls { kGood, kWrongName, kExpired, kStranger, kOldProtocol, kTlsPorts };
+// Only for the password "ann:secret".
+const std::string kPrivate =
+    " location = /private.txt { if ($http_authorization != \"Basic YW5uOnNlY3JldA==\") {"
+    " return 401; } try_files /file.txt =404; }";
+enum Tls { kGood, kWrongName, kNameInSubject, kExpired, kStranger, kOldProtocol, kTlsPorts };
 
 // The secure channel's reasons come as the signed form of their SEC_E_ numbers.
 constexpr int32_t Sec(uint32_t number) { return static_cast<int32_t>(number); }
@@ -60,7 +67,8 @@ class GannetSecureTest : public GannetTest {
         "location = /permanent { return 308 /file.txt; }\n";
     s->nginx = std::make_unique<CNginxServer>(
         s->root, redirects, "", 300,
-        s->TlsServer(kGood, good) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
+        s->TlsServer(kGood, good, kPrivate) + s->TlsServer(kWrongName, s->ca.Issue("DNS:elsewhere.example")) +
+            s->TlsServer(kNameInSubject, s->ca.IssueNamedInSubject("localhost")) +
             s->TlsServer(kExpired, s->ca.Issue("DNS:localhost", true)) +
             s->TlsServer(kStranger, s->stranger.Issue("DNS:localhost")) +
             s->TlsServer(kOldProtocol, good, " ssl_protocols TLSv1; ssl_ciphers DEFAULT@SECLEVEL=0;"));
@@ -107,7 +115,8 @@ TEST_F(GannetSecureTest, CertificatesAreVerified) {
       {Https(kGood, "/file.txt", "127.0.0.1"), true, 0, ""},
       {Https(kGood, "/file.txt"), false, Sec(0x80090325u), kUntrusted},
       {Https(kStranger, "/file.txt"), true, Sec(0x80090325u), kUntrusted},
-      {Https(kWrongName, "/file.txt"), true, Sec(0x80090322u), "The target principal name is incorrect."},
+      {Https(kWrongName, "/file.txt"), true, Sec(0x80090322u), kWrongPrincipal},
+      {Https(kNameInSubject, "/file.txt"), true, Sec(0x80090322u), kWrongPrincipal},
       {Https(kExpired, "/file.txt"), true, Sec(0x80090328u), "The received certificate has expired."},
       {Https(kOldProtocol, "/file.txt"), true, Sec(0x80090331u),
        "The client and server cannot communicate, because they do not possess a common algorithm."},
@@ -160,6 +169,11 @@ TEST_F(GannetSecureTest, HttpsGoesThroughTinyproxyInATunnel) {
   // A proxy written without a scheme.
   TrustTestCa("[proxy information]\nhttp_proxy=127.0.0.1:" + std::to_string(port) + "\n");
   ExpectOutcome(Https(kGood, "/file.txt"), 0, "");
+  // A password crosses the proxy inside the tunnel, and reaches the origin.
+  ExpectOutcome(Https(kGood, "/private.txt", "ann:secret@localhost"), 0, "");
+  const FetchResult anonymous = Fetch(Https(kGood, "/private.txt"));
+  unlink(anonymous.localName.c_str());
+  EXPECT_EQ(401, anonymous.info.statusCode);
   EXPECT_NE(std::string::npos, ReadFile(dir + "/tinyproxy.log")
                                    .find("CONNECT localhost:" + std::to_string(s->tls[kGood])));
 }
@@ -177,6 +191,34 @@ TEST_F(GannetSecureTest, ApacheServesOverHttpAndTls) {
   TrustTestCa();
   for (const std::string& url : {apache.BaseUrl() + "file.txt", tls, apache.BaseUrl() + "old"}) {
     ExpectOutcome(url, 0, "");
+  }
+}
+
+// A body without a length is whole only when TLS ends it with close_notify;
+// an end without one may be a cut made on the way and fails as any cut body
+// does. A body of a known length is whole either way.
+TEST_F(GannetSecureTest, OnlyCloseNotifyEndsABodyWithoutLength) {
+  TrustTestCa();
+  const auto identity = s->ca.Issue("IP:127.0.0.1");
+  const std::string head = "HTTP/1.0 200 OK\r\n";
+  const std::string length = "Content-Length: " + std::to_string(kBody.size()) + "\r\n";
+  using End = CTlsReplyServer::End;
+  const struct {
+    std::string reply;
+    End end;
+    bool whole;
+  } cases[] = {
+      {head + "\r\n" + kBody, End::kCloseNotify, true},
+      {head + "\r\n" + kBody, End::kCut, false},
+      {head + length + "\r\n" + kBody, End::kCut, true},
+  };
+  for (const auto& c : cases) {
+    CTlsReplyServer server(identity, c.reply, c.end);
+    const FetchResult r = Fetch(server.Url("/file.txt"));
+    EXPECT_EQ(c.whole ? 0 : 7, r.code) << c.reply << r.message;
+    EXPECT_EQ(c.whole ? 1 : 0, r.info.completed);
+    EXPECT_EQ(kBody, ReadFile(r.localName));
+    unlink(r.localName.c_str());
   }
 }
 

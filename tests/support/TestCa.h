@@ -22,8 +22,13 @@ class CTestCa {
   // A server certificate for altNames ("DNS:localhost,IP:127.0.0.1"), valid
   // for two days from now, or already expired.
   Issued Issue(const std::string& altNames, bool expired = false);
+  // A server certificate that names host in its subject's CN alone, without
+  // subjectAltName, as certificates once did.
+  Issued IssueNamedInSubject(const std::string& host);
 
  private:
+  Issued Make(const std::string& commonName, const std::string& extensions, bool expired);
+
   std::string m_dir;
   std::string m_caFile;
   int m_issued = 0;
