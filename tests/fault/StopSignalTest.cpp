@@ -4,6 +4,7 @@
 
 #include "ProgramSettings.h"
 #include "app/PointerDoc.h"
+#include "app/PublishRegister.h"
 #include "support/NginxServer.h"
 #include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
@@ -73,6 +74,28 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
     EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
     EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
     EXPECT_EQ(ListDir(m_src), std::vector<std::string>({"big.bin", "huge.bin", "remote.qvr"}));
+  }
+}
+
+// The pointer file is the point of no return: a stop before it leaves
+// nothing, one after it leaves the send published and recorded, never a
+// published file without its register entry or its pointer file.
+TEST_F(StopSignalTest, AStopAtTheEndOfASendLeavesAllOrNothing) {
+  ASSERT_EQ(testing_support::Run("head -c 10M /dev/urandom > '" + m_src + "/ten.bin'"), 0);
+  const std::string count = "sqlite3 '" + CPublishRegister::DefaultPath() +
+                            "' \"SELECT count(*) FROM published WHERE state = ''\" > '" +
+                            m_src + "/count' 2>/dev/null";
+  size_t published = 0;
+  for (const int afterMs : {100, 150, 200, 250, 300, 350}) {
+    SCOPED_TRACE(afterMs);
+    const int status = RunAndSignal("-s '" + m_src + "/ten.bin'", SIGTERM, afterMs);
+    EXPECT_TRUE(status == 0 || status == 128 + SIGTERM) << status;
+    const bool sent = testing_support::Exists(m_src + "/ten.qvr");
+    published += sent;
+    testing_support::Run(count);
+    EXPECT_EQ(ListDir(m_www).size(), published);
+    EXPECT_EQ(std::stoul("0" + ReadFile(m_src + "/count")), published);
+    unlink((m_src + "/ten.qvr").c_str());
   }
 }
 
