@@ -8,6 +8,7 @@
 #include "app/UrlDocSourceFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
+#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
@@ -36,6 +37,10 @@ bool SizeOf(const std::string& path, uint64_t& size) {
   return true;
 }
 
+constexpr char kChangedSize[] =
+    "It does not have the size the pointer file gives: it was changed or replaced since it "
+    "was sent.";
+
 }  // namespace
 
 bool CPointerDoc::FetchToTempFile(std::string& path) {
@@ -48,8 +53,11 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
   if (progress) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
+  m_errorDetail.clear();
   if (!urlDoc.SetUrl(m_url.substr(0, m_url.find('#')))) {
-    return Cancelled() ? false : RecordError();
+    if (Cancelled()) return false;
+    m_errorDetail = urlDoc.GetCause();
+    return RecordError();
   }
   m_error = 0;
 
@@ -64,6 +72,7 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     uint64_t size = 0;
     if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != m_size) {
       unlink(fetched.c_str());
+      m_errorDetail = kChangedSize;
       m_error = ERROR_INVALID_DATA;
       return false;
     }
@@ -110,8 +119,14 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     CUrlDocSourceFilter source(head, &urlDoc);
     ok = source.Run();
   }
+  const bool strong = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
+  if (!ok && strong && GetLastError() == ERROR_INVALID_DATA) {
+    m_errorDetail = "It was damaged or altered in transit: its Strong encryption does not "
+                    "authenticate it.";
+  }
   if (!ok) return RecordError();
   if (static_cast<uint32_t>(sink->GetByteCount()) != m_size) {
+    m_errorDetail = kChangedSize;
     m_error = ERROR_INVALID_DATA;
     return false;
   }

@@ -39,6 +39,46 @@ uint32_t SocketError(const char* message) {
   return static_cast<uint32_t>(number);
 }
 
+// "host:port" of `url`, the scheme's port when it names none.
+std::string HostPort(const std::string& url) {
+  const size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return url;
+  std::string authority = url.substr(scheme + 3, url.find_first_of("/?#", scheme + 3) - scheme - 3);
+  authority = authority.substr(authority.rfind('@') + 1);
+  const size_t close = authority.rfind(']');
+  const size_t colon = authority.rfind(':');
+  if (colon != std::string::npos && (close == std::string::npos || colon > close)) return authority;
+  return authority + (url.compare(0, scheme, "https") == 0 ? ":443" : ":80");
+}
+
+// The cause of a failed fetch in plain words, from the server's status or
+// the socket layer's number; empty when the system's message says it all.
+std::string Cause(const std::string& url, int32_t status, int socket) {
+  if (status == 404 || status == 410) {
+    return "The server has no such file: it may have expired or been removed.";
+  }
+  if (status == 401 || status == 403) return "The server refused access to it.";
+  if (status == 407) return "The proxy refused access: it asks for a login.";
+  if (status >= 500 && status <= 599) return "The server failed to answer with it.";
+  // Under way, a network failure or an end before the body's own is a cut;
+  // the transfer's own refusals (a content coding, say) are no cut.
+  const bool network = socket == 0 || (socket >= 10000 && socket < 12000);
+  if (status >= 200 && status <= 299 && network) {
+    return "The connection broke before the whole file arrived.";
+  }
+  switch (socket) {
+    case 10061:
+      return "Could not connect to " + HostPort(url) + ": nothing answers there.";
+    case 10060:
+      return HostPort(url) + " did not answer in time.";
+    case 11001:
+    case 11004:
+      return "There is no host " + HostPort(url) + ".";
+    default:
+      return "";
+  }
+}
+
 // Moves `from` to `to` unless something already has the name `to`.
 bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -109,6 +149,9 @@ void CUrlDoc::Fetch(const std::string& url) {
   webFatalErrorGet(m_web, &m_errorCode, text);
   if (m_errorCode == 0) return;
   const int32_t status = TakeStatusLine();
+  int socket = 0;
+  if (m_errorCode == kLibrarySocketError) std::sscanf(text, "Winsock Error %d:", &socket);
+  if (localError == 0) m_cause = Cause(url, status, socket);
   if (localError == ECANCELED) {
     m_errorCode = ERROR_CANCELLED;
   } else if (localError != 0) {
@@ -196,4 +239,5 @@ void CUrlDoc::SetEmpty() {
   }
   m_errorCode = 0;
   m_errorMessage.clear();
+  m_cause.clear();
 }

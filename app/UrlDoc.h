@@ -44,6 +44,10 @@ class CUrlDoc {
   virtual int32_t DeleteLocalFile();
   virtual int32_t GetErrorCode() const { return m_errorCode; }
   virtual std::string GetErrorMessage() const { return m_errorMessage; }
+  // After a failed SetUrl: the cause in plain words, with what to do where
+  // that is known ("The server has no such file: ..."); empty when the
+  // system's message says all there is.
+  const std::string& GetCause() const { return m_cause; }
 
  private:
   void Fetch(const std::string& url);
@@ -57,4 +61,5 @@ class CUrlDoc {
   int32_t m_deleteOnEmpty;
   int32_t m_errorCode = 0;
   std::string m_errorMessage;
+  std::string m_cause;
 };

@@ -92,7 +92,8 @@ bool CViewController::FetchAndLaunch() {
   });
   if (!fetched) {
     if (m_doc->GetError() != ERROR_CANCELLED) {
-      ReportSystemError("Problem fetching " + RedactedUrl(m_strUrl), m_doc->GetError());
+      ReportSystemError("Problem fetching " + RedactedUrl(m_strUrl), m_doc->GetError(),
+                        m_doc->GetErrorDetail());
     }
     return false;
   }

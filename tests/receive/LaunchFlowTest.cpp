@@ -124,7 +124,8 @@ TEST_F(LaunchFlowTest, FailuresAreReportedWithTheirContext) {
   ASSERT_TRUE(doc.ReadFromFile(pointer));
   EXPECT_EQ(ui.events, std::vector<std::string>(
                            {"warning: Problem fetching " + doc.GetUrl() +
-                            ": The system cannot find the file specified."}));
+                            ": The system cannot find the file specified. The server has no such "
+                            "file: it may have expired or been removed."}));
   ui.events.clear();
   WriteFile(sources + "/junk.qvr", "not a pointer file");
   EXPECT_FALSE(FetchAndLaunch(sources + "/junk.qvr", 1));

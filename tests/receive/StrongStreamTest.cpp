@@ -61,8 +61,10 @@ TEST_F(ReceiveTest, TheProgramSendsAndOpensStrongFiles) {
   stream[stream.size() / 2] ^= 1;
   WriteFile(published + "/letter.txt", stream);
   ASSERT_EQ(Shell(quiver + " " + pointer + " 2> " + sources + "/errors"), 1);
-  EXPECT_EQ(ReadFile(sources + "/errors"), "Quiver: Problem fetching " + server->BaseUrl() +
-                                               "letter.txt: The data is invalid.\n");
+  EXPECT_EQ(ReadFile(sources + "/errors"),
+            "Quiver: Problem fetching " + server->BaseUrl() +
+                "letter.txt: The data is invalid. It was damaged or altered in transit: its "
+                "Strong encryption does not authenticate it.\n");
   EXPECT_FALSE(Exists(copies + "/copy1"));
 }
 
