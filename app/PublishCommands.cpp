@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/ProgressMeter.h"
 #include "app/PublishCheck.h"
 #include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
@@ -20,20 +21,6 @@ std::string LocalTime(int64_t seconds) {
   localtime_r(&when, &parts);
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &parts);
-  return text;
-}
-
-std::string Size(int64_t bytes) {
-  char text[32];
-  if (bytes < 1024) {
-    std::snprintf(text, sizeof text, "%lld B", static_cast<long long>(bytes));
-  } else if (bytes < 1024 * 1024) {
-    std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
-  } else if (bytes < 1024LL * 1024 * 1024) {
-    std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024));
-  } else {
-    std::snprintf(text, sizeof text, "%.1f GiB", bytes / (1024.0 * 1024 * 1024));
-  }
   return text;
 }
 
@@ -66,7 +53,7 @@ void PrintLine(const std::string& line) { std::printf("%s\n", line.c_str()); }
 std::string CPublishCommands::FormatEntry(const PublishedFile& file, int64_t now) {
   char head[64];
   std::snprintf(head, sizeof head, "%s  %10s  %6s", LocalTime(file.time).c_str(),
-                Size(file.size).c_str(), Age(now - file.time).c_str());
+                CProgressMeter::FormatBytes(file.size).c_str(), Age(now - file.time).c_str());
   std::string line = std::string(head) + "  " + RedactedUrl(file.url) + "  " + BaseName(file.source);
   if (!file.state.empty()) {
     line += "  [" + file.state + (file.ended ? " " + LocalTime(file.ended) : "") + "]";
