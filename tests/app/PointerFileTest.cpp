@@ -1,5 +1,6 @@
 #include "app/PointerDoc.h"
 #include "app/Settings.h"
+#include "framework/Archive.h"
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SimpleCryptFilter.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <new>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,6 +286,22 @@ TEST_F(PointerFileTest, OnlyARegularFileAtTheNameIsReplaced) {
       EXPECT_EQ(st.st_mode, S_IFREG | 0600u);
     }
   }
+}
+
+// The archive that read a Strong key keeps no copy of it once it is gone.
+TEST_F(PointerFileTest, ReadingLeavesNoCopyOfTheStrongKey) {
+  CPointerDoc doc;
+  doc.AddFilter(std::make_unique<CStrongCryptFilter>());
+  const auto& key = static_cast<CStrongCryptFilter*>(doc.GetFilters()[0].get())->GetKey();
+  Write(doc);
+  CFileHandle file;
+  ASSERT_TRUE(file.OpenForReading(dir + "/out.qvr", FileShare::None));
+  alignas(CArchive) char storage[sizeof(CArchive)];
+  CPointerDoc().Serialize(*new (storage) CArchive(file, CArchive::Mode::Load));
+  reinterpret_cast<CArchive*>(storage)->~CArchive();
+  EXPECT_EQ(std::string_view(storage, sizeof storage)
+                .find(std::string_view(reinterpret_cast<const char*>(key.data()), key.size())),
+            std::string_view::npos);
 }
 
 TEST_F(PointerFileTest, OpenAndWriteFailuresKeepTheirCodes) {
