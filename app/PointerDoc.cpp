@@ -6,6 +6,7 @@
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/Progress.h"
+#include "pipeline/SecureRandom.h"
 #include "pipeline/SimpleCryptFilter.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/StrongCryptFilter.h"
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +43,73 @@ bool MixesEncryptions(const CPointerDoc::FilterList& filters) {
   }
   return simple && strong;
 }
+
+// Writing through a link would overwrite whatever it points to, and a pipe
+// or a device would hand the key to whoever reads it: only a regular file,
+// or nothing, may stand at a pointer file's name.
+bool MayTakeName(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (errno == ENOENT) return true;
+  SetLastErrorFromErrno(errno, true);
+  return false;
+}
+
+// A pointer file is written under a hidden name beside its own and renamed
+// onto it once complete, so that no reader ever sees a torn one and the name
+// is never opened: what stands there is replaced, not written through. A
+// draft that is not renamed is removed.
+class CPointerFileDraft {
+ public:
+  CPointerFileDraft() = default;
+  CPointerFileDraft(const CPointerFileDraft&) = delete;
+  CPointerFileDraft& operator=(const CPointerFileDraft&) = delete;
+  ~CPointerFileDraft() {
+    if (!m_path.empty()) unlink(m_path.c_str());
+  }
+
+  // A random name, so that nobody can put a link there ahead of us.
+  bool Create(const std::string& target, mode_t mode) {
+    uint8_t random[8];
+    FillSecureRandom(random, sizeof random);
+    const size_t slash = target.rfind('/');
+    std::string path =
+        (slash == std::string::npos ? "" : target.substr(0, slash + 1)) + ".quiver-pointer-";
+    for (const uint8_t byte : random) {
+      path += "0123456789abcdef"[byte >> 4];
+      path += "0123456789abcdef"[byte & 15];
+    }
+    if (!m_file.CreateNew(path, FileShare::None, false, mode)) return false;
+    m_path = std::move(path);
+    return true;
+  }
+
+  CFileHandle& File() { return m_file; }
+
+  // The rename must not reach the disk before the bytes it names, and a
+  // close that reports a delayed write error leaves the name alone.
+  bool Replace(const std::string& target) {
+    if (fsync(m_file.Descriptor()) != 0) {
+      SetLastErrorFromErrno(errno);
+      return false;
+    }
+    if (!m_file.Close()) return false;
+    if (rename(m_path.c_str(), target.c_str()) != 0) {
+      SetLastErrorFromErrno(errno, true);
+      return false;
+    }
+    m_path.clear();
+    return true;
+  }
+
+ private:
+  CFileHandle m_file;
+  std::string m_path;
+};
 
 }  // namespace
 
@@ -93,23 +162,14 @@ void CPointerDoc::LoadFilters(CArchive& archive) {
 
 bool CPointerDoc::WriteToFile(const std::string& path) {
   m_error = 0;
-  // A Strong key makes the pointer file the secret: only its owner may read
-  // it, also when it replaces an older file that others could read. A device
-  // keeps its mode.
+  if (!MayTakeName(path)) return RecordError();
+  // A Strong key makes the pointer file the secret: it is only its owner's
+  // from its first byte on.
   const bool secret = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
-  CFileHandle file;
-  if (!file.CreateAlways(path, FileShare::None, secret ? 0600 : 0666)) return RecordError();
-  const bool regular = file.IsRegularFile();
-  if (secret && regular && fchmod(file.Descriptor(), 0600) != 0) {
-    m_error = SystemErrorFromErrno(errno);
-  } else {
-    WriteRecord(file);
-  }
-  // A torn pointer file would fail later as "Bad File Format!" far from the
-  // cause; better none at all. Only a regular file is removed: the path may
-  // name a device.
-  if (!file.Close() && m_error == 0) m_error = ERROR_WRITE_FAULT;
-  if (m_error != 0 && regular) unlink(path.c_str());
+  CPointerFileDraft draft;
+  if (!draft.Create(path, secret ? 0600 : 0666)) return RecordError();
+  WriteRecord(draft.File());
+  if (m_error == 0 && !draft.Replace(path)) RecordError();
   return m_error == 0;
 }
 

@@ -84,8 +84,11 @@ class CPointerDoc : public CObject {
   virtual std::string GetEncryptionDescription();
   // The LZ filter's description, else "None: N bytes", else "None".
   virtual std::string GetCompressionDescription();
-  // Creates or truncates `path` and writes the record; error 29 when writing
-  // fails part way. A file holding a Strong key gets mode 0600.
+  // Writes the record to a new file beside `path` and renames it onto
+  // `path`, replacing a regular file there; a symbolic link, a pipe, a
+  // device or a directory at `path` is refused with ERROR_ACCESS_DENIED.
+  // Error 29 when writing fails part way; a failure leaves no new file. A
+  // file holding a Strong key gets mode 0600, others 0666 less the umask.
   virtual bool WriteToFile(const std::string& path);
   // Appends `filter`; the document owns it.
   virtual void AddFilter(std::unique_ptr<CFilter> filter);

@@ -114,16 +114,21 @@ int CPublishCommands::Unpublishing(const std::function<bool(CUnpublisher&)>& wor
   return ok ? 0 : 1;
 }
 
+// KeepDays 0 keeps for ever, but a 0 typed on the command line asks for
+// everything published so far.
 int CPublishCommands::Expire(int argc, const char* const* argv) {
   int32_t days = m_settings.KeepDays();
   if (argc == 2 && !ParseDays(argv[1], days)) return 2;
-  if (days <= 0) {
+  if (argc == 1 && days <= 0) {
     PrintLine(
         "Nothing expires: KeepDays is 0 (keep for ever); give the days: quiver --expire DAYS");
     return 0;
   }
+  // The register counts whole seconds and expires what is strictly older:
+  // a file published within this second is due only a second later.
+  const int64_t now = std::time(nullptr) + (days == 0 ? 1 : 0);
   return Unpublishing(
-      [&](CUnpublisher& unpublisher) { return unpublisher.Expire(days, std::time(nullptr)); });
+      [&](CUnpublisher& unpublisher) { return unpublisher.Expire(days, now); });
 }
 
 int CPublishCommands::Unpublish(const std::string& key) {

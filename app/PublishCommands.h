@@ -5,7 +5,8 @@
 //                         in a window when there is a display
 //   --published           the register, newest first, one line per file
 //   --expire [DAYS]       deletes the registered files older than DAYS days
-//                         (KeepDays when not given) and marks them expired
+//                         (0: all of them; KeepDays when not given, and
+//                         nothing when that is 0) and marks them expired
 //   --unpublish URL|NAME  deletes one published file at once
 //
 // Lists and what was done go to standard output; refusals and failures are

@@ -12,7 +12,9 @@
 #include "platform/SystemError.h"
 #include "platform/SettingsStore.h"
 
+#include <cstdio>
 #include <strings.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -35,22 +37,45 @@ class CMessageBoxScope {
 }  // namespace
 
 std::string CQuiverApp::UsageText() {
-  return "Quiver (no arguments)\r\n"
-         "        Bring up \"send\" dialog (typical interface).\r\n"
+  return "quiver\r\n"
+         "        The \"Quiver Send\" window.\r\n"
+         "quiver -s FILE [POINTER]\r\n"
+         "        Send FILE. The pointer file is POINTER, else FILE's name\r\n"
+         "        with \".qvr\" beside it. An existing POINTER not ending\r\n"
+         "        in .qvr is kept (the windows ask).\r\n"
+         "quiver FILE.qvr\r\n"
+         "        Fetch, decode and open what FILE.qvr points to.\r\n"
+         "quiver FILE...\r\n"
+         "        Open each .qvr file and send every other file, in order;\r\n"
+         "        their pointer files go beside them or into UrlFileDir.\r\n"
+         "quiver -v [FILE.qvr]\r\n"
+         "        The \"Quiver View\" window (also when Ctrl is held).\r\n"
+         "quiver -P\r\n"
+         "        The preferences.\r\n"
+         "quiver -V\r\n"
+         "        The version.\r\n"
+         "quiver --check\r\n"
+         "        Try the publishing set-up.\r\n"
+         "quiver --published\r\n"
+         "        What was sent, newest first.\r\n"
+         "quiver --expire [DAYS]\r\n"
+         "        Delete what was published more than DAYS days ago\r\n"
+         "        (0: everything; no DAYS: KeepDays of the settings).\r\n"
+         "quiver --unpublish URL|NAME\r\n"
+         "        Delete one published file now.\r\n"
+         "quiver --help\r\n"
+         "        This text.\r\n"
          "\r\n"
-         "Quiver -s srcFile [file]\r\n"
-         "        \"send\" srcFile, encoding in file.\r\n"
-         "        If only srcFile given, base URL file name on it.\r\n"
-         "\r\n"
-         "Quiver [-v] [file.qvr]\r\n"
-         "        Parse the Quiver file and launch the application.\r\n"
-         "        -v (or holding the CTRL key) ==> view dialog.\r\n"
-         "\r\n"
-         "Quiver -P\r\n"
-         "        Setup parameters via dialog.\r\n"
-         "\r\n"
-         "Quiver -V\r\n"
-         "        Display version information.\r\n";
+         "The windows (no arguments, -v, -P) need a display (DISPLAY or\r\n"
+         "WAYLAND_DISPLAY). Without one, sending, opening and the -- commands\r\n"
+         "work from the command line, with messages on standard error.\r\n"
+         "Settings: " + SettingsPath() + "\r\n"
+         "Exit status: 0 when nothing was reported, 1 after a reported\r\n"
+         "failure, 2 for a usage error.\r\n";
+}
+
+std::string CQuiverApp::SettingsPath() {
+  return CSettingsStore::UserConfigDirectory() + "/" + kRegistryKey + "/" + kAppName + ".ini";
 }
 
 std::string CQuiverApp::VersionLine() { return "Quiver Version 1.1(5)"; }
@@ -100,6 +125,14 @@ void CQuiverApp::ShowUsage() {
   m_ui.ShowUsage(UsageText());
 }
 
+// Asked for, the usage is no error and goes where a reader of --help looks.
+void CQuiverApp::PrintHelp() {
+  std::string text = UsageText();
+  std::erase(text, '\r');
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+}
+
 std::string CQuiverApp::DefaultPointerName(const std::string& source, const CSettings& settings) {
   if (source.empty()) return "";
   std::string result = source;
@@ -129,10 +162,15 @@ bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
   ++argv;
   --argc;
   m_mode = ModeDefault;
+  if (argc > 0 && std::string(argv[0]) == "--help") {
+    PrintHelp();
+    return false;
+  }
   if (argc > 0 && CPublishCommands::IsCommand(argv[0])) {
     RunPublishCommand(argc, argv);
     return false;
   }
+  bool sending = false;
   while (argc > 0 && argv[0][0] == '-') {
     const std::string token = argv[0];
     ++argv;
@@ -145,15 +183,21 @@ bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
         case 'V':
           ShowAbout();
           return false;
+        case 'h':
+          PrintHelp();
+          return false;
         case 's':
-          if (argc == 0) {
+          // One send per command line, and a switch after the source is
+          // never taken for the name of its pointer file.
+          if (argc == 0 || sending) {
             ShowUsage();
             return false;
           }
+          sending = true;
           m_sourcePath = ExpandLongName(argv[0]);
           ++argv;
           --argc;
-          if (argc == 0) {
+          if (argc == 0 || argv[0][0] == '-') {
             m_targetPath = ReplaceExtension(m_sourcePath, kPointerExtension);
           } else {
             m_targetPath = ExpandLongName(argv[0]);
@@ -225,7 +269,10 @@ bool CQuiverApp::CanSend() {
   // Without a display there is no dialog to offer: go straight to the warning.
   if (m_ui.HasDisplay()) DoPreferences();
   if (m_settings.IsComplete()) return true;
-  ShowWarning("%s parameters must be set\nbefore the program can send.", kAppName);
+  ShowWarning("%s parameters must be set\nbefore the program can send.\n"
+              "Set UrlRoot and FileRoot in %s\n"
+              "or with quiver -P (needs a display), then try them with quiver --check.",
+              kAppName, ProfilePath().c_str());
   return false;
 }
 
@@ -284,12 +331,25 @@ void CQuiverApp::ProcessFiles(int argc, const char* const* argv) {
 }
 
 void CQuiverApp::SendFile(const std::string& source, const std::string& target) {
-  if (!CanSend()) return;
+  if (!MayReplace(source, target) || !CanSend()) return;
   CPointerDoc doc;
   doc.BuildChain(m_settings);
   if (!Publish(doc, target, source, m_settings) && doc.GetError() != ERROR_CANCELLED) {
     ReportSystemError("Problem sending " + source, doc.GetError(), doc.GetErrorDetail());
   }
+}
+
+// A pointer file replaces an older one without asking; any other file named
+// as the target is more likely a slip (quiver -s a.txt b.txt) than a wish.
+bool CQuiverApp::MayReplace(const std::string& source, const std::string& target) {
+  struct stat st;
+  if (IsPointerFile(target) || lstat(target.c_str(), &st) != 0) return true;
+  const std::string what = target + " exists and is not a pointer file (" + kPointerExtension + ")";
+  if (!m_ui.HasDisplay()) {
+    m_ui.Warning("Not sending " + source + ": " + what + ", and Quiver does not overwrite it.");
+    return false;
+  }
+  return m_ui.AskYesNo(what + ".\nReplace it with the pointer file of " + source + "?", false);
 }
 
 bool CQuiverApp::Publish(CPointerDoc& doc, const std::string& pointerFile,

@@ -27,6 +27,8 @@ class CQuiverApp : public CProfile {
 
   // The usage text, every line ended by CR LF.
   static std::string UsageText();
+  // The settings file of the registry key kRegistryKey.
+  static std::string SettingsPath();
   // "Quiver Version 1.1(5)".
   static std::string VersionLine();
   // Whether `path` ends in ".qvr", without regard to case.
@@ -47,6 +49,8 @@ class CQuiverApp : public CProfile {
   virtual void SaveSettings(const CSettings& settings);
   virtual void ShowAbout();
   virtual void ShowUsage();
+  // The usage text on standard output, for --help: no error.
+  void PrintHelp();
   // The pointer-file path proposed for a source file: beside it, or in
   // UrlFileDir when HasUrlFileDir is set, with its extension made ".qvr".
   virtual std::string DefaultPointerName(const std::string& source, const CSettings& settings);
@@ -61,6 +65,8 @@ class CQuiverApp : public CProfile {
   virtual void WriteSettings();
   // Fetches and launches every pointer-file argument, sends every other one.
   virtual void ProcessFiles(int argc, const char* const* argv);
+  // Refuses, or with a display asks first, when `target` names an existing
+  // file that is not a pointer file.
   virtual void SendFile(const std::string& source, const std::string& target);
   // Every send goes through here: CPointerDoc::Send with the settings' roots,
   // after expiring what KeepDays makes due and followed, on success, by an
@@ -77,7 +83,8 @@ class CQuiverApp : public CProfile {
   // installed for it; SIGINT, SIGTERM and SIGHUP cancel it and then end the
   // program (app/StopSignals.h). A cancelled run makes the exit status 1.
   bool RunTransfer(CProgress& progress, const std::function<bool()>& work);
-  // True when the settings are complete, offering the preferences once.
+  // True when the settings are complete, offering the preferences once;
+  // else a warning that says where and how to set them.
   virtual bool CanSend();
 
   // The profile: values of the settings store, addressed by section and name
@@ -108,6 +115,8 @@ class CQuiverApp : public CProfile {
   CSettingsStore& Store();
   // False, after the usage text, when no window can be shown.
   bool CanShowWindow();
+  // Whether the send of `source` may replace what stands at `target`.
+  bool MayReplace(const std::string& source, const std::string& target);
   static std::string ReplaceExtension(const std::string& path, const std::string& extension);
 
   CUserInterface& m_ui;

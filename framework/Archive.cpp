@@ -75,7 +75,9 @@ CArchive::CArchive(CFileHandle& file, Mode mode) : m_file(file), m_mode(mode) {
   m_fileLeft = size > at ? size - at : 0;
 }
 
-CArchive::~CArchive() = default;
+// The buffer held every byte of a pointer file that went through it, a
+// Strong key among them.
+CArchive::~CArchive() { explicit_bzero(m_buffer.data(), m_buffer.size()); }
 
 void CArchive::Close() {
   if (IsStoring()) FlushBuffer();

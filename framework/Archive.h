@@ -63,7 +63,7 @@ class CArchive {
   // archive. A load takes the file's size now and throws ReadFault when it
   // cannot.
   CArchive(CFileHandle& file, Mode mode);
-  // Discards what Close did not write out.
+  // Discards what Close did not write out, and wipes the buffer.
   ~CArchive();
   CArchive(const CArchive&) = delete;
   CArchive& operator=(const CArchive&) = delete;

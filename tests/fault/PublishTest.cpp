@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "ProgramSettings.h"
+#include "app/QuiverApp.h"
 #include "app/PublishRegister.h"
 #include "support/NginxServer.h"
 #include "support/TestFiles.h"
@@ -224,8 +225,8 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
        {},
        "Quiver: Expiring old published files: Refusing the register entry",
        {"d00000.txt", "foreign.txt", "gone.txt", "link.txt"}},
-      {"sed -i 's|^FileRoot=.*|FileRoot=" + outside + "/|' " + ini,
-       {"--expire", "0"},
+      {"sed -i 's|^FileRoot=.*|FileRoot=" + outside + "/|; s|^KeepDays=.*|KeepDays=0|' " + ini,
+       {"--expire"},
        0,
        {"^Nothing expires"},
        "",
@@ -269,6 +270,58 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
     EXPECT_EQ(ListDir(www), c.left);
     EXPECT_EQ(ReadFile(outside + "/victim.txt"), "not published");
     EXPECT_EQ(ReadFile(www + "/foreign.txt"), "put here by someone else");
+  }
+}
+
+// What the command line refuses and what it does instead, read from the
+// quiver program's output and the files it leaves beside the source (a
+// "b.txt" there must still read "old") and in FileRoot. --expire without
+// DAYS and KeepDays 0 is a row of the table above.
+TEST_F(PublishTest, CommandLineRefusesSlipsAndExplainsItself) {
+  const std::string quiver = "'" QUIVER_EXECUTABLE "' ", url = "http://127.0.0.1/q/";
+  std::string usage = CQuiverApp::UsageText();
+  std::erase(usage, '\r');
+  const std::string ini = std::string(getenv("XDG_CONFIG_HOME")) + "/Marrow/Quiver/V1.1/Quiver.ini";
+  const struct {
+    std::string setup;  // shell commands run first, in the source's folder
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+    std::vector<std::string> from, published;
+  } cases[] = {
+      {"echo old > b.txt", {"-s", "a.txt", "b.txt"}, 1, "",
+       "Quiver: Not sending a.txt: b.txt exists and is not a pointer file (.qvr), and Quiver does "
+       "not overwrite it.\n", {"a.txt", "b.txt"}, {}},
+      {"", {"-s", "a.txt", "b.txt"}, 0, "", "", {"a.txt", "b.txt"}, {"a.txt"}},
+      {"echo old > B.QVR", {"-s", "a.txt", "B.QVR"}, 0, "", "", {"B.QVR", "a.txt"}, {"a.txt"}},
+      {"", {"-s", "a.txt", "-s", "b.txt"}, 2, "", usage, {"a.txt"}, {}},
+      {quiver + "-s a.txt && cp a.txt c.txt && " + quiver + "-s c.txt", {"--expire", "0"}, 0,
+       "Expired " + url + "a.txt\nExpired " + url + "c.txt\n", "", {"a.qvr", "a.txt", "c.qvr",
+       "c.txt"}, {}},
+      {"", {"--help"}, 0, usage, "", {"a.txt"}, {}},
+      {"", {"-P"}, 2, "", usage, {"a.txt"}, {}},
+      {"echo '[Settings]' > " + ini, {"-s", "a.txt"}, 1, "",
+       "Quiver: Quiver parameters must be set before the program can send. Set UrlRoot and "
+       "FileRoot in " + ini + " or with quiver -P (needs a display), then try them with quiver "
+       "--check.\n", {"a.txt"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " after " + c.setup);
+    const std::string www = MakeDir("www"), from = MakeDir("from");
+    WriteFile(from + "/a.txt", "the report");
+    WriteProgramSettings(url, www, 0, 2);
+    ASSERT_EQ(testing_support::Run("rm -f '" + CPublishRegister::DefaultPath() + "'* && cd '" +
+                                   from + "' && " + (c.setup.empty() ? "true" : c.setup)),
+              0);
+    const ProgramOutcome run = RunQuiver(c.args, "cd '" + from + "' &&");
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(ListDir(from), c.from);
+    EXPECT_EQ(ListDir(www), c.published);
+    if (c.status != 0 && Exists(from + "/b.txt")) {
+      EXPECT_EQ(ReadFile(from + "/b.txt"), "old\n");
+    }
   }
 }
 

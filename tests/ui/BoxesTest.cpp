@@ -58,8 +58,7 @@ TEST_F(BoxesTest, UsageShowsTheUsageTextInItsGroupBox) {
   ASSERT_NE(text, nullptr);
   const QString shown = text->text();
   EXPECT_FALSE(shown.contains('\r'));
-  EXPECT_TRUE(shown.startsWith("Quiver (no arguments)\n        Bring up \"send\" dialog"));
-  EXPECT_TRUE(shown.contains("Quiver -V\n        Display version information.\n"));
+  EXPECT_TRUE(shown.startsWith("quiver\n        The \"Quiver Send\" window.\n"));
   EXPECT_EQ(shown, QString::fromStdString(CQuiverApp::UsageText()).remove('\r'));
   EXPECT_TRUE(Child<QPushButton>(&usage, "okButton")->isDefault());
 }
@@ -99,6 +98,7 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
     EXPECT_EQ(c.dialog->maximumHeight(), c.dialog->minimumHeight()) << "height resizable";
     EXPECT_GE(c.dialog->width(), qRound(c.width * unitX));
     EXPECT_GE(c.dialog->height(), qRound(c.height * unitY));
+    if (c.dialog == &usage) continue;  // it grows to show the whole usage text
     EXPECT_LE(c.dialog->width(), c.width * unitX * 1.25);
     EXPECT_LE(c.dialog->height(), c.height * unitY * 1.6);
   }
