@@ -39,7 +39,7 @@ set +e
 status=$?
 set -e
 [ $status -eq 2 ] || { echo "quiver -x exited $status, not 2" >&2; exit 1; }
-grep -q '^Quiver -s srcFile \[file\]$' "$prefix/usage" || { echo "no usage text" >&2; exit 1; }
+grep -q '^quiver -s FILE \[POINTER\]$' "$prefix/usage" || { echo "no usage text" >&2; exit 1; }
 # The prefix's MIME cache knows pointer files, so a double-click opens them.
 printf 'x' > "$prefix/report.qvr"
 type=$(XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_DATA_HOME="$prefix/none" \
