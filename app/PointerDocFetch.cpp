@@ -12,6 +12,7 @@
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +45,11 @@ constexpr char kChangedSize[] =
 }  // namespace
 
 bool CPointerDoc::FetchToTempFile(std::string& path) {
+  m_errorDetail.clear();
+  if (strncasecmp(m_url.c_str(), "http://", 7) != 0 &&
+      strncasecmp(m_url.c_str(), "https://", 8) != 0) {
+    return Fail(ERROR_NOT_SUPPORTED, "Quiver fetches only http:// and https:// addresses.");
+  }
   std::string base, extension;
   if (!NameFromUrl(m_url, base, extension)) {
     m_error = ERROR_BAD_PATHNAME;
@@ -53,7 +59,6 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
   if (progress) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
-  m_errorDetail.clear();
   if (!urlDoc.SetUrl(m_url.substr(0, m_url.find('#')))) {
     if (Cancelled()) return false;
     m_errorDetail = urlDoc.GetCause();

@@ -127,6 +127,13 @@ TEST_F(LaunchFlowTest, FailuresAreReportedWithTheirContext) {
                             ": The system cannot find the file specified. The server has no such "
                             "file: it may have expired or been removed."}));
   ui.events.clear();
+  doc.SetUrl("ftp://127.0.0.1/gone.txt");
+  ASSERT_TRUE(doc.WriteToFile(sources + "/ftp.qvr"));
+  EXPECT_FALSE(FetchAndLaunch(sources + "/ftp.qvr", 1));
+  EXPECT_EQ(ui.events, std::vector<std::string>(
+                           {"warning: Problem fetching ftp://127.0.0.1/gone.txt: The request is not "
+                            "supported. Quiver fetches only http:// and https:// addresses."}));
+  ui.events.clear();
   WriteFile(sources + "/junk.qvr", "not a pointer file");
   EXPECT_FALSE(FetchAndLaunch(sources + "/junk.qvr", 1));
   EXPECT_EQ(ui.events, std::vector<std::string>({"warning: Problem reading " + sources +
