@@ -371,23 +371,10 @@ TEST_P(OverwritingServerTest, IsRefusedBeforeAnythingIsWritten) {
 }
 
 std::string KindName(const testing::TestParamInfo<Kind>& info) {
-  switch (info.param) {
-    case Kind::Dav:
-      return "ApacheWebDav";
-    case Kind::Davs:
-      return "ApacheWebDavTls";
-    case Kind::NginxDav:
-      return "NginxWebDav";
-    case Kind::Sftp:
-      return "OpenSshSftp";
-    case Kind::SftpChroot:
-      return "OpenSshSftpChroot";
-    case Kind::RcloneDav:
-      return "RcloneWebDav";
-    case Kind::RcloneSftp:
-      return "RcloneSftp";
-  }
-  return "";
+  static const char* const kNames[] = {"ApacheWebDav",      "ApacheWebDavTls", "NginxWebDav",
+                                       "OpenSshSftp",       "OpenSshSftpChroot", "RcloneWebDav",
+                                       "RcloneSftp"};
+  return kNames[static_cast<int>(info.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, RemotePublishTest,
