@@ -25,7 +25,6 @@
 class CFileHandle;
 class CFilter;
 class CPublishRoot;
-class CRemoteFailure;
 class CSettings;
 class CUrlDoc;
 
@@ -123,8 +122,6 @@ class CPointerDoc : public CObject {
   // Encodes `source` into a new file of `root` named after it and returns
   // its name; sets the sizes. Leaves nothing in the root on failure.
   bool Publish(const std::string& source, CPublishRoot& root, std::string& name);
-  // Takes over a root's or an upload's failure; returns false.
-  bool RootFailed(const CRemoteFailure& failure);
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);

@@ -75,7 +75,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
 bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::string& name) {
   const auto [base, extension] = SplitName(source);
   std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(root, base, extension, m_avoid);
-  if (!upload) return RootFailed(root);
+  if (!upload) return Fail(root.Code(), root.Error());
   if (m_onCreated) m_onCreated(upload->WorkName());
   CUploadSinkFilter sink(*upload);
   const bool ran = RunEncoding(source, sink) && !Cancelled() && upload->Finish();
@@ -105,10 +105,6 @@ bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::st
     m_errorDetail += kLeftOverNote;
   }
   return false;
-}
-
-bool CPointerDoc::RootFailed(const CRemoteFailure& failure) {
-  return Fail(failure.Code(), failure.Error());
 }
 
 bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {

@@ -69,11 +69,6 @@ bool Fetch(const std::string& url, std::string& body, int32_t& code, std::string
   return fetched;
 }
 
-// A failure as the user reads it: its sentence, else the system's message.
-std::string Why(const CRemoteFailure& failure) {
-  return failure.Error().empty() ? SystemErrorMessage(failure.Code()) : failure.Error();
-}
-
 std::string RandomToken() {
   std::random_device device;
   char text[20];
@@ -135,7 +130,7 @@ bool CPublishCheck::PublishProbe() {
   if (!probe) return CreateFailed(*m_root);
   if (!probe->Write(reinterpret_cast<const uint8_t*>(m_content.data()), m_content.size()) ||
       !probe->Finish()) {
-    Problem("Cannot write the probe " + root + probe->Name() + ": " + Why(*probe));
+    Problem("Cannot write the probe " + root + probe->Name() + ": " + probe->Reason());
     return false;
   }
   m_name = probe->Name();
@@ -146,7 +141,7 @@ bool CPublishCheck::PublishProbe() {
 bool CPublishCheck::CreateFailed(const CRemoteFailure& failure) {
   const std::string& root = m_settings.FileRoot();
   const uint32_t code = failure.Code();
-  const std::string reason = Why(failure);
+  const std::string reason = failure.Reason();
   if (!failure.Error().empty()) {
     Problem("Cannot create a file in FileRoot " + root + ": " + reason);
   } else if (code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
@@ -241,6 +236,6 @@ void CPublishCheck::DeleteProbe() {
   if (m_root->Remove(m_name)) {
     Ok("deleted the probe.");
   } else {
-    Problem("cannot delete the probe " + m_settings.FileRoot() + m_name + ": " + Why(*m_root));
+    Problem("cannot delete the probe " + m_settings.FileRoot() + m_name + ": " + m_root->Reason());
   }
 }

@@ -66,19 +66,24 @@ CPublishRoot* CPublisher::Prepare(CPointerDoc& doc, const CSettings& settings) {
     std::string error;
     m_root = CPublishRoot::Open(settings.FileRoot(), error);
     m_rootName = settings.FileRoot();
-    if (!m_root) return doc.Fail(ERROR_BAD_PATHNAME, error), nullptr;
+    if (!m_root) {
+      doc.Fail(ERROR_BAD_PATHNAME, error);
+      return nullptr;
+    }
   }
-  if (!ConnectRemoteRoot(*m_root)) return doc.Fail(m_root->Code(), m_root->Error()), nullptr;
-  if (!Proven(doc, settings)) return nullptr;
+  if (!ConnectRemoteRoot(*m_root) || !Proven(settings)) {
+    doc.Fail(m_root->Code(), m_root->Error());
+    return nullptr;
+  }
   Tidy(settings);
   return m_root.get();
 }
 
-bool CPublisher::Proven(CPointerDoc& doc, const CSettings& settings) {
+bool CPublisher::Proven(const CSettings& settings) {
   bool proven = false;
   m_register.IsProven(settings.FileRoot(), proven);
   if (proven) return true;
-  if (!m_root->CheckExclusive()) return doc.Fail(m_root->Code(), m_root->Error());
+  if (!m_root->CheckExclusive()) return false;
   m_register.Prove(settings.FileRoot(), std::time(nullptr));
   return true;
 }

@@ -44,7 +44,9 @@ class CPublisher {
   // what is due removed; null, with the failure given to `doc`, when it
   // cannot be used.
   CPublishRoot* Prepare(CPointerDoc& doc, const CSettings& settings);
-  bool Proven(CPointerDoc& doc, const CSettings& settings);
+  // Whether the root is known, or now found, to create exclusively; the
+  // root's failure tells why not.
+  bool Proven(const CSettings& settings);
   void Tidy(const CSettings& settings);
   // Fills `file` with what the register keeps of the send of `doc`.
   static void Describe(PublishedFile& file, CPointerDoc& doc, const std::string& pointerFile,

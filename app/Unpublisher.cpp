@@ -23,11 +23,6 @@ bool SenderGone(const PublishedFile& file) {
   return file.sender <= 0 || (kill(static_cast<pid_t>(file.sender), 0) != 0 && errno == ESRCH);
 }
 
-// A root's failure as the user reads it: its sentence, else the system's.
-std::string Why(const CRemoteFailure& failure) {
-  return failure.Error().empty() ? SystemErrorMessage(failure.Code()) : failure.Error();
-}
-
 }  // namespace
 
 CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot,
@@ -72,7 +67,7 @@ bool CUnpublisher::Discard(const PublishedFile& file, int64_t now) {
                   "\"): it points outside FileRoot " + m_fileRoot + ".");
   }
   if (!m_root.Discard(file.name)) {
-    return Refuse("Cannot delete " + m_fileRoot + file.name + ": " + Why(m_root));
+    return Refuse("Cannot delete " + m_fileRoot + file.name + ": " + m_root.Reason());
   }
   return Ended(file, CPublishRegister::kRemoved, now, "");
 }
@@ -101,10 +96,10 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
   RootEntry entry;
   const bool missing = !m_root.Look(file.name, entry);
   if (missing && m_root.Code() == ERROR_ACCESS_DENIED) {
-    return Refuse("Refusing " + where + ": " + Why(m_root));
+    return Refuse("Refusing " + where + ": " + m_root.Reason());
   }
   if (missing && m_root.Code() != ERROR_FILE_NOT_FOUND) {
-    return Refuse("Cannot look at " + where + ": " + Why(m_root));
+    return Refuse("Cannot look at " + where + ": " + m_root.Reason());
   }
   // An entry that records neither which file it was nor its size cannot be
   // told from a file that took its name since.
@@ -117,7 +112,7 @@ bool CUnpublisher::Remove(const PublishedFile& file, const std::string& state, i
                                    : entry.size != file.size);
   if (!missing && !replaced && !m_root.Remove(file.name) &&
       m_root.Code() != ERROR_FILE_NOT_FOUND) {
-    return Refuse("Cannot delete " + where + ": " + Why(m_root));
+    return Refuse("Cannot delete " + where + ": " + m_root.Reason());
   }
   return Ended(file, state, now,
                missing    ? " (already gone)"

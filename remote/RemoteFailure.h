@@ -18,6 +18,9 @@ class CRemoteFailure {
  public:
   uint32_t Code() const { return m_code; }
   const std::string& Error() const { return m_error; }
+  // The failure as the user reads it: its sentence, else the system's
+  // message for its code (a local root's failures carry no sentence).
+  std::string Reason() const;
 
   // Records the failure and returns false, so that `return Fail(...)` ends
   // a failing operation.
