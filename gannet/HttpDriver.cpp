@@ -188,7 +188,17 @@ CHttpDriver::CHttpDriver(const std::string& url, const std::string& localName,
   }
 }
 
-CHttpDriver::~CHttpDriver() { CloseOutput(); }
+CHttpDriver::~CHttpDriver() {
+  if (m_socket) m_socket->SetTick(nullptr);
+  CloseOutput();
+}
+
+void CHttpDriver::SetProgress(WebProgressCallback callback, void* cookie) {
+  m_progress = callback;
+  m_progressCookie = cookie;
+  if (!m_socket) return;
+  m_socket->SetTick(callback ? CNetSocket::Tick([this] { return Tick(); }) : nullptr);
+}
 
 bool CHttpDriver::ChooseTempFile(std::string* name) {
   std::string path = TempDirectory() + "/httpXXXXXX.tmp";
@@ -226,6 +236,8 @@ int32_t CHttpDriver::Load(std::string* name, int32_t* length) {
   }
   if (!ok) {
     m_socketError = m_ownError != 0 ? m_ownError : m_socket->LastError();
+    // A stop the caller asked for is no failure of the network.
+    if (m_localError == ECANCELED) m_socketError = 0;
     return 0;
   }
   *name = m_localName;
@@ -238,6 +250,8 @@ bool CHttpDriver::Transfer() {
   m_headerParsed = false;
   m_localError = 0;
   m_ownError = 0;
+  m_shownReceived = 0;
+  m_shownTotal = -1;
   m_statusLine.clear();
   m_contentType.clear();
   if (m_receive.empty()) return false;
@@ -407,9 +421,10 @@ bool CHttpDriver::Resume(int attempt) {
   m_socket->Close();
   // Told first, so that the wait can be shown for what it is.
   const int64_t kept = m_bodyReceived;
-  if (!ReportProgress(-1 - kept, m_total)) return false;
-  std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int64_t>(m_firstWaitMs)
-                                                        << attempt));
+  if (!ReportProgress(-1 - kept, m_total) ||
+      !Pause(static_cast<int64_t>(m_firstWaitMs) << attempt)) {
+    return false;
+  }
   m_broken = true;
   const std::string range =
       "Range: bytes=" + std::to_string(kept) + "-\r\nIf-Range: " + m_validator + "\r\n";
@@ -505,7 +520,19 @@ bool CHttpDriver::Refuse(int32_t error) {
   return false;
 }
 
+bool CHttpDriver::Pause(int64_t ms) {
+  using Clock = std::chrono::steady_clock;
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  for (auto now = Clock::now(); now < end; now = Clock::now()) {
+    std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(100)));
+    if (!Tick()) return false;
+  }
+  return true;
+}
+
 bool CHttpDriver::ReportProgress(int64_t received, int64_t total) {
+  m_shownReceived = received < 0 ? -1 - received : received;
+  m_shownTotal = total;
   if (!m_progress || m_progress(received, total, m_progressCookie) == 0) {
     return true;
   }

@@ -55,11 +55,9 @@ class CHttpDriver : public CProtocolDriver {
   int32_t GetInfo(DriverInfo* info) override;
   int32_t GetSocketError() override;
   int GetLocalError() const override { return m_localError; }
-  // Follows later transfers with callback (see webFileProgressSet).
-  void SetProgress(WebProgressCallback callback, void* cookie) {
-    m_progress = callback;
-    m_progressCookie = cookie;
-  }
+  // Follows later transfers with callback (see webFileProgressSet), which
+  // is also asked at every tick of the socket's waits.
+  void SetProgress(WebProgressCallback callback, void* cookie);
 
   // Extra trusted certificates (a PEM bundle) for https; "" for none.
   void SetCaFile(const std::string& caFile) { m_caFile = caFile; }
@@ -130,6 +128,10 @@ class CHttpDriver : public CProtocolDriver {
   // False when the progress callback asked to stop; the local file is then
   // gone and the local error is ECANCELED.
   bool ReportProgress(int64_t received, int64_t total);
+  // Tells the callback, while a wait goes on, the count it was told last.
+  bool Tick() { return ReportProgress(m_shownReceived, m_shownTotal); }
+  // Sleeps `ms` milliseconds in ticks; false when the callback said stop.
+  bool Pause(int64_t ms);
   bool FindHeaderEnd(int32_t* scanFrom);
   void ParseHeader();
   bool OpenOutput();
@@ -182,6 +184,8 @@ class CHttpDriver : public CProtocolDriver {
   std::string m_ownPath;
   WebProgressCallback m_progress = nullptr;
   void* m_progressCookie = nullptr;
+  int64_t m_shownReceived = 0;
+  int64_t m_shownTotal = -1;
   dev_t m_ownDevice = 0;
   ino_t m_ownInode = 0;
 };

@@ -3,6 +3,7 @@
 // time, blocking calls, and the last socket error in Winsock numbering.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace gannet {
@@ -56,6 +57,11 @@ class CNetSocket {
   // this call, however much arrives meanwhile; ClearDeadline ends that.
   virtual void StartDeadline() {}
   virtual void ClearDeadline() {}
+  // While a call waits (for a name lookup, a connection or data), `tick` is
+  // asked at least every 100 ms whether to go on; once it says false the
+  // call fails with 10004 (interrupted). Null for none.
+  using Tick = std::function<bool()>;
+  virtual void SetTick(Tick tick) { (void)tick; }
 };
 
 }  // namespace gannet

@@ -6,12 +6,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace gannet {
@@ -85,18 +90,96 @@ bool CTcpSocket::WaitFor(short events) {
     return false;
   }
   pollfd p{m_fd, events, 0};
+  const int n = Poll(&p, 1, WaitBudget(m_deadline));
+  if (n == 0) m_pendingError = kWsaTimedOut;
+  return n > 0;
+}
+
+bool CTcpSocket::GoOn() {
+  if (!m_tick || m_tick()) return true;
+  m_pendingError = kWsaInterrupted;
+  return false;
+}
+
+int CTcpSocket::Poll(pollfd* fds, size_t count, int budgetMs) {
+  std::optional<Clock::time_point> end;
+  if (budgetMs >= 0) end = Clock::now() + std::chrono::milliseconds(budgetMs);
   for (;;) {
-    const int n = poll(&p, 1, WaitBudget(m_deadline));
-    if (n > 0) return true;
-    if (n == 0) {
-      m_pendingError = kWsaTimedOut;
-      return false;
-    }
-    if (errno != EINTR) {
+    int slice = WaitBudget(end);
+    if (m_tick && (slice < 0 || slice > kTickMs)) slice = kTickMs;
+    const int n = poll(fds, count, slice);
+    if (n > 0) return n;
+    if (n < 0 && errno != EINTR) {
       m_pendingError = WinsockFromErrno(errno);
-      return false;
+      return -1;
+    }
+    if (!GoOn()) return -1;
+    if (end && Clock::now() >= *end) return 0;
+  }
+}
+
+int CTcpSocket::LookUp(const std::string& host, const std::string& port, addrinfo** found,
+                       int* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+  int result = getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+  if (result != EAI_NONAME || !m_tick) {
+    *error = errno;
+    if (result == EAI_NONAME) {
+      hints.ai_flags = AI_NUMERICSERV;
+      result = getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+      *error = errno;
+    }
+    return result;
+  }
+  hints.ai_flags = AI_NUMERICSERV;
+  // What the lookup thread hands over; the last of the two to let go of it
+  // frees it, so an abandoned lookup cleans up after itself.
+  struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    int result = EAI_SYSTEM;
+    int error = 0;
+    addrinfo* list = nullptr;
+    ~Lookup() {
+      if (list) freeaddrinfo(list);
+    }
+  };
+  auto lookup = std::make_shared<Lookup>();
+  try {
+    std::thread([lookup, host, port, hints] {
+      addrinfo* list = nullptr;
+      const int answer = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+      const int cause = errno;
+      const std::lock_guard<std::mutex> lock(lookup->mutex);
+      lookup->result = answer;
+      lookup->error = cause;
+      lookup->list = list;
+      lookup->finished = true;
+      lookup->done.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    result = getaddrinfo(host.c_str(), port.c_str(), &hints, found);
+    *error = errno;
+    return result;
+  }
+  std::unique_lock<std::mutex> lock(lookup->mutex);
+  while (!lookup->done.wait_for(lock, std::chrono::milliseconds(kTickMs),
+                                [&] { return lookup->finished; })) {
+    lock.unlock();
+    const bool goOn = GoOn();
+    lock.lock();
+    if (!goOn) {
+      *error = EINTR;
+      return EAI_SYSTEM;
     }
   }
+  *found = std::exchange(lookup->list, nullptr);
+  *error = lookup->error;
+  return lookup->result;
 }
 
 int CTcpSocket::WaitBudget(std::optional<Clock::time_point> limit) const {
@@ -138,14 +221,11 @@ int32_t CTcpSocket::Connect(const std::string& host, int32_t port) {
     m_pendingError = kWsaAddressNotAvailable;
     return -1;
   }
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
-  const int result = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  int error = 0;
+  const int result = LookUp(host, std::to_string(port), &found, &error);
   if (result != 0) {
-    m_pendingError = WinsockFromLookup(result, errno);
+    if (m_pendingError != kWsaInterrupted) m_pendingError = WinsockFromLookup(result, error);
     return -1;
   }
   const std::unique_ptr<addrinfo, AddrInfoFree> list(found);
@@ -172,11 +252,8 @@ int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
     }
     int budget = WaitBudget(limit);
     if (next && (budget < 0 || budget > kStaggerMs)) budget = kStaggerMs;
-    const int n = poll(attempts.fds.data(), attempts.fds.size(), budget);
-    if (n < 0 && errno != EINTR) {
-      m_pendingError = WinsockFromErrno(errno);
-      return -1;
-    }
+    const int n = Poll(attempts.fds.data(), attempts.fds.size(), budget);
+    if (n < 0) return -1;
     if (n == 0 && !next && WaitBudget(limit) == 0) {
       m_pendingError = kWsaTimedOut;
       return -1;

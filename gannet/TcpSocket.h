@@ -4,7 +4,9 @@
 // in order; when one has not connected within 250 ms the next is started
 // beside it (RFC 8305), and the first to connect is used. Connecting and
 // every wait for data give up after the time limit without progress, as
-// 10060 "Connection timed out". Failing calls leave
+// 10060 "Connection timed out". A name that is not an address literal is
+// looked up on a thread of its own, so that a tick that says stop abandons
+// the lookup instead of waiting for the resolver. Failing calls leave
 // their error, in Winsock numbering, as the pending error that LastError
 // picks up, as the thread's last socket error would be.
 
@@ -14,6 +16,7 @@
 #include <memory>
 #include <netdb.h>
 #include <optional>
+#include <poll.h>
 
 namespace gannet {
 
@@ -39,6 +42,7 @@ class CTcpSocket : public CNetSocket {
   int32_t StartTls(const std::string& host, const std::string& caFile) override;
   void StartDeadline() override;
   void ClearDeadline() override { m_deadline.reset(); }
+  void SetTick(Tick tick) override { m_tick = std::move(tick); }
 
   // Connects to one of the addresses of list, staggering the attempts;
   // 0, or -1 with the last failed attempt's error pending.
@@ -46,6 +50,8 @@ class CTcpSocket : public CNetSocket {
 
   // The delay after which the next address is tried beside a slow one.
   static constexpr int kStaggerMs = 250;
+  // The longest a wait goes without asking the tick.
+  static constexpr int kTickMs = 100;
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -54,6 +60,15 @@ class CTcpSocket : public CNetSocket {
   bool WaitFor(short events);
   // The wait allowed now in milliseconds (-1 for none), within limit.
   int WaitBudget(std::optional<Clock::time_point> limit) const;
+  // Polls `fds` until one is ready (the count), `budgetMs` has passed (0;
+  // -1 for no limit) or the tick says stop (-1 with 10004 pending); -1 with
+  // the poll's error pending when it fails.
+  int Poll(pollfd* fds, size_t count, int budgetMs);
+  // getaddrinfo for host and port; 0 or the lookup's error (errno in
+  // *error), EAI_SYSTEM with EINTR when the tick said stop.
+  int LookUp(const std::string& host, const std::string& port, addrinfo** found, int* error);
+  // False when the tick says stop, leaving 10004 pending.
+  bool GoOn();
   // Starts a non-blocking connect; the descriptor, or -1 with the error
   // pending. *done is set when it connected at once.
   int StartConnect(const addrinfo& address, bool* done);
@@ -67,6 +82,7 @@ class CTcpSocket : public CNetSocket {
   int32_t m_pendingError = 0;
   std::optional<Clock::time_point> m_deadline;
   std::unique_ptr<CTlsSession> m_tls;
+  Tick m_tick;
 };
 
 }  // namespace gannet

@@ -166,9 +166,10 @@ void CWebFile::Record(int32_t code, bool fatal) {
 void CWebFile::ReleaseParts() {
   if (m_attached) m_control->Detach(m_socketInfo->socket, this);
   m_attached = false;
+  // The driver talks to the socket until it is gone.
+  m_driver.reset();
   m_socket.reset();
   m_socketInfo.reset();
-  m_driver.reset();
 }
 
 int32_t CWebFile::FatalCode() {

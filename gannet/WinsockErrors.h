@@ -11,6 +11,8 @@ namespace gannet {
 constexpr int32_t kWsaWouldBlock = 10035;
 constexpr int32_t kWsaBase = 10000;
 constexpr int32_t kWsaTimedOut = 10060;
+// A blocking call that the caller interrupted.
+constexpr int32_t kWsaInterrupted = 10004;
 constexpr int32_t kWsaAddressNotAvailable = 10049;
 constexpr int32_t kWsaConnReset = 10054;
 
