@@ -3,6 +3,7 @@
 #include "gannet.h"
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
+#include "remote/WebTrust.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -88,16 +89,31 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
   return false;
 }
 
+// What Gannet's progress callback follows: the fetch's progress, and its
+// resumes so far against the library's schedule.
+struct FetchFollower {
+  CProgress* progress;
+  WebResumeSchedule schedule;
+  int resumes = 0;
+  // What the library told last; its ticks while it waits repeat it.
+  int64_t received = 0;
+  int64_t total = -1;
+};
+
 // Gannet's progress callback: follows the fetch and stops it on request. A
 // negative count announces a resume after -1 - received bytes.
 int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
-  auto* progress = static_cast<CProgress*>(cookie);
+  auto* follower = static_cast<FetchFollower*>(cookie);
   if (received < 0) {
-    progress->Resume(-1 - received, total);
-  } else {
-    progress->Set(received, total);
+    const int attempt = ++follower->resumes;
+    follower->progress->Resume(-1 - received, total, attempt, follower->schedule.retries,
+                               follower->schedule.firstWait * (1 << (attempt - 1)));
+  } else if (received != follower->received || total != follower->total) {
+    follower->progress->Set(received, total);
   }
-  return progress->IsCancelled() ? 1 : 0;
+  follower->received = received < 0 ? -1 - received : received;
+  follower->total = total;
+  return follower->progress->IsCancelled() ? 1 : 0;
 }
 
 }  // namespace
@@ -141,11 +157,13 @@ void CUrlDoc::Fetch(const std::string& url) {
     TakeStatusLine();
     return;
   }
-  if (CProgress* progress = CProgress::Current()) webFileProgressSet(m_web, FollowFetch, progress);
+  FetchFollower follower{CProgress::Current(), WebResumes()};
+  if (follower.progress) webFileProgressSet(m_web, FollowFetch, &follower);
   const bool acquired = webFileAcquire(m_web) == 0;
   // The library leaves the reason in errno when its local file failed (a
   // full disk, say); the server is not to blame for that.
   const int localError = acquired ? 0 : errno;
+  webFileProgressSet(m_web, nullptr, nullptr);
   webFatalErrorGet(m_web, &m_errorCode, text);
   if (m_errorCode == 0) return;
   const int32_t status = TakeStatusLine();

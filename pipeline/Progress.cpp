@@ -6,7 +6,10 @@ thread_local CProgress* t_current = nullptr;
 
 }  // namespace
 
-CProgress::Scope::Scope(CProgress& progress) : m_previous(t_current) { t_current = &progress; }
+CProgress::Scope::Scope(CProgress& progress)
+    : m_previous(t_current), m_stop(&progress.StopEvent()) {
+  t_current = &progress;
+}
 
 CProgress::Scope::~Scope() { t_current = m_previous; }
 
@@ -45,15 +48,26 @@ void CProgress::Set(int64_t done, int64_t total) {
   m_done.store(done);
 }
 
-void CProgress::Resume(int64_t kept, int64_t total) {
+void CProgress::Resume(int64_t kept, int64_t total, int attempt, int attempts,
+                       std::chrono::milliseconds wait) {
   Set(kept, total);
+  m_attempt.store(attempt);
+  m_attempts.store(attempts);
+  m_retryAt.store((std::chrono::steady_clock::now() + wait).time_since_epoch().count());
   m_resumedAt.store(total > 0 ? static_cast<int>(kept * 100 / total) : 0);
 }
 
-std::string CProgress::Describe() const {
+std::string CProgress::Describe(std::chrono::steady_clock::time_point now) const {
   const int resumedAt = m_resumedAt.load();
-  const std::string note =
-      resumedAt < 0 ? "" : " (resuming at " + std::to_string(resumedAt) + "%)";
+  const auto waiting = std::chrono::steady_clock::duration(m_retryAt.load()) - now.time_since_epoch();
+  const auto seconds = std::chrono::ceil<std::chrono::seconds>(waiting).count();
+  std::string note;
+  if (resumedAt >= 0 && seconds > 0) {
+    note = " (connection lost, retrying in " + std::to_string(seconds) + " s, " +
+           std::to_string(m_attempt.load()) + " of " + std::to_string(m_attempts.load()) + ")";
+  } else if (resumedAt >= 0) {
+    note = " (resuming at " + std::to_string(resumedAt) + "%)";
+  }
   switch (Stage()) {
     case ProgressStage::Sending:
       return "Sending " + m_name + note;

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "remote/WebTrust.h"
@@ -24,6 +25,8 @@ constexpr long kConnectSeconds = 30;
 // stalled. Acknowledged, not handed over: a slow link drains megabytes of
 // socket buffers after the last byte was handed to the kernel.
 constexpr int64_t kStallMs = 30000;
+// The longest a transfer goes without looking at its stop probe.
+constexpr int kTickMs = 100;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -43,7 +46,8 @@ const char* Environment(const char* name) {
 
 }  // namespace
 
-CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login) {
+CDavRequest::CDavRequest(const std::string& url, const NetrcLogin* login)
+    : m_stopEvent(CStopEvent::Current()) {
   GlobalInit();
   m_curl = curl_easy_init();
   curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
@@ -125,9 +129,36 @@ void CDavRequest::OnSent(std::function<void(uint64_t sent)> sent) { m_sent = std
 bool CDavRequest::Perform() {
   curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
   m_stillSince = NowMs();
-  m_curlCode = curl_easy_perform(m_curl);
+  m_curlCode = Run();
   curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &m_status);
   return m_curlCode == CURLE_OK;
+}
+
+int CDavRequest::Run() {
+  const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                                    &curl_multi_cleanup);
+  if (!multi || curl_multi_add_handle(multi.get(), m_curl) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+  const int stopFd = m_stopEvent ? m_stopEvent->Fd() : -1;
+  int running = 1;
+  CURLMcode failure = CURLM_OK;
+  while (failure == CURLM_OK && !Stopping()) {
+    failure = curl_multi_perform(multi.get(), &running);
+    if (failure != CURLM_OK || running == 0) break;
+    curl_waitfd stop = {stopFd, CURL_WAIT_POLLIN, 0};
+    failure = curl_multi_poll(multi.get(), &stop, stopFd >= 0 ? 1 : 0, kTickMs, nullptr);
+  }
+  int code = failure == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_RECV_ERROR;
+  int queued = 0;
+  while (const CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    if (message->msg == CURLMSG_DONE) code = message->data.result;
+  }
+  if (running != 0 && Stopping()) code = CURLE_ABORTED_BY_CALLBACK;
+  curl_multi_remove_handle(multi.get(), m_curl);
+  return code;
+}
+
+bool CDavRequest::Stopping() const {
+  return (m_stopEvent && m_stopEvent->IsRaised()) || (m_stop && m_stop());
 }
 
 int64_t CDavRequest::ContentLength() const {
@@ -188,7 +219,7 @@ bool CDavRequest::Moved() {
 
 int CDavRequest::Progress(void* self, int64_t, int64_t, int64_t uploaded, int64_t) {
   auto* request = static_cast<CDavRequest*>(self);
-  if (request->m_stop && request->m_stop()) return 1;
+  if (request->Stopping()) return 1;
   if (request->m_sent) request->m_sent(request->Sent(static_cast<uint64_t>(uploaded)));
   const int64_t now = NowMs();
   if (request->Moved()) request->m_stillSince = now;

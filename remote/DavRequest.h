@@ -6,13 +6,16 @@
 // `cafile`, through the web access library's proxy (never the
 // environment's), no redirect followed, a connection timeout, and a stall
 // limit that ends a transfer whose server acknowledges nothing for 30 s.
-// HTTP/1.1, so that a body of unknown length goes chunked.
+// HTTP/1.1, so that a body of unknown length goes chunked. The stop event
+// current on the thread that makes the request (platform/StopEvent.h) ends
+// it at once, whatever it waits for.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "platform/StopEvent.h"
 #include "remote/Netrc.h"
 
 typedef void CURL;
@@ -40,7 +43,7 @@ class CDavRequest {
   void MakeCollection();
   // A PROPFIND of the resource alone (Depth: 0).
   void Properties();
-  // Aborts the transfer, at the latest a second later, once `stop` is true.
+  // Aborts the transfer, at the latest 100 ms later, once `stop` is true.
   void StopWhen(std::function<bool()> stop);
   // Tells `sent` now and then how many bytes of the body have left this
   // computer (handed over, less what still waits in the socket's buffer).
@@ -68,6 +71,10 @@ class CDavRequest {
   uint64_t Sent(uint64_t uploaded) const;
   // Whether the server acknowledged or sent anything since the last call.
   bool Moved();
+  // Whether the request is to end now: its stop event or its probe says so.
+  bool Stopping() const;
+  // Runs the transfer to its end or its stop; libcurl's result.
+  int Run();
 
   CURL* m_curl;
   curl_slist* m_headers = nullptr;
@@ -76,6 +83,7 @@ class CDavRequest {
   size_t m_putOffset = 0;
   BodySource m_source;
   std::function<bool()> m_stop;
+  CStopEvent* m_stopEvent;
   std::function<void(uint64_t)> m_sent;
   char m_errorText[256] = {};
   long m_status = 0;

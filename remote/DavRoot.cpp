@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include "platform/StopEvent.h"
 #include "platform/SystemError.h"
 #include "remote/DavRequest.h"
 #include "remote/DavUpload.h"
@@ -170,6 +171,8 @@ bool CDavRoot::Hold(const std::string& name) {
 }
 
 bool CDavRoot::Release(const std::string& name) {
+  // Removing what a stopped send made must not be stopped itself.
+  const CStopEvent::Scope unstoppable(nullptr);
   const CRemoteFailure before = *this;
   auto request = Request(ClaimOf(name));
   request->Delete();
@@ -197,6 +200,7 @@ bool CDavRoot::Remove(const std::string& name) {
 }
 
 bool CDavRoot::Discard(const std::string& workName) {
+  const CStopEvent::Scope unstoppable(nullptr);
   return (Remove(workName) || Code() == ERROR_FILE_NOT_FOUND) && Release(workName);
 }
 

@@ -1,5 +1,6 @@
 #include "remote/SftpRoot.h"
 
+#include "platform/StopEvent.h"
 #include "platform/SystemError.h"
 #include "remote/KnownHosts.h"
 #include "remote/SftpSession.h"
@@ -46,6 +47,8 @@ bool CSftpRoot::Remove(const std::string& name) {
 }
 
 bool CSftpRoot::Discard(const std::string& workName) {
+  // Removing what a stopped send made must not be stopped itself.
+  const CStopEvent::Scope unstoppable(nullptr);
   return Remove(workName) || Code() == ERROR_FILE_NOT_FOUND;
 }
 

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/SocketStopper.h"
+#include "platform/StopEvent.h"
 #include "platform/SystemError.h"
 #include "remote/KnownHosts.h"
 
@@ -36,18 +38,22 @@ struct AgentDeleter {
 };
 
 // Connects the non-blocking socket `fd` within the time limit; false with
-// `error` set otherwise.
-bool ConnectWithin(int fd, const addrinfo* address, int& error) {
+// `error` set otherwise, ECANCELED once `stop` is raised.
+bool ConnectWithin(int fd, const addrinfo* address, const CStopEvent* stop, int& error) {
   if (connect(fd, address->ai_addr, address->ai_addrlen) == 0) return true;
   if (errno != EINPROGRESS) {
     error = errno;
     return false;
   }
-  pollfd wait = {fd, POLLOUT, 0};
+  pollfd wait[2] = {{fd, POLLOUT, 0}, {stop ? stop->Fd() : -1, POLLIN, 0}};
   int ready;
   do {
-    ready = poll(&wait, 1, kConnectTimeoutMs);
+    ready = poll(wait, 2, kConnectTimeoutMs);
   } while (ready < 0 && errno == EINTR);
+  if (wait[1].revents & POLLIN) {
+    error = ECANCELED;
+    return false;
+  }
   if (ready <= 0) {
     error = ready == 0 ? ETIMEDOUT : errno;
     return false;
@@ -86,6 +92,7 @@ CSftpSession::CSftpSession(RemoteAddress address) : m_address(std::move(address)
 }
 
 CSftpSession::~CSftpSession() {
+  m_stopper.reset();
   if (m_sftp) libssh2_sftp_shutdown(m_sftp);
   if (m_session) {
     if (!m_broken) libssh2_session_disconnect(m_session, "Upload finished");
@@ -96,6 +103,7 @@ CSftpSession::~CSftpSession() {
 
 bool CSftpSession::Open() {
   if (!ConnectSocket()) return false;
+  m_stopper = std::make_unique<CSocketStopper>(m_socket, CStopEvent::Current());
   m_session = libssh2_session_init();
   if (!m_session) {
     return Fail(ERROR_NOT_ENOUGH_MEMORY, "No memory to connect to " + m_address.Display() + ".");
@@ -104,6 +112,7 @@ bool CSftpSession::Open() {
   libssh2_session_set_timeout(m_session, kExchangeTimeoutMs);
   if (libssh2_session_handshake(m_session, m_socket) != 0) {
     m_broken = true;
+    if (m_stopper->Stopped()) return Stopped();
     return Fail(ERROR_UNEXP_NET_ERR, "The SSH handshake with the server of " + m_address.Display() +
                                          " failed: " + LibraryError() + ".");
   }
@@ -111,6 +120,7 @@ bool CSftpSession::Open() {
   m_sftp = libssh2_sftp_init(m_session);
   if (!m_sftp) {
     m_broken = true;
+    if (m_stopper->Stopped()) return Stopped();
     return Fail(ERROR_UNEXP_NET_ERR, "The server of " + m_address.Display() +
                                          " did not start SFTP: " + LibraryError() + ".");
   }
@@ -137,7 +147,7 @@ bool CSftpSession::ConnectSocket() {
       error = errno;
       continue;
     }
-    if (ConnectWithin(fd, address, error)) {
+    if (ConnectWithin(fd, address, CStopEvent::Current(), error)) {
       // SFTP answers each written piece; Nagle's delay would hold them back.
       const int on = 1;
       setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -145,6 +155,7 @@ bool CSftpSession::ConnectSocket() {
       return true;
     }
     close(fd);
+    if (error == ECANCELED) return Stopped();
   }
   return Fail(ERROR_UNEXP_NET_ERR, "Cannot connect to the server of " + m_address.Display() + ": " +
                                        std::strerror(error) + ".");
@@ -197,6 +208,7 @@ bool CSftpSession::Authenticate() {
     }
     if (IsConnectionError(libssh2_session_last_errno(m_session))) return NetworkFailed("log in");
   }
+  if (m_stopper->Stopped()) return Stopped();
   return Fail(ERROR_ACCESS_DENIED,
               "The server of " + m_address.Display() + " refused the user " + user +
                   ": Quiver logs in with the keys of ssh-agent or with ~/.ssh/id_ed25519, " +
@@ -273,8 +285,15 @@ bool CSftpSession::SftpFailed(const std::string& action, const std::string& name
                                      " (SFTP status " + std::to_string(status) + ").");
 }
 
+bool CSftpSession::Stopped() {
+  m_broken = true;
+  return Fail(ERROR_CANCELLED, "The exchange with the server of " + m_address.Display() +
+                                   " was stopped.");
+}
+
 bool CSftpSession::NetworkFailed(const std::string& action) {
   m_broken = true;
+  if (m_stopper && m_stopper->Stopped()) return Stopped();
   return Fail(ERROR_UNEXP_NET_ERR, "The connection to the server of " + m_address.Display() +
                                        " broke while trying to " + action + ": " + LibraryError() +
                                        ".");

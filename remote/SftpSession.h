@@ -4,7 +4,9 @@
 // handshake, the host key checked against ~/.ssh/known_hosts, and
 // authentication without prompts (ssh-agent, then ~/.ssh/id_ed25519,
 // id_ecdsa and id_rsa without passphrase). Blocking, with a 30 second limit
-// on every exchange, so that a stalled server cannot hold a send forever.
+// on every exchange, so that a stalled server cannot hold a send forever;
+// the stop event current when it opens (platform/StopEvent.h) breaks the
+// connection at once, and every call then fails with ERROR_CANCELLED.
 //
 // Failures (remote/RemoteFailure.h) name the root as its address displays
 // it. Once the connection broke, Broken() is true and every later call
@@ -13,7 +15,10 @@
 #include <libssh2.h>
 #include <libssh2_sftp.h>
 
+#include <memory>
 #include <string>
+
+#include "platform/SocketStopper.h"
 
 #include "remote/RemoteAddress.h"
 #include "remote/RemoteFailure.h"
@@ -62,12 +67,14 @@ class CSftpSession : public CRemoteFailure {
   bool Authenticate();
   bool AuthenticateWithAgent(const std::string& user);
   bool NetworkFailed(const std::string& action);
+  bool Stopped();
   std::string LibraryError() const;
 
   RemoteAddress m_address;
   int m_socket = -1;
   LIBSSH2_SESSION* m_session = nullptr;
   LIBSSH2_SFTP* m_sftp = nullptr;
+  std::unique_ptr<CSocketStopper> m_stopper;
   bool m_broken = false;
   std::string m_unknownFingerprint;
   std::string m_unknownLine;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/StopEvent.h"
 #include "platform/SystemError.h"
 
 CSftpUpload::CSftpUpload(std::shared_ptr<CSftpSession> session, LIBSSH2_SFTP_HANDLE* handle,
@@ -58,6 +59,8 @@ bool CSftpUpload::Publish() {
 
 bool CSftpUpload::Abort() {
   if (m_ended) return !m_stays;
+  // Removing the partial file must not be stopped itself.
+  const CStopEvent::Scope unstoppable(nullptr);
   m_ended = true;
   std::vector<char>().swap(m_buffer);
   if (m_handle) libssh2_sftp_close_handle(std::exchange(m_handle, nullptr));

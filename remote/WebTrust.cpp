@@ -1,5 +1,6 @@
 #include "remote/WebTrust.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <strings.h>
@@ -19,9 +20,10 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The per-user file when it exists, else the system-wide one; a relative
-// XDG_CONFIG_HOME is ignored, as the XDG rule says.
-std::string SettingsPath() {
+}  // namespace
+
+// A relative XDG_CONFIG_HOME is ignored, as the XDG rule says.
+std::string WebSettingsPath() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   const char* home = std::getenv("HOME");
   std::string dir;
@@ -34,9 +36,11 @@ std::string SettingsPath() {
   return !dir.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
 }
 
+namespace {
+
 // The value of `key` in `wantedSection`; empty when it has none.
 std::string Setting(const char* wantedSection, const char* key) {
-  std::ifstream in(SettingsPath(), std::ios::binary);
+  std::ifstream in(WebSettingsPath(), std::ios::binary);
   bool inside = false;
   std::string line;
   while (std::getline(in, line)) {
@@ -58,6 +62,14 @@ std::string Setting(const char* wantedSection, const char* key) {
   return "";
 }
 
+// A count of at most nine digits; anything else gives `fallback`.
+int Number(const std::string& text, int fallback) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return fallback;
+  }
+  return std::stoi(text);
+}
+
 }  // namespace
 
 std::string WebCaFile() { return Setting("network", "cafile"); }
@@ -67,4 +79,10 @@ std::string WebProxy() {
   // The web access library takes "host:port" alone as well.
   if (proxy.empty() || proxy.find("://") != std::string::npos) return proxy;
   return "http://" + proxy;
+}
+
+WebResumeSchedule WebResumes() {
+  constexpr int kMaxRetries = 16;
+  return {std::min(Number(Setting("network", "retries"), 5), kMaxRetries),
+          std::chrono::milliseconds(Number(Setting("network", "retrywait"), 1000))};
 }

@@ -1,11 +1,13 @@
 #pragma once
 // What the web access library trusts and goes through, so that uploads do
 // the same: its proxy (`http_proxy` in section "proxy information") and the
-// PEM bundle named by `cafile` in section "network" of w3skua.ini
+// PEM bundle named by `cafile` in section "network" of w3skua.ini, and how
+// it resumes a broken fetch (`retries` and `retrywait` in "network")
 // (${XDG_CONFIG_HOME:-$HOME/.config}/w3skua.ini, else /etc/w3skua.ini;
 // section and key found without regard to case), besides the system's trust
 // store with SSL_CERT_FILE and SSL_CERT_DIR honoured.
 
+#include <chrono>
 #include <string>
 
 // The `cafile` setting; empty when none is set.
@@ -14,3 +16,16 @@ std::string WebCaFile();
 // The `http_proxy` setting as libcurl takes it ("http://host:port/"); empty
 // when none is set.
 std::string WebProxy();
+
+// The library's resumes of a broken fetch, as gannet.h states them: at most
+// `retries`, the first after `firstWait`, each later one after twice the
+// wait before it.
+struct WebResumeSchedule {
+  int retries;
+  std::chrono::milliseconds firstWait;
+};
+WebResumeSchedule WebResumes();
+
+// Where the library's settings are read from: the per-user file when it
+// exists, else the system-wide one.
+std::string WebSettingsPath();

@@ -82,8 +82,10 @@ TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
   ASSERT_EQ(Shell("script -qec '" + quiver + " " + sources + "/video.qvr' " + sources +
                   "/terminal > /dev/null"),
             0);
-  EXPECT_NE(ReadFile(sources + "/terminal").find("Fetching video.txt (resuming at 27%)"),
+  const std::string terminal = ReadFile(sources + "/terminal");
+  EXPECT_NE(terminal.find("Fetching video.txt (connection lost, retrying in 1 s, 1 of 5)"),
             std::string::npos);
+  EXPECT_NE(terminal.find("Fetching video.txt (resuming at 27%)"), std::string::npos);
   EXPECT_TRUE(ReadFile(copies + "/copy0") == content);
   EXPECT_TRUE(TempFiles().empty());
 }
