@@ -243,7 +243,7 @@ TEST_F(BoxesTest, WarningsAndQuestionsAreBoxesTitledQuiver) {
     driver.Then([](QWidget* box) {
       auto* b = qobject_cast<QMessageBox*>(box);
       ASSERT_NE(b, nullptr);
-      EXPECT_EQ(b->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(b->icon(), QMessageBox::Question);
       EXPECT_EQ(
           b->text(),
           "Problem launching application on /tmp/x\n(check your associations).  Keep the file?");

@@ -283,7 +283,7 @@ TEST_F(ViewTest, NoApplicationAsksWhetherToKeepTheFile) {
     Activate(&view);
     CModalDriver driver;
     driver.Then([answer](QWidget* box) {
-      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Question);
       CModalDriver::Answer(box, answer);
     });
     Click(view, "fetchButton");
