@@ -85,7 +85,7 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
   const struct {
     QDialog* dialog;
     int width, height;
-  } cases[] = {{&send, 254, 74},  {&view, 269, 71},   {&prefs, 285, 100}, {&chooser, 163, 152},
+  } cases[] = {{&send, 254, 74},  {&view, 269, 71},   {&prefs, 360, 100}, {&chooser, 163, 152},
                {&about, 190, 45}, {&usage, 187, 170}, {&name, 169, 43}};
   const QFontMetrics metrics(about.font());
   const double unitX =
