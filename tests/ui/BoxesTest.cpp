@@ -105,7 +105,7 @@ TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
 }
 
 // Widening a window stretches its fields and keeps its height; every path
-// field shows its whole text as tooltip; read-only texts show their start.
+// field shows its whole text as tooltip; a compression description shows whole.
 TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
   CSendDlg send(m_app, nullptr);
   CViewDlg view(m_app, "", nullptr);
@@ -131,9 +131,14 @@ TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
       EXPECT_EQ(edit->toolTip(), path) << names[i];
     }
   }
-  view.Compression() = "LZ (Lempel-Ziv): " + std::string(300, '9') + " bytes";
-  view.Refresh();
-  EXPECT_EQ(Child<QLineEdit>(&view, "compressionEdit")->cursorPosition(), 0);
+  // The longest compression description shows whole at the first width.
+  CViewDlg narrow(m_app, "", nullptr);
+  narrow.Compression() = "LZ (Lempel-Ziv): 4294967295/1 (429496729500%)";
+  narrow.Refresh();
+  Activate(&narrow);
+  auto* label = Child<QLabel>(&narrow, "compressionText");
+  const QRect room = label->contentsRect() - QMargins(1, 1, 1, 1) * label->margin();
+  EXPECT_TRUE(room.contains(label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text())));
 }
 
 // The name field takes the focus and no more than twelve characters; a
