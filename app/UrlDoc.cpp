@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,7 +54,8 @@ std::string HostPort(const std::string& url) {
 
 // The cause of a failed fetch in plain words, from the server's status or
 // the socket layer's number; empty when the system's message says it all.
-std::string Cause(const std::string& url, int32_t status, int socket) {
+// `cut` tells a break in the body.
+std::string Cause(const std::string& url, int32_t status, int socket, const std::string& cut) {
   if (status == 404 || status == 410) {
     return "The server has no such file: it may have expired or been removed.";
   }
@@ -63,9 +65,7 @@ std::string Cause(const std::string& url, int32_t status, int socket) {
   // Under way, a network failure or an end before the body's own is a cut;
   // the transfer's own refusals (a content coding, say) are no cut.
   const bool network = socket == 0 || (socket >= 10000 && socket < 12000);
-  if (status >= 200 && status <= 299 && network) {
-    return "The connection broke before the whole file arrived.";
-  }
+  if (status >= 200 && status <= 299 && network) return cut;
   switch (socket) {
     case 10061:
       return "Could not connect to " + HostPort(url) + ": nothing answers there.";
@@ -98,6 +98,31 @@ int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
     progress->Set(received, total);
   }
   return progress->IsCancelled() ? 1 : 0;
+}
+
+// What the fetch told of its body besides the thread's progress: the length
+// the server announced (-1 when none) and whether a break was resumed.
+struct CArrival {
+  CProgress* progress = nullptr;
+  int64_t announced = -1;
+  bool resumed = false;
+};
+
+int32_t NoteArrival(int64_t received, int64_t total, void* cookie) {
+  auto* arrival = static_cast<CArrival*>(cookie);
+  arrival->announced = total;
+  arrival->resumed |= received < 0;
+  return arrival->progress ? FollowFetch(received, total, arrival->progress) : 0;
+}
+
+// A break in the body, with what arrived of what was announced. Resumed
+// attempts may each start over, so after one the count tells nothing.
+std::string CutSentence(const std::string& localName, const CArrival& arrival) {
+  if (arrival.resumed) return "The connection broke before the whole file arrived.";
+  struct stat st = {};
+  const int64_t received = stat(localName.c_str(), &st) == 0 ? st.st_size : 0;
+  const std::string of = arrival.announced < 0 ? "" : " of " + std::to_string(arrival.announced);
+  return "The connection broke after " + std::to_string(received) + of + " bytes.";
 }
 
 }  // namespace
@@ -141,17 +166,21 @@ void CUrlDoc::Fetch(const std::string& url) {
     TakeStatusLine();
     return;
   }
-  if (CProgress* progress = CProgress::Current()) webFileProgressSet(m_web, FollowFetch, progress);
+  CArrival arrival{CProgress::Current()};
+  webFileProgressSet(m_web, NoteArrival, &arrival);
   const bool acquired = webFileAcquire(m_web) == 0;
   // The library leaves the reason in errno when its local file failed (a
   // full disk, say); the server is not to blame for that.
   const int localError = acquired ? 0 : errno;
+  webFileProgressSet(m_web, nullptr, nullptr);
   webFatalErrorGet(m_web, &m_errorCode, text);
   if (m_errorCode == 0) return;
   const int32_t status = TakeStatusLine();
   int socket = 0;
   if (m_errorCode == kLibrarySocketError) std::sscanf(text, "Winsock Error %d:", &socket);
-  if (localError == 0) m_cause = Cause(url, status, socket);
+  if (localError == 0 && LearnLocalName()) {
+    m_cause = Cause(url, status, socket, CutSentence(m_localName, arrival));
+  }
   if (localError == ECANCELED) {
     m_errorCode = ERROR_CANCELLED;
   } else if (localError != 0) {
