@@ -3,6 +3,7 @@
 #include "gannet.h"
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
+#include "remote/WebTrust.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -52,6 +53,19 @@ std::string HostPort(const std::string& url) {
   return authority + (url.compare(0, scheme, "https") == 0 ? ":443" : ":80");
 }
 
+// Certificates refused by the trust check. On a private server the usual
+// cause is an authority of one's own, which naming it to the library cures.
+bool IsTrustFailure(uint32_t code) {
+  return code == SEC_E_UNTRUSTED_ROOT || code == SEC_E_CERT_EXPIRED || code == SEC_E_CERT_UNKNOWN;
+}
+
+std::string TrustAdvice() {
+  const std::string file = WebUserSettingsFile();
+  return "To trust the authority that issued the server's certificate, name its PEM bundle as "
+         "cafile in section [network] of " +
+         (file.empty() ? std::string("w3skua.ini") : file) + ".";
+}
+
 // The cause of a failed fetch in plain words, from the server's status or
 // the socket layer's number; empty when the system's message says it all.
 // `cut` tells a break in the body.
@@ -66,6 +80,7 @@ std::string Cause(const std::string& url, int32_t status, int socket, const std:
   // the transfer's own refusals (a content coding, say) are no cut.
   const bool network = socket == 0 || (socket >= 10000 && socket < 12000);
   if (status >= 200 && status <= 299 && network) return cut;
+  if (IsTrustFailure(static_cast<uint32_t>(socket))) return TrustAdvice();
   switch (socket) {
     case 10061:
       return "Could not connect to " + HostPort(url) + ": nothing answers there.";

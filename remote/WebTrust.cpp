@@ -19,19 +19,10 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The per-user file when it exists, else the system-wide one; a relative
-// XDG_CONFIG_HOME is ignored, as the XDG rule says.
+// The per-user file when it exists, else the system-wide one.
 std::string SettingsPath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  std::string dir;
-  if (xdg && *xdg == '/') {
-    dir = xdg;
-  } else if (home && *home) {
-    dir = std::string(home) + "/.config";
-  }
-  const std::string user = dir + "/w3skua.ini";
-  return !dir.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
+  const std::string user = WebUserSettingsFile();
+  return !user.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
 }
 
 // The value of `key` in `wantedSection`; empty when it has none.
@@ -59,6 +50,15 @@ std::string Setting(const char* wantedSection, const char* key) {
 }
 
 }  // namespace
+
+// A relative XDG_CONFIG_HOME is ignored, as the XDG rule says.
+std::string WebUserSettingsFile() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/w3skua.ini";
+  if (home && *home) return std::string(home) + "/.config/w3skua.ini";
+  return "";
+}
 
 std::string WebCaFile() { return Setting("network", "cafile"); }
 

@@ -8,6 +8,11 @@
 
 #include <string>
 
+// The per-user w3skua.ini, ${XDG_CONFIG_HOME:-$HOME/.config}/w3skua.ini,
+// whether or not it exists: where a user's own settings go. Empty when
+// neither variable names a folder.
+std::string WebUserSettingsFile();
+
 // The `cafile` setting; empty when none is set.
 std::string WebCaFile();
 
