@@ -39,6 +39,11 @@ std::string CProgressMeter::FormatBytes(int64_t bytes) {
   return text;
 }
 
+std::string CProgressMeter::FormatByteCount(int64_t bytes) {
+  const std::string count = std::to_string(bytes) + " bytes";
+  return bytes < 1024 ? count : count + " (" + FormatBytes(bytes) + ")";
+}
+
 std::string CProgressMeter::Amount() const {
   if (m_total < 0) return FormatBytes(m_done);
   return FormatBytes(m_done) + " of " + FormatBytes(m_total);

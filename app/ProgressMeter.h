@@ -30,6 +30,9 @@ class CProgressMeter {
   // "N bytes" below 1024, else one decimal of KB, MB or GB (steps of 1024):
   // 1536 is "1.5 KB".
   static std::string FormatBytes(int64_t bytes);
+  // The exact count with FormatBytes beside it: "200000000 bytes (190.7 MB)";
+  // below 1024 the count alone, "512 bytes".
+  static std::string FormatByteCount(int64_t bytes);
 
  private:
   const CProgress& m_progress;

@@ -55,17 +55,26 @@ std::string FirstLink(const std::string& page) {
                                   : page.substr(start + marker.size(), end - start - marker.size());
 }
 
-// Fetches `url`; on return `body` holds what the server sent, error page included.
-bool Fetch(const std::string& url, std::string& body, int32_t& code, std::string& statusLine) {
+// What a fetch of a URL brought: `body` is what the server sent, error page
+// included.
+struct CFetched {
+  bool ok = false;
+  int32_t code = 0;
+  std::string statusLine;
+  std::string cause;
+  std::string body;
+};
+
+CFetched Fetch(const std::string& url) {
   CUrlDoc doc(1);
-  const bool fetched = doc.SetUrl(url) != 0;
-  code = doc.GetErrorCode();
-  statusLine = doc.GetErrorMessage();
-  while (!statusLine.empty() && (statusLine.back() == '\r' || statusLine.back() == ' ')) {
-    statusLine.pop_back();
-  }
+  CFetched fetched;
+  fetched.ok = doc.SetUrl(url) != 0;
+  fetched.code = doc.GetErrorCode();
+  fetched.cause = doc.GetCause();
+  std::string& line = fetched.statusLine = doc.GetErrorMessage();
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
   std::string local;
-  if (doc.GetLocalName(local, nullptr)) body = ReadWhole(local);
+  if (doc.GetLocalName(local, nullptr)) fetched.body = ReadWhole(local);
   return fetched;
 }
 
@@ -173,15 +182,14 @@ void CPublishCheck::CheckMode() {
 void CPublishCheck::FetchProbe() {
   const std::string url = m_settings.UrlRoot() + m_name;
   const Clock::time_point start = Clock::now();
-  std::string body, statusLine;
-  int32_t code = 0;
-  const bool fetched = Fetch(url, body, code, statusLine);
+  const CFetched fetched = Fetch(url);
   const std::string took = " (" + std::to_string(Milliseconds(start)) + " ms)";
   const std::string shown = RedactedUrl(url);
-  if (!fetched) {
-    ReportFetchFailure(code, statusLine, body);
-  } else if (body != m_content) {
-    Problem(shown + " answered" + took + ", but not with the probe (" + std::to_string(body.size()) +
+  if (!fetched.ok) {
+    ReportFetchFailure(fetched.code, fetched.statusLine, fetched.cause, fetched.body);
+  } else if (fetched.body != m_content) {
+    Problem(shown + " answered" + took + ", but not with the probe (" +
+            std::to_string(fetched.body.size()) +
             " bytes instead of " + std::to_string(m_content.size()) +
             "): UrlRoot does not publish FileRoot; make UrlRoot the URL of FileRoot.");
   } else {
@@ -190,11 +198,13 @@ void CPublishCheck::FetchProbe() {
 }
 
 void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLine,
-                                       const std::string& body) {
+                                       const std::string& cause, const std::string& body) {
   const std::string url = RedactedUrl(m_settings.UrlRoot() + m_name);
   if (statusLine.empty()) {
-    Problem("cannot fetch " + url + ": " + SystemErrorMessage(static_cast<uint32_t>(code)) +
-            " Is the web server running, and are the host and port in UrlRoot right?");
+    Problem("cannot fetch " + url + ": " + SystemErrorMessage(static_cast<uint32_t>(code)) + " " +
+            (cause.empty() ? "Is the web server running, and are the host and port in UrlRoot "
+                             "right?"
+                           : cause));
     return;
   }
   const std::string answered = url + " answered \"" + statusLine + "\"";
@@ -219,15 +229,13 @@ void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLi
 
 void CPublishCheck::CheckListing() {
   const std::string& url = m_settings.UrlRoot();
-  std::string body, statusLine;
-  int32_t code = 0;
-  const bool fetched = Fetch(url, body, code, statusLine);
-  if (fetched && body.find(m_name) != std::string::npos) {
+  const CFetched fetched = Fetch(url);
+  if (fetched.ok && fetched.body.find(m_name) != std::string::npos) {
     Problem(RedactedUrl(url) +
             " lists the directory (its index page names the probe): anyone can see every "
             "file published; turn directory listing off (nginx: autoindex off; Apache: "
             "Options -Indexes).");
-  } else if (fetched || !statusLine.empty()) {
+  } else if (fetched.ok || !fetched.statusLine.empty()) {
     Ok(RedactedUrl(url) + " does not list the published files.");
   }
 }

@@ -40,7 +40,9 @@ class CPublishCheck {
   bool CreateFailed(const CRemoteFailure& failure);
   void CheckMode();
   void FetchProbe();
-  void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& body);
+  // `cause`: the URL document's plain words for a failure without an answer.
+  void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& cause,
+                          const std::string& body);
   void CheckListing();
   void DeleteProbe();
   void Ok(const std::string& text) { m_lines.push_back("ok: " + text); }

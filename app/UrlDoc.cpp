@@ -52,9 +52,23 @@ std::string HostPort(const std::string& url) {
   return authority + (url.compare(0, scheme, "https") == 0 ? ":443" : ":80");
 }
 
+// Certificates refused by the trust check. On a private server the usual
+// cause is an authority of one's own, which naming it to the library cures.
+bool IsTrustFailure(uint32_t code) {
+  return code == SEC_E_UNTRUSTED_ROOT || code == SEC_E_CERT_EXPIRED || code == SEC_E_CERT_UNKNOWN;
+}
+
+std::string TrustAdvice() {
+  const std::string file = WebUserSettingsFile();
+  return "To trust the authority that issued the server's certificate, name its PEM bundle as "
+         "cafile in section [network] of " +
+         (file.empty() ? std::string("w3skua.ini") : file) + ".";
+}
+
 // The cause of a failed fetch in plain words, from the server's status or
 // the socket layer's number; empty when the system's message says it all.
-std::string Cause(const std::string& url, int32_t status, int socket) {
+// `cut` tells a break in the body.
+std::string Cause(const std::string& url, int32_t status, int socket, const std::string& cut) {
   if (status == 404 || status == 410) {
     return "The server has no such file: it may have expired or been removed.";
   }
@@ -64,9 +78,8 @@ std::string Cause(const std::string& url, int32_t status, int socket) {
   // Under way, a network failure or an end before the body's own is a cut;
   // the transfer's own refusals (a content coding, say) are no cut.
   const bool network = socket == 0 || (socket >= 10000 && socket < 12000);
-  if (status >= 200 && status <= 299 && network) {
-    return "The connection broke before the whole file arrived.";
-  }
+  if (status >= 200 && status <= 299 && network) return cut;
+  if (IsTrustFailure(static_cast<uint32_t>(socket))) return TrustAdvice();
   switch (socket) {
     case 10061:
       return "Could not connect to " + HostPort(url) + ": nothing answers there.";
@@ -89,8 +102,9 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
   return false;
 }
 
-// What Gannet's progress callback follows: the fetch's progress, and its
-// resumes so far against the library's schedule.
+// What Gannet's progress callback follows: the fetch's progress (null when
+// the thread has none), and its resumes so far against the library's
+// schedule.
 struct FetchFollower {
   CProgress* progress;
   WebResumeSchedule schedule;
@@ -104,16 +118,27 @@ struct FetchFollower {
 // negative count announces a resume after -1 - received bytes.
 int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
   auto* follower = static_cast<FetchFollower*>(cookie);
+  CProgress* progress = follower->progress;
   if (received < 0) {
     const int attempt = ++follower->resumes;
-    follower->progress->Resume(-1 - received, total, attempt, follower->schedule.retries,
-                               follower->schedule.firstWait * (1 << (attempt - 1)));
-  } else if (received != follower->received || total != follower->total) {
-    follower->progress->Set(received, total);
+    if (progress) {
+      progress->Resume(-1 - received, total, attempt, follower->schedule.retries,
+                       follower->schedule.firstWait * (1 << (attempt - 1)));
+    }
+  } else if (progress && (received != follower->received || total != follower->total)) {
+    progress->Set(received, total);
   }
   follower->received = received < 0 ? -1 - received : received;
   follower->total = total;
-  return follower->progress->IsCancelled() ? 1 : 0;
+  return progress && progress->IsCancelled() ? 1 : 0;
+}
+
+// A break in the body, with what arrived of what was announced. Resumed
+// attempts may each start over, so after one the count tells nothing.
+std::string CutSentence(const FetchFollower& arrival) {
+  if (arrival.resumes > 0) return "The connection broke before the whole file arrived.";
+  const std::string of = arrival.total < 0 ? "" : " of " + std::to_string(arrival.total);
+  return "The connection broke after " + std::to_string(arrival.received) + of + " bytes.";
 }
 
 }  // namespace
@@ -158,7 +183,7 @@ void CUrlDoc::Fetch(const std::string& url) {
     return;
   }
   FetchFollower follower{CProgress::Current(), WebResumes()};
-  if (follower.progress) webFileProgressSet(m_web, FollowFetch, &follower);
+  webFileProgressSet(m_web, FollowFetch, &follower);
   const bool acquired = webFileAcquire(m_web) == 0;
   // The library leaves the reason in errno when its local file failed (a
   // full disk, say); the server is not to blame for that.
@@ -169,7 +194,9 @@ void CUrlDoc::Fetch(const std::string& url) {
   const int32_t status = TakeStatusLine();
   int socket = 0;
   if (m_errorCode == kLibrarySocketError) std::sscanf(text, "Winsock Error %d:", &socket);
-  if (localError == 0) m_cause = Cause(url, status, socket);
+  if (localError == 0 && LearnLocalName()) {
+    m_cause = Cause(url, status, socket, CutSentence(follower));
+  }
   if (localError == ECANCELED) {
     m_errorCode = ERROR_CANCELLED;
   } else if (localError != 0) {

@@ -1,6 +1,7 @@
 #include "app/ViewController.h"
 
 #include "app/PointerDoc.h"
+#include "app/ProgressMeter.h"
 #include "app/QuiverApp.h"
 #include "app/RedactedUrl.h"
 #include "app/StopSignals.h"
@@ -68,11 +69,13 @@ bool CViewController::LoadPointerFile(const std::string& path) {
     m_strUrl.clear();
     m_strEncryption.clear();
     m_strCompression.clear();
+    m_strSize.clear();
     return false;
   }
   m_strUrl = m_doc->GetUrl();
   m_strEncryption = m_doc->GetEncryptionDescription();
   m_strCompression = m_doc->GetCompressionDescription();
+  m_strSize = CProgressMeter::FormatByteCount(m_doc->GetSize());
   return true;
 }
 

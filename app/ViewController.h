@@ -37,7 +37,7 @@ class CViewController {
   // untracked, at the path the question names. False on a failure, a cancel
   // or a program not opened.
   virtual bool FetchAndLaunch();
-  // Reads `path` into the document and sets the three descriptive texts;
+  // Reads `path` into the document and sets the four descriptive texts;
   // on failure empties them, silently.
   virtual bool LoadPointerFile(const std::string& path);
   // LoadPointerFile, reporting a failure as "Problem reading " + path.
@@ -48,6 +48,8 @@ class CViewController {
   std::string& Url() { return m_strUrl; }
   std::string& Compression() { return m_strCompression; }
   std::string& Encryption() { return m_strEncryption; }
+  // The file's size as a byte count with the same in words.
+  std::string& Size() { return m_strSize; }
   CSettings& Settings() { return m_settings; }
   CQuiverApp& App() { return *m_pApp; }
   // How many launched applications are waited for at destruction.
@@ -61,6 +63,7 @@ class CViewController {
   std::string m_strUrl;
   std::string m_strCompression;
   std::string m_strEncryption;
+  std::string m_strSize;
   std::unique_ptr<CPointerDoc> m_doc;
   // Keyed by process id, unique while the process is not waited for.
   std::map<int, std::pair<std::unique_ptr<CProcess>, std::string>> m_launched;

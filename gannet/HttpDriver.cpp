@@ -472,7 +472,12 @@ void CHttpDriver::Discard() {
 }
 
 bool CHttpDriver::ReceiveBody() {
-  if (!DeliverBody(m_receive.data() + m_headerLength, m_filled - m_headerLength)) return false;
+  // Body bytes that came with the header are told as any others.
+  const int32_t early = m_filled - m_headerLength;
+  if (!DeliverBody(m_receive.data() + m_headerLength, early) ||
+      (early > 0 && !ReportProgress(m_bodyReceived, m_contentLength))) {
+    return false;
+  }
   while (!BodyComplete()) {
     const int32_t n = m_socket->Receive(m_receive.data(), kWindow, 0);
     // An end before the framing's own is a cut; so is the end of a body

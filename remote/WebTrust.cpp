@@ -20,27 +20,15 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-}  // namespace
-
-// A relative XDG_CONFIG_HOME is ignored, as the XDG rule says.
-std::string WebSettingsPath() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  std::string dir;
-  if (xdg && *xdg == '/') {
-    dir = xdg;
-  } else if (home && *home) {
-    dir = std::string(home) + "/.config";
-  }
-  const std::string user = dir + "/w3skua.ini";
-  return !dir.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
+// The per-user file when it exists, else the system-wide one.
+std::string SettingsPath() {
+  const std::string user = WebUserSettingsFile();
+  return !user.empty() && IsFile(user) ? user : "/etc/w3skua.ini";
 }
-
-namespace {
 
 // The value of `key` in `wantedSection`; empty when it has none.
 std::string Setting(const char* wantedSection, const char* key) {
-  std::ifstream in(WebSettingsPath(), std::ios::binary);
+  std::ifstream in(SettingsPath(), std::ios::binary);
   bool inside = false;
   std::string line;
   while (std::getline(in, line)) {
@@ -71,6 +59,15 @@ int Number(const std::string& text, int fallback) {
 }
 
 }  // namespace
+
+// A relative XDG_CONFIG_HOME is ignored, as the XDG rule says.
+std::string WebUserSettingsFile() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/w3skua.ini";
+  if (home && *home) return std::string(home) + "/.config/w3skua.ini";
+  return "";
+}
 
 std::string WebCaFile() { return Setting("network", "cafile"); }
 

@@ -10,6 +10,11 @@
 #include <chrono>
 #include <string>
 
+// The per-user w3skua.ini, ${XDG_CONFIG_HOME:-$HOME/.config}/w3skua.ini,
+// whether or not it exists: where a user's own settings go. Empty when
+// neither variable names a folder.
+std::string WebUserSettingsFile();
+
 // The `cafile` setting; empty when none is set.
 std::string WebCaFile();
 
@@ -25,7 +30,3 @@ struct WebResumeSchedule {
   std::chrono::milliseconds firstWait;
 };
 WebResumeSchedule WebResumes();
-
-// Where the library's settings are read from: the per-user file when it
-// exists, else the system-wide one.
-std::string WebSettingsPath();

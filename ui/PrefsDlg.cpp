@@ -31,7 +31,7 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
   ShowWholeTextAsToolTip({m_ui->urlRootEdit, m_ui->fileRootEdit, m_ui->urlFileDirEdit});
   Refresh();
   UpdateCheckOffer();
-  SetDialogUnitSize(285, 100, true);
+  SetDialogUnitSize(360, 100, true);
   m_ui->urlRootEdit->setFocus();
 }
 

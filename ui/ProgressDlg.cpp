@@ -62,6 +62,11 @@ CProgressDlg::CProgressDlg(CProgress& progress, QWidget* owner)
       m_owner(owner ? owner->window() : nullptr) {
   m_ui->setupUi(this);
   SetFrame(Frame::Box);
+  // The window stands over the send and view windows; painting its whole
+  // area itself keeps their labels from showing through at its margins
+  // where a compositor or style leaves a window's background unpainted.
+  setBackgroundRole(QPalette::Window);
+  setAutoFillBackground(true);
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &CProgressDlg::reject);
   connect(&m_ticker, &QTimer::timeout, this, &CProgressDlg::OnTick);
   SetDialogUnitSize(240, 62);

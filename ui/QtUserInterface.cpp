@@ -111,7 +111,7 @@ void CQtUserInterface::ShowWarning(const std::string& text) {
 
 bool CQtUserInterface::ShowYesNo(const std::string& text, bool keepsData) {
   return OnWindowThread([&] {
-    return ShowMessageBox(nullptr, QMessageBox::NoIcon, QString::fromStdString(text),
+    return ShowMessageBox(nullptr, QMessageBox::Question, QString::fromStdString(text),
                           QMessageBox::Yes | QMessageBox::No,
                           keepsData ? QMessageBox::Yes : QMessageBox::No) == QMessageBox::Yes;
   });

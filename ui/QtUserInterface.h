@@ -1,7 +1,8 @@
 #pragma once
 // The user interface of a run with a display: the Qt windows, and message
-// boxes titled "Quiver" (a warning icon for warnings, none for questions;
-// the default button of a question is the answer that keeps the user's data).
+// boxes titled "Quiver" (a warning icon for warnings, the question mark for
+// questions; the default button of a question is the answer that keeps the
+// user's data).
 // Needs a QApplication.
 
 #include "app/UserInterface.h"

@@ -18,6 +18,7 @@ CViewDlg::CViewDlg(CQuiverApp& app, const std::string& pointerFile, QWidget* par
   connect(m_ui->closeButton, &QPushButton::clicked, this, &QDialog::accept);
   WatchLeaving(m_ui->fileEdit, [this] { OnFileKillFocus(); });
   ShowWholeTextAsToolTip({m_ui->fileEdit, m_ui->urlEdit});
+  ShowAsField(m_ui->compressionText);
   Refresh();
   SetDialogUnitSize(269, 71, true);
   m_ui->fileEdit->setFocus();
@@ -28,8 +29,20 @@ CViewDlg::~CViewDlg() = default;
 void CViewDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->fileEdit, File());
   Exchange(save, m_ui->urlEdit, Url());
-  Exchange(save, m_ui->compressionEdit, Compression());
+  Exchange(save, m_ui->compressionText, Compression());
   Exchange(save, m_ui->encryptionEdit, Encryption());
+  Exchange(save, m_ui->sizeEdit, Size());
+}
+
+// A wrapping text that looks like the read-only fields around it. The window
+// keeps the height it opens with, so the label has room from the start for
+// the longest compression description, which wraps once where the window is
+// narrowest.
+void CViewDlg::ShowAsField(QLabel* label) {
+  label->setBackgroundRole(QPalette::Base);
+  label->setAutoFillBackground(true);
+  const int lines = 2 * label->fontMetrics().lineSpacing();
+  label->setMinimumHeight(lines + 2 * (label->margin() + label->frameWidth()));
 }
 
 void CViewDlg::OnFetch() {
@@ -48,6 +61,7 @@ void CViewDlg::OnFileKillFocus() {
     Url().clear();
     Compression().clear();
     Encryption().clear();
+    Size().clear();
   } else {
     ReadPointerFile(File());
   }

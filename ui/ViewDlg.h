@@ -1,6 +1,6 @@
 #pragma once
 // The view window ("Quiver View"): the receiving controller with its
-// window. It shows the URL, compression and encryption of a pointer file,
+// window. It shows the URL, compression, encryption and size of a pointer file,
 // reloads when the File field is left with a different name, and fetches
 // and opens the file pointed to on Fetch. Files dropped on the open window
 // are shown (one file) or fetched and opened one after the other (several
@@ -11,6 +11,8 @@
 
 #include <memory>
 #include <string>
+
+class QLabel;
 
 namespace Ui {
 class ViewDlg;
@@ -30,6 +32,7 @@ class CViewDlg : public CMainWindowDlg, public CViewController {
   void OnDropFiles(const std::vector<std::string>& paths) override;
 
  private:
+  static void ShowAsField(QLabel* label);
   void OnFetch();
   void OnFileKillFocus();
   void OnBrowse();

@@ -18,6 +18,7 @@
 #include "app/QuiverApp.h"
 #include "app/PublishRegister.h"
 #include "support/NginxServer.h"
+#include "support/TestCa.h"
 #include "support/TestFiles.h"
 
 using namespace testing_support;
@@ -53,6 +54,7 @@ struct CheckCase {
   const char* umask;
   const char* line;  // expected among the report's lines
   int status;
+  bool untrustedTls = false;  // UrlRoot on https with a certificate of an unknown authority
 };
 
 TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
@@ -74,15 +76,30 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
        "^warning: the probe has mode 0600: a web server running as another user cannot read", 1},
       {"redirect", "return 301 http://127.0.0.1:9/elsewhere/;", "", true, "022",
        "^problem: \\S+ answered \"HTTP/1.1 301 Moved Permanently\": the server redirects", 1},
+      {"untrusted certificate", "", "", true, "022",
+       "^problem: cannot fetch https://localhost:\\d+/quiver-check\\.txt: The certificate chain was "
+       "issued by an authority that is not trusted\\. To trust the authority that issued the "
+       "server's certificate, name its PEM bundle as cafile in section \\[network\\] of "
+       "\\S+/config/w3skua\\.ini\\.$",
+       1, true},
   };
+  CTestCa ca;
+  const CTestCa::Issued cert = ca.Issue("DNS:localhost");
   for (const CheckCase& c : cases) {
     // The master can only hand the worker to another user as root.
     if (*c.workerUser && geteuid() != 0) continue;
     SCOPED_TRACE(c.what);
     const std::string www = MakeDir("www");
     chmod(www.c_str(), 0755);
-    CNginxServer server(c.servedRoot ? www : MakeDir("elsewhere"), c.directives, c.workerUser);
-    WriteProgramSettings(server.BaseUrl(), www, 1, 1);
+    const int tlsPort = FreePort();
+    const std::string tls = "server { listen 127.0.0.1:" + std::to_string(tlsPort) +
+                            " ssl; root " + www + "; ssl_certificate " + cert.certificate +
+                            "; ssl_certificate_key " + cert.key + "; }\n";
+    CNginxServer server(c.servedRoot ? www : MakeDir("elsewhere"), c.directives, c.workerUser, 600,
+                        c.untrustedTls ? tls : "");
+    WriteProgramSettings(c.untrustedTls ? "https://localhost:" + std::to_string(tlsPort) + "/"
+                                        : server.BaseUrl(),
+                         www, 1, 1);
     const ProgramOutcome run = RunQuiver({"--check"}, std::string("umask ") + c.umask + ";");
     EXPECT_EQ(run.status, c.status) << run.out;
     bool found = false;

@@ -25,7 +25,10 @@ TEST_F(ReceiveTest, HttpsPointerFilesOpen) {
   if (CApacheServer::Available()) apache = std::make_unique<CApacheServer>(published);
 
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
-  const std::string untrusted = "The certificate chain was issued by an authority that is not trusted.";
+  const std::string untrusted =
+      "The certificate chain was issued by an authority that is not trusted. To trust the "
+      "authority that issued the server's certificate, name its PEM bundle as cafile in section "
+      "[network] of " + TestRoot() + "/config/w3skua.ini.";
   const struct {
     std::string url;  // "" when the server is missing here
     bool trusted;

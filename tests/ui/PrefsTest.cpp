@@ -137,6 +137,21 @@ TEST_F(PrefsTest, AServerRootIsTypedAndAMalformedOneIsRefusedWithItsReason) {
   EXPECT_EQ(m_app.GetSettings().FileRoot(), "sftp://me@example.org/srv/");
 }
 
+// A server root of the usual length shows whole at the window's first size:
+// a field too narrow scrolls the start away to show the cursor at the end.
+TEST_F(PrefsTest, ServerRootsShowWholeInTheirFields) {
+  CPrefsDlg prefs(m_app, Sample(), nullptr);
+  Activate(&prefs);
+  for (const char* id : {"urlRootEdit", "fileRootEdit"}) {
+    QLineEdit* edit = Edit(prefs, id);
+    edit->setText("davs://files.example.com:8443/remote.php/dav/files/ann/q/");
+    edit->repaint();  // it scrolls as it paints
+    const QFontMetrics metrics = edit->fontMetrics();  // within a character of the text's width
+    EXPECT_GE(edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x(),
+              metrics.horizontalAdvance(edit->text()) - metrics.averageCharWidth()) << id;
+  }
+}
+
 // KeepDays has its field; a changed root brings the offer of the check,
 // whose report (here: nothing listens at the URL) gets a window of its own.
 TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {

@@ -98,4 +98,16 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
   }
 }
 
+// Drawn over whatever lies below it, the window covers every pixel itself.
+TEST_F(ProgressTest, TheWindowPaintsItsWholeArea) {
+  CProgress progress("a.bin");
+  CProgressDlg dialog(progress, nullptr);
+  QImage image(dialog.size(), QImage::Format_RGB32);
+  image.fill(Qt::green);
+  dialog.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ASSERT_NE(image.pixelColor(x, y), Qt::green);
+  }
+}
+
 }  // namespace

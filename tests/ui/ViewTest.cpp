@@ -97,9 +97,10 @@ class ViewTest : public CUiTest {
   }
 
   static QLineEdit* Field(CViewDlg& d, const char* id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
+  static QString Compression(CViewDlg& d) { return Child<QLabel>(&d, "compressionText")->text(); }
   static QStringList Shown(CViewDlg& d) {
-    return {Field(d, "fileEdit")->text(), Field(d, "urlEdit")->text(), Field(d, "compressionEdit")->text(),
-            Field(d, "encryptionEdit")->text()};
+    return {Field(d, "fileEdit")->text(), Field(d, "urlEdit")->text(), Compression(d),
+            Field(d, "encryptionEdit")->text(), Field(d, "sizeEdit")->text()};
   }
   static void Click(CViewDlg& d, const char* id) {
     QTest::mouseClick(qobject_cast<QPushButton*>(d.Control(id)), Qt::LeftButton);
@@ -135,9 +136,10 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
   } labels[] = {{"fileLabel", "File:"},
                 {"urlLabel", "URL:"},
                 {"compressionLabel", "Compression Type:"},
-                {"encryptionLabel", "Encryption Type:"}};
+                {"encryptionLabel", "Encryption Type:"},
+                {"sizeLabel", "Size:"}};
   for (const auto& l : labels) EXPECT_EQ(Child<QLabel>(&view, l.name)->text(), l.text);
-  for (const char* id : {"urlEdit", "compressionEdit", "encryptionEdit"}) {
+  for (const char* id : {"urlEdit", "encryptionEdit", "sizeEdit"}) {
     EXPECT_TRUE(Field(view, id)->isReadOnly()) << id;
     EXPECT_FALSE(Field(view, id)->focusPolicy() & Qt::TabFocus) << id;
   }
@@ -162,15 +164,14 @@ TEST_F(ViewTest, ControlsReadOnlyFieldsAndTabOrder) {
 }
 
 TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
-  const std::string pointer = Published("shown.txt", "hello");
+  const std::string pointer = Published("shown.txt", std::string(200000, 'h'));
   CModalDriver driver;
   CViewDlg view(m_app, pointer, nullptr);
   Activate(&view);
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
                                       QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
-                                      Field(view, "compressionEdit")->text(), "Simple"}));
-  EXPECT_TRUE(Field(view, "compressionEdit")->text().startsWith("LZ"))
-      << Field(view, "compressionEdit")->text().toStdString();
+                                      Compression(view), "Simple", "200000 bytes (195.3 KB)"}));
+  EXPECT_TRUE(Compression(view).startsWith("LZ")) << Compression(view).toStdString();
   EXPECT_TRUE(driver.Seen().isEmpty());
 }
 
@@ -181,7 +182,7 @@ TEST_F(ViewTest, UnreadableFileIsReportedOnlyWhenTheFieldIsLeft) {
   CModalDriver driver;
   CViewDlg view(m_app, damaged, nullptr);
   Activate(&view);
-  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", "", ""}));
   QTest::qWait(50);
   EXPECT_TRUE(driver.Seen().isEmpty());
   driver.Then([](QWidget* box) {
@@ -192,7 +193,7 @@ TEST_F(ViewTest, UnreadableFileIsReportedOnlyWhenTheFieldIsLeft) {
   QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Tab);
   EXPECT_EQ(driver.Seen(),
             QStringList({Message("Problem reading " + damaged + ": The data is invalid.")}));
-  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", ""}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(damaged), "", "", "", ""}));
   ClickInto(Field(view, "fileEdit"));
   QTest::keyClick(Field(view, "fileEdit"), Qt::Key_Tab);
   EXPECT_EQ(driver.Seen().size(), 1) << "read again";
@@ -210,7 +211,7 @@ TEST_F(ViewTest, ACaseOnlyChangeReadsTheOtherFile) {
   TypeAndLeave(view, upper);
   EXPECT_EQ(driver.Seen(), QStringList({Message("Problem reading " + upper +
                                                 ": The system cannot find the file specified.")}));
-  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(upper), "", "", ""}));
+  EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(upper), "", "", "", ""}));
   EXPECT_EQ(view.LastFile(), upper);
 }
 
@@ -221,7 +222,7 @@ TEST_F(ViewTest, LeavingTheFieldEmptyClearsTheTextsSilently) {
   CModalDriver driver;
   TypeAndLeave(view, pointer);
   TypeAndLeave(view, "");
-  EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
+  EXPECT_EQ(Shown(view), QStringList({"", "", "", "", ""}));
   EXPECT_TRUE(driver.Seen().isEmpty());
 }
 
@@ -283,7 +284,7 @@ TEST_F(ViewTest, NoApplicationAsksWhetherToKeepTheFile) {
     Activate(&view);
     CModalDriver driver;
     driver.Then([answer](QWidget* box) {
-      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Question);
       CModalDriver::Answer(box, answer);
     });
     Click(view, "fetchButton");
@@ -323,10 +324,10 @@ TEST_F(ViewTest, BrowsePicksAndLoadsAPointerFile) {
   });
   driver.Then([&](QWidget* w) { PickFile(w, pointer); });
   Click(view, "browseButton");
-  EXPECT_EQ(Shown(view), QStringList({"", "", "", ""}));
+  EXPECT_EQ(Shown(view), QStringList({"", "", "", "", ""}));
   Click(view, "browseButton");
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
-                                      "http://127.0.0.1/noextension", "None", "None"}));
+                                      "http://127.0.0.1/noextension", "None", "None", "0 bytes"}));
   EXPECT_EQ(view.LastFile(), pointer);
   EXPECT_EQ(driver.Pending(), 0u);
   EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
@@ -342,7 +343,7 @@ TEST_F(ViewTest, OneFileDroppedOnTheOpenWindowIsShownNotFetched) {
   EXPECT_TRUE(driver.Seen().isEmpty()) << driver.Seen().join(", ").toStdString();
   EXPECT_TRUE(view.fetchCursors.empty());
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
-                                      "http://127.0.0.1/noextension", "None", "None"}));
+                                      "http://127.0.0.1/noextension", "None", "None", "0 bytes"}));
   EXPECT_EQ(view.LastFile(), pointer);
 }
 
