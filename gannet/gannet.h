@@ -148,23 +148,23 @@ GANNET_API int32_t webFileWait(int32_t a);
 /* Follows a transfer: called from inside webFileAcquire, on its thread,
  * each time body bytes arrive, with the body bytes received so far, the
  * length the server announced (-1 when it announced none) and the cookie
- * given to webFileProgressSet. While the transfer waits instead (for a
- * name lookup, a connection, a TLS handshake, an answer, body bytes or the
- * pause before a resume), it is called at least every 100 ms with the
- * body bytes kept so far, never negative, and the length (0 and -1 before
- * any answer). Returning nonzero stops the transfer within that time: webFileAcquire then returns -1 with fatal
- * code 7 ("not acquired"), the local file is removed and errno is
- * ECANCELED.
+ * given to webFileProgressSet. While the transfer waits instead (for a name
+ * lookup, a connection, a TLS handshake, an answer, body bytes or the pause
+ * before a resume), it is called at least every 100 ms with the body bytes
+ * kept so far, never negative, and the length (0 and -1 before any answer).
+ * Returning nonzero stops the transfer within that time: webFileAcquire
+ * then returns -1 with fatal code 7 ("not acquired"), the local file is
+ * removed and errno is ECANCELED.
  *
- * When a broken body is resumed (see "[network] retries" in w3skua.ini:
- * at most that many resumes, default 5, 0 for none; "retrywait": the
- * milliseconds before the first, default 1000, each later one waiting twice
- * as long as the one before), the callback is first called once, before the
- * wait that precedes it, with received negative: -1 - received bytes are
- * kept and the transfer goes on from there. When the server
- * sends the whole file again instead, the callback is called with received
- * 0 (less than before): everything received so far is void and the local
- * file starts again from its first byte. */
+ * When a broken body is resumed (see "[network] retries" in w3skua.ini: at
+ * most that many resumes, default 5, 0 for none; "retrywait": milliseconds
+ * before the first, default 1000, each later one waiting twice as long as
+ * the one before), the callback is first called once, before the wait that
+ * precedes it, with received negative: -1 - received bytes are kept and the
+ * transfer goes on from there. When the server sends the whole file again
+ * instead, the callback is called with received 0 (less than before):
+ * everything received so far is void and the local file starts again from
+ * its first byte. */
 typedef int32_t (*WebProgressCallback)(int64_t received, int64_t total, void* cookie);
 
 /* Makes callback (null for none) follow the object's later transfers.

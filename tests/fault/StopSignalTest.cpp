@@ -7,12 +7,15 @@
 #include "app/PublishRegister.h"
 #include "support/NginxServer.h"
 #include "support/PrivateDesktop.h"
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 #include "../gannet/ScriptedServer.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -20,6 +23,7 @@ using testing_support::ListDir;
 using testing_support::MakeDir;
 using testing_support::ReadFile;
 using testing_support::TestRoot;
+using testing_support::WriteFile;
 
 constexpr size_t kRemoteSize = 8 << 20;
 
@@ -74,6 +78,74 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
     EXPECT_EQ(ListDir(m_www), std::vector<std::string>());
     EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
     EXPECT_EQ(ListDir(m_src), std::vector<std::string>({"big.bin", "huge.bin", "remote.qvr"}));
+  }
+}
+
+// Whatever the program waits for when the stop comes (a silent server, a
+// TLS handshake that never ends, a body that stops, the pause before a
+// resume, a WebDAV upload that stalls, an SSH handshake that never ends), it
+// ends within a second, leaving nothing behind.
+TEST_F(StopSignalTest, AStopEndsEveryWaitWithinASecond) {
+  using Mode = CScriptedServer::Mode;
+  const std::string part = "HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\nETag: \"v1\"\r\n\r\n" +
+                           std::string(1000, 'p');
+  const auto answer = [](const char* status) {
+    return std::string("HTTP/1.1 ") + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+  };
+  // The exclusivity probe, the claim, the name's check, the upload that
+  // stalls, then the removal of what the upload left.
+  const std::vector<std::string> dav = {answer("201 Created"),  answer("405 Not Allowed"),
+                                        answer("204 No Content"), answer("201 Created"),
+                                        answer("404 Not Found"),  CScriptedServer::kNoAnswer,
+                                        answer("404 Not Found"),  answer("204 No Content")};
+  const struct {
+    const char* wait;
+    std::vector<std::string> replies;
+    Mode mode;
+    const char* scheme;  // of the pointer file's URL, or of FileRoot for a send
+    bool send;
+  } rows[] = {{"silent server", {""}, Mode::kSilent, "http", false},
+              {"silent TLS handshake", {""}, Mode::kSilent, "https", false},
+              {"silent body", {part}, Mode::kKeepOpen, "http", false},
+              {"resume pause", {part}, Mode::kReset, "http", false},
+              {"stalled WebDAV upload", dav, Mode::kReply, "dav", true},
+              {"silent SSH handshake", {""}, Mode::kSilent, "sftp", true}};
+  WriteFile(std::string(getenv("XDG_CONFIG_HOME")) + "/w3skua.ini", "[network]\nretrywait=60000\n");
+  for (const auto& row : rows) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+      SCOPED_TRACE(std::string(row.wait) + ", signal " + std::to_string(signal));
+      CScriptedServer server(row.replies, row.mode);
+      const std::string root = std::string(row.scheme) + "://127.0.0.1:" +
+                               std::to_string(server.Port()) + "/dav";
+      std::string args = m_src + "/huge.bin";
+      if (row.send) {
+        WriteProgramSettings("http://127.0.0.1/", root, 1, 1);
+      } else {
+        CPointerDoc doc;
+        doc.SetUrl(root + "/far.bin");
+        doc.SetSize(1000000);
+        ASSERT_TRUE(doc.WriteToFile(m_src + "/far.qvr"));
+        args = m_src + "/far.qvr";
+      }
+      const std::vector<std::string> before = ListDir(m_src);
+      std::vector<std::string> argv = {QUIVER_EXECUTABLE, args};
+      if (row.send) argv.insert(argv.begin() + 1, "-s");
+      testing_support::CChildProcess quiver(argv, 60);
+      const size_t reached = row.replies.size() > 1 ? 6 : 1;
+      while (quiver.Running() && static_cast<size_t>(server.Connections()) < reached) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      quiver.Signal(signal);
+      const auto stopped = std::chrono::steady_clock::now();
+      EXPECT_EQ(quiver.Wait(), 128 + signal);
+      EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+      EXPECT_EQ(ListDir(TestRoot() + "/tmp"), std::vector<std::string>());
+      EXPECT_EQ(ListDir(m_src), before);
+      if (row.replies.size() > 1) {
+        EXPECT_EQ(server.Requests().back().rfind("DELETE /dav/.quiver-claim-huge.bin/", 0), 0u);
+      }
+      unlink((m_src + "/far.qvr").c_str());
+    }
   }
 }
 

@@ -18,6 +18,8 @@ constexpr int kRequestWaitMs = 5000;
 
 }  // namespace
 
+const std::string CScriptedServer::kNoAnswer = "no answer";
+
 CScriptedServer::CScriptedServer(std::string reply, Mode mode, bool ipv6)
     : CScriptedServer(std::vector<std::string>{std::move(reply)}, mode, ipv6) {}
 
@@ -80,6 +82,7 @@ void CScriptedServer::Serve() {
     if (left.count() <= 0 || !WaitReadable(m_listen, static_cast<int>(left.count()))) return;
     const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
+    ++m_connections;
     if (m_mode != Mode::kHangUp) {
       Answer(fd);
     } else {
@@ -107,6 +110,13 @@ void CScriptedServer::Answer(int fd) {
   }
   if (m_mode == Mode::kSilent) {
     WaitReadable(m_stop[0], kLifetimeMs);
+    return;
+  }
+  if (reply == kNoAnswer) {
+    // The client's leaving, not its data, ends the wait: what it still
+    // sends stays unread, so its sending stalls.
+    pollfd p[2] = {{fd, POLLRDHUP, 0}, {m_stop[0], POLLIN, 0}};
+    poll(p, 2, kLifetimeMs);
     return;
   }
   if (m_mode == Mode::kDrip) {

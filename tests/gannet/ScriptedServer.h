@@ -5,6 +5,7 @@
 // each connection with the next one, the last for all that follow). It stops by itself
 // after a minute at most.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,6 +36,12 @@ class CScriptedServer {
   std::string Url(const std::string& path) const;
   // The requests received so far, in order.
   std::vector<std::string> Requests() const;
+  // The connections accepted so far.
+  int Connections() const { return m_connections.load(); }
+
+  // A reply that is no answer: the server reads the request, then says
+  // nothing, and reads nothing more, until the client leaves.
+  static const std::string kNoAnswer;
 
  private:
   void Serve();
@@ -54,5 +61,6 @@ class CScriptedServer {
   int m_stop[2] = {-1, -1};
   mutable std::mutex m_mutex;
   std::vector<std::string> m_requests;
+  std::atomic<int> m_connections{0};
   std::thread m_thread;
 };

@@ -265,6 +265,56 @@ TEST_F(GannetTest, SilentServerTimesOut) {
   EXPECT_LT(seconds.count(), 20.0);  // the server itself would wait a minute
 }
 
+// While a transfer waits, the progress callback is asked on and on, so the
+// caller stops it at once: before the answer, in the TLS handshake, in the
+// middle of the body and in the pause before a resume.
+TEST_F(GannetTest, TheCallbackStopsEveryWaitWithinASecond) {
+  using Mode = CScriptedServer::Mode;
+  WriteIni("[network]\ntimeout=60\nretrywait=60000\n");
+  const std::string part =
+      "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\nETag: \"v1\"\r\n\r\n" + std::string(1000, 'p');
+  const struct {
+    const char* wait;
+    std::string reply;
+    Mode mode;
+    const char* scheme;
+    bool afterResume;  // stop only once a resume was announced
+  } rows[] = {{"silent server", "", Mode::kSilent, "http", false},
+              {"silent TLS handshake", "", Mode::kSilent, "https", false},
+              {"silent body", part, Mode::kKeepOpen, "http", false},
+              {"resume pause", part, Mode::kReset, "http", true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.wait);
+    CScriptedServer server(row.reply, row.mode);
+    struct Stopper {
+      const CScriptedServer& server;
+      bool afterResume;
+      bool resumed = false;
+      std::chrono::steady_clock::time_point stopped{};
+    } stopper{server, row.afterResume};
+    const auto stopWhenWaiting = [](int64_t received, int64_t, void* cookie) -> int32_t {
+      auto* s = static_cast<Stopper*>(cookie);
+      s->resumed |= received < 0;
+      if (s->server.Connections() == 0 || (s->afterResume && !s->resumed)) return 0;
+      if (s->stopped == std::chrono::steady_clock::time_point{}) {
+        s->stopped = std::chrono::steady_clock::now();
+      }
+      return 1;
+    };
+    const std::string url =
+        std::string(row.scheme) + "://127.0.0.1:" + std::to_string(server.Port()) + "/far.bin";
+    CWebObject web(url);
+    ASSERT_EQ(0, webFileProgressSet(web.get(), stopWhenWaiting, &stopper));
+    EXPECT_EQ(-1, webFileAcquire(web.get()));
+    EXPECT_EQ(ECANCELED, errno);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopper.stopped, std::chrono::seconds(1));
+    EXPECT_EQ(7, FatalCode(web.get()));
+    char name[512] = {};
+    webFileLocalNameGet(web.get(), name);
+    EXPECT_FALSE(Exists(name));
+  }
+}
+
 TEST_F(GannetTest, RequestThatDoesNotFitFailsBeforeConnecting) {
   CScriptedServer server("HTTP/1.0 200 OK\r\n\r\n");
   const FetchResult r = Fetch(server.Url("/" + std::string(20480, 'p')));

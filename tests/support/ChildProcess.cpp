@@ -49,6 +49,10 @@ int CChildProcess::Wait() {
   return m_status;
 }
 
+void CChildProcess::Signal(int signal) {
+  if (m_pid > 0) kill(m_pid, signal);
+}
+
 void CChildProcess::Stop() {
   if (!Running()) return;
   kill(m_pid, SIGTERM);

@@ -21,6 +21,8 @@ class CChildProcess {
   CChildProcess& operator=(const CChildProcess&) = delete;
 
   bool Running();
+  // Sends `signal`, which `timeout` hands on to the program.
+  void Signal(int signal);
   // Waits for the end: the exit status (127 when the program cannot be
   // found, 124 when it outlived its lifetime), or -1 when a signal ended it.
   int Wait();

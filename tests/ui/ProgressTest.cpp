@@ -11,6 +11,8 @@
 #include "ui/ViewDlg.h"
 #include "../gannet/ScriptedServer.h"
 
+#include <chrono>
+
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -44,12 +46,14 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
                             "\r\n\r\n" + std::string(kRemoteSize, 'r');
   CScriptedServer slow(reply, CScriptedServer::Mode::kTrickle);
   CScriptedServer quick("HTTP/1.0 404 Not Found\r\n\r\n");
+  CScriptedServer silent("", CScriptedServer::Mode::kSilent);
   const struct {
     const char* what;
     std::string pointer;  // empty: send big.bin
     bool shown;
   } rows[] = {{"send", "", true},
               {"slow fetch", pointerTo(slow, "slow"), true},
+              {"silent server", pointerTo(silent, "silent"), true},
               {"quick fetch", pointerTo(quick, "quick"), false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -69,6 +73,7 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
     CPaintCounter painter;
     window->installEventFilter(&painter);
     bool shown = false, ownerEnabled = false;
+    std::chrono::steady_clock::time_point cancelled;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
       window->update();
@@ -78,6 +83,7 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
         shown = true;
         ownerEnabled = window->isEnabled();
         painter.paints = 0;
+        cancelled = std::chrono::steady_clock::now();
         QTest::mouseClick(progress->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
       }
     });
@@ -88,6 +94,7 @@ TEST_F(ProgressTest, LastingWorkShowsTheWindowAndCancelLeavesNothing) {
         Qt::LeftButton);
     watcher.stop();
     EXPECT_EQ(shown, row.shown);
+    EXPECT_TRUE(!shown || std::chrono::steady_clock::now() - cancelled < std::chrono::seconds(1));
     EXPECT_FALSE(ownerEnabled);
     EXPECT_TRUE(window->isEnabled());
     EXPECT_EQ(driver.Seen().isEmpty(), row.shown) << driver.Seen().join(", ").toStdString();
