@@ -122,6 +122,7 @@ class CPointerDoc : public CObject {
   // Encodes `source` into a new file of `root` named after it and returns
   // its name; sets the sizes. Leaves nothing in the root on failure.
   bool Publish(const std::string& source, CPublishRoot& root, std::string& name);
+  bool PublishUncompressed(const std::string& source, CPublishRoot& root, std::string& name);
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
   void LoadFilters(CArchive& archive);
@@ -132,6 +133,8 @@ class CPointerDoc : public CObject {
   uint32_t m_error = 0;
   std::string m_errorDetail;
   uint64_t m_publishedSize = 0;
+  // The last encoding stopped because compression grew the file.
+  bool m_compressionGrew = false;
   std::vector<std::string> m_leftOver;
   std::function<void(const std::string&)> m_onCreated;
   std::function<bool(const std::string&)> m_avoid;

@@ -8,6 +8,7 @@
 #include "app/UrlDocSourceFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
+#include "pipeline/SourceFilter.h"
 #include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
@@ -117,10 +118,17 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     filter->SetDecode();
     filter->SetNext(head);
     head = filter.get();
-    if (filter->IsSource() && !InsertTempStage(head, stages)) return false;
+    // The first step reads the fetched file itself; a later one reads what
+    // the steps before it wrote into a stage.
+    const bool first = &filter == &m_filters.back();
+    if (filter->IsSource() && !first && !InsertTempStage(head, stages)) return false;
   }
   bool ok;
-  {
+  if (head->IsSource()) {
+    std::string fetched;
+    auto* reader = static_cast<CSourceFilter*>(head);
+    ok = urlDoc.GetLocalName(fetched, nullptr) && reader->Open(fetched) && reader->Run();
+  } else {
     CUrlDocSourceFilter source(head, &urlDoc);
     ok = source.Run();
   }

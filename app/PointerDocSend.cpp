@@ -7,6 +7,8 @@
 #include "app/PointerDoc.h"
 #include "app/UniqueFile.h"
 #include "app/UploadSinkFilter.h"
+#include "pipeline/GrowthLimitFilter.h"
+#include "pipeline/LZCompressFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SourceFilter.h"
 #include "platform/SystemError.h"
@@ -61,7 +63,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
     progress->Begin(ProgressStage::Sending, stat(source.c_str(), &st) == 0 ? st.st_size : -1);
   }
   std::string name;
-  if (!Publish(source, root, name)) return false;
+  if (!Publish(source, root, name) && !PublishUncompressed(source, root, name)) return false;
   m_url = urlRoot + name;
   if (WriteToFile(pointerFile)) return true;
   // Without its pointer file nobody can find the published file: it goes.
@@ -107,6 +109,23 @@ bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::st
   return false;
 }
 
+// Compression stopped because it grew the file, and the attempt left
+// nothing: the file goes as it is, and the pointer file lists only the
+// transforms applied.
+bool CPointerDoc::PublishUncompressed(const std::string& source, CPublishRoot& root,
+                                      std::string& name) {
+  if (!m_compressionGrew || !m_leftOver.empty() || Cancelled()) return false;
+  std::erase_if(m_filters, [](const std::unique_ptr<CFilter>& filter) {
+    return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
+  });
+  m_error = 0;
+  m_errorDetail.clear();
+  if (CProgress* progress = CProgress::Current()) {
+    progress->Begin(ProgressStage::Sending, progress->Total());
+  }
+  return Publish(source, root, name);
+}
+
 bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
   m_error = code;
   m_errorDetail = detail;
@@ -115,11 +134,16 @@ bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
 
 bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   FilterList stages;
+  std::unique_ptr<CGrowthLimitFilter> limit;
   CFilter* head = &sink;
   for (auto it = m_filters.rbegin(); it != m_filters.rend(); ++it) {
     CFilter* filter = it->get();
     filter->Reset();
     filter->SetEncode();
+    if (&filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass) {
+      limit = std::make_unique<CGrowthLimitFilter>(*static_cast<CHandleFilter*>(filter), head);
+      head = limit.get();
+    }
     filter->SetNext(head);
     head = filter;
     if (filter->IsSource() && filter != m_filters.front().get() && !InsertTempStage(head, stages)) {
@@ -136,5 +160,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   }
   const bool ok = reader->Open(source) && reader->Run();
   m_size = static_cast<uint32_t>(reader->GetByteCount());
+  m_compressionGrew = limit && limit->Exceeded();
+  if (m_compressionGrew) return false;
   return ok || RecordError();
 }

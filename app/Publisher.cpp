@@ -48,9 +48,11 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     if (!root) return false;
     doc.OnCreated([&](const std::string& workName) { Claim(file, workName); });
     // An old pointer file must never fetch someone else's newer file.
+    // A send that tries again may take the name its first attempt claimed.
     doc.AvoidNames([&](const std::string& name) {
       bool known = false;
-      return m_register.Remembers(settings.FileRoot(), name, known) && known;
+      return m_register.Remembers(settings.FileRoot(), name, known) && known &&
+             !(file.id != 0 && name == file.name);
     });
     const bool sent = doc.Send(pointerFile, source, settings.UrlRoot(), *root);
     doc.OnCreated(nullptr);
@@ -108,6 +110,9 @@ void CPublisher::Describe(PublishedFile& file, CPointerDoc& doc, const std::stri
 }
 
 void CPublisher::Claim(PublishedFile& file, const std::string& workName) {
+  // A send that tries again (without compression) removed what its first
+  // attempt claimed.
+  if (file.id != 0) m_register.Forget(file.id);
   file.name = workName;
   file.url = file.fileRoot + workName;
   file.state = CPublishRegister::kClaimed;

@@ -1,5 +1,7 @@
 #include "pipeline/SourceFilter.h"
 
+#include <vector>
+
 IMPLEMENT_RUNTIME_CLASS(CSourceFilter, CHandleFilter, 1)
 
 CSourceFilter::CSourceFilter(CFilter* next) : CHandleFilter(next) {}
@@ -12,11 +14,11 @@ CSourceFilter::CSourceFilter(CFileHandle& handle) : CHandleFilter(handle) {}
 CSourceFilter::~CSourceFilter() = default;
 
 bool CSourceFilter::Run() {
-  uint8_t block[kBlockSize];
+  std::vector<uint8_t> block(kBlockSize);
   size_t count = 1;
   while (count != 0) {
-    if (!Read(block, sizeof block, count)) return false;
-    if (!Write(block, count)) return false;
+    if (!Read(block.data(), block.size(), count)) return false;
+    if (!Write(block.data(), count)) return false;
   }
   return Close();
 }

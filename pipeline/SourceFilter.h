@@ -1,6 +1,6 @@
 #pragma once
-// The head of a chain: reads a file in blocks of 8192 bytes and pushes them
-// down the chain.
+// The head of a chain: reads a file in blocks of kBlockSize bytes and pushes
+// them down the chain.
 
 #include "pipeline/HandleFilter.h"
 

@@ -189,7 +189,7 @@ Outcome Feed(const CryptCase& c, const std::string& input, const std::vector<siz
 
 constexpr size_t kBlock = CFilter::kBlockSize;
 
-TEST(CryptFilterTest, WriteOfEveryLengthUpToThreeBlocksMatchesPutByte) {
+TEST(CryptFilterTest, WriteOfEveryLengthAroundTheBlocksMatchesPutByte) {
   const std::string input = testing_support::RandomBytes(3 * kBlock, 79);
   for (const CryptCase& c : CryptCases()) {
     const Outcome whole = Feed(c, input, {input.size()}, true);
@@ -197,7 +197,8 @@ TEST(CryptFilterTest, WriteOfEveryLengthUpToThreeBlocksMatchesPutByte) {
     for (size_t length : {size_t{0}, size_t{1}, kBlock - 1, kBlock, kBlock + 1, 2 * kBlock + 5}) {
       ASSERT_EQ(Feed(c, input, {length}, true).data, whole.data.substr(0, length)) << c.what;
     }
-    for (size_t length = 0; length <= input.size(); ++length) {
+    for (size_t length : {size_t{0}, size_t{1}, size_t{2}, kBlock - 1, kBlock, kBlock + 1,
+                          2 * kBlock - 1, 2 * kBlock, 2 * kBlock + 1, 3 * kBlock}) {
       const std::unique_ptr<CFilter> filter = c.make();
       CCollectFilter end;
       Prepare(*filter, c.encode, &end);
@@ -243,15 +244,15 @@ struct FailureCase {
 
 TEST(CryptFilterTest, FailingDownstreamInTheMiddleOfASpanActsAsPutByte) {
   const FailureCase failures[] = {
-      // The flush at byte 8192 fails: that block and byte 8192 are dropped,
-      // the rest of the span is not taken, later spans are.
-      {"first flush", {20000, 3000, 9000}, {0}},
-      {"second flush, span starting mid-buffer", {100, 20000, 9000}, {1}},
-      {"every flush", {30000, 10, 20000}, {0, 1, 2, 3, 4, 5, 6}},
+      // The flush at byte kBlock fails: that block and byte kBlock are
+      // dropped, the rest of the span is not taken, later spans are.
+      {"first flush", {2 * kBlock + 1000, 3000, kBlock + 500}, {0}},
+      {"second flush, span starting mid-buffer", {100, 2 * kBlock + 1000, kBlock + 500}, {1}},
+      {"every flush", {3 * kBlock + 100, 10, 2 * kBlock}, {0, 1, 2, 3, 4, 5, 6}},
       {"flush of a full buffer by the next span", {kBlock, 1, 5}, {0}},
       {"last flush at Close", {kBlock + 100}, {1}},
   };
-  const std::string input = testing_support::RandomBytes(70000, 81);
+  const std::string input = testing_support::RandomBytes(6 * kBlock, 81);
   for (const CryptCase& c : CryptCases()) {
     for (const FailureCase& f : failures) {
       const Outcome byteWise = Feed(c, input, f.spans, true, f.failing);

@@ -71,13 +71,14 @@ TEST(FilterTest, DirectionFlag) {
 TEST(BufferFilterTest, PassesWholeBuffersThenTheRestAtClose) {
   CCollectFilter end;
   CBufferFilter buffer(&end);
-  const std::string input(20000, 'b');
-  EXPECT_EQ(buffer.GetFreeSpace(), 8192);
+  const size_t block = CFilter::kBlockSize;
+  const std::string input(2 * block + 3616, 'b');
+  EXPECT_EQ(buffer.GetFreeSpace(), CFilter::kBlockSize);
   EXPECT_TRUE(buffer.Write(Data(input), input.size()));
-  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 8192}));
-  EXPECT_EQ(buffer.GetFreeSpace(), 8192 - 3616);
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{block, block}));
+  EXPECT_EQ(buffer.GetFreeSpace(), CFilter::kBlockSize - 3616);
   EXPECT_TRUE(buffer.Close());
-  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 8192, 3616}));
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{block, block, 3616}));
   EXPECT_EQ(end.data, input);
   EXPECT_EQ(end.closes, 1);
 }

@@ -118,16 +118,17 @@ TEST(SourceFilterTest, EmptyFileIsOneEmptyWriteAndClose) {
   EXPECT_EQ(source.GetByteCount(), 0u);
 }
 
-TEST(SourceFilterTest, PumpsBlocksOf8192) {
+TEST(SourceFilterTest, PumpsWholeBlocks) {
   CCollectFilter end;
   CSourceFilter source(&end);
-  const std::string input = RandomBytes(20000, 4);
+  const size_t block = CFilter::kBlockSize;
+  const std::string input = RandomBytes(2 * block + 3616, 4);
   ASSERT_TRUE(source.Open(MakeInputFile(input)));
   EXPECT_TRUE(source.IsSource());
   EXPECT_TRUE(source.Run());
-  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 8192, 3616, 0}));
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{block, block, 3616, 0}));
   EXPECT_EQ(end.data, input);
-  EXPECT_EQ(source.GetByteCount(), 20000u);
+  EXPECT_EQ(source.GetByteCount(), input.size());
 }
 
 TEST(SourceFilterTest, FailedWriteStopsWithoutClosing) {
@@ -219,17 +220,18 @@ TEST(BufferedSourceFilterTest, ReadsOfAnyLengthCrossRefillsAsGetByteWould) {
 }
 
 TEST(BufferedSourceFilterTest, ReadHandsOutBufferedBytesThenFailsAtTheRefillAfterAnError) {
-  const std::string input = RandomBytes(20000, 10);
+  const size_t block = CFilter::kBlockSize;
+  const std::string input = RandomBytes(block + 20000, 10);
   CBufferedSourceFilter source;
   ASSERT_TRUE(source.Open(MakeInputFile(input)));
-  uint8_t buffer[10000];
+  std::vector<uint8_t> buffer(block);
   size_t count = 0;
-  ASSERT_TRUE(source.Read(buffer, 5000, count));
+  ASSERT_TRUE(source.Read(buffer.data(), 5000, count));
   source.SetError(13);
-  EXPECT_FALSE(source.Read(buffer, 10000, count));
+  EXPECT_FALSE(source.Read(buffer.data(), block, count));
   // The rest of the first block was still there to be taken.
-  EXPECT_EQ(count, 8192u - 5000u);
-  EXPECT_TRUE(std::string(buffer, buffer + count) == input.substr(5000, count));
+  EXPECT_EQ(count, block - 5000);
+  EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + count) == input.substr(5000, count));
   EXPECT_FALSE(source.IsAtEnd());
 }
 
@@ -237,11 +239,12 @@ TEST(BufferedSourceFilterTest, OutputGoesThroughTheEmbeddedBuffer) {
   CCollectFilter end;
   CBufferedSourceFilter source(&end);
   EXPECT_EQ(source.GetNext(), nullptr);
-  const std::string input = RandomBytes(10000, 8);
+  const size_t block = CFilter::kBlockSize;
+  const std::string input = RandomBytes(block + 1808, 8);
   ASSERT_TRUE(source.Open(MakeInputFile(input)));
   EXPECT_TRUE(source.Run());
   EXPECT_EQ(end.data, input);
-  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{8192, 1808}));
+  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{block, 1808}));
   EXPECT_EQ(end.closes, 1);
 }
 

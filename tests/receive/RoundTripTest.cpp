@@ -1,5 +1,7 @@
 #include "ReceiveFixture.h"
 
+#include "pipeline/GrowthLimitFilter.h"
+#include "pipeline/LZCompressFilter.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -29,7 +31,7 @@ TEST_F(ReceiveTest, EveryTransformAndSizeComesBackWhole) {
       const std::string pointer = Send(label + ".txt", content, t.compress, t.encrypt);
       uint32_t error = 0;
       const std::string decoded = Fetch(pointer, &error);
-      ASSERT_FALSE(decoded.empty()) << label << " error " << error;
+      ASSERT_FALSE(decoded.empty()) << label << " with " << t.compress << "/" << t.encrypt << " error " << error;
       EXPECT_TRUE(ReadFile(decoded) == content)
           << label << " with " << t.compress << "/" << t.encrypt;
       unlink(decoded.c_str());
@@ -46,6 +48,38 @@ TEST_F(ReceiveTest, CompressedFilesAreOrdinaryDotZStreams) {
   ASSERT_EQ(testing_support::Run("compress -d -c < '" + published + "/plain.txt' > '" + out + "/uncompress'"), 0);
   EXPECT_TRUE(ReadFile(out + "/gzip") == content);
   EXPECT_TRUE(ReadFile(out + "/uncompress") == content);
+}
+
+// LZ goes only where it shrinks the file: what is compressed already, or
+// turns so part way, goes as it is, never larger, and comes back whole; the
+// pointer file names what was applied.
+TEST_F(ReceiveTest, CompressionGoesOnlyWhereItShrinks) {
+  const std::string text = SampleText(2 << 20);
+  WriteFile(sources + "/text", text);
+  ASSERT_EQ(testing_support::Run("cd '" + sources + "' && gzip -c text > gz && compress -c text > Z"),
+            0);
+  const struct {
+    const char* name;
+    std::string content;
+    bool compressed;
+  } rows[] = {{"random.bin", RandomBytes(4 << 20, 31), false},
+              {"text.txt", text, true},
+              {"archive.gz", ReadFile(sources + "/gz"), false},
+              {"old.Z", ReadFile(sources + "/Z"), false},
+              {"turning.bin", SampleText(1 << 20) + RandomBytes(3 << 20, 32), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string pointer = Send(row.name, row.content, 1, 0);
+    struct stat st;
+    ASSERT_EQ(stat((published + "/" + row.name).c_str(), &st), 0);
+    EXPECT_LE(static_cast<uint64_t>(st.st_size), row.content.size() + CGrowthLimitFilter::kSlack);
+    CPointerDoc doc;
+    ASSERT_TRUE(doc.ReadFromFile(pointer));
+    EXPECT_EQ(doc.FindFilter(CLZCompressFilter::RuntimeClass) != nullptr, row.compressed);
+    const std::string decoded = Fetch(pointer);
+    EXPECT_TRUE(ReadFile(decoded) == row.content);
+    unlink(decoded.c_str());
+  }
 }
 
 TEST_F(ReceiveTest, DecodedFilesAreNamedAfterTheUrl) {
