@@ -10,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 include/gannet.h \
-         lib/quiver/quiver-remote.so \
+         lib/quiver/quiver-remote.so lib/quiver/quiver-qt.so \
          share/applications/quiver.desktop share/mime/packages/quiver.xml \
          share/icons/hicolor/scalable/apps/quiver.svg \
          lib/systemd/user/quiver-expire.service lib/systemd/user/quiver-expire.timer; do
@@ -31,17 +31,14 @@ unset DISPLAY WAYLAND_DISPLAY
 version=$("$prefix/bin/quiver" -V)
 [ "$version" = "Quiver Version 1.1(5)" ] || { echo "version line: '$version'" >&2; exit 1; }
 
-# The installed program finds its module for servers beside it: the check of
-# a WebDAV root gets as far as the connection, which nothing answers.
+# The installed program finds its module for servers: the check of a WebDAV
+# root gets as far as the connection, which nothing answers.
 mkdir -p "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1"
 printf '[Settings]\nUrlRoot=http://127.0.0.1/\nFileRoot=dav://127.0.0.1:1/q/\n' \
   > "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1/Quiver.ini"
-"$prefix/bin/quiver" --check > "$prefix/check" 2>&1 || true
-if ! grep -qF 'dav://127.0.0.1:1/q/' "$prefix/check" || grep -q 'cannot load its module' "$prefix/check"; then
-  echo "the installed program cannot publish to WebDAV:" >&2
-  cat "$prefix/check" >&2
-  exit 1
-fi
+check=$("$prefix/bin/quiver" --check 2>&1 || true)
+[[ $check == *"dav://127.0.0.1:1/q/"* && $check != *"cannot load its module"* ]] ||
+  { echo "the installed program cannot publish to WebDAV: $check" >&2; exit 1; }
 
 # A display that cannot be reached leaves the program headless, not crashed.
 version=$(DISPLAY=:54321 "$prefix/bin/quiver" -V)
