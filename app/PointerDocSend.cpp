@@ -42,7 +42,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
                        const std::string& urlRoot, const std::string& fileRoot) {
   const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, m_errorDetail);
   if (!root) {
-    m_error = ERROR_BAD_PATHNAME;
+    m_error = GetLastError();
     return false;
   }
   return Send(pointerFile, source, urlRoot, *root);

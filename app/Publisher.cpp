@@ -66,10 +66,11 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
 CPublishRoot* CPublisher::Prepare(CPointerDoc& doc, const CSettings& settings) {
   if (!m_root || m_rootName != settings.FileRoot()) {
     std::string error;
+    m_root.reset();  // before Open, whose failure is told by the last error
     m_root = CPublishRoot::Open(settings.FileRoot(), error);
     m_rootName = settings.FileRoot();
     if (!m_root) {
-      doc.Fail(ERROR_BAD_PATHNAME, error);
+      doc.Fail(GetLastError(), error);
       return nullptr;
     }
   }

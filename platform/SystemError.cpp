@@ -61,6 +61,7 @@ std::string SystemErrorMessage(uint32_t code) {
       {80, "The file exists."},
       {87, "The parameter is incorrect."},
       {112, "There is not enough space on the disk."},
+      {126, "The specified module could not be found."},
       {161, "The specified path is invalid."},
       {206, "The filename or extension is too long."},
       {223, "The file size exceeds the limit allowed and cannot be saved."},

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <random>
 
+#include "platform/ProgramModule.h"
 #include "platform/SystemError.h"
-#include "remote/DavRoot.h"
 #include "remote/LocalRoot.h"
 #include "remote/RemoteAddress.h"
-#include "remote/SftpRoot.h"
+#include "remote/ServerRootModule.h"
 
 bool CPublishRoot::CreateFirstFree(const NameSequence& names, unsigned& index,
                                    const std::function<bool(const std::string&)>& create) {
@@ -38,7 +38,16 @@ bool CPublishRoot::IsServer(const std::string& fileRoot) { return RemoteAddress:
 std::unique_ptr<CPublishRoot> CPublishRoot::Open(const std::string& fileRoot, std::string& error) {
   if (!IsServer(fileRoot)) return std::make_unique<CLocalRoot>(fileRoot);
   RemoteAddress address;
-  if (!RemoteAddress::Parse(fileRoot, address, error)) return nullptr;
-  if (address.scheme == RemoteAddress::Scheme::Sftp) return std::make_unique<CSftpRoot>(address);
-  return std::make_unique<CDavRoot>(address);
+  if (!RemoteAddress::Parse(fileRoot, address, error)) {
+    SetLastError(ERROR_BAD_PATHNAME);
+    return nullptr;
+  }
+  CProgramModule module(CProgramModule::PathOf(kServerRootModule));
+  auto* open = module.Entry<decltype(QuiverOpenServerRoot)>(kOpenServerRootEntry);
+  if (!open) {
+    error = module.Error();
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return std::unique_ptr<CPublishRoot>(open(&address));
 }

@@ -41,8 +41,11 @@ class CPublishRoot : public CRemoteFailure {
   // The beginning of every name an upload uses on the way.
   static constexpr const char* kWorkPrefix = ".quiver-";
 
-  // The root for `fileRoot` (ending in "/"), not yet connected; null, with
-  // the reason in `error`, when a server root is not well-formed.
+  // The root for `fileRoot` (ending in "/"), not yet connected. Null, with
+  // the reason in `error` and the thread's last error set, when a server
+  // root is not well-formed (ERROR_BAD_PATHNAME) or the module that holds
+  // the roots on servers cannot be loaded (ERROR_MOD_NOT_FOUND,
+  // remote/ServerRootModule.h).
   static std::unique_ptr<CPublishRoot> Open(const std::string& fileRoot, std::string& error);
   // Whether `fileRoot` names a directory on a server.
   static bool IsServer(const std::string& fileRoot);

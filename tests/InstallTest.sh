@@ -10,6 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 include/gannet.h \
+         lib/quiver/quiver-remote.so lib/quiver/quiver-qt.so \
          share/applications/quiver.desktop share/mime/packages/quiver.xml \
          share/icons/hicolor/scalable/apps/quiver.svg \
          lib/systemd/user/quiver-expire.service lib/systemd/user/quiver-expire.timer; do
@@ -29,6 +30,15 @@ export HOME=$prefix/home XDG_CONFIG_HOME=$prefix/config TMPDIR=$prefix
 unset DISPLAY WAYLAND_DISPLAY
 version=$("$prefix/bin/quiver" -V)
 [ "$version" = "Quiver Version 1.1(5)" ] || { echo "version line: '$version'" >&2; exit 1; }
+
+# The installed program finds its module for servers: the check of a WebDAV
+# root gets as far as the connection, which nothing answers.
+mkdir -p "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1"
+printf '[Settings]\nUrlRoot=http://127.0.0.1/\nFileRoot=dav://127.0.0.1:1/q/\n' \
+  > "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1/Quiver.ini"
+check=$("$prefix/bin/quiver" --check 2>&1 || true)
+[[ $check == *"dav://127.0.0.1:1/q/"* && $check != *"cannot load its module"* ]] ||
+  { echo "the installed program cannot publish to WebDAV: $check" >&2; exit 1; }
 
 # A display that cannot be reached leaves the program headless, not crashed.
 version=$(DISPLAY=:54321 "$prefix/bin/quiver" -V)

@@ -1,15 +1,16 @@
-// The quiver program. Without a display (none named, or an X display that
-// cannot be reached) it builds no widget at all; with
-// one, Qt gets only the program path, so that Quiver's own switches reach
-// the application object untouched (QT_QPA_PLATFORM and the other Qt
-// variables still work).
+// The quiver program, headless unless there is a display. Without one (none
+// named, or an X display that cannot be reached) it runs on the console and
+// maps no Qt library; with one, the windows come from their module
+// (ui/WindowsModule.h), and should it fail to load, the run goes on without
+// windows after saying why.
 
 #include "app/HeadlessUserInterface.h"
 #include "app/QuiverApp.h"
 #include "app/StopSignals.h"
-#include "ui/QtUserInterface.h"
-
-#include <QApplication>
+#include "platform/MessageBox.h"
+#include "platform/ProgramModule.h"
+#include "platform/SharedLibrary.h"
+#include "ui/WindowsModule.h"
 
 #include <cstdlib>
 #include <xcb/xcb.h>
@@ -22,11 +23,17 @@ bool IsSet(const char* name) {
 }
 
 // Qt aborts when the X display it is told about cannot be reached; such a
-// run is better served headless than not at all.
+// run is better served headless than not at all. libxcb is loaded for the
+// question only, so that runs without DISPLAY do not map it.
 bool CanReachX11Display() {
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool reached = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
+  CSharedLibrary xcb("libxcb.so.1");
+  auto* connect = xcb.Find<decltype(xcb_connect)>("xcb_connect");
+  auto* hasError = xcb.Find<decltype(xcb_connection_has_error)>("xcb_connection_has_error");
+  auto* disconnect = xcb.Find<decltype(xcb_disconnect)>("xcb_disconnect");
+  if (!connect || !hasError || !disconnect) return false;
+  xcb_connection_t* connection = connect(nullptr, nullptr);
+  const bool reached = hasError(connection) == 0;
+  disconnect(connection);
   return reached;
 }
 
@@ -38,20 +45,14 @@ bool HasDisplay() {
 
 int main(int argc, char** argv) {
   InstallStopSignals();
-  if (!HasDisplay()) {
-    CHeadlessUserInterface ui;
-    CQuiverApp app(ui);
-    return app.InitInstance(argc, argv);
+  if (HasDisplay()) {
+    CProgramModule windows(CProgramModule::PathOf(kWindowsModule));
+    if (auto* run = windows.Entry<decltype(QuiverRunWithWindows)>(kRunWithWindowsEntry)) {
+      return run(argc, argv);
+    }
+    CMessageBox::Current().Notice(windows.Error() + " Quiver runs without windows.");
   }
-  int qtArgc = 1;
-  char* qtArgv[] = {argv[0], nullptr};
-  QApplication qt(qtArgc, qtArgv);
-  QApplication::setApplicationName(QStringLiteral("Quiver"));
-  QApplication::setDesktopFileName(QStringLiteral("quiver"));
-  // Every run shows one modal window after another; none of them closing
-  // ends the program.
-  QApplication::setQuitOnLastWindowClosed(false);
-  CQtUserInterface ui;
+  CHeadlessUserInterface ui;
   CQuiverApp app(ui);
   return app.InitInstance(argc, argv);
 }

@@ -8,7 +8,7 @@
 # TMPDIR into it, without a display, so nothing of the user's is touched.
 bench_setup() {
   local build="${2:-${BUILD_DIR:-/work/main/build}}"
-  quiver="$build/ui/quiver"
+  quiver="$build/bin/quiver"
   [ -x "$quiver" ] || { echo "$1: no $quiver; build the target quiver first" >&2; exit 2; }
   if ! command -v compress >/dev/null || [ ! -x /usr/bin/time ]; then
     echo "$1: needs compress (ncompress) and /usr/bin/time (time); run scripts/bootstrap" >&2

@@ -6,6 +6,7 @@
 
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
+#include "remote/ServerRootModule.h"
 #include "support/RemoveTree.h"
 #include "support/SshServer.h"
 #include "support/TestFiles.h"
@@ -43,9 +44,12 @@ class SftpRootTest : public ::testing::Test {
     m_server = std::make_unique<CSshServer>();
     m_server->Trust();
   }
+  // Through the entry of the module that these objects make, linked here.
   std::unique_ptr<CPublishRoot> Root(const std::string& suffix = "") const {
+    RemoteAddress address;
     std::string error;
-    return CPublishRoot::Open(m_server->Root() + suffix, error);
+    EXPECT_TRUE(RemoteAddress::Parse(m_server->Root() + suffix, address, error)) << error;
+    return std::unique_ptr<CPublishRoot>(QuiverOpenServerRoot(&address));
   }
   std::string File(const std::string& name) const { return m_server->Folder() + "/" + name; }
 

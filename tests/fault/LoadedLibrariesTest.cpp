@@ -1,0 +1,52 @@
+// What a run of the quiver program maps, as the dynamic loader reports it
+// (LD_DEBUG=files, a file per process): a headless run loads neither Qt nor
+// libxcb, and the libraries of the roots on servers come with their module
+// only when FileRoot names a server.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "ProgramSettings.h"
+#include "support/NginxServer.h"
+#include "support/PrivateDesktop.h"
+#include "support/TestFiles.h"
+
+using namespace testing_support;
+
+TEST(LoadedLibrariesTest, ARunMapsTheLibrariesOfWhatItDoesOnly) {
+  UsePrivateDesktop();
+  InstallDefaultApplication("viewer", "#!/bin/sh\nexit 0\n", {"text/plain"});
+  const std::string www = MakeDir("www"), src = MakeDir("src");
+  CNginxServer web(www);
+  WriteFile(src + "/note.txt", "hello\n");
+  const struct {
+    std::string fileRoot;
+    std::vector<std::string> args;
+    bool succeeds, server;
+  } rows[] = {{www, {"-V"}, true, false},
+              {www, {"-s", src + "/note.txt"}, true, false},
+              {www, {src + "/note.qvr"}, true, false},
+              // Nothing listens on port 1: the send fails once loaded.
+              {"dav://127.0.0.1:1/q", {"-s", src + "/note.txt"}, false, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.fileRoot + " " + row.args[0]);
+    WriteProgramSettings(web.BaseUrl(), row.fileRoot, 1, 1);
+    const std::string logs = MakeDir("loader" + std::to_string(&row - rows));
+    const ProgramOutcome outcome = RunQuiver(
+        row.args, "env -u DISPLAY -u WAYLAND_DISPLAY LD_DEBUG=files LD_DEBUG_OUTPUT=" + logs + "/ld");
+    EXPECT_EQ(outcome.status == 0, row.succeeds) << outcome.err;
+    std::string reports;
+    for (const std::string& name : ListDir(logs)) reports += ReadFile(logs + "/" + name);
+    const auto loaded = [&](const std::string& library) {
+      return std::regex_search(reports, std::regex("file=[^ ]*" + library + "[^ ]* \\["));
+    };
+    ASSERT_TRUE(loaded("libgannet")) << "no loader reports";
+    for (const char* library : {"quiver-remote\\.so", "libcurl", "libssh2", "libsecret"}) {
+      EXPECT_EQ(loaded(library), row.server) << library;
+    }
+    for (const char* library : {"quiver-qt\\.so", "libQt6", "libxcb"}) {
+      EXPECT_FALSE(loaded(library)) << library;
+    }
+  }
+}
