@@ -57,7 +57,7 @@ TEST(ConsoleMessages, AreOneLineOnStandardError) {
   dup2(saved, 2);
   close(saved);
   char buffer[512] = {};
-  pread(fd, buffer, sizeof buffer - 1, 0);
+  ASSERT_GE(pread(fd, buffer, sizeof buffer - 1, 0), 0);
   close(fd);
   unlink(path.c_str());
   EXPECT_TRUE(kept);

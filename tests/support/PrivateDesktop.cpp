@@ -2,6 +2,7 @@
 
 #include "support/TestFiles.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -22,7 +23,9 @@ void UsePrivateDesktop() {
   const std::string root = TestRoot();
   for (const char* name : {"sysdata", "sysconfig"}) mkdir((root + "/" + name).c_str(), 0700);
   mkdir((Env("XDG_DATA_HOME") + "/applications").c_str(), 0700);
-  symlink("/usr/share/mime", (root + "/sysdata/mime").c_str());
+  if (symlink("/usr/share/mime", (root + "/sysdata/mime").c_str()) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot link the MIME database into " + root);
+  }
   setenv("XDG_DATA_DIRS", (root + "/sysdata").c_str(), 1);
   setenv("XDG_CONFIG_DIRS", (root + "/sysconfig").c_str(), 1);
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
