@@ -60,14 +60,6 @@ TEST(FilterTest, RunOfAPlainFilterIsItsClose) {
   EXPECT_EQ(end.closes, 1);
 }
 
-TEST(FilterTest, DirectionFlag) {
-  CFilter filter;
-  filter.SetDecode();
-  EXPECT_FALSE(filter.IsEncoding());
-  filter.SetEncode();
-  EXPECT_TRUE(filter.IsEncoding());
-}
-
 TEST(BufferFilterTest, PassesWholeBuffersThenTheRestAtClose) {
   CCollectFilter end;
   CBufferFilter buffer(&end);

@@ -3,7 +3,6 @@
 
 #include "UiTest.h"
 #include "ui/AboutDlg.h"
-#include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
 #include "ui/MainWindowDlg.h"
 #include "ui/NewDirDlg.h"
@@ -70,38 +69,6 @@ TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
   EXPECT_EQ(text->text(), "");
   CUsageDlg other("one\r\ntwo\r\n", nullptr);
   EXPECT_EQ(qobject_cast<QLabel*>(other.Control("usageText"))->text(), "one\ntwo\n");
-}
-
-// The send, view and preferences windows may be made wider; every other
-// window has a fixed size.
-TEST_F(BoxesTest, WindowsHaveAFixedSizeInProportionToTheirDialogUnits) {
-  CSendDlg send(m_app, nullptr);
-  CViewDlg view(m_app, "", nullptr);
-  CPrefsDlg prefs(m_app, m_app.GetSettings(), nullptr);
-  CChooseDirDlg chooser("/", nullptr);
-  CAboutDlg about(nullptr);
-  CUsageDlg usage(CQuiverApp::UsageText(), nullptr);
-  CNewDirDlg name(nullptr);
-  const struct {
-    QDialog* dialog;
-    int width, height;
-  } cases[] = {{&send, 254, 74},  {&view, 269, 71},   {&prefs, 360, 100}, {&chooser, 163, 152},
-               {&about, 190, 45}, {&usage, 187, 170}, {&name, 169, 43}};
-  const QFontMetrics metrics(about.font());
-  const double unitX =
-      metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52.0 / 4;
-  const double unitY = metrics.height() / 8.0;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.dialog->windowTitle().toStdString());
-    const bool widenable = c.dialog == &send || c.dialog == &view || c.dialog == &prefs;
-    EXPECT_EQ(c.dialog->minimumSize(), widenable ? c.dialog->size() : c.dialog->maximumSize());
-    EXPECT_EQ(c.dialog->maximumHeight(), c.dialog->minimumHeight()) << "height resizable";
-    EXPECT_GE(c.dialog->width(), qRound(c.width * unitX));
-    EXPECT_GE(c.dialog->height(), qRound(c.height * unitY));
-    if (c.dialog == &usage) continue;  // it grows to show the whole usage text
-    EXPECT_LE(c.dialog->width(), c.width * unitX * 1.25);
-    EXPECT_LE(c.dialog->height(), c.height * unitY * 1.6);
-  }
 }
 
 // Widening a window stretches its fields and keeps its height; every path
@@ -312,16 +279,6 @@ TEST_F(BoxesTest, ContextMenuAboutEntryOpensTheAboutBoxOverTheWindow) {
   QApplication::sendEvent(&window, &event);
   EXPECT_EQ(driver.Seen(), QStringList({"menu", "About Quiver"}));
   EXPECT_TRUE(driver.Unexpected().isEmpty());
-}
-
-TEST_F(BoxesTest, MainWindowHasAMinimiseBoxAndNoMaximiseBox) {
-  CDropRecorder window;
-  const Qt::WindowFlags flags = window.windowFlags();
-  EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
-  EXPECT_FALSE(window.windowIcon().isNull());
-  EXPECT_TRUE(window.acceptDrops());
 }
 
 TEST_F(BoxesTest, DropsHandTheLocalFilesOverInOrder) {
