@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <strings.h>
 
 using namespace gannet;
 
@@ -32,9 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       request.find("\r\n\r\n") != request.size() - 4) {
     std::abort();
   }
-  // A Location resolves to an http or https URL or to nothing.
+  // A Location resolves to an http or https URL or to nothing; schemes are
+  // case-insensitive, so "HTTP://h/" is one.
   const std::optional<std::string> next = ResolveReference("https://h.example/a/b?q", text);
-  if (next && next->rfind("http", 0) != 0) std::abort();
+  if (next && strncasecmp(next->c_str(), "http", 4) != 0) std::abort();
   const RequestTarget target = TargetOf(text);
   if (target.hostHeader.find('@') != std::string::npos) std::abort();
   return 0;
