@@ -55,8 +55,12 @@ printf 'x' > "$prefix/report.qvr"
 type=$(XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_DATA_HOME="$prefix/none" \
   gio info -a standard::content-type "$prefix/report.qvr" | awk '/content-type/ { print $2 }')
 [ "$type" = application/x-quiver-pointer ] || { echo "a .qvr is '$type'" >&2; exit 1; }
-# The library's users build the C example against it through pkg-config.
+# The library's users build the C example against it through pkg-config; a
+# library built with the sanitizers needs a program built with them too.
 flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs gannet)
+if env -u LD_LIBRARY_PATH ldd "$prefix/lib/libgannet.so.1" | grep -q libasan; then
+  flags="$flags -fsanitize=address,undefined"
+fi
 # shellcheck disable=SC2086
 cc -o "$prefix/c-example" "$(dirname "$0")/gannet/CApiTest.c" $flags -Wl,-rpath,"$prefix/lib"
 "$prefix/c-example" || { echo "the C example built with pkg-config fails" >&2; exit 1; }
