@@ -58,7 +58,8 @@ type=$(XDG_DATA_DIRS="$prefix/share:/usr/share" XDG_DATA_HOME="$prefix/none" \
 # The library's users build the C example against it through pkg-config; a
 # library built with the sanitizers needs a program built with them too.
 flags=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs gannet)
-if env -u LD_LIBRARY_PATH ldd "$prefix/lib/libgannet.so.1" | grep -q libasan; then
+# (The whole of ldd's answer first: grep -q leaving early would fail the pipe.)
+if [[ "$(env -u LD_LIBRARY_PATH ldd "$prefix/lib/libgannet.so.1")" == *libasan* ]]; then
   flags="$flags -fsanitize=address,undefined"
 fi
 # shellcheck disable=SC2086
