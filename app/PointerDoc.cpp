@@ -14,35 +14,12 @@
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-constexpr uint8_t kMagic[4] = {0x05, 0x6C, 0x72, 0x75};
-const char* const kBadFormat = "Bad File Format!";
-
-// The transforms in the only order a chain holds them.
-const std::array<const CRuntimeClass*, 4> kTransforms = {
-    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
-    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
-
-// The encryption types a pointer file may hold: the Simple pair or the
-// Strong filter, never both.
-bool MixesEncryptions(const CPointerDoc::FilterList& filters) {
-  bool simple = false;
-  bool strong = false;
-  for (const auto& filter : filters) {
-    const CRuntimeClass* cls = &filter->GetRuntimeClass();
-    strong |= cls == &CStrongCryptFilter::RuntimeClass;
-    simple |= cls == &CSimpleCryptFilter::RuntimeClass || cls == &CDumbCryptFilter::RuntimeClass;
-  }
-  return simple && strong;
-}
 
 // Writing through a link would overwrite whatever it points to, and a pipe
 // or a device would hand the key to whoever reads it: only a regular file,
@@ -115,50 +92,7 @@ class CPointerFileDraft {
 
 CPointerDoc::CPointerDoc() = default;
 
-CPointerDoc::~CPointerDoc() { DeleteFilters(m_filters); }
-
-void CPointerDoc::Serialize(CArchive& archive) {
-  if (archive.IsStoring()) {
-    archive.Write(kMagic, sizeof kMagic);
-    archive << m_size;
-    archive << std::string_view(m_url);
-    archive.WriteCount(static_cast<uint32_t>(m_filters.size()));
-    for (const auto& filter : m_filters) archive.WriteObject(filter.get());
-    return;
-  }
-  uint8_t magic[4];
-  archive.Read(magic, sizeof magic);
-  if (std::memcmp(magic, kMagic, sizeof magic) != 0) {
-    throw CArchiveException(CArchiveException::Cause::BadObject);
-  }
-  archive >> m_size;
-  archive >> m_url;
-  // A NUL or another control byte would make the name, the fetch and the
-  // launch each see a different URL.
-  for (const char c : m_url) {
-    if (static_cast<unsigned char>(c) < 0x20) {
-      throw CArchiveException(CArchiveException::Cause::BadObject);
-    }
-  }
-  LoadFilters(archive);
-}
-
-// Each filter must be a transform later in the chain than the one before,
-// so a list holds each of them at most once, in encoding order.
-void CPointerDoc::LoadFilters(CArchive& archive) {
-  const uint32_t count = archive.ReadCount(2);
-  size_t next = 0;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (next == kTransforms.size()) throw CArchiveException(CArchiveException::Cause::BadObject);
-    std::span<const CRuntimeClass* const> allowed(kTransforms.begin() + next, kTransforms.end());
-    std::unique_ptr<CObject> object = archive.ReadNewObject(allowed);
-    const CRuntimeClass* cls = &object->GetRuntimeClass();
-    while (kTransforms[next] != cls) ++next;
-    ++next;
-    m_filters.emplace_back(static_cast<CFilter*>(object.release()));
-  }
-  if (MixesEncryptions(m_filters)) throw CArchiveException(CArchiveException::Cause::BadObject);
-}
+CPointerDoc::~CPointerDoc() = default;
 
 bool CPointerDoc::WriteToFile(const std::string& path) {
   m_error = 0;
@@ -184,22 +118,13 @@ void CPointerDoc::WriteRecord(CFileHandle& file) {
 }
 
 bool CPointerDoc::ReadFromFile(const std::string& path) {
-  DeleteFilters(m_filters);
   m_error = 0;
   CFileHandle file;
-  if (!file.OpenForReading(path, FileShare::None)) return RecordError();
-  try {
-    CArchive archive(file, CArchive::Mode::Load);
-    Serialize(archive);
-  } catch (const CArchiveException& e) {
-    DeleteFilters(m_filters);
-    if (e.IsFormatError()) {
-      m_url = kBadFormat;
-      m_error = ERROR_INVALID_DATA;
-    } else {
-      m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_GEN_FAILURE;
-    }
+  if (!file.OpenForReading(path, FileShare::None)) {
+    DeleteFilters(Filters());
+    return RecordError();
   }
+  m_error = Load(file);
   return m_error == 0;
 }
 
@@ -210,38 +135,6 @@ void CPointerDoc::BuildChain(const CSettings& settings) {
     AddFilter(std::make_unique<CDumbCryptFilter>());
   }
   if (settings.EncryptType() == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
-}
-
-std::string CPointerDoc::GetEncryptionDescription() {
-  CFilter* filter =
-      FindFirstFilter({&CStrongCryptFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass});
-  return filter ? filter->GetDescription() : "None";
-}
-
-std::string CPointerDoc::GetCompressionDescription() {
-  if (CFilter* filter = FindFirstFilter({&CLZCompressFilter::RuntimeClass})) {
-    return filter->GetDescription();
-  }
-  if (m_size != 0) return "None: " + std::to_string(m_size) + " bytes";
-  return "None";
-}
-
-void CPointerDoc::AddFilter(std::unique_ptr<CFilter> filter) {
-  m_filters.push_back(std::move(filter));
-}
-
-CFilter* CPointerDoc::FindFilter(const CRuntimeClass& cls) {
-  for (const auto& filter : m_filters) {
-    if (filter && &filter->GetRuntimeClass() == &cls) return filter.get();
-  }
-  return nullptr;
-}
-
-CFilter* CPointerDoc::FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes) {
-  for (const CRuntimeClass* cls : classes) {
-    if (CFilter* filter = FindFilter(*cls)) return filter;
-  }
-  return nullptr;
 }
 
 bool CPointerDoc::RecordError() {
@@ -258,11 +151,6 @@ bool CPointerDoc::Cancelled() {
   return true;
 }
 
-void CPointerDoc::DeleteFilters(FilterList& list) {
-  list.clear();
-  list.shrink_to_fit();
-}
-
 bool CPointerDoc::InsertTempStage(CFilter*& head, FilterList& stages) {
   auto file = std::make_unique<CFileHandle>();
   std::string path;
@@ -276,7 +164,7 @@ bool CPointerDoc::InsertTempStage(CFilter*& head, FilterList& stages) {
 }
 
 void CPointerDoc::DetachSources() {
-  for (const auto& filter : m_filters) {
+  for (const auto& filter : GetFilters()) {
     if (filter->IsSource()) static_cast<CHandleFilter*>(filter.get())->Attach(nullptr);
   }
 }

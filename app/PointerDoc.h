@@ -1,41 +1,28 @@
 #pragma once
-// The pointer document: the URL of a published file, the size of the file
-// before encoding, the transforms applied to it (in encoding order, owned)
-// and the system error code of the last failed operation.
-//
-// Its file form (".qvr") is little-endian: the bytes 05 6C 72 75, the size
-// (32 bits, the byte count modulo 2^32), the URL as a counted string, then
-// the filters as a counted list of class-tagged objects. Reading accepts
-// nothing but an ordered selection of the transform filters (LZ, then the
-// Simple pair or the Strong filter), so a pointer file from anyone never
-// makes the program build other filters or allocate much more than the
-// file's size.
+// The pointer document: the record of a published file
+// (pipeline/PointerRecord.h) with what the program does with it, sending,
+// fetching and writing its file, and the system error code of the last
+// failed operation.
 //
 // Operations return true for success; on failure GetError() tells why.
 
-#include "framework/Object.h"
+#include "pipeline/PointerRecord.h"
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CFileHandle;
-class CFilter;
 class CPublishRoot;
 class CSettings;
 class CUrlDoc;
 
-class CPointerDoc : public CObject {
+class CPointerDoc : public CPointerRecord {
  public:
-  using FilterList = std::vector<std::unique_ptr<CFilter>>;
-
   CPointerDoc();
   ~CPointerDoc() override;
-  // Stores or loads the whole record; throws CArchiveException.
-  void Serialize(CArchive& archive) override;
 
   // Encodes `source` into a new file of `root`, sets the URL to `urlRoot` +
   // the new file's name and writes the pointer file. The pointer file is
@@ -78,37 +65,22 @@ class CPointerDoc : public CObject {
   // Records a failure of the work around a send (its root cannot be
   // reached, say) as this document's; returns false.
   bool Fail(uint32_t code, const std::string& detail);
-  virtual std::string GetUrl() const { return m_url; }
-  // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
-  virtual std::string GetEncryptionDescription();
-  // The LZ filter's description, else "None: N bytes", else "None".
-  virtual std::string GetCompressionDescription();
   // Writes the record to a new file beside `path` and renames it onto
   // `path`, replacing a regular file there; a symbolic link, a pipe, a
   // device or a directory at `path` is refused with ERROR_ACCESS_DENIED.
   // Error 29 when writing fails part way; a failure leaves no new file. A
   // file holding a Strong key gets mode 0600, others 0666 less the umask.
   virtual bool WriteToFile(const std::string& path);
-  // Appends `filter`; the document owns it.
-  virtual void AddFilter(std::unique_ptr<CFilter> filter);
-  // The first filter of exactly that class, or null.
-  virtual CFilter* FindFilter(const CRuntimeClass& cls);
-  virtual CFilter* FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes);
   // Stores the thread's last error (31 when none is pending); returns false.
   virtual bool RecordError();
-  virtual void DeleteFilters(FilterList& list);
   // Puts a delete-on-close temporary file in front of the source `head`: a
   // sink writing the file becomes the new head, and the source reads it back.
   virtual bool InsertTempStage(CFilter*& head, FilterList& stages);
 
-  uint32_t GetSize() const { return m_size; }
   // The bytes of the published file after the last successful encoding.
   uint64_t GetPublishedSize() const { return m_publishedSize; }
   // The names of what a failed remote send had to leave on the server.
   const std::vector<std::string>& GetLeftOver() const { return m_leftOver; }
-  const FilterList& GetFilters() const { return m_filters; }
-  void SetUrl(const std::string& url) { m_url = url; }
-  void SetSize(uint32_t size) { m_size = size; }
 
  private:
   // True, with the error ERROR_CANCELLED recorded, when the thread's
@@ -125,11 +97,7 @@ class CPointerDoc : public CObject {
   bool PublishUncompressed(const std::string& source, CPublishRoot& root, std::string& name);
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
-  void LoadFilters(CArchive& archive);
 
-  std::string m_url;
-  FilterList m_filters;
-  uint32_t m_size = 0;
   uint32_t m_error = 0;
   std::string m_errorDetail;
   uint64_t m_publishedSize = 0;

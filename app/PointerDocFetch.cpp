@@ -9,7 +9,6 @@
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
-#include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
@@ -39,20 +38,17 @@ bool SizeOf(const std::string& path, uint64_t& size) {
   return true;
 }
 
-constexpr char kChangedSize[] =
-    "It does not have the size the pointer file gives: it was changed or replaced since it "
-    "was sent.";
-
 }  // namespace
 
 bool CPointerDoc::FetchToTempFile(std::string& path) {
   m_errorDetail.clear();
-  if (strncasecmp(m_url.c_str(), "http://", 7) != 0 &&
-      strncasecmp(m_url.c_str(), "https://", 8) != 0) {
+  const std::string url = GetUrl();
+  if (strncasecmp(url.c_str(), "http://", 7) != 0 &&
+      strncasecmp(url.c_str(), "https://", 8) != 0) {
     return Fail(ERROR_NOT_SUPPORTED, "Quiver fetches only http:// and https:// addresses.");
   }
   std::string base, extension;
-  if (!NameFromUrl(m_url, base, extension)) {
+  if (!NameFromUrl(url, base, extension)) {
     m_error = ERROR_BAD_PATHNAME;
     return false;
   }
@@ -60,14 +56,14 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
   if (progress) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
-  if (!urlDoc.SetUrl(m_url.substr(0, m_url.find('#')))) {
+  if (!urlDoc.SetUrl(url.substr(0, url.find('#')))) {
     if (Cancelled()) return false;
     m_errorDetail = urlDoc.GetCause();
     return RecordError();
   }
   m_error = 0;
 
-  if (m_filters.empty()) {
+  if (GetFilters().empty()) {
     urlDoc.SetDeleteOnEmpty(0);
     std::string fetched;
     if (!urlDoc.GetLocalName(fetched, extension.c_str())) {
@@ -76,9 +72,9 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     }
     // A download cut short must never be opened as if it were the file.
     uint64_t size = 0;
-    if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != m_size) {
+    if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != GetSize()) {
       unlink(fetched.c_str());
-      m_errorDetail = kChangedSize;
+      m_errorDetail = kChangedSizeDetail;
       m_error = ERROR_INVALID_DATA;
       return false;
     }
@@ -113,14 +109,14 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
   stages.push_back(std::move(finalSink));
 
   CFilter* head = sink;
-  for (const auto& filter : m_filters) {
+  for (const auto& filter : GetFilters()) {
     filter->Reset();
     filter->SetDecode();
     filter->SetNext(head);
     head = filter.get();
     // The first step reads the fetched file itself; a later one reads what
     // the steps before it wrote into a stage.
-    const bool first = &filter == &m_filters.back();
+    const bool first = &filter == &GetFilters().back();
     if (filter->IsSource() && !first && !InsertTempStage(head, stages)) return false;
   }
   bool ok;
@@ -132,14 +128,12 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     CUrlDocSourceFilter source(head, &urlDoc);
     ok = source.Run();
   }
-  const bool strong = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
-  if (!ok && strong && GetLastError() == ERROR_INVALID_DATA) {
-    m_errorDetail = "It was damaged or altered in transit: its Strong encryption does not "
-                    "authenticate it.";
+  if (!ok) {
+    m_errorDetail = DecodingFailureDetail(GetLastError());
+    return RecordError();
   }
-  if (!ok) return RecordError();
-  if (static_cast<uint32_t>(sink->GetByteCount()) != m_size) {
-    m_errorDetail = kChangedSize;
+  if (static_cast<uint32_t>(sink->GetByteCount()) != GetSize()) {
+    m_errorDetail = kChangedSizeDetail;
     m_error = ERROR_INVALID_DATA;
     return false;
   }

@@ -64,7 +64,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
   }
   std::string name;
   if (!Publish(source, root, name) && !PublishUncompressed(source, root, name)) return false;
-  m_url = urlRoot + name;
+  SetUrl(urlRoot + name);
   if (WriteToFile(pointerFile)) return true;
   // Without its pointer file nobody can find the published file: it goes.
   if (!root.Remove(name)) {
@@ -115,7 +115,7 @@ bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::st
 bool CPointerDoc::PublishUncompressed(const std::string& source, CPublishRoot& root,
                                       std::string& name) {
   if (!m_compressionGrew || !m_leftOver.empty() || Cancelled()) return false;
-  std::erase_if(m_filters, [](const std::unique_ptr<CFilter>& filter) {
+  std::erase_if(Filters(), [](const std::unique_ptr<CFilter>& filter) {
     return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
   });
   m_error = 0;
@@ -136,7 +136,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   FilterList stages;
   std::unique_ptr<CGrowthLimitFilter> limit;
   CFilter* head = &sink;
-  for (auto it = m_filters.rbegin(); it != m_filters.rend(); ++it) {
+  for (auto it = GetFilters().rbegin(); it != GetFilters().rend(); ++it) {
     CFilter* filter = it->get();
     filter->Reset();
     filter->SetEncode();
@@ -146,7 +146,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
     }
     filter->SetNext(head);
     head = filter;
-    if (filter->IsSource() && filter != m_filters.front().get() && !InsertTempStage(head, stages)) {
+    if (filter->IsSource() && filter != GetFilters().front().get() && !InsertTempStage(head, stages)) {
       return false;
     }
   }
@@ -159,7 +159,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
     reader = plain.get();
   }
   const bool ok = reader->Open(source) && reader->Run();
-  m_size = static_cast<uint32_t>(reader->GetByteCount());
+  SetSize(static_cast<uint32_t>(reader->GetByteCount()));
   m_compressionGrew = limit && limit->Exceeded();
   if (m_compressionGrew) return false;
   return ok || RecordError();
