@@ -100,24 +100,6 @@ bool CFileHandle::OpenForReading(const std::string& path, FileShare share) {
   return Adopt(fd, path, share, false);
 }
 
-bool CFileHandle::Read(void* buffer, size_t length, size_t& got) {
-  got = 0;
-  if (m_fd < 0) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return false;
-  }
-  ssize_t n;
-  do {
-    n = read(m_fd, buffer, length);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) {
-    SetLastErrorFromErrno(errno);
-    return false;
-  }
-  got = static_cast<size_t>(n);
-  return true;
-}
-
 bool CFileHandle::Write(const void* buffer, size_t length) {
   if (m_fd < 0) {
     SetLastError(ERROR_INVALID_HANDLE);
