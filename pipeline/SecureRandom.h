@@ -3,6 +3,6 @@
 
 #include <cstddef>
 
-// Fills `buffer` with `length` random bytes from getrandom(2). Throws
+// Fills `buffer` with `length` random bytes from getentropy(3). Throws
 // std::system_error when the source fails.
 void FillSecureRandom(void* buffer, size_t length);
