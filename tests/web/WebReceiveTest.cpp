@@ -1,0 +1,204 @@
+// The receive page end to end: files sent by the quiver program into a
+// FileRoot that a private nginx serves are opened through their links in
+// headless Chromium (browser.mjs, one browser for the suite) and saved
+// through the page's streamed download.
+
+#include "support/ChildProcess.h"
+#include "support/NginxServer.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <regex>
+#include <string>
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+const std::string kStem = QUIVER_PAGE_STEM;
+
+// RFC 4648 section 5, without padding unless asked for.
+std::string Base64Url(const std::string& bytes, bool padded) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t group = 0;
+    const size_t n = std::min<size_t>(3, bytes.size() - i);
+    for (size_t k = 0; k < 3; ++k) {
+      group = group << 8 | (k < n ? static_cast<uint8_t>(bytes[i + k]) : 0);
+    }
+    for (size_t k = 0; k <= n; ++k) out += kAlphabet[(group >> (18 - 6 * k)) & 63];
+    if (padded) out.append(3 - n, '=');
+  }
+  return out;
+}
+
+// The driver's answer, a flat JSON object of strings and numbers.
+std::string Field(const std::string& json, const std::string& name) {
+  const std::regex field("\"" + name + "\":(\"((?:[^\"\\\\]|\\\\.)*)\"|[0-9.]+)");
+  std::smatch match;
+  if (!std::regex_search(json, match, field)) return "";
+  return match[2].matched ? match[2].str() : match[1].str();
+}
+
+// What is done to the published file between sending and opening.
+enum class Harm { None, Flip, Cut, Remove };
+
+struct Row {
+  const char* name;
+  int compress;
+  int encrypt;
+  size_t size;
+  Harm harm;
+  bool padded;
+  // What the page ends with, and the reason it gives for a failure.
+  const char* state;
+  const char* reason;
+};
+
+void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
+
+constexpr size_t kLarge = 300u << 20;
+
+const Row kRows[] = {
+    {"plain", 0, 0, 400000, Harm::None, false, "saved", ""},
+    {"lz", 1, 0, 400000, Harm::None, true, "saved", ""},
+    {"simple", 0, 1, 400000, Harm::None, false, "saved", ""},
+    {"lz_simple", 1, 1, 400000, Harm::None, false, "saved", ""},
+    {"strong", 0, 2, 400000, Harm::None, false, "saved", ""},
+    {"lz_strong", 1, 2, 400000, Harm::None, false, "saved", ""},
+    {"strong_damaged", 0, 2, 400000, Harm::Flip, false, "failed", "damaged"},
+    {"strong_cut", 1, 2, 400000, Harm::Cut, false, "failed", "damaged"},
+    {"removed", 0, 2, 1000, Harm::Remove, false, "failed", "not-found"},
+    {"large_lz_strong", 1, 2, kLarge, Harm::None, false, "saved", ""},
+};
+
+class WebReceiveTest : public ::testing::TestWithParam<Row> {
+ protected:
+  static void SetUpTestSuite() {
+    published = new std::string(MakeDir("www"));
+    // The page's own types as servers give them; .wasm stays
+    // application/octet-stream, which the page copes with.
+    server = new CNginxServer(*published,
+                              "types { text/html html; text/javascript js; text/css css; "
+                              "text/plain txt; }",
+                              "");
+    // Until the program publishes the page itself, the files of its build.
+    ASSERT_EQ(testing_support::Run("cp " + BuildDir() + "/share/quiver/web/" + kStem + "* " + *published), 0);
+    WriteSettingsFile("FileRoot=" + *published + "/\nUrlRoot=" + server->BaseUrl() + "\n");
+    int in[2], out[2];
+    ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    driver = new CChildProcess({"node", BuildDir() + "/tests/web/browser.mjs"}, 3000,
+                               {{in[0], 0}, {out[1], 1}});
+    close(in[0]);
+    close(out[1]);
+    requests = fdopen(in[1], "w");
+    answers = fdopen(out[0], "r");
+  }
+
+  static void TearDownTestSuite() {
+    fclose(requests);
+    driver->Wait();
+    fclose(answers);
+    delete driver;
+    delete server;
+    delete published;
+  }
+
+  // Sends `content` as `name` with the quiver program; returns the pointer
+  // file's bytes.
+  static std::string Send(const std::string& name, const std::string& content, const Row& row) {
+    const std::string sources = MakeDir(std::string("src-") + row.name);
+    WriteFile(sources + "/" + name, content);
+    WriteSettingsFile("FileRoot=" + *published + "/\nUrlRoot=" + server->BaseUrl() +
+                      "\nCompressType=" + std::to_string(row.compress) +
+                      "\nEncryptType=" + std::to_string(row.encrypt) + "\n");
+    EXPECT_EQ(testing_support::Run("env -u DISPLAY -u WAYLAND_DISPLAY " QUIVER_EXECUTABLE " -s '" + sources +
+                  "/" + name + "'"),
+              0);
+    return ReadFile(sources + "/" + name.substr(0, name.rfind('.')) + ".qvr");
+  }
+
+  // Opens `link` in the browser and saves into `downloads`: the answer.
+  static std::string Open(const std::string& link, const std::string& downloads) {
+    fprintf(requests, "{\"link\":\"%s\",\"downloads\":\"%s\"}\n", link.c_str(),
+            downloads.c_str());
+    fflush(requests);
+    char* line = nullptr;
+    size_t capacity = 0;
+    const ssize_t n = getline(&line, &capacity, answers);
+    std::string answer = n > 0 ? std::string(line, static_cast<size_t>(n)) : "";
+    free(line);
+    return answer;
+  }
+
+  static std::string* published;
+  static CNginxServer* server;
+  static CChildProcess* driver;
+  static FILE* requests;
+  static FILE* answers;
+};
+
+std::string* WebReceiveTest::published = nullptr;
+CNginxServer* WebReceiveTest::server = nullptr;
+CChildProcess* WebReceiveTest::driver = nullptr;
+FILE* WebReceiveTest::requests = nullptr;
+FILE* WebReceiveTest::answers = nullptr;
+
+TEST_P(WebReceiveTest, SavesWhatWasSentOrSaysWhyNot) {
+  const Row& row = GetParam();
+  const std::string name = std::string(row.name) + " file.txt";
+  const std::string content = row.size == kLarge
+                                  ? SampleText(row.size)
+                                  : SampleText(row.size / 2) + RandomBytes(row.size / 2, 5);
+  const std::string pointer = Send(name, content, row);
+  const std::string data = *published + "/" + name;
+  if (row.harm == Harm::Flip || row.harm == Harm::Cut) {
+    std::string stream = ReadFile(data);
+    if (row.harm == Harm::Flip) stream[stream.size() / 2] ^= 1;
+    if (row.harm == Harm::Cut) stream.resize(stream.size() - 100);
+    WriteFile(data, stream);
+  }
+  if (row.harm == Harm::Remove) {
+    ASSERT_EQ(unlink(data.c_str()), 0);
+  }
+
+  const std::string downloads = MakeDir(std::string("downloads-") + row.name);
+  const std::string answer =
+      Open(server->BaseUrl() + kStem + ".html#" + Base64Url(pointer, row.padded), downloads);
+  ASSERT_EQ(Field(answer, "state"), row.state) << answer;
+  EXPECT_EQ(Field(answer, "reason"), row.reason) << answer;
+  EXPECT_EQ(Field(answer, "name"), name);
+  if (row.harm == Harm::None) {
+    EXPECT_EQ(ListDir(downloads), std::vector<std::string>{name});
+    EXPECT_TRUE(ReadFile(downloads + "/" + name) == content);
+  } else {
+    EXPECT_EQ(ListDir(downloads), std::vector<std::string>());
+  }
+  if (row.size == kLarge) {
+    EXPECT_LT(std::stod(Field(answer, "heapMax")), 16e6) << answer;
+  }
+
+  // The server saw the page's files and the data file, and never the
+  // fragment, which holds the keys.
+  const std::regex request("\"GET /([^ ?#]*)[^\"]* HTTP/1\\.1\"");
+  const std::string log = server->AccessLog();
+  for (auto it = std::sregex_iterator(log.begin(), log.end(), request);
+       it != std::sregex_iterator(); ++it) {
+    const std::string path = (*it)[1];
+    EXPECT_TRUE(path.rfind(kStem, 0) == 0 || path.find("file.txt") != std::string::npos) << path;
+  }
+  EXPECT_EQ(log.find('#'), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WebReceiveTest, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
