@@ -199,7 +199,7 @@ TEST_F(StopSignalTest, TheProgressLineIsDrawnOnATerminalOnly) {
   const struct {
     std::string command;
     bool drawn;
-  } rows[] = {{"script -qec \"" + send + "\" /dev/null >'" + out + "'", true},
+  } rows[] = {{"script -qec \"" + send + " >/dev/null\" /dev/null >'" + out + "'", true},
               {send + " 2>'" + out + "'", false}};
   for (const auto& row : rows) {
     ASSERT_EQ(testing_support::Run(row.command), 0) << row.command;
