@@ -3,6 +3,7 @@
 #include "app/PointerDoc.h"
 #include "app/ProgressMeter.h"
 #include "app/QuiverApp.h"
+#include "app/ReceivePage.h"
 #include "app/RedactedUrl.h"
 #include "app/StopSignals.h"
 #include "pipeline/Messages.h"
@@ -70,9 +71,11 @@ bool CViewController::LoadPointerFile(const std::string& path) {
     m_strEncryption.clear();
     m_strCompression.clear();
     m_strSize.clear();
+    m_strLink.clear();
     return false;
   }
   m_strUrl = m_doc->GetUrl();
+  if (!CReceivePage::LinkOf(path, m_strLink)) m_strLink.clear();
   m_strEncryption = m_doc->GetEncryptionDescription();
   m_strCompression = m_doc->GetCompressionDescription();
   m_strSize = CProgressMeter::FormatByteCount(m_doc->GetSize());

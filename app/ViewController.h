@@ -37,7 +37,8 @@ class CViewController {
   // untracked, at the path the question names. False on a failure, a cancel
   // or a program not opened.
   virtual bool FetchAndLaunch();
-  // Reads `path` into the document and sets the four descriptive texts;
+  // Reads `path` into the document and sets the descriptive texts and the
+  // link (app/ReceivePage.h);
   // on failure empties them, silently.
   virtual bool LoadPointerFile(const std::string& path);
   // LoadPointerFile, reporting a failure as "Problem reading " + path.
@@ -50,6 +51,8 @@ class CViewController {
   std::string& Encryption() { return m_strEncryption; }
   // The file's size as a byte count with the same in words.
   std::string& Size() { return m_strSize; }
+  // The link that opens the pointer file in a web browser.
+  std::string& Link() { return m_strLink; }
   CSettings& Settings() { return m_settings; }
   CQuiverApp& App() { return *m_pApp; }
   // How many launched applications are waited for at destruction.
@@ -64,6 +67,7 @@ class CViewController {
   std::string m_strCompression;
   std::string m_strEncryption;
   std::string m_strSize;
+  std::string m_strLink;
   std::unique_ptr<CPointerDoc> m_doc;
   // Keyed by process id, unique while the process is not waited for.
   std::map<int, std::pair<std::unique_ptr<CProcess>, std::string>> m_launched;
