@@ -82,6 +82,7 @@ void CSendDlg::ShowSent() {
   if (!CReceivePage::LinkOf(m_sentPointerFile, m_sentLink)) m_sentLink.clear();
   m_ui->sentPointerEdit->setText(QString::fromStdString(m_sentPointerFile));
   m_ui->linkEdit->setText(QString::fromStdString(m_sentLink));
+  m_ui->linkEdit->setCursorPosition(0);
   m_ui->emailButton->setEnabled(!m_sentLink.empty());
   m_ui->copyLinkButton->setEnabled(!m_sentLink.empty());
   if (m_ui->sentPanel->isHidden()) {
