@@ -48,7 +48,7 @@ std::string CReceivePage::PageName() { return Stem() + ".html"; }
 
 bool CReceivePage::IsPageName(const std::string& name) {
   static const std::regex kPage(std::string(kStemPrefix) +
-                                R"([0-9]+\.[0-9]+\.[0-9]+(-[a-z]+)?\.(html|js|wasm|css))");
+                                R"([0-9]+\.[0-9]+\.[0-9]+[-.][A-Za-z0-9._-]+)");
   return std::regex_match(name, kPage);
 }
 

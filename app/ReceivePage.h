@@ -20,7 +20,8 @@ class CReceivePage {
   static std::string Stem();
   // The name of the page itself: Stem() + ".html".
   static std::string PageName();
-  // Whether `name` is the name of a file of a receive page of any version.
+  // Whether `name` may be the name of a file of a receive page of any
+  // version: the stem of that version, then "." or "-" and more.
   static bool IsPageName(const std::string& name);
   // The link that opens the pointer file whose bytes are `pointerBytes` and
   // whose URL is `url`.

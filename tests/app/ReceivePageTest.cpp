@@ -34,7 +34,7 @@ TEST(ReceivePage, PageNamesAreTheStemWithItsSuffixesOfAnyVersion) {
       {stem + ".html", true},           {stem + ".js", true},
       {stem + ".wasm", true},           {stem + "-sw.js", true},
       {"quiver-receive-9.10.11.html", true}, {"quiver-receive-1.2.html", false},
-      {stem + " (2).html", false},      {stem + ".html.txt", false},
+      {stem + " (2).html", false},      {stem + "x.html", false},
       {"notes.txt", false},             {"x" + stem + ".html", false},
   };
   for (const auto& c : cases) EXPECT_EQ(CReceivePage::IsPageName(c.name), c.page) << c.name;
