@@ -25,10 +25,12 @@ namespace {
 // How long a file stays after its application has exited, for an instance
 // that the application handed it to, and how often a file still open is
 // looked at again.
-constexpr std::chrono::seconds kHandOffGrace{5};
+std::chrono::milliseconds g_handOffGrace = std::chrono::seconds(5);
 constexpr std::chrono::milliseconds kOpenPoll{200};
 
 }  // namespace
+
+void CViewController::SetHandOffGrace(std::chrono::milliseconds grace) { g_handOffGrace = grace; }
 
 CViewController::CViewController(CQuiverApp& app, const std::string& pointerFile)
     : m_doc(std::make_unique<CPointerDoc>()), m_pApp(&app) {
@@ -53,7 +55,7 @@ CViewController::~CViewController() {
     ended.emplace_back(Clock::now(), path);
   }
   for (const auto& [exit, path] : ended) {
-    std::this_thread::sleep_until(exit + kHandOffGrace);
+    std::this_thread::sleep_until(exit + g_handOffGrace);
     while (IsFileOpenAnywhere(path)) std::this_thread::sleep_for(kOpenPoll);
     unlink(path.c_str());
     KeepOnStop(path);

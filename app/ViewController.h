@@ -6,11 +6,13 @@
 //
 // The view window shows and edits the texts below; the command line uses the
 // same object unshown. Destroying it waits, without time limit, for every
-// tracked application to exit, then for five seconds more and for no process
-// to have its file open any more, and then deletes the file.
+// tracked application to exit, then for the hand-off grace (five seconds)
+// and for no process to have its file open any more, and then deletes the
+// file.
 
 #include "app/Settings.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -27,6 +29,9 @@ class CViewController {
   CViewController(const CViewController&) = delete;
   CViewController& operator=(const CViewController&) = delete;
   virtual ~CViewController();
+
+  // The hand-off grace of every controller from now on; tests shorten it.
+  static void SetHandOffGrace(std::chrono::milliseconds grace);
 
   // Fetches, decodes and launches the loaded pointer file, showing the
   // progress through the application. Reports a failed fetch as "Problem
