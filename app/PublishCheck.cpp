@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/ReceivePage.h"
 #include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/UniqueFile.h"
@@ -111,6 +112,7 @@ bool CPublishCheck::Run() {
   } else if (PublishProbe()) {
     CheckMode();
     FetchProbe();
+    CheckPage();
     CheckListing();
     DeleteProbe();
   }
@@ -225,6 +227,35 @@ void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLi
   } else {
     Problem(answered + ".");
   }
+}
+
+// The page is not needed for Quiver to receive, so a page that cannot be
+// published or fetched is a warning, not a problem.
+void CPublishCheck::CheckPage() {
+  const CReceivePage page;
+  const std::vector<std::string> files = page.Files();
+  const std::string quiverOnly = " Links open in Quiver only.";
+  if (files.empty()) {
+    Warn("this Quiver was built without its receive page." + quiverOnly);
+    return;
+  }
+  if (!page.Publish(*m_root)) {
+    Warn("cannot publish the receive page into " + m_settings.FileRoot() + ": " +
+         m_root->Reason() + quiverOnly);
+    return;
+  }
+  for (const std::string& name : files) {
+    const std::string url = m_settings.UrlRoot() + name;
+    std::string bytes;
+    const CFetched fetched = Fetch(url);
+    if (!fetched.ok || !page.Read(name, bytes) || fetched.body != bytes) {
+      Warn(RedactedUrl(url) + " is not served as published" +
+           (fetched.statusLine.empty() ? "" : " (" + fetched.statusLine + ")") + "." + quiverOnly);
+      return;
+    }
+  }
+  Ok("the receive page " + RedactedUrl(m_settings.UrlRoot() + CReceivePage::PageName()) +
+     " is served: links open in any web browser.");
 }
 
 void CPublishCheck::CheckListing() {

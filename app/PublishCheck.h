@@ -2,8 +2,10 @@
 // A check of the publishing set-up: makes sure the server of FileRoot
 // refuses to create what exists, publishes a small probe into FileRoot
 // exactly as a send does (same naming, same mode), fetches UrlRoot followed by
-// its name through the web access library, compares the bytes, looks whether
-// the server lists the directory, and deletes the probe.
+// its name through the web access library, compares the bytes, publishes the
+// receive page (app/ReceivePage.h) unless it is there and makes sure it is
+// served as published, looks whether the server lists the directory, and
+// deletes the probe.
 //
 // Each step becomes one line a person can act on, beginning "ok: ",
 // "warning: " or "problem: "; the last two lines give the time taken and the
@@ -43,6 +45,7 @@ class CPublishCheck {
   // `cause`: the URL document's plain words for a failure without an answer.
   void ReportFetchFailure(int32_t code, const std::string& statusLine, const std::string& cause,
                           const std::string& body);
+  void CheckPage();
   void CheckListing();
   void DeleteProbe();
   void Ok(const std::string& text) { m_lines.push_back("ok: " + text); }

@@ -38,7 +38,12 @@ const char* const kSchema =
     "CREATE INDEX IF NOT EXISTS published_name ON published (file_root, name);"
     "CREATE TABLE IF NOT EXISTS roots ("
     " file_root TEXT PRIMARY KEY,"
-    " proven INTEGER NOT NULL)";
+    " proven INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS pages ("
+    " file_root TEXT NOT NULL,"
+    " stem TEXT NOT NULL,"
+    " published INTEGER NOT NULL,"
+    " PRIMARY KEY (file_root, stem))";
 
 // Registers made before sends were recorded while under way lack the column.
 const char* const kAddSender = "ALTER TABLE published ADD COLUMN sender INTEGER NOT NULL DEFAULT 0";
@@ -260,6 +265,22 @@ bool CPublishRegister::IsProven(const std::string& fileRoot, bool& proven) {
 bool CPublishRegister::Prove(const std::string& fileRoot, int64_t when) {
   return Change("INSERT OR REPLACE INTO roots (file_root, proven) VALUES (?1, ?2)", {fileRoot},
                 {when});
+}
+
+bool CPublishRegister::HasPage(const std::string& fileRoot, const std::string& stem, bool& has) {
+  if (!Open()) return false;
+  CStatement query(m_db, "SELECT published FROM pages WHERE file_root = ?1 AND stem = ?2");
+  query.Bind(1, fileRoot);
+  query.Bind(2, stem);
+  const int code = query.Step();
+  has = code == SQLITE_ROW;
+  return code == SQLITE_ROW || code == SQLITE_DONE || Fail(code);
+}
+
+bool CPublishRegister::AddPage(const std::string& fileRoot, const std::string& stem,
+                               int64_t when) {
+  return Change("INSERT OR REPLACE INTO pages (file_root, stem, published) VALUES (?1, ?2, ?3)",
+                {fileRoot, stem}, {when});
 }
 
 bool CPublishRegister::Find(const std::string& key, std::vector<PublishedFile>& out) {

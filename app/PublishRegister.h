@@ -78,6 +78,10 @@ class CPublishRegister {
   // CheckExclusive), and recording that it was.
   bool IsProven(const std::string& fileRoot, bool& proven);
   bool Prove(const std::string& fileRoot, int64_t when);
+  // Whether the receive page of `stem` (app/ReceivePage.h) was published
+  // into `fileRoot`, and recording that it was.
+  bool HasPage(const std::string& fileRoot, const std::string& stem, bool& has);
+  bool AddPage(const std::string& fileRoot, const std::string& stem, int64_t when);
   // The entries still published whose URL or name is `key`.
   bool Find(const std::string& key, std::vector<PublishedFile>& out);
   // Marks entry `id` as ended in `state` (kExpired or kRemoved) at `when`.

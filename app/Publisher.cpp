@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "app/PointerDoc.h"
+#include "app/ReceivePage.h"
 #include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/Settings.h"
@@ -50,6 +51,7 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     // An old pointer file must never fetch someone else's newer file.
     // A send that tries again may take the name its first attempt claimed.
     doc.AvoidNames([&](const std::string& name) {
+      if (CReceivePage::IsPageName(name)) return true;
       bool known = false;
       return m_register.Remembers(settings.FileRoot(), name, known) && known &&
              !(file.id != 0 && name == file.name);
@@ -58,6 +60,7 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     doc.OnCreated(nullptr);
     doc.AvoidNames(nullptr);
     Settle(file, doc, sent, settings);
+    if (sent) PublishPage(settings);
     return sent;
   };
   return run ? run(send) : send();
@@ -99,6 +102,20 @@ void CPublisher::Tidy(const CSettings& settings) {
                                           : unpublisher.RemoveUnfinished(now);
   if (!ok && settings.KeepDays() > 0) {
     Notice("Expiring old published files: " + unpublisher.Problems().front());
+  }
+}
+
+void CPublisher::PublishPage(const CSettings& settings) {
+  const std::string stem = CReceivePage::Stem();
+  bool has = false;
+  if (m_register.HasPage(settings.FileRoot(), stem, has) && has) return;
+  const CReceivePage page;
+  if (page.Files().empty()) return;
+  if (page.Publish(*m_root)) {
+    m_register.AddPage(settings.FileRoot(), stem, std::time(nullptr));
+  } else if (m_root->Code() != ERROR_CANCELLED) {
+    Notice("Publishing the receive page: " + m_root->Error() +
+           " Links to what you send open in Quiver only until the page is published.");
   }
 }
 

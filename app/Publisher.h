@@ -9,6 +9,9 @@
 // and as published once its pointer file is written, still inside the step,
 // so that a stop after the pointer file keeps the send recorded.
 //
+// After a send, the receive page (app/ReceivePage.h) is published into the
+// root unless the register knows it is there: once per root and version.
+//
 // The register never fails a send: when it cannot be read or written, the
 // publisher says so once (a notice, not a failure) and the send goes on.
 
@@ -48,6 +51,8 @@ class CPublisher {
   // root's failure tells why not.
   bool Proven(const CSettings& settings);
   void Tidy(const CSettings& settings);
+  // Publishes the receive page into the root once; a failure is a notice.
+  void PublishPage(const CSettings& settings);
   // Fills `file` with what the register keeps of the send of `doc`.
   static void Describe(PublishedFile& file, CPointerDoc& doc, const std::string& pointerFile,
                        const std::string& source, const CSettings& settings);

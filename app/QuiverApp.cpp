@@ -3,6 +3,7 @@
 #include "app/PointerDoc.h"
 #include "app/PublishCommands.h"
 #include "app/Publisher.h"
+#include "app/ReceivePage.h"
 #include "app/StopSignals.h"
 #include "app/UserInterface.h"
 #include "app/ViewController.h"
@@ -42,7 +43,8 @@ std::string CQuiverApp::UsageText() {
          "quiver -s FILE [POINTER]\r\n"
          "        Send FILE. The pointer file is POINTER, else FILE's name\r\n"
          "        with \".qvr\" beside it. An existing POINTER not ending\r\n"
-         "        in .qvr is kept (the windows ask).\r\n"
+         "        in .qvr is kept (the windows ask). Prints the pointer\r\n"
+         "        file's path and its link.\r\n"
          "quiver FILE.qvr\r\n"
          "        Fetch, decode and open what FILE.qvr points to.\r\n"
          "quiver FILE...\r\n"
@@ -54,6 +56,8 @@ std::string CQuiverApp::UsageText() {
          "        The preferences.\r\n"
          "quiver -V\r\n"
          "        The version.\r\n"
+         "quiver --link FILE.qvr...\r\n"
+         "        The link that opens each pointer file in any web browser.\r\n"
          "quiver --check\r\n"
          "        Try the publishing set-up.\r\n"
          "quiver --published\r\n"
@@ -164,6 +168,10 @@ bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
   m_mode = ModeDefault;
   if (argc > 0 && std::string(argv[0]) == "--help") {
     PrintHelp();
+    return false;
+  }
+  if (argc > 0 && std::string(argv[0]) == "--link") {
+    PrintLinks(argc - 1, argv + 1);
     return false;
   }
   if (argc > 0 && CPublishCommands::IsCommand(argv[0])) {
@@ -334,9 +342,35 @@ void CQuiverApp::SendFile(const std::string& source, const std::string& target) 
   if (!MayReplace(source, target) || !CanSend()) return;
   CPointerDoc doc;
   doc.BuildChain(m_settings);
-  if (!Publish(doc, target, source, m_settings) && doc.GetError() != ERROR_CANCELLED) {
+  if (Publish(doc, target, source, m_settings)) {
+    PrintSent(target);
+  } else if (doc.GetError() != ERROR_CANCELLED) {
     ReportSystemError("Problem sending " + source, doc.GetError(), doc.GetErrorDetail());
   }
+}
+
+void CQuiverApp::PrintSent(const std::string& pointerFile) {
+  std::string link;
+  if (!CReceivePage::LinkOf(pointerFile, link)) return;
+  std::printf("%s\n%s\n", pointerFile.c_str(), link.c_str());
+  std::fflush(stdout);
+}
+
+void CQuiverApp::PrintLinks(int argc, const char* const* argv) {
+  if (argc == 0) {
+    ShowUsage();
+    return;
+  }
+  for (int i = 0; i < argc; ++i) {
+    const std::string path = ExpandLongName(argv[i]);
+    std::string link;
+    if (CReceivePage::LinkOf(path, link)) {
+      std::printf("%s\n", link.c_str());
+    } else {
+      ReportSystemError("No link for " + path, GetLastError());
+    }
+  }
+  std::fflush(stdout);
 }
 
 // A pointer file replaces an older one without asking; any other file named

@@ -66,8 +66,11 @@ class CQuiverApp : public CProfile {
   // Fetches and launches every pointer-file argument, sends every other one.
   virtual void ProcessFiles(int argc, const char* const* argv);
   // Refuses, or with a display asks first, when `target` names an existing
-  // file that is not a pointer file.
+  // file that is not a pointer file. A send that worked prints the pointer
+  // file's path and its link on standard output.
   virtual void SendFile(const std::string& source, const std::string& target);
+  // --link: the link of each pointer file on standard output.
+  void PrintLinks(int argc, const char* const* argv);
   // Every send goes through here: CPointerDoc::Send with the settings' roots,
   // after expiring what KeepDays makes due and followed, on success, by an
   // entry in the register of published files. The send itself runs through
@@ -117,6 +120,7 @@ class CQuiverApp : public CProfile {
   bool CanShowWindow();
   // Whether the send of `source` may replace what stands at `target`.
   bool MayReplace(const std::string& source, const std::string& target);
+  void PrintSent(const std::string& pointerFile);
   static std::string ReplaceExtension(const std::string& path, const std::string& extension);
 
   CUserInterface& m_ui;

@@ -56,7 +56,7 @@ class CSettings {
   std::string m_urlRoot;
   std::string m_fileRoot;
   int32_t m_compressType = 1;
-  int32_t m_encryptType = 1;
+  int32_t m_encryptType = 2;
   int32_t m_hasUrlFileDir = 0;
   std::string m_urlFileDir;
   int32_t m_deleteTempFiles = 1;

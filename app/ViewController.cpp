@@ -3,6 +3,7 @@
 #include "app/PointerDoc.h"
 #include "app/ProgressMeter.h"
 #include "app/QuiverApp.h"
+#include "app/ReceivePage.h"
 #include "app/RedactedUrl.h"
 #include "app/StopSignals.h"
 #include "pipeline/Messages.h"
@@ -24,10 +25,12 @@ namespace {
 // How long a file stays after its application has exited, for an instance
 // that the application handed it to, and how often a file still open is
 // looked at again.
-constexpr std::chrono::seconds kHandOffGrace{5};
+std::chrono::milliseconds g_handOffGrace = std::chrono::seconds(5);
 constexpr std::chrono::milliseconds kOpenPoll{200};
 
 }  // namespace
+
+void CViewController::SetHandOffGrace(std::chrono::milliseconds grace) { g_handOffGrace = grace; }
 
 CViewController::CViewController(CQuiverApp& app, const std::string& pointerFile)
     : m_doc(std::make_unique<CPointerDoc>()), m_pApp(&app) {
@@ -52,7 +55,7 @@ CViewController::~CViewController() {
     ended.emplace_back(Clock::now(), path);
   }
   for (const auto& [exit, path] : ended) {
-    std::this_thread::sleep_until(exit + kHandOffGrace);
+    std::this_thread::sleep_until(exit + g_handOffGrace);
     while (IsFileOpenAnywhere(path)) std::this_thread::sleep_for(kOpenPoll);
     unlink(path.c_str());
     KeepOnStop(path);
@@ -70,9 +73,11 @@ bool CViewController::LoadPointerFile(const std::string& path) {
     m_strEncryption.clear();
     m_strCompression.clear();
     m_strSize.clear();
+    m_strLink.clear();
     return false;
   }
   m_strUrl = m_doc->GetUrl();
+  if (!CReceivePage::LinkOf(path, m_strLink)) m_strLink.clear();
   m_strEncryption = m_doc->GetEncryptionDescription();
   m_strCompression = m_doc->GetCompressionDescription();
   m_strSize = CProgressMeter::FormatByteCount(m_doc->GetSize());

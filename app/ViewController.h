@@ -6,11 +6,13 @@
 //
 // The view window shows and edits the texts below; the command line uses the
 // same object unshown. Destroying it waits, without time limit, for every
-// tracked application to exit, then for five seconds more and for no process
-// to have its file open any more, and then deletes the file.
+// tracked application to exit, then for the hand-off grace (five seconds)
+// and for no process to have its file open any more, and then deletes the
+// file.
 
 #include "app/Settings.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +30,9 @@ class CViewController {
   CViewController& operator=(const CViewController&) = delete;
   virtual ~CViewController();
 
+  // The hand-off grace of every controller from now on; tests shorten it.
+  static void SetHandOffGrace(std::chrono::milliseconds grace);
+
   // Fetches, decodes and launches the loaded pointer file, showing the
   // progress through the application. Reports a failed fetch as "Problem
   // fetching " + URL, and a cancelled one not at all (it leaves no file and
@@ -37,7 +42,8 @@ class CViewController {
   // untracked, at the path the question names. False on a failure, a cancel
   // or a program not opened.
   virtual bool FetchAndLaunch();
-  // Reads `path` into the document and sets the four descriptive texts;
+  // Reads `path` into the document and sets the descriptive texts and the
+  // link (app/ReceivePage.h);
   // on failure empties them, silently.
   virtual bool LoadPointerFile(const std::string& path);
   // LoadPointerFile, reporting a failure as "Problem reading " + path.
@@ -50,6 +56,8 @@ class CViewController {
   std::string& Encryption() { return m_strEncryption; }
   // The file's size as a byte count with the same in words.
   std::string& Size() { return m_strSize; }
+  // The link that opens the pointer file in a web browser.
+  std::string& Link() { return m_strLink; }
   CSettings& Settings() { return m_settings; }
   CQuiverApp& App() { return *m_pApp; }
   // How many launched applications are waited for at destruction.
@@ -64,6 +72,7 @@ class CViewController {
   std::string m_strCompression;
   std::string m_strEncryption;
   std::string m_strSize;
+  std::string m_strLink;
   std::unique_ptr<CPointerDoc> m_doc;
   // Keyed by process id, unique while the process is not waited for.
   std::map<int, std::pair<std::unique_ptr<CProcess>, std::string>> m_launched;

@@ -1,18 +1,15 @@
 #include "platform/ProgramModule.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <vector>
+
+#include "platform/ProgramPrefix.h"
 
 const char* CProgramModule::Stamp() { return QUIVER_MODULE_STAMP; }
 
 std::string CProgramModule::PathOf(const std::string& fileName) {
-  std::vector<char> program(4096);
-  const ssize_t length = readlink("/proc/self/exe", program.data(), program.size() - 1);
-  const std::string path(program.data(), length > 0 ? static_cast<size_t>(length) : 0);
-  return path.substr(0, path.rfind('/') + 1) + "../lib/quiver/" + fileName;
+  return ProgramPrefixPath("lib/quiver/" + fileName);
 }
 
 CProgramModule::CProgramModule(const std::string& path)

@@ -4,6 +4,10 @@
 // Files dropped on the open window fill the fields (one file) or are sent
 // one after the other (several files, or any drop on the minimised window).
 //
+// After a send, the window shows where the pointer file is, with its link,
+// and offers to mail it (the pointer file attached, the link in the text),
+// to copy the link and to show the pointer file in its folder.
+//
 // The window works on its own copy of the application's settings; the two
 // lists edit its type codes and Preferences replaces it. It never writes
 // the settings store.
@@ -48,13 +52,27 @@ class CSendDlg : public CMainWindowDlg {
   void OnBrowseSendFile();
   void OnBrowsePointerFile();
   void OnPreferences();
+  // Shows the pointer file of the send that just worked, and its link.
+  void ShowSent();
+  void OnEmail();
+  void OnCopyLink();
+  void OnShowInFolder();
   // Sends the Send File into the QVR File with `doc`, under the busy
   // cursor; a failure is reported. False on failure.
   bool SendWith(CPointerDoc& doc);
+
+  // The window's size in dialog units; it grows by the panel of a send.
+  static constexpr int kWidth = 254;
+  static constexpr int kHeight = 74;
+  // How long the file manager may take to answer (milliseconds).
+  static constexpr int kShowItemsWait = 3000;
 
   std::unique_ptr<Ui::SendDlg> m_ui;
   std::string m_strSendFile;
   std::string m_strPointerFile;
   CQuiverApp* m_pApp;
   CSettings m_settings;
+  std::string m_sentFile;
+  std::string m_sentPointerFile;
+  std::string m_sentLink;
 };

@@ -32,6 +32,7 @@ void CViewDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->compressionText, Compression());
   Exchange(save, m_ui->encryptionEdit, Encryption());
   Exchange(save, m_ui->sizeEdit, Size());
+  Exchange(save, m_ui->linkEdit, Link());
 }
 
 // A wrapping text that looks like the read-only fields around it. The window
@@ -62,6 +63,7 @@ void CViewDlg::OnFileKillFocus() {
     Compression().clear();
     Encryption().clear();
     Size().clear();
+    Link().clear();
   } else {
     ReadPointerFile(File());
   }

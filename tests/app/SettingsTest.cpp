@@ -40,7 +40,7 @@ TEST_F(SettingsTest, FirstRunGivesTheDefaults) {
   EXPECT_EQ(s.FileRoot(), "");
   EXPECT_EQ(s.UrlFileDir(), "");
   EXPECT_EQ(s.CompressType(), 1);
-  EXPECT_EQ(s.EncryptType(), 1);
+  EXPECT_EQ(s.EncryptType(), 2) << "a first send publishes nothing a stranger can read";
   EXPECT_EQ(s.HasUrlFileDir(), 0);
   EXPECT_EQ(s.DeleteTempFiles(), 1);
   EXPECT_EQ(s.KeepDays(), 0);
@@ -72,7 +72,7 @@ TEST_F(SettingsTest, WrongKindValuesFallBackToDefaults) {
              "UrlRoot=7\nFileRoot=" + std::string(70000, 'f') + "\n");
   const CSettings s = LoadFresh();
   EXPECT_EQ(s.CompressType(), 1);
-  EXPECT_EQ(s.EncryptType(), 1);
+  EXPECT_EQ(s.EncryptType(), 2);
   EXPECT_EQ(s.HasUrlFileDir(), 0);
   EXPECT_EQ(s.DeleteTempFiles(), 0);
   EXPECT_EQ(s.UrlRoot(), "7/");

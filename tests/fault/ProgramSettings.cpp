@@ -1,6 +1,9 @@
 #include "ProgramSettings.h"
 
+#include "app/ReceivePage.h"
 #include "support/TestFiles.h"
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -19,4 +22,10 @@ ProgramOutcome RunQuiver(const std::vector<std::string>& args, const std::string
   for (const std::string& arg : args) command += " '" + arg + "'";
   const int status = testing_support::Run(command + " >" + dir + "/out 2>" + dir + "/err");
   return {status, testing_support::ReadFile(dir + "/out"), testing_support::ReadFile(dir + "/err")};
+}
+
+std::vector<std::string> ListSent(const std::string& dir) {
+  std::vector<std::string> names = testing_support::ListDir(dir);
+  std::erase_if(names, [](const std::string& name) { return CReceivePage::IsPageName(name); });
+  return names;
 }

@@ -17,3 +17,7 @@ struct ProgramOutcome {
 
 // Runs quiver with `args` after the shell commands `prefix` (a umask, say).
 ProgramOutcome RunQuiver(const std::vector<std::string>& args, const std::string& prefix = "");
+
+// The names in the published folder `dir` that sends gave, sorted: the
+// receive page that the program publishes beside them left out.
+std::vector<std::string> ListSent(const std::string& dir);

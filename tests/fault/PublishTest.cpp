@@ -17,6 +17,7 @@
 #include "ProgramSettings.h"
 #include "app/QuiverApp.h"
 #include "app/PublishRegister.h"
+#include "app/ReceivePage.h"
 #include "support/NginxServer.h"
 #include "support/TestCa.h"
 #include "support/TestFiles.h"
@@ -31,6 +32,19 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// `text` with each "{link NAME}" replaced by the link of the pointer file
+// NAME in `dir`.
+std::string WithLinks(std::string text, const std::string& dir) {
+  const std::regex marker("\\{link ([^}]+)\\}");
+  std::smatch m;
+  while (std::regex_search(text, m, marker)) {
+    std::string link = "unreadable";
+    CReceivePage::LinkOf(dir + "/" + m[1].str(), link);
+    text.replace(m.position(), m.length(), link);
+  }
+  return text;
 }
 
 class PublishTest : public ::testing::Test {
@@ -63,6 +77,10 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
   const CheckCase cases[] = {
       {"right", "", "", true, "022",
        "^ok: fetched http://\\S+/quiver-check.txt \\(\\d+ ms\\); the bytes match\\.$", 0},
+      {"page", "", "", true, "022",
+       "^ok: the receive page http://\\S+/quiver-receive-[0-9.]+\\.html is served: links open in "
+       "any web browser\\.$",
+       0},
       {"wrong root", "", "", false, "022",
        "^problem: \\S+ answered \"HTTP/1.1 404 Not Found\": the web server does not publish "
        "FileRoot",
@@ -108,7 +126,7 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
     EXPECT_TRUE(found) << run.out;
     EXPECT_EQ(Lines(run.out).back(),
               c.status ? "Publishing does not work: 1 problem(s) above." : "Publishing works.");
-    EXPECT_EQ(ListDir(www), std::vector<std::string>{}) << "the probe stays";
+    EXPECT_EQ(ListSent(www), std::vector<std::string>{}) << "the probe stays";
   }
   WriteProgramSettings("http://127.0.0.1:9/", TestRoot() + "/missing", 1, 1);
   const ProgramOutcome missing = RunQuiver({"--check"});
@@ -161,6 +179,8 @@ struct CommandCase {
 };
 
 TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
+  // What a send prints after the pointer file's path.
+  const char* const kLink = "^http://127\\.0\\.0\\.1/q/quiver-receive-[0-9.]+\\.html#[A-Za-z0-9_-]+$";
   const std::string www = MakeDir("www");
   const std::string from = MakeDir("from");
   const std::string outside = MakeDir("outside");
@@ -239,7 +259,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
       {"printf 'KeepDays=1\\n' >> " + ini,
        {"-s", from + "/d0.txt"},
        0,
-       {},
+       {"/d0\\.qvr$", kLink},
        "Quiver: Expiring old published files: Refusing the register entry",
        {"d00000.txt", "foreign.txt", "gone.txt", "link.txt"}},
       {"sed -i 's|^FileRoot=.*|FileRoot=" + outside + "/|; s|^KeepDays=.*|KeepDays=0|' " + ini,
@@ -264,7 +284,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
       {"sed -i 's|^FileRoot=.*|FileRoot=" + www + "/|; /^KeepDays/d' " + ini,
        {"-s", from + "/d2.txt"},
        0,
-       {},
+       {"/d2\\.qvr$", kLink},
        "d2.txt was published all the same.",
        {"d00000.txt", "d2.txt", "foreign.txt", "gone.txt", "link.txt"}},
   };
@@ -284,7 +304,7 @@ TEST_F(PublishTest, PublishedExpireAndUnpublishTouchOnlyWhatTheRegisterKnows) {
       EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     else
       EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ListDir(www), c.left);
+    EXPECT_EQ(ListSent(www), c.left);
     EXPECT_EQ(ReadFile(outside + "/victim.txt"), "not published");
     EXPECT_EQ(ReadFile(www + "/foreign.txt"), "put here by someone else");
   }
@@ -309,8 +329,15 @@ TEST_F(PublishTest, CommandLineRefusesSlipsAndExplainsItself) {
       {"echo old > b.txt", {"-s", "a.txt", "b.txt"}, 1, "",
        "Quiver: Not sending a.txt: b.txt exists and is not a pointer file (.qvr), and Quiver does "
        "not overwrite it.\n", {"a.txt", "b.txt"}, {}},
-      {"", {"-s", "a.txt", "b.txt"}, 0, "", "", {"a.txt", "b.txt"}, {"a.txt"}},
-      {"echo old > B.QVR", {"-s", "a.txt", "B.QVR"}, 0, "", "", {"B.QVR", "a.txt"}, {"a.txt"}},
+      {"", {"-s", "a.txt", "b.txt"}, 0, "b.txt\n{link b.txt}\n", "", {"a.txt", "b.txt"},
+       {"a.txt"}},
+      {"echo old > B.QVR", {"-s", "a.txt", "B.QVR"}, 0, "B.QVR\n{link B.QVR}\n", "",
+       {"B.QVR", "a.txt"}, {"a.txt"}},
+      {quiver + "-s a.txt >/dev/null", {"--link", "a.qvr", "missing.qvr", "a.txt"}, 1,
+       "{link a.qvr}\n",
+       "Quiver: No link for missing.qvr: The system cannot find the file specified.\n"
+       "Quiver: No link for a.txt: The data is invalid.\n", {"a.qvr", "a.txt"}, {"a.txt"}},
+      {"", {"--link"}, 2, "", usage, {"a.txt"}, {}},
       {"", {"-s", "a.txt", "-s", "b.txt"}, 2, "", usage, {"a.txt"}, {}},
       {quiver + "-s a.txt && cp a.txt c.txt && " + quiver + "-s c.txt", {"--expire", "0"}, 0,
        "Expired " + url + "a.txt\nExpired " + url + "c.txt\n", "", {"a.qvr", "a.txt", "c.qvr",
@@ -332,10 +359,10 @@ TEST_F(PublishTest, CommandLineRefusesSlipsAndExplainsItself) {
               0);
     const ProgramOutcome run = RunQuiver(c.args, "cd '" + from + "' &&");
     EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.out, WithLinks(c.out, from));
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(ListDir(from), c.from);
-    EXPECT_EQ(ListDir(www), c.published);
+    EXPECT_EQ(ListSent(www), c.published);
     if (c.status != 0 && Exists(from + "/b.txt")) {
       EXPECT_EQ(ReadFile(from + "/b.txt"), "old\n");
     }

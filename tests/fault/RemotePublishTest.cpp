@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "ProgramSettings.h"
 #include "app/PointerDoc.h"
 #include "app/PublishRegister.h"
+#include "app/ReceivePage.h"
 #include "support/ChildProcess.h"
 #include "support/DavServer.h"
 #include "support/NginxDavServer.h"
@@ -92,13 +94,24 @@ class CSite {
   void Kill() { m_ssh ? m_ssh->Kill() : m_rclone ? m_rclone->Kill() : m_dav->Kill(); }
   void Restart() { m_ssh ? m_ssh->Restart() : m_rclone ? m_rclone->Restart() : m_dav->Restart(); }
 
-  // The names in the folder, less Apache's own temporary files.
+  // The names in the folder that sends gave, less Apache's own temporary
+  // files.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const std::string& name : ListDir(Folder())) {
+    for (const std::string& name : ListSent(Folder())) {
       if (name.rfind(".davfs.tmp", 0) != 0) names.push_back(name);
     }
     return names;
+  }
+  // Whether the folder holds the receive page whole, as it was built.
+  bool HoldsThePage() const {
+    const CReceivePage page(QUIVER_WEB_PAGE_DIR);
+    const std::vector<std::string> files = page.Files();
+    return !files.empty() && std::all_of(files.begin(), files.end(), [&](const std::string& name) {
+      std::string built;
+      return page.Read(name, built) && Exists(Folder() + "/" + name) &&
+             ReadFile(Folder() + "/" + name) == built;
+    });
   }
 
   CSshServer* Ssh() const { return m_ssh.get(); }
@@ -167,6 +180,7 @@ TEST_P(RemotePublishTest, SendsReceivesChecksAndExpires) {
   const ProgramOutcome check = RunQuiver({"--check"});
   EXPECT_EQ(check.status, 0) << check.out << check.err;
   EXPECT_NE(check.out.find("Publishing works."), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("ok: the receive page"), std::string::npos) << check.out;
 
   ASSERT_EQ(testing_support::Run("sqlite3 '" + CPublishRegister::DefaultPath() +
                                  "' 'UPDATE published SET time = time - 864000'"),
@@ -191,6 +205,7 @@ TEST_P(RemotePublishTest, SixteenSendersOfOneNameGetSixteenNamesAndLeaveTheOldFi
   }
   for (std::thread& sender : senders) sender.join();
   for (const ProgramOutcome& run : runs) EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(m_site->HoldsThePage()) << "every sender publishes it, exclusively";
   std::set<std::string> urls;
   for (int i = 0; i < kSenders; ++i) {
     std::string received;

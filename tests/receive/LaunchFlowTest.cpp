@@ -35,16 +35,16 @@ TEST_F(LaunchFlowTest, WithDeleteTempFilesTheEndWaitsForTheApplication) {
 }
 
 // Applications that hand the file to another process and exit at once: the
-// file stays until that process is done with it, at least five seconds after
+// file stays until that process is done with it, at least the grace after
 // the exit, and goes once nobody has it open.
 TEST_F(LaunchFlowTest, AFileHandedOnStaysUntilNoProcessHasItOpen) {
   struct Case {
     const char* name;
     const char* copy;
-    std::chrono::seconds least;
+    std::chrono::milliseconds least;
   };
-  for (const Case& c : {Case{"slides.pdf", "/handed", std::chrono::seconds(5)},
-                        Case{"letter.rtf", "/held", std::chrono::seconds(7)}}) {
+  for (const Case& c : {Case{"slides.pdf", "/handed", kGrace},
+                        Case{"letter.rtf", "/held", std::chrono::seconds(2)}}) {
     SCOPED_TRACE(c.name);
     const std::string pointer = Send(c.name, c.name, 1, 1);
     const auto start = Clock::now();

@@ -19,16 +19,18 @@ sleep 0.5
 echo done > "$out/marker$n"
 )";
 
-// Passes the file on to a process of its own, which reads it a second later,
-// and exits at once, as single-instance applications do.
+// Passes the file on to a process of its own, which reads it half a second
+// later (within the tests' grace of kGrace), and exits at once, as
+// single-instance applications do.
 const char kHandOff[] = R"(#!/bin/sh
-( sleep 1; cat -- "$1" > "$QUIVER_COPY_OUT/handed" ) > /dev/null 2>&1 &
+( sleep 0.5; cat -- "$1" > "$QUIVER_COPY_OUT/handed" ) > /dev/null 2>&1 &
 )";
 
 // Passes the file on to a process of its own that opens it at once and keeps
-// it open for seven seconds, then notes whether its name is still there.
+// it open for two seconds (past the grace), then notes whether its name is
+// still there.
 const char kHolder[] = R"(#!/bin/sh
-( exec 3< "$1"; sleep 7; [ -e "$1" ] && cat <&3 > "$QUIVER_COPY_OUT/held" ) > /dev/null 2>&1 &
+( exec 3< "$1"; sleep 2; [ -e "$1" ] && cat <&3 > "$QUIVER_COPY_OUT/held" ) > /dev/null 2>&1 &
 )";
 
 }  // namespace
@@ -38,6 +40,7 @@ void ReceiveTest::SetUpTestSuite() {
   if (prepared) return;
   prepared = true;
   UsePrivateDesktop();
+  CViewController::SetHandOffGrace(kGrace);
   const std::vector<std::pair<std::string, std::string>> defaults = {
       {"text/plain", "copier"}, {"application/msword", "copier"},
       {"application/x-shellscript", "copier"}, {"application/pdf", "handoff"},

@@ -20,11 +20,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 class ReceiveTest : public ::testing::Test {
  protected:
+  // How long a file stays after its application exits, here: the program's
+  // five seconds, shortened.
+  static constexpr std::chrono::milliseconds kGrace{1000};
+
   static void SetUpTestSuite();
   void SetUp() override;
   // Every test leaves the temporary directory as it found it: empty.

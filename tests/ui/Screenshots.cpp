@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 
@@ -85,9 +86,18 @@ int main(int argc, char** argv) {
         ->setText("/home/ann/Documents/Quarterly report.qvr");
     ok &= Render(send, folder, "send");
   }
+  const std::string sample = SamplePointerFile(settings);
   {
-    CViewDlg view(app, SamplePointerFile(settings), nullptr);
+    CViewDlg view(app, sample, nullptr);
     ok &= Render(view, folder, "view");
+  }
+  {
+    CSendDlg sent(app, nullptr);
+    const QString tmp = QDir::tempPath();
+    sent.findChild<QLineEdit*>("sendFileEdit")->setText(tmp + "/Quarterly report.doc");
+    sent.findChild<QLineEdit*>("pointerFileEdit")->setText(tmp + "/Quarterly report.qvr");
+    QTest::mouseClick(sent.findChild<QPushButton*>("sendButton"), Qt::LeftButton);
+    ok &= Render(sent, folder, "sent");
   }
   {
     CPrefsDlg prefs(app, settings, nullptr);

@@ -2,11 +2,14 @@
 
 #include "UiTest.h"
 #include "app/PointerDoc.h"
+#include "app/ReceivePage.h"
+#include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
 #include "ui/HelpDlg.h"
 #include "ui/PrefsDlg.h"
 #include "ui/SendDlg.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -16,6 +19,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace {
 
@@ -273,6 +277,48 @@ TEST_F(SendTest, SendUsesTheListsOfTheWindow) {
   EXPECT_EQ(Describe(m_sources + "/notes.qvr").at(2), "Strong (XChaCha20-Poly1305)");
 }
 
+// After a send the window shows the pointer file and its link: Copy link
+// puts the link on the clipboard, and E-mail… gives the desktop's mailto:
+// program (here one that records what it is given) the pointer file as
+// attachment and the link in the text.
+TEST_F(SendTest, ASendOffersThePointerFileByMailAndItsLink) {
+  testing_support::UsePrivateDesktop();
+  const std::string record = testing_support::TestRoot() + "/mailto";
+  testing_support::WriteScript(testing_support::TestRoot() + "/mailer",
+                               "#!/bin/sh\nprintf %s \"$1\" > '" + record + "'\n");
+  testing_support::InstallApplication("mailer", testing_support::TestRoot() + "/mailer %u",
+                                      "x-scheme-handler/mailto;");
+  testing_support::SetDefaultApplications({{"x-scheme-handler/mailto", "mailer.desktop"}});
+  // xdg-email asks the desktop's handlers only when there is a display.
+  setenv("DISPLAY", ":77", 1);
+
+  CSendDlg send(m_app, nullptr);
+  Activate(&send);
+  EXPECT_TRUE(send.Control("sentPanel")->isHidden());
+  SendField(send)->setText(QString::fromStdString(Source("notes.txt")));
+  ClickInto(QvrField(send));
+  Click(send, "sendButton");
+  const std::string pointer = m_sources + "/notes.qvr";
+  std::string link;
+  ASSERT_TRUE(CReceivePage::LinkOf(pointer, link));
+  EXPECT_FALSE(send.Control("sentPanel")->isHidden());
+  EXPECT_EQ(qobject_cast<QLineEdit*>(send.Control("sentPointerEdit"))->text().toStdString(), pointer);
+  EXPECT_EQ(qobject_cast<QLineEdit*>(send.Control("linkEdit"))->text().toStdString(), link);
+
+  Click(send, "copyLinkButton");
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), link);
+  Click(send, "emailButton");
+  QTRY_VERIFY_WITH_TIMEOUT(Exists(record) && !testing_support::ReadFile(record).empty(), 10000);
+  const QUrl mailto(QString::fromStdString(testing_support::ReadFile(record)));
+  const QUrlQuery fields(mailto);
+  EXPECT_EQ(mailto.scheme(), "mailto");
+  EXPECT_EQ(fields.queryItemValue("attach", QUrl::FullyDecoded).toStdString(), pointer);
+  EXPECT_NE(fields.queryItemValue("body", QUrl::FullyDecoded).toStdString().find(link),
+            std::string::npos);
+  EXPECT_EQ(fields.queryItemValue("subject", QUrl::FullyDecoded), "notes.txt");
+  unsetenv("DISPLAY");
+}
+
 TEST_F(SendTest, FailedSendReportsTheSourceAndTheSystemText) {
   const std::string missing = m_sources + "/missing.doc";
   CNotingSendDlg send(m_app, nullptr);
@@ -365,10 +411,10 @@ TEST_F(SendTest, TypeCodeWithoutAnEntryLeavesTheListEmptyAndCollectsMinusOne) {
   m_app.GetSettings().CompressType() = 7;
   CSendDlg send(m_app, nullptr);
   EXPECT_EQ(List(send, "compressionList")->currentIndex(), -1);
-  EXPECT_EQ(List(send, "encryptionList")->currentIndex(), 1);
+  EXPECT_EQ(List(send, "encryptionList")->currentIndex(), 2);
   send.Collect();
   EXPECT_EQ(send.Settings().CompressType(), -1);
-  EXPECT_EQ(send.Settings().EncryptType(), 1);
+  EXPECT_EQ(send.Settings().EncryptType(), 2);
 }
 
 // Preferences edits the window's copy: OK and Save replace it (and the

@@ -1,5 +1,6 @@
 #include "UiTest.h"
 
+#include "app/ViewController.h"
 #include "platform/MessageBox.h"
 #include "support/TestFiles.h"
 
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 void CUiTest::SetUp() {
+  // Files handed to applications here are read at once.
+  CViewController::SetHandOffGrace(std::chrono::milliseconds(500));
   CMessageBox::Install(&m_ui);
   m_app.SetRegistryKey(CQuiverApp::kRegistryKey);
   // The test process shares one private home: every test starts without a

@@ -3,6 +3,7 @@
 
 #include "UiTest.h"
 #include "app/PointerDoc.h"
+#include "app/ReceivePage.h"
 #include "support/NginxServer.h"
 #include "support/PrivateDesktop.h"
 #include "support/TestFiles.h"
@@ -168,9 +169,13 @@ TEST_F(ViewTest, AReadablePointerFileIsShownAtConstruction) {
   CModalDriver driver;
   CViewDlg view(m_app, pointer, nullptr);
   Activate(&view);
+  std::string link;
+  ASSERT_TRUE(CReceivePage::LinkOf(pointer, link));
   EXPECT_EQ(Shown(view), QStringList({QString::fromStdString(pointer),
                                       QString::fromStdString(m_server->BaseUrl() + "shown.txt"),
-                                      Compression(view), "Simple", "200000 bytes (195.3 KB)"}));
+                                      Compression(view), "Strong (XChaCha20-Poly1305)",
+                                      "200000 bytes (195.3 KB)"}));
+  EXPECT_EQ(Field(view, "linkEdit")->text().toStdString(), link);
   EXPECT_TRUE(Compression(view).startsWith("LZ")) << Compression(view).toStdString();
   EXPECT_TRUE(driver.Seen().isEmpty());
 }
