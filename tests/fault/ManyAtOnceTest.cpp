@@ -74,7 +74,7 @@ TEST_F(ManyAtOnceTest, SixteenSendersThenSixteenReceivers) {
   }
   EXPECT_EQ(RunTogether(sends), std::vector<int>(kPrograms, 0));
 
-  const std::vector<std::string> published = ListDir(www);
+  const std::vector<std::string> published = ListSent(www);
   EXPECT_EQ(published.size(), static_cast<size_t>(kPrograms));
   std::set<std::string> urls;
   std::vector<std::vector<std::string>> opens;

@@ -167,7 +167,7 @@ TEST_F(StopSignalTest, AStopAtTheEndOfASendLeavesAllOrNothing) {
     const bool sent = testing_support::Exists(m_src + "/ten.qvr");
     published += sent;
     testing_support::Run(count);
-    EXPECT_EQ(ListDir(m_www).size(), published);
+    EXPECT_EQ(ListSent(m_www).size(), published);
     EXPECT_EQ(std::stoul("0" + ReadFile(m_src + "/count")), published);
     unlink((m_src + "/ten.qvr").c_str());
   }
