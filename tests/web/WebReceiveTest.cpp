@@ -4,6 +4,7 @@
 // through the page's streamed download.
 
 #include "support/ChildProcess.h"
+#include "support/CuttingProxy.h"
 #include "support/NginxServer.h"
 #include "support/TestFiles.h"
 
@@ -30,8 +31,9 @@ std::string Field(const std::string& json, const std::string& name) {
   return match[2].matched ? match[2].str() : match[1].str();
 }
 
-// What is done to the published file between sending and opening.
-enum class Harm { None, Flip, Cut, Remove };
+// What is done to the published file between sending and opening; Break
+// serves it through a relay that cuts connections, which the page resumes.
+enum class Harm { None, Flip, Cut, Remove, Break };
 
 struct Row {
   const char* name;
@@ -59,6 +61,7 @@ const Row kRows[] = {
     {"strong_damaged", 0, 2, 400000, Harm::Flip, false, "failed", "damaged"},
     {"strong_cut", 1, 2, 400000, Harm::Cut, false, "failed", "damaged"},
     {"removed", 0, 2, 1000, Harm::Remove, false, "failed", "not-found"},
+    {"resumed_lz_strong", 1, 2, 1500000, Harm::Break, false, "saved", ""},
     {"large_lz_strong", 1, 2, kLarge, Harm::None, false, "saved", ""},
 };
 
@@ -94,10 +97,11 @@ class WebReceiveTest : public ::testing::TestWithParam<Row> {
 
   // Sends `content` as `name` with the quiver program, which publishes the
   // page beside it; returns the link it gives the pointer file.
-  static std::string Send(const std::string& name, const std::string& content, const Row& row) {
+  static std::string Send(const std::string& name, const std::string& content, const Row& row,
+                          const std::string& urlRoot) {
     const std::string sources = MakeDir(std::string("src-") + row.name);
     WriteFile(sources + "/" + name, content);
-    WriteSettingsFile("FileRoot=" + *published + "/\nUrlRoot=" + server->BaseUrl() +
+    WriteSettingsFile("FileRoot=" + *published + "/\nUrlRoot=" + urlRoot +
                       "\nCompressType=" + std::to_string(row.compress) +
                       "\nEncryptType=" + std::to_string(row.encrypt) + "\n");
     EXPECT_EQ(testing_support::Run("env -u DISPLAY -u WAYLAND_DISPLAY " QUIVER_EXECUTABLE " -s '" + sources +
@@ -143,7 +147,16 @@ TEST_P(WebReceiveTest, SavesWhatWasSentOrSaysWhyNot) {
   const std::string content = row.size == kLarge
                                   ? SampleText(row.size)
                                   : SampleText(row.size / 2) + RandomBytes(row.size / 2, 5);
-  std::string link = Send(name, content, row);
+  // Every connection through the relay ends after 1 MB of answers: the
+  // page's own files get through, the file only in pieces.
+  std::unique_ptr<CChildProcess> relay;
+  std::string urlRoot = server->BaseUrl();
+  if (row.harm == Harm::Break) {
+    const int port = FreePort();
+    relay = StartCuttingProxy(port, server->Port(), 100, 1000000);
+    urlRoot = "http://127.0.0.1:" + std::to_string(port) + "/";
+  }
+  std::string link = Send(name, content, row, urlRoot);
   // The page takes base64url with its padding too.
   if (row.padded) link.append((4 - (link.size() - link.find('#') - 1) % 4) % 4, '=');
   const std::string data = *published + "/" + name;
@@ -162,7 +175,7 @@ TEST_P(WebReceiveTest, SavesWhatWasSentOrSaysWhyNot) {
   ASSERT_EQ(Field(answer, "state"), row.state) << answer;
   EXPECT_EQ(Field(answer, "reason"), row.reason) << answer;
   EXPECT_EQ(Field(answer, "name"), name);
-  if (row.harm == Harm::None) {
+  if (row.harm == Harm::None || row.harm == Harm::Break) {
     EXPECT_EQ(ListDir(downloads), std::vector<std::string>{name});
     EXPECT_TRUE(ReadFile(downloads + "/" + name) == content);
   } else {
@@ -182,6 +195,10 @@ TEST_P(WebReceiveTest, SavesWhatWasSentOrSaysWhyNot) {
     EXPECT_TRUE(path.rfind(kStem, 0) == 0 || path.find("file.txt") != std::string::npos) << path;
   }
   EXPECT_EQ(log.find('#'), std::string::npos);
+  if (row.harm == Harm::Break) {
+    const std::regex resumed(std::string(row.name) + "%20file\\.txt HTTP/1\\.1\" 206 ");
+    EXPECT_TRUE(std::regex_search(log, resumed)) << log;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WebReceiveTest, ::testing::ValuesIn(kRows),
