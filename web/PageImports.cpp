@@ -7,6 +7,6 @@ EM_ASYNC_JS(int, quiver_next_chunk, (uint8_t* buffer, size_t capacity), {
   return await Module.quiverNextChunk(buffer, capacity);
 });
 
-EM_JS(void, quiver_deliver, (const uint8_t* bytes, size_t length), {
-  Module.quiverDeliver(bytes, length);
+EM_ASYNC_JS(void, quiver_deliver, (const uint8_t* bytes, size_t length), {
+  await Module.quiverDeliver(bytes, length);
 });

@@ -49,7 +49,6 @@ bool CWebDecoder::Decode() {
   auto* lz = static_cast<CLZCompressFilter*>(m_record.FindFilter(CLZCompressFilter::RuntimeClass));
   bool ok;
   if (lz) {
-    // A direct call (the class is final): Asyncify follows no indirect call.
     ok = lz->Run();
     lz->Attach(nullptr);
   } else {

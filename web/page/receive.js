@@ -254,17 +254,16 @@
       this.download = new Download(record.url, this.abort.signal);
       this.chunk = new Uint8Array(0);
       this.offset = 0;
-      this.written = Promise.resolve();
       this.failure = null;
       this.started = performance.now();
       this.shown = 0;
     }
 
-    // Module.quiverNextChunk: waits until what was decoded is written, then
-    // copies the next fetched bytes into the decoder's buffer.
+    // Module.quiverNextChunk: copies the next fetched bytes into the
+    // decoder's buffer.
     async NextChunk(buffer, capacity) {
+      if (this.failure) return -1;
       try {
-        await this.written;
         if (this.offset === this.chunk.length) {
           this.chunk = (await this.download.Next()) || new Uint8Array(0);
           this.offset = 0;
@@ -281,12 +280,13 @@
       }
     }
 
-    // Module.quiverDeliver: the decoder's memory is copied at once.
-    Deliver(at, length) {
-      const bytes = HEAPU8.slice(at, at + length);
-      this.written = this.written.then(() => this.sink.write(bytes)).catch((error) => {
+    // Module.quiverDeliver: the decoder waits until the sink has room.
+    async Deliver(at, length) {
+      try {
+        await this.sink.write(HEAPU8.slice(at, at + length));
+      } catch (error) {
         this.failure = this.failure || error;
-      });
+      }
     }
 
     Progress(final) {
@@ -303,7 +303,6 @@
     async Run() {
       Call('quiver_progress_begin');
       const code = await Module.ccall('quiver_decode', 'number', [], [], {async: true});
-      await this.written;
       this.Progress(true);
       if (code === 0 && !this.failure) {
         await this.sink.close();
