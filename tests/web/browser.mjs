@@ -5,7 +5,9 @@
 // Save, waits until the page says the save ended and the browser's download,
 // if one began, is finished, and answers with one JSON line:
 // {"state", "reason", "text", "name", "size", "compression", "encryption",
-//  "heapMax" (the largest JS heap seen while saving, bytes), "seconds"}.
+//  "heapMax" (the most the page's JS heap and its array buffers, the
+//  module's memory among them, were seen to hold while saving, bytes),
+//  "seconds"}.
 import puppeteer from 'puppeteer-core';
 import readline from 'node:readline';
 
@@ -42,8 +44,9 @@ async function Open({link, downloads: folder}) {
     let sampling = true;
     const sampler = (async () => {
       while (sampling) {
-        const {usedSize} = await session.send('Runtime.getHeapUsage');
-        heapMax = Math.max(heapMax, usedSize);
+        // Array buffers live outside the JS heap proper: counted too.
+        const {usedSize, backingStorageSize} = await session.send('Runtime.getHeapUsage');
+        heapMax = Math.max(heapMax, usedSize + (backingStorageSize || 0));
         await new Promise((resolve) => setTimeout(resolve, 100));
       }
     })();
