@@ -14,6 +14,9 @@
   const kResumes = 5;
   // At most this many chunks on their way to the service worker.
   const kChunksInFlight = 4;
+  // The download is read into one buffer, used again for every read, as
+  // large as the decoder takes at once (web/PageInput.cpp).
+  const kReadSize = 256 * 1024;
 
   const $ = (id) => document.getElementById(id);
   let record = null;
@@ -186,13 +189,14 @@
       this.received = 0;
       this.total = -1;
       this.reader = null;
+      this.buffer = null;
     }
 
     async Next() {
       for (let attempt = 0; ; ++attempt) {
         try {
           if (!this.reader) await this.Request();
-          const {done, value} = await this.reader.read();
+          const {done, value} = await this.Read();
           if (done) return null;
           this.received += value.length;
           return value;
@@ -232,7 +236,23 @@
         throw new SaveFailure('connection', 'The connection to the server broke, and the ' +
             'server cannot go on from where it stopped. Try again later.');
       }
-      this.reader = answer.body.getReader();
+      // A byte reader fills our buffer, so no new buffer waits for the
+      // collector per chunk; a browser without one gets the plain reader.
+      // A broken read keeps the buffer it was given: each request has its own.
+      this.buffer = new ArrayBuffer(kReadSize);
+      try {
+        this.reader = answer.body.getReader({mode: 'byob'});
+      } catch {
+        this.reader = answer.body.getReader();
+      }
+    }
+
+    // The next chunk; the caller is done with the one before.
+    async Read() {
+      if (!(this.reader instanceof ReadableStreamBYOBReader)) return this.reader.read();
+      const result = await this.reader.read(new Uint8Array(this.buffer));
+      if (result.value) this.buffer = result.value.buffer;
+      return result;
     }
   }
 
