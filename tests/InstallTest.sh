@@ -40,6 +40,18 @@ check=$("$prefix/bin/quiver" --check 2>&1 || true)
 [[ $check == *"dav://127.0.0.1:1/q/"* && $check != *"cannot load its module"* ]] ||
   { echo "the installed program cannot publish to WebDAV: $check" >&2; exit 1; }
 
+# The installed program publishes its receive page beside what it sends and
+# prints the link that opens the pointer file there.
+mkdir -p "$prefix/www"
+printf '[Settings]\nUrlRoot=http://127.0.0.1/\nFileRoot=%s/www/\n' "$prefix" \
+  > "$XDG_CONFIG_HOME/Marrow/Quiver/V1.1/Quiver.ini"
+printf 'hello\n' > "$prefix/a.txt"
+sent=$("$prefix/bin/quiver" -s "$prefix/a.txt")
+page=$(cd "$prefix/share/quiver/web" && ls -- *.html)
+cmp -s "$prefix/share/quiver/web/$page" "$prefix/www/$page" ||
+  { echo "the installed program did not publish its page $page" >&2; exit 1; }
+[[ $sent == *"http://127.0.0.1/$page#"* ]] || { echo "no link after a send: $sent" >&2; exit 1; }
+
 # A display that cannot be reached leaves the program headless, not crashed.
 version=$(DISPLAY=:54321 "$prefix/bin/quiver" -V)
 [ "$version" = "Quiver Version 1.1(5)" ] || { echo "unreachable display: '$version'" >&2; exit 1; }
