@@ -5,15 +5,14 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "app/ReceivePage.h"
 #include "app/RedactedUrl.h"
 #include "app/RemoteConnect.h"
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
+#include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
 
@@ -24,13 +23,6 @@ using Clock = std::chrono::steady_clock;
 long Milliseconds(Clock::time_point since) {
   return static_cast<long>(
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
 }
 
 std::string Octal(unsigned mode) {
@@ -75,7 +67,7 @@ CFetched Fetch(const std::string& url) {
   std::string& line = fetched.statusLine = doc.GetErrorMessage();
   while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
   std::string local;
-  if (doc.GetLocalName(local, nullptr)) fetched.body = ReadWhole(local);
+  if (doc.GetLocalName(local, nullptr)) ReadWholeFile(local, fetched.body);
   return fetched;
 }
 

@@ -18,19 +18,6 @@ namespace {
 constexpr const char* kStemPrefix = "quiver-receive-";
 constexpr size_t kUploadBlock = 65536;
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-  CFileHandle file;
-  uint64_t size = 0;
-  if (!file.OpenForReading(path, FileShare::Read) || !file.Size(size)) return false;
-  bytes.resize(size);
-  size_t filled = 0;
-  for (size_t got = 1; got != 0 && filled < bytes.size(); filled += got) {
-    if (!file.Read(bytes.data() + filled, bytes.size() - filled, got)) return false;
-  }
-  bytes.resize(filled);
-  return true;
-}
-
 std::string Base64Url(const std::string& bytes) {
   constexpr int kVariant = sodium_base64_VARIANT_URLSAFE_NO_PADDING;
   std::string text(sodium_base64_ENCODED_LEN(bytes.size(), kVariant), '\0');
@@ -63,7 +50,7 @@ bool CReceivePage::LinkOf(const std::string& path, std::string& link) {
     return false;
   }
   std::string bytes;
-  if (!ReadWhole(path, bytes)) return false;
+  if (!ReadWholeFile(path, bytes)) return false;
   link = Link(doc.GetUrl(), bytes);
   return true;
 }
@@ -90,7 +77,7 @@ std::vector<std::string> CReceivePage::Files() const {
 }
 
 bool CReceivePage::Read(const std::string& name, std::string& bytes) const {
-  return ReadWhole(m_directory + "/" + name, bytes);
+  return ReadWholeFile(m_directory + "/" + name, bytes);
 }
 
 bool CReceivePage::Publish(CPublishRoot& root) const {

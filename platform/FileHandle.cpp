@@ -157,3 +157,20 @@ bool CFileHandle::Close() {
   }
   return true;
 }
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  CFileHandle file;
+  uint64_t size = 0;
+  if (!file.OpenForReading(path, FileShare::ReadWrite) || !file.Size(size)) return false;
+  bytes.resize(size);
+  size_t filled = 0;
+  for (size_t got = 1; got != 0 && filled < bytes.size(); filled += got) {
+    if (!file.Read(bytes.data() + filled, bytes.size() - filled, got)) {
+      bytes.resize(filled);
+      return false;
+    }
+  }
+  bytes.resize(filled);
+  return true;
+}

@@ -70,3 +70,8 @@ class CFileHandle {
   std::string m_path;
   bool m_deleteOnClose = false;
 };
+
+// The whole content of the file `path`, read without taking a share lock.
+// False, with the thread's last error set, when it cannot be opened or read;
+// `bytes` then holds what was read before the failure.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
