@@ -18,6 +18,7 @@ class CFileHandle;
 class CPublishRoot;
 class CSettings;
 class CUrlDoc;
+class CUploadSinkFilter;
 
 class CPointerDoc : public CPointerRecord {
  public:
@@ -91,6 +92,9 @@ class CPointerDoc : public CPointerRecord {
   void DetachSources();
   // Runs the chain from `source` into `sink`; sets the size.
   bool RunEncoding(const std::string& source, CFilter& sink);
+  // Without a transform: `sink`'s upload copies `source` itself, block by
+  // block, so that a cancel is seen between two; sets the size.
+  bool RunCopy(const std::string& source, CUploadSinkFilter& sink);
   // Encodes `source` into a new file of `root` named after it and returns
   // its name; sets the sizes. Leaves nothing in the root on failure.
   bool Publish(const std::string& source, CPublishRoot& root, std::string& name);

@@ -11,6 +11,7 @@
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SourceFilter.h"
+#include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
 
@@ -21,6 +22,9 @@ bool SameFile(const std::string& a, const std::string& b) {
   return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
          sa.st_ino == sb.st_ino;
 }
+
+// What a send without a transform copies between two looks at a cancel.
+constexpr size_t kCopyBlock = 4 * CFilter::kBlockSize;
 
 // Said of what a failed send had to leave on a server (the publisher
 // records it for removal).
@@ -80,7 +84,8 @@ bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::st
   if (!upload) return Fail(root.Code(), root.Error());
   if (m_onCreated) m_onCreated(upload->WorkName());
   CUploadSinkFilter sink(*upload);
-  const bool ran = RunEncoding(source, sink) && !Cancelled() && upload->Finish();
+  const bool encoded = GetFilters().empty() ? RunCopy(source, sink) : RunEncoding(source, sink);
+  const bool ran = encoded && !Cancelled() && upload->Finish();
   // A send stopped even after the last block must not publish its file.
   const bool cancelled = Cancelled();
   DetachSources();
@@ -130,6 +135,22 @@ bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
   m_error = code;
   m_errorDetail = detail;
   return false;
+}
+
+bool CPointerDoc::RunCopy(const std::string& source, CUploadSinkFilter& sink) {
+  CFileHandle file;
+  if (!file.OpenForReading(source, FileShare::Read)) return RecordError();
+  CProgress* progress = CProgress::Current();
+  uint64_t total = 0;
+  size_t copied = 1;
+  while (copied != 0) {
+    if (Cancelled()) return false;
+    if (!sink.CopyFrom(file, kCopyBlock, copied)) return RecordError();
+    total += copied;
+    if (progress) progress->Count(&file, copied);
+  }
+  SetSize(static_cast<uint32_t>(total));
+  return true;
 }
 
 bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {

@@ -21,3 +21,12 @@ bool CUploadSinkFilter::Write(const uint8_t* bytes, size_t length) {
   m_bytes += length;
   return true;
 }
+
+bool CUploadSinkFilter::CopyFrom(CFileHandle& source, size_t length, size_t& copied) {
+  if (!m_upload.CopyFrom(source, length, copied)) {
+    if (m_upload.Code() != 0) SetLastError(m_upload.Code());
+    return false;
+  }
+  m_bytes += copied;
+  return true;
+}

@@ -6,6 +6,7 @@
 
 #include "pipeline/Filter.h"
 
+class CFileHandle;
 class CPublishUpload;
 
 class CUploadSinkFilter : public CFilter {
@@ -13,6 +14,8 @@ class CUploadSinkFilter : public CFilter {
   explicit CUploadSinkFilter(CPublishUpload& upload);
 
   bool Write(const uint8_t* bytes, size_t length) override;
+  // The upload's CopyFrom (remote/PublishUpload.h), counted like a Write.
+  bool CopyFrom(CFileHandle& source, size_t length, size_t& copied);
 
   uint64_t ByteCount() const { return m_bytes; }
 

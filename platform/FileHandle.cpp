@@ -42,6 +42,7 @@ bool CFileHandle::Adopt(int fd, const std::string& path, FileShare share, bool d
   m_fd = fd;
   m_path = path;
   m_deleteOnClose = deleteOnClose;
+  m_kernelCopies = true;
   if (Lock(share)) return true;
   const uint32_t code = GetLastError();
   Close();

@@ -44,6 +44,12 @@ class CFileHandle {
   bool Read(void* buffer, size_t length, size_t& got);
   // Writes all `length` bytes (retrying short writes).
   bool Write(const void* buffer, size_t length);
+  // Appends up to `length` bytes read from `source`'s position to this
+  // file's position; `copied` is 0 at the end of `source`. The kernel copies
+  // where both file systems allow it (no pass through this process); elsewhere,
+  // and for files that only a read shows whole (those of /proc say), the bytes
+  // go through a buffer. A failure leaves both positions undefined.
+  bool CopyFrom(CFileHandle& source, size_t length, size_t& copied);
   // Moves to an absolute position from the start of the file.
   bool Seek(uint64_t position);
   // The file's current size.
@@ -66,9 +72,12 @@ class CFileHandle {
   bool Lock(FileShare share);
   bool Adopt(int fd, const std::string& path, FileShare share, bool deleteOnClose);
 
+  bool CopyThroughBuffer(CFileHandle& source, size_t length, size_t& copied);
+
   int m_fd = -1;
   std::string m_path;
   bool m_deleteOnClose = false;
+  bool m_kernelCopies = true;  // until the kernel refuses a copy into this file
 };
 
 // The whole content of the file `path`, read without taking a share lock.

@@ -22,6 +22,12 @@ bool CLocalUpload::Write(const uint8_t* bytes, size_t length) {
   return m_file.Write(bytes, length) || SystemFailure();
 }
 
+bool CLocalUpload::CopyFrom(CFileHandle& source, size_t length, size_t& copied) {
+  copied = 0;
+  if (m_ended) return Fail(Code() ? Code() : ERROR_INVALID_HANDLE, Error());
+  return m_file.CopyFrom(source, length, copied) || SystemFailure();
+}
+
 bool CLocalUpload::Finish() {
   if (m_ended) return Fail(Code() ? Code() : ERROR_INVALID_HANDLE, Error());
   if (!m_file.Close()) return SystemFailure();

@@ -13,6 +13,8 @@ class CLocalUpload : public CPublishUpload {
   ~CLocalUpload() override;
 
   bool Write(const uint8_t* bytes, size_t length) override;
+  // Through the kernel where the file systems allow (platform/FileHandle.h).
+  bool CopyFrom(CFileHandle& source, size_t length, size_t& copied) override;
   bool Finish() override;
   bool Abort() override;
   std::string Name() const override { return m_name; }

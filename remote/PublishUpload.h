@@ -15,6 +15,8 @@
 
 #include "remote/RemoteFailure.h"
 
+class CFileHandle;
+
 class CPublishUpload : public CRemoteFailure {
  public:
   virtual ~CPublishUpload() = default;
@@ -32,6 +34,11 @@ class CPublishUpload : public CRemoteFailure {
 
   // Appends `length` bytes. After a failure every later Write fails too.
   virtual bool Write(const uint8_t* bytes, size_t length) = 0;
+  // Appends up to `length` bytes read from `source`; `copied` is 0 at its
+  // end. Here a read and a Write; a local root has the kernel copy them.
+  // False when the read or the write failed: Code() is 0 when it was the
+  // read, whose error is the thread's last error.
+  virtual bool CopyFrom(CFileHandle& source, size_t length, size_t& copied);
   // Completes the file; true once the root holds all of it under Name().
   // On failure the upload has already been aborted.
   virtual bool Finish() = 0;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,35 @@ TEST_F(FileHandleTest, ReadsWritesAndSeeks) {
   EXPECT_TRUE(h.Close());
   EXPECT_FALSE(h.Read(buf, 1, got));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+// Whatever the source, a copy to its end holds what a read of it holds: the
+// kernel copies a regular file, and reads a /proc file as empty, which must
+// not end the copy.
+TEST_F(FileHandleTest, CopyFromCopiesEveryKindOfSourceWhole) {
+  std::string big(3 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 / 7);
+  const std::string regular = dir + "/regular";
+  {
+    CFileHandle h;
+    ASSERT_TRUE(h.CreateNew(regular, FileShare::None));
+    ASSERT_TRUE(h.Write(big.data(), big.size()));
+  }
+  for (const std::string& path : {regular, std::string("/proc/version")}) {
+    SCOPED_TRACE(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_FALSE(expected.empty());
+    CFileHandle source, target;
+    ASSERT_TRUE(source.OpenForReading(path, FileShare::Read));
+    ASSERT_TRUE(target.CreateAlways(dir + "/copy", FileShare::None));
+    size_t copied = 1;
+    while (copied != 0) ASSERT_TRUE(target.CopyFrom(source, 1 << 20, copied));
+    ASSERT_TRUE(target.Close());
+    std::string got;
+    ASSERT_TRUE(ReadWholeFile(dir + "/copy", got));
+    EXPECT_EQ(got, expected);
+  }
 }
 
 }  // namespace
