@@ -9,6 +9,7 @@
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
+#include "pipeline/WriteBehindFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
@@ -107,8 +108,10 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
   auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
   CSinkFilter* sink = finalSink.get();
   stages.push_back(std::move(finalSink));
+  // Gone before the stages: its thread writes into the sink.
+  CWriteBehindFilter behind(sink);
 
-  CFilter* head = sink;
+  CFilter* head = &behind;
   for (const auto& filter : GetFilters()) {
     filter->Reset();
     filter->SetDecode();

@@ -11,6 +11,7 @@
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SourceFilter.h"
+#include "pipeline/WriteBehindFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 #include "remote/PublishRoot.h"
@@ -156,7 +157,8 @@ bool CPointerDoc::RunCopy(const std::string& source, CUploadSinkFilter& sink) {
 bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   FilterList stages;
   std::unique_ptr<CGrowthLimitFilter> limit;
-  CFilter* head = &sink;
+  CWriteBehindFilter behind(&sink);
+  CFilter* head = &behind;
   for (auto it = GetFilters().rbegin(); it != GetFilters().rend(); ++it) {
     CFilter* filter = it->get();
     filter->Reset();
