@@ -11,7 +11,6 @@
 #include "pipeline/Progress.h"
 #include "platform/LongName.h"
 #include "platform/SystemError.h"
-#include "platform/SettingsStore.h"
 
 #include <cstdio>
 #include <strings.h>
@@ -79,7 +78,9 @@ std::string CQuiverApp::UsageText() {
 }
 
 std::string CQuiverApp::SettingsPath() {
-  return CSettingsStore::UserConfigDirectory() + "/" + kRegistryKey + "/" + kAppName + ".ini";
+  CProfileStore store(kAppName);
+  store.SetRegistryKey(kRegistryKey);
+  return store.ProfilePath();
 }
 
 std::string CQuiverApp::VersionLine() { return "Quiver Version 1.1(5)"; }
@@ -89,18 +90,7 @@ bool CQuiverApp::IsPointerFile(const std::string& path) {
   return dot != std::string::npos && strcasecmp(path.c_str() + dot, kPointerExtension) == 0;
 }
 
-// The extension is looked for in the last component only: a "." in a
-// directory name (such as ~/.config) is no extension of the file.
-std::string CQuiverApp::ReplaceExtension(const std::string& path, const std::string& extension) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return path + extension;
-  }
-  return path.substr(0, dot) + extension;
-}
-
-CQuiverApp::CQuiverApp(CUserInterface& ui) : m_ui(ui) {}
+CQuiverApp::CQuiverApp(CUserInterface& ui) : CProfileStore(kAppName), m_ui(ui) {}
 
 CQuiverApp::~CQuiverApp() = default;
 
@@ -144,101 +134,57 @@ std::string CQuiverApp::DefaultPointerName(const std::string& source, const CSet
     const size_t slash = source.rfind('/');
     result = settings.UrlFileDir() + (slash == std::string::npos ? source : source.substr(slash + 1));
   }
-  return ReplaceExtension(result, kPointerExtension);
+  return CCommandLine::WithPointerExtension(result);
 }
 
 void CQuiverApp::RunCommandLine(int argc, const char* const* argv) {
-  if (!ParseCommandLine(argc, argv)) return;
-  switch (m_mode) {
-    case ModeSend:
+  using Action = CCommandLine::Action;
+  const CCommandLine line(argc, argv);
+  m_mode = line.Mode();
+  m_sourcePath = line.Source();
+  m_targetPath = line.Target();
+  switch (line.GetAction()) {
+    case Action::Help:
+      PrintHelp();
+      break;
+    case Action::Links:
+      PrintLinks(line.RestCount(), line.Rest());
+      break;
+    case Action::PublishCommand:
+      RunPublishCommand(line.RestCount(), line.Rest());
+      break;
+    case Action::Preferences:
+      DoPreferences();
+      break;
+    case Action::About:
+      ShowAbout();
+      break;
+    case Action::Usage:
+      ShowUsage();
+      break;
+    case Action::Send:
       SendFile(m_sourcePath, m_targetPath);
       break;
-    case ModeView:
+    case Action::View:
       if (CanShowWindow()) m_ui.RunViewWindow(*this, m_targetPath);
       break;
-    case ModeDefault:
-      ProcessFiles(argc, argv);
+    case Action::Files:
+      RunFiles(line);
       break;
   }
 }
 
-bool CQuiverApp::ParseCommandLine(int& argc, const char* const*& argv) {
-  ++argv;
-  --argc;
-  m_mode = ModeDefault;
-  if (argc > 0 && std::string(argv[0]) == "--help") {
-    PrintHelp();
-    return false;
+void CQuiverApp::RunFiles(const CCommandLine& line) {
+  const bool control = m_ui.IsControlKeyHeld();
+  if (line.RestCount() == 0) {
+    if (control) DoViewWindow();
+    else DoSendWindow();
+  } else if (control) {
+    m_mode = ModeView;
+    if (CanShowWindow()) m_ui.RunViewWindow(*this, m_targetPath);
+  } else {
+    ProcessFiles(line.RestCount(), line.Rest());
   }
-  if (argc > 0 && std::string(argv[0]) == "--link") {
-    PrintLinks(argc - 1, argv + 1);
-    return false;
-  }
-  if (argc > 0 && CPublishCommands::IsCommand(argv[0])) {
-    RunPublishCommand(argc, argv);
-    return false;
-  }
-  bool sending = false;
-  while (argc > 0 && argv[0][0] == '-') {
-    const std::string token = argv[0];
-    ++argv;
-    --argc;
-    for (size_t i = 1; i < token.size(); ++i) {
-      switch (token[i]) {
-        case 'P':
-          DoPreferences();
-          return false;
-        case 'V':
-          ShowAbout();
-          return false;
-        case 'h':
-          PrintHelp();
-          return false;
-        case 's':
-          // One send per command line, and a switch after the source is
-          // never taken for the name of its pointer file.
-          if (argc == 0 || sending) {
-            ShowUsage();
-            return false;
-          }
-          sending = true;
-          m_sourcePath = ExpandLongName(argv[0]);
-          ++argv;
-          --argc;
-          if (argc == 0 || argv[0][0] == '-') {
-            m_targetPath = ReplaceExtension(m_sourcePath, kPointerExtension);
-          } else {
-            m_targetPath = ExpandLongName(argv[0]);
-            ++argv;
-            --argc;
-          }
-          m_mode = ModeSend;
-          break;
-        case 'v':
-          if (argc > 0) {
-            m_targetPath = ExpandLongName(argv[0]);
-            ++argv;
-            --argc;
-          }
-          m_mode = ModeView;
-          break;
-        default:
-          ShowUsage();
-          return false;
-      }
-    }
-  }
-  if (m_mode == ModeDefault) {
-    const bool control = m_ui.IsControlKeyHeld();
-    if (argc == 0) {
-      if (control) DoViewWindow();
-      else DoSendWindow();
-      return false;
-    }
-    m_targetPath = ExpandLongName(argv[0]);
-    if (control) m_mode = ModeView;
-  }
-  return true;
 }
 
 bool CQuiverApp::CanShowWindow() {
@@ -270,8 +216,6 @@ void CQuiverApp::WriteSettings() {
   CommitProfile();
 }
 
-std::string CQuiverApp::ExpandLongName(const std::string& text) { return ExpandLongPath(text); }
-
 bool CQuiverApp::CanSend() {
   if (m_settings.IsComplete()) return true;
   // Without a display there is no dialog to offer: go straight to the warning.
@@ -284,51 +228,10 @@ bool CQuiverApp::CanSend() {
   return false;
 }
 
-void CQuiverApp::SetRegistryKey(const std::string& key) {
-  m_registryKey = key;
-  m_store.reset();
-}
-
-std::string CQuiverApp::ProfilePath() const {
-  return CSettingsStore::UserConfigDirectory() + "/" + m_registryKey + "/" + kAppName + ".ini";
-}
-
-CSettingsStore& CQuiverApp::Store() {
-  if (!m_store) {
-    m_store = std::make_unique<CSettingsStore>(ProfilePath());
-    m_store->Load();
-  }
-  return *m_store;
-}
-
-std::string CQuiverApp::GetProfileString(const std::string& section, const std::string& entry,
-                                         const std::string& fallback) {
-  std::string value;
-  return Store().GetString(section, entry, value) ? value : fallback;
-}
-
-int32_t CQuiverApp::GetProfileInt(const std::string& section, const std::string& entry,
-                                  int32_t fallback) {
-  int32_t value = 0;
-  return Store().GetInt(section, entry, value) ? value : fallback;
-}
-
-void CQuiverApp::WriteProfileString(const std::string& section, const std::string& entry,
-                                    const std::string& value) {
-  Store().SetString(section, entry, value);
-}
-
-void CQuiverApp::WriteProfileInt(const std::string& section, const std::string& entry,
-                                 int32_t value) {
-  Store().SetInt(section, entry, value);
-}
-
-bool CQuiverApp::CommitProfile() { return Store().Commit(); }
-
 void CQuiverApp::ProcessFiles(int argc, const char* const* argv) {
   CViewController viewer(*this, "");
   for (int i = 0; i < argc; ++i) {
-    const std::string path = ExpandLongName(argv[i]);
+    const std::string path = ExpandLongPath(argv[i]);
     if (m_cancelled) break;
     if (IsPointerFile(path)) {
       if (viewer.ReadPointerFile(path)) viewer.FetchAndLaunch();
@@ -362,7 +265,7 @@ void CQuiverApp::PrintLinks(int argc, const char* const* argv) {
     return;
   }
   for (int i = 0; i < argc; ++i) {
-    const std::string path = ExpandLongName(argv[i]);
+    const std::string path = ExpandLongPath(argv[i]);
     std::string link;
     if (CReceivePage::LinkOf(path, link)) {
       std::printf("%s\n", link.c_str());

@@ -1,9 +1,12 @@
 #pragma once
-// The application object: reads the command line once, carries out one run
-// mode (a window, a send, or fetching and launching pointer files) and ends.
-// It owns the current settings and is the only writer of the settings store.
+// The application object: carries out what the command line asks
+// (app/CommandLine.h), one run mode (a window, a send, or fetching and
+// launching pointer files), and ends. It owns the current settings and,
+// being the profile over the settings file (app/ProfileStore.h), is the only
+// writer of that file.
 
-#include "app/Profile.h"
+#include "app/CommandLine.h"
+#include "app/ProfileStore.h"
 #include "app/Settings.h"
 
 #include <cstdint>
@@ -14,12 +17,9 @@
 class CPointerDoc;
 class CProgress;
 class CPublisher;
-class CSettingsStore;
 class CUserInterface;
 
-enum RunMode { ModeDefault, ModeSend, ModeView };
-
-class CQuiverApp : public CProfile {
+class CQuiverApp : public CProfileStore {
  public:
   static constexpr const char* kAppName = "Quiver";
   static constexpr const char* kRegistryKey = "Marrow/Quiver/V1.1";
@@ -55,9 +55,6 @@ class CQuiverApp : public CProfile {
   // UrlFileDir when HasUrlFileDir is set, with its extension made ".qvr".
   virtual std::string DefaultPointerName(const std::string& source, const CSettings& settings);
   virtual void RunCommandLine(int argc, const char* const* argv);
-  // Steps past the program path and the switches (updating argc and argv)
-  // and sets the run mode. False when the command line has been dealt with.
-  virtual bool ParseCommandLine(int& argc, const char* const*& argv);
   virtual void DoPreferences();
   virtual void DoSendWindow();
   virtual void DoViewWindow();
@@ -81,7 +78,6 @@ class CQuiverApp : public CProfile {
   // --check, --published, --expire [DAYS] and --unpublish URL|NAME
   // (app/PublishCommands.h); a wrong command line shows the usage.
   virtual void RunPublishCommand(int argc, const char* const* argv);
-  virtual std::string ExpandLongName(const std::string& text);
   // Runs a send or fetch through the user interface with `progress`
   // installed for it; SIGINT, SIGTERM and SIGHUP cancel it and then end the
   // program (app/StopSignals.h). A cancelled run makes the exit status 1.
@@ -89,21 +85,6 @@ class CQuiverApp : public CProfile {
   // True when the settings are complete, offering the preferences once;
   // else a warning that says where and how to set them.
   virtual bool CanSend();
-
-  // The profile: values of the settings store, addressed by section and name
-  // below the registry key. Writes reach the file with CommitProfile().
-  void SetRegistryKey(const std::string& key);
-  std::string GetProfileString(const std::string& section, const std::string& entry,
-                               const std::string& fallback) override;
-  int32_t GetProfileInt(const std::string& section, const std::string& entry,
-                        int32_t fallback) override;
-  void WriteProfileString(const std::string& section, const std::string& entry,
-                          const std::string& value) override;
-  void WriteProfileInt(const std::string& section, const std::string& entry,
-                       int32_t value) override;
-  bool CommitProfile();
-  // The settings file of the current registry key.
-  std::string ProfilePath() const;
 
   const std::string& SourcePath() const { return m_sourcePath; }
   const std::string& TargetPath() const { return m_targetPath; }
@@ -115,21 +96,21 @@ class CQuiverApp : public CProfile {
   virtual bool InitSockets() { return true; }
 
  private:
-  CSettingsStore& Store();
+  // Files named without a switch: with Ctrl held, the view window on the
+  // first; else ProcessFiles. None: the send window, or with Ctrl the view
+  // window.
+  void RunFiles(const CCommandLine& line);
   // False, after the usage text, when no window can be shown.
   bool CanShowWindow();
   // Whether the send of `source` may replace what stands at `target`.
   bool MayReplace(const std::string& source, const std::string& target);
   void PrintSent(const std::string& pointerFile);
-  static std::string ReplaceExtension(const std::string& path, const std::string& extension);
 
   CUserInterface& m_ui;
   CSettings m_settings;
   std::string m_sourcePath;
   std::string m_targetPath;
   RunMode m_mode = ModeDefault;
-  std::string m_registryKey;
-  std::unique_ptr<CSettingsStore> m_store;
   bool m_usageShown = false;
   bool m_cancelled = false;
   bool m_commandFailed = false;
