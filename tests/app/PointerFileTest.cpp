@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <new>
 #include <string_view>
@@ -320,5 +321,60 @@ TEST_F(PointerFileTest, OpenAndWriteFailuresKeepTheirCodes) {
   EXPECT_TRUE(doc.WriteToFile(dir + "/fine.qvr"));
   EXPECT_EQ(doc.GetError(), 0u);
 }
+
+// Pointer files made byte by byte from the format, not by the writer, one
+// for every chain the program makes and one with a wide URL: each reads as
+// what it holds, and each written back is the same file (a wide URL comes
+// back narrow, the only form the writer makes).
+struct GoldenCase {
+  const char* file;
+  const char* url;
+  const char* compression;
+  const char* encryption;
+  bool rewrittenSame;
+};
+
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.file; }
+
+class GoldenPointerFileTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(GoldenPointerFileTest, ReadsAsWhatItHoldsAndWritesBackTheSameBytes) {
+  const GoldenCase& c = GetParam();
+  const std::string path = SourceDir() + "/tests/app/golden/" + c.file;
+  CPointerDoc doc;
+  ASSERT_TRUE(doc.ReadFromFile(path)) << doc.GetError();
+  EXPECT_EQ(doc.GetUrl(), c.url);
+  EXPECT_EQ(doc.GetSize(), 10000u);
+  EXPECT_EQ(doc.GetCompressionDescription(), c.compression);
+  EXPECT_EQ(doc.GetEncryptionDescription(), c.encryption);
+  const std::string out = MakeDir("golden") + "/out.qvr";
+  ASSERT_TRUE(doc.WriteToFile(out));
+  EXPECT_EQ(ReadFile(out) == ReadFile(path), c.rewrittenSame);
+  CPointerDoc back;
+  ASSERT_TRUE(back.ReadFromFile(out));
+  EXPECT_EQ(back.GetUrl(), c.url);
+  EXPECT_EQ(back.GetEncryptionDescription(), c.encryption);
+}
+
+constexpr char kUrl[] = "http://example.org/f/report.doc";
+constexpr char kLZ[] = "LZ (Lempel-Ziv): 4500/10000 (45%)";
+constexpr char kStrong[] = "Strong (XChaCha20-Poly1305)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Chains, GoldenPointerFileTest,
+    ::testing::Values(GoldenCase{"none.qvr", kUrl, "None: 10000 bytes", "None", true},
+                      GoldenCase{"lz.qvr", kUrl, kLZ, "None", true},
+                      GoldenCase{"simple.qvr", kUrl, "None: 10000 bytes", "Simple", true},
+                      GoldenCase{"lz-simple.qvr", kUrl, kLZ, "Simple", true},
+                      GoldenCase{"strong.qvr", kUrl, "None: 10000 bytes", kStrong, true},
+                      GoldenCase{"lz-strong.qvr", kUrl, kLZ, kStrong, true},
+                      GoldenCase{"wide-lz-simple.qvr", "http://example.org/f/r\xC3\xA9sum\xC3\xA9.doc",
+                                 kLZ, "Simple", false}),
+    [](const auto& info) {
+      std::string name = info.param.file;
+      name.resize(name.size() - 4);
+      std::replace(name.begin(), name.end(), '-', '_');
+      return name;
+    });
 
 }  // namespace
