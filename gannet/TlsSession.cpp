@@ -142,7 +142,9 @@ int32_t CTlsSession::Handshake(const std::string& host, const std::string& caFil
   if (IsAddress(host)) {
     X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host.c_str());
   } else {
-    SSL_set_tlsext_host_name(ssl, host.c_str());
+    // SSL_set_tlsext_host_name, without the macro's C cast.
+    SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+             const_cast<char*>(host.c_str()));
     SSL_set1_host(ssl, host.c_str());
   }
   const CSigpipeBlock block;

@@ -48,8 +48,8 @@ CChooseDirDlg::CChooseDirDlg(const std::string& initialDir, QWidget* parent)
       QDir::cleanPath(QDir(current).absoluteFilePath(QString::fromStdString(m_strPath)));
   m_listed = wanted;
   if (!CanEnter(wanted)) {
-    const QString parent = NearestEnterableParent(wanted);
-    m_listed = parent.isEmpty() ? current : parent;
+    const QString nearest = NearestEnterableParent(wanted);
+    m_listed = nearest.isEmpty() ? current : nearest;
     m_strPath = m_listed.toStdString();
     m_note = QStringLiteral(" (%1 %2)").arg(
         wanted, QFileInfo::exists(wanted) ? QStringLiteral("cannot be opened")

@@ -370,8 +370,8 @@ INSTANTIATE_TEST_SUITE_P(
                       GoldenCase{"lz-strong.qvr", kUrl, kLZ, kStrong, true},
                       GoldenCase{"wide-lz-simple.qvr", "http://example.org/f/r\xC3\xA9sum\xC3\xA9.doc",
                                  kLZ, "Simple", false}),
-    [](const auto& info) {
-      std::string name = info.param.file;
+    [](const auto& row) {
+      std::string name = row.param.file;
       name.resize(name.size() - 4);
       std::replace(name.begin(), name.end(), '-', '_');
       return name;

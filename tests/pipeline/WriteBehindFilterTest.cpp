@@ -10,8 +10,8 @@ namespace {
 // reports it: false with the system's code as the last error.
 class CFullDiskFilter : public CCollectFilter {
  public:
-  bool Write(const uint8_t* bytes, size_t length) override {
-    if (CCollectFilter::Write(bytes, length)) return true;
+  bool Write(const uint8_t* block, size_t length) override {
+    if (CCollectFilter::Write(block, length)) return true;
     SetLastError(ERROR_DISK_FULL);
     return false;
   }
@@ -69,6 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"disk_full_at_the_first_block", 65553, {0}, true},
                       Case{"disk_full_part_way", 65553, {3}, true},
                       Case{"dropped_part_way", 4096, {}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

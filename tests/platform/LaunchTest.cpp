@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(FieldCodes, ArgumentTest,
                                            FieldCodeCase{".png", false},
                                            FieldCodeCase{".gif", true},
                                            FieldCodeCase{".jpg", true}),
-                         [](const auto& info) {
-                           return std::string(info.param.extension + 1);
+                         [](const auto& row) {
+                           return std::string(row.param.extension + 1);
                          });
 
 class CurrentDirectory {
@@ -330,7 +330,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"NoDefaultApplication", "paper.pdf", ERROR_GEN_FAILURE},
                       FailureCase{"ProgramMissing", "picture.webp", ERROR_GEN_FAILURE},
                       FailureCase{"WorkingFolderMissing", "song.mp3", ERROR_PATH_NOT_FOUND}),
-    [](const auto& info) { return std::string(info.param.label); });
+    [](const auto& row) { return std::string(row.param.label); });
 
 // A session bus of the test's own, on a socket in the test root.
 class PrivateBus {

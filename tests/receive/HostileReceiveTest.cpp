@@ -84,9 +84,9 @@ TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
     SCOPED_TRACE(c.name);
     WriteFile(TestRoot() + "/config/w3skua.ini",
               "[network]\ntimeout=1\n" + c.network + "[contenttype]\ntext/html=.htm\n");
-    CScriptedServer server(c.reply, c.mode);
-    Redirect(pointer, server);
-    const std::string url = server.Url("/report.txt");
+    CScriptedServer hostile(c.reply, c.mode);
+    Redirect(pointer, hostile);
+    const std::string url = hostile.Url("/report.txt");
     std::string reason = c.reason;
     const size_t host = reason.find("HOST");
     if (host != std::string::npos) reason.replace(host, 4, url.substr(7, url.find('/', 7) - 7));
@@ -102,8 +102,8 @@ TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
 TEST_F(HostileReceiveTest, AnOverlongStatusLineStillDeliversTheFile) {
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
   const std::string encoded = ReadFile(published + "/report.txt");
-  CScriptedServer server("HTTP/1.0 200 " + std::string(300, 's') + "\r\n\r\n" + encoded);
-  Redirect(pointer, server);
+  CScriptedServer hostile("HTTP/1.0 200 " + std::string(300, 's') + "\r\n\r\n" + encoded);
+  Redirect(pointer, hostile);
   EXPECT_EQ(Open(pointer), std::vector<std::string>());
   EXPECT_EQ(ReadFile(copies + "/copy0"), "quarterly figures");
 }

@@ -206,6 +206,6 @@ TEST_P(WebReceiveTest, SavesWhatWasSentOrSaysWhyNot) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, WebReceiveTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
