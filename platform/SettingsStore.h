@@ -25,8 +25,6 @@ class CSettingsStore {
   // Where settings files live: UserConfigDirectory() of platform/Directories.h.
   static std::string UserConfigDirectory();
 
-  const std::string& Path() const { return m_path; }
-
   // Creates the file's directories when missing, then reads the file; a file
   // that cannot be read whole reads as empty.
   void Load();
