@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 namespace {
 
@@ -102,15 +101,7 @@ PublishedFile ReadRow(const CStatement& row) {
 }  // namespace
 
 std::string CPublishRegister::DefaultPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.local/share";
-  }
-  return base + "/Marrow/Quiver/Published.db";
+  return UserDataDirectory() + "/Marrow/Quiver/Published.db";
 }
 
 CPublishRegister::CPublishRegister(std::string path) : m_path(std::move(path)) {}

@@ -6,7 +6,6 @@
 #include "remote/WebTrust.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
@@ -29,14 +28,12 @@ uint32_t StatusError(int32_t status) {
   return ERROR_FILE_NOT_FOUND;
 }
 
-// The system error for the library's socket-layer failure message ("Winsock
-// Error N: text"): the connection's own failures are network errors, while
-// the numbers above the socket (the secure channel's, the transfer's
-// refusals) are system errors already.
-uint32_t SocketError(const char* message) {
-  int number = 0;
-  if (std::sscanf(message, "Winsock Error %d:", &number) != 1) return ERROR_UNEXP_NET_ERR;
-  if (number >= 10000 && number < 12000) return ERROR_UNEXP_NET_ERR;
+// The system error for the library's socket-layer failure number: the
+// connection's own failures are network errors, while the numbers above the
+// socket (the secure channel's, the transfer's refusals) are system errors
+// already.
+uint32_t SocketError(int32_t number) {
+  if (number == 0 || (number >= 10000 && number < 12000)) return ERROR_UNEXP_NET_ERR;
   return static_cast<uint32_t>(number);
 }
 
@@ -59,16 +56,14 @@ bool IsTrustFailure(uint32_t code) {
 }
 
 std::string TrustAdvice() {
-  const std::string file = WebUserSettingsFile();
   return "To trust the authority that issued the server's certificate, name its PEM bundle as "
-         "cafile in section [network] of " +
-         (file.empty() ? std::string("w3skua.ini") : file) + ".";
+         "cafile in section [network] of " + WebUserSettingsFile() + ".";
 }
 
 // The cause of a failed fetch in plain words, from the server's status or
 // the socket layer's number; empty when the system's message says it all.
 // `cut` tells a break in the body.
-std::string Cause(const std::string& url, int32_t status, int socket, const std::string& cut) {
+std::string Cause(const std::string& url, int32_t status, int32_t socket, const std::string& cut) {
   if (status == 404 || status == 410) {
     return "The server has no such file: it may have expired or been removed.";
   }
@@ -175,9 +170,8 @@ void CUrlDoc::Fetch(const std::string& url) {
     m_errorMessage = kUnexpected;
     return;
   }
-  char text[260] = {};
   m_errorCode = 0;
-  webFatalErrorGet(m_web, &m_errorCode, text);
+  webFatalErrorGet(m_web, &m_errorCode, nullptr);
   if (m_errorCode != 0) {
     TakeStatusLine();
     return;
@@ -189,11 +183,11 @@ void CUrlDoc::Fetch(const std::string& url) {
   // full disk, say); the server is not to blame for that.
   const int localError = acquired ? 0 : errno;
   webFileProgressSet(m_web, nullptr, nullptr);
-  webFatalErrorGet(m_web, &m_errorCode, text);
+  webFatalErrorGet(m_web, &m_errorCode, nullptr);
   if (m_errorCode == 0) return;
   const int32_t status = TakeStatusLine();
-  int socket = 0;
-  if (m_errorCode == kLibrarySocketError) std::sscanf(text, "Winsock Error %d:", &socket);
+  int32_t socket = 0;
+  webSocketErrorGet(m_web, &socket);
   if (localError == 0 && LearnLocalName()) {
     m_cause = Cause(url, status, socket, CutSentence(follower));
   }
@@ -204,8 +198,7 @@ void CUrlDoc::Fetch(const std::string& url) {
   } else if (m_errorCode == kLibraryNotAcquired) {
     m_errorCode = static_cast<int32_t>(StatusError(status));
   } else if (m_errorCode == kLibrarySocketError) {
-    text[sizeof text - 1] = '\0';
-    m_errorCode = static_cast<int32_t>(SocketError(text));
+    m_errorCode = static_cast<int32_t>(SocketError(socket));
   } else {
     m_errorCode = ERROR_UNEXP_NET_ERR;
   }

@@ -69,7 +69,6 @@ class CArchive {
   CArchive& operator=(const CArchive&) = delete;
 
   bool IsStoring() const { return m_mode == Mode::Store; }
-  bool IsLoading() const { return m_mode == Mode::Load; }
 
   // Store: writes out the buffered bytes; throws WriteFault on failure.
   void Close();

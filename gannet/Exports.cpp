@@ -87,4 +87,11 @@ int32_t webFileProgressSet(WebHandle handle, WebProgressCallback callback, void*
   return Object(handle)->SetProgress(callback, cookie) ? 0 : -1;
 }
 
+int32_t webSocketErrorGet(WebHandle handle, int32_t* error) {
+  if (!handle) return -1;
+  const gannet::CWebErrorLog* log = gannet::CWebErrorLog::Shared();
+  if (error) *error = log ? log->FatalSocketError() : 0;
+  return 0;
+}
+
 }  // extern "C"

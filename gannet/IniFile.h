@@ -1,9 +1,9 @@
 #pragma once
-// Read-only access to a sectioned settings file ("[section]" headers and
-// "key=value" lines). Section and key names are found without regard to
-// case, blanks around "=" and at the ends of a line are ignored, lines
-// starting with ";" are comments. The file is read afresh on every call, so
-// edits take effect at once; a missing or unreadable file reads as empty.
+// Read-only access to a sectioned settings file in the loose form of
+// ini/IniReader.h: section and key names are found without regard to case,
+// blanks around "=" and at the ends of a line are ignored, lines starting
+// with ";" are comments. The file is read afresh on every call, so edits
+// take effect at once; a missing or unreadable file reads as empty.
 
 #include <string>
 #include <vector>
@@ -29,12 +29,6 @@ class CIniFile {
   std::vector<std::string> GetKeys(const std::string& section) const;
 
  private:
-  struct Entry {
-    std::string key;
-    std::string value;
-  };
-  std::vector<Entry> ReadSection(const std::string& section) const;
-
   std::string m_path;
 };
 

@@ -47,10 +47,12 @@ void CWebErrorLog::Release() {
 
 CWebErrorLog* CWebErrorLog::Shared() { return g_log; }
 
-void CWebErrorLog::Record(int32_t code, const std::string& message, bool fatal) {
+void CWebErrorLog::Record(int32_t code, const std::string& message, int32_t socketError,
+                          bool fatal) {
   if (!fatal) return;
   m_code = code;
   m_message = message;
+  m_socketError = socketError;
   m_source = "CWebFile";
 }
 

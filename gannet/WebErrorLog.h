@@ -31,15 +31,18 @@ class CWebErrorLog {
   static CWebErrorLog* Shared();
 
   // A fatal recording replaces the fatal entry; any other changes nothing.
-  void Record(int32_t code, const std::string& message, bool fatal);
+  // socketError is the number that a message of code 10 carries, else 0.
+  void Record(int32_t code, const std::string& message, int32_t socketError, bool fatal);
   int32_t FatalCode() const { return m_code; }
   const std::string& FatalMessage() const { return m_message; }
+  int32_t FatalSocketError() const { return m_socketError; }
 
  private:
   CWebErrorLog() = default;
 
   int32_t m_code = 0;
   std::string m_message;
+  int32_t m_socketError = 0;
   std::string m_source;
   int32_t m_refs = 1;
 };

@@ -153,14 +153,18 @@ bool CWebFile::ConstructNetwork(int32_t reserved) {
 }
 
 void CWebFile::Record(int32_t code, bool fatal) {
+  int32_t socketError = 0;
   if (code == kCodeSocketError && m_driver) {
     // The driver's error may lie above the socket (TLS, a refused redirect).
-    const int32_t error = m_driver->GetSocketError();
-    m_messages[code] = ComposeSocketMessage(error, WinsockErrorText(error));
+    socketError = m_driver->GetSocketError();
+    m_messages[code] = ComposeSocketMessage(socketError, WinsockErrorText(socketError));
   } else if (code == kCodeSocketError && m_socket) {
-    m_messages[code] = ComposeSocketMessage(m_socket->LastError(), m_socket->ErrorText());
+    socketError = m_socket->LastError();
+    m_messages[code] = ComposeSocketMessage(socketError, m_socket->ErrorText());
   }
-  if (CWebErrorLog* log = CWebErrorLog::Shared()) log->Record(code, m_messages[code], fatal);
+  if (CWebErrorLog* log = CWebErrorLog::Shared()) {
+    log->Record(code, m_messages[code], socketError, fatal);
+  }
 }
 
 void CWebFile::ReleaseParts() {

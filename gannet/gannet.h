@@ -172,6 +172,12 @@ typedef int32_t (*WebProgressCallback)(int64_t received, int64_t total, void* co
 GANNET_API int32_t webFileProgressSet(WebHandle handle, WebProgressCallback callback,
                                       void* cookie);
 
+/* Stores into *error (when given) the number that the shared fatal entry
+ * carries: N of its "Winsock Error N: text" when the fatal code is 10, else
+ * 0; it is the number itself, so callers need not read it out of the text.
+ * -1 for a null handle (*error untouched), else 0. */
+GANNET_API int32_t webSocketErrorGet(WebHandle handle, int32_t* error);
+
 #ifdef __cplusplus
 }
 #endif

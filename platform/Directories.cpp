@@ -2,8 +2,14 @@
 
 #include "platform/SystemError.h"
 
+#include "ini/UserFolders.h"
+
 #include <cerrno>
 #include <sys/stat.h>
+
+std::string UserConfigDirectory() { return ini::UserFolder("XDG_CONFIG_HOME", ".config"); }
+
+std::string UserDataDirectory() { return ini::UserFolder("XDG_DATA_HOME", ".local/share"); }
 
 bool CreateParentDirectories(const std::string& path) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos;

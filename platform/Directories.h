@@ -1,7 +1,13 @@
 #pragma once
-// Making the folders a file is to live in.
+// The user's folders, and making the folders a file is to live in.
 
 #include <string>
+
+// ${XDG_CONFIG_HOME:-$HOME/.config} and ${XDG_DATA_HOME:-$HOME/.local/share},
+// without a trailing "/"; a variable counts only when it holds an absolute
+// path. Read from the environment on every call.
+std::string UserConfigDirectory();
+std::string UserDataDirectory();
 
 // Creates every missing folder on the way to the file `path` (not the file
 // itself), private to the user (0700); folders that exist stay as they are.

@@ -4,9 +4,10 @@
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
+#include "ini/IniReader.h"
+
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -43,13 +44,6 @@ std::string Unescape(const std::string& raw) {
     else { out += '\\'; out += next; }
   }
   return out;
-}
-
-std::string Trim(const std::string& s) {
-  const size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return "";
-  const size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 // Holds an exclusive flock on a neighbour of the settings file for as long as
@@ -120,18 +114,7 @@ class CReplacementFile {
 
 CSettingsStore::CSettingsStore(std::string path) : m_path(std::move(path)) {}
 
-std::string CSettingsStore::UserConfigDirectory() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  std::string dir;
-  if (xdg && *xdg == '/') {
-    dir = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    dir = std::string(home ? home : "") + "/.config";
-  }
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  return dir;
-}
+std::string CSettingsStore::UserConfigDirectory() { return ::UserConfigDirectory(); }
 
 bool CSettingsStore::EnsureDirectory() const { return CreateParentDirectories(m_path); }
 
@@ -148,25 +131,12 @@ bool CSettingsStore::ReadFile(std::string& text) const {
   return true;
 }
 
+// Of two equal names the later value counts, in the place of the first.
 CSettingsStore::Entries CSettingsStore::Parse(const std::string& text) {
+  const ini::CIniReader reader(text, ini::CIniReader::Form::Exact);
   Entries entries;
-  std::string section;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string trimmed = Trim(line);
-    if (trimmed.empty() || trimmed[0] == ';') continue;
-    if (trimmed.front() == '[' && trimmed.back() == ']') {
-      section = trimmed.substr(1, trimmed.size() - 2);
-      continue;
-    }
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos || section.empty()) continue;
-    Put(entries, {section, Trim(line.substr(0, eq)), line.substr(eq + 1)});
+  for (const ini::CIniReader::Entry& e : reader.Entries()) {
+    Put(entries, {e.section, e.key, e.value});
   }
   return entries;
 }
@@ -225,7 +195,7 @@ bool CSettingsStore::GetInt(const std::string& section, const std::string& name,
                             int32_t& value) const {
   const Entry* e = Find(section, name);
   if (!e) return false;
-  const std::string text = Trim(e->raw);
+  const std::string_view text = ini::CIniReader::Trim(e->raw, ini::CIniReader::Form::Exact);
   const char* first = text.data();
   const char* last = text.data() + text.size();
   if (first != last && *first == '+') ++first;

@@ -1,5 +1,7 @@
 #pragma once
-// A per-user settings file in the sectioned "Name=value" format.
+// A per-user settings file in the sectioned "Name=value" format, read in
+// the exact form of ini/IniReader.h (names as written, values with their
+// blanks; of two equal names the later value counts).
 //
 // Strings are stored as text with backslash escapes for "\", line feed and
 // carriage return; integers as signed decimal. A value that does not parse as
@@ -20,10 +22,8 @@ class CSettingsStore {
  public:
   explicit CSettingsStore(std::string path);
 
-  // ${XDG_CONFIG_HOME:-$HOME/.config}, without a trailing "/".
+  // Where settings files live: UserConfigDirectory() of platform/Directories.h.
   static std::string UserConfigDirectory();
-
-  const std::string& Path() const { return m_path; }
 
   // Creates the file's directories when missing, then reads the file; a file
   // that cannot be read whole reads as empty.

@@ -95,6 +95,7 @@ static void CheckProgress(void) {
     CHECK(webFileProgressSet(web, FollowTransfer, &follow) == 0);
     CHECK(webFileAcquire(web) == rows[i].result && errno == rows[i].error);
     CHECK(webFatalErrorGet(web, &code, NULL) == 0 && code == rows[i].code);
+    CHECK(webSocketErrorGet(web, &code) == 0 && code == 0); /* after the refused one */
     webFileLocalNameGet(web, name);
     CHECK((access(name, F_OK) == 0) == rows[i].fileLeft);
     CHECK(follow.total == kBody && (rows[i].stopAt >= 0 || follow.received == kBody));
@@ -155,6 +156,7 @@ int main(int argc, char** argv) {
   CHECK(webFatalErrorGet(web, &code, text) == 0 && code == 10);
   snprintf(expected, sizeof expected, "Winsock Error 10061: Connection refused%34s", "");
   CHECK(strcmp(text, expected) == 0);
+  CHECK(webSocketErrorGet(web, &code) == 0 && code == 10061);
   memset(&info, 'Z', sizeof info);
   CHECK(webFileInfoGet(web, &info) == 0);
   CHECK(strcmp(info.url, url) == 0);

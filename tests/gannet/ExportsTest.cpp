@@ -42,6 +42,8 @@ TEST_F(GannetTest, EveryExportRefusesANullHandle) {
   EXPECT_STREQ("untouched", text);
   EXPECT_EQ(-1, webFileIsModified(nullptr));
   EXPECT_EQ(-1, webFileInUse(nullptr));
+  EXPECT_EQ(-1, webSocketErrorGet(nullptr, &code));
+  EXPECT_EQ(77, code);
   webObjectDelete(nullptr);
 }
 
@@ -167,7 +169,7 @@ TEST_F(GannetTest, LibraryExportsItsNamesOnly) {
       "webFatalErrorGet",  "webFileAcquire", "webFileAcquired",  "webFileInfoGet",
       "webFileLocalNameGet", "webObjectDelete", "webObjectInit", "webFileIsModified",
       "webFileInUse",      "webFilePreserve", "webFileReplace",   "webFileReplaced",
-      "webFileWait",       "webFileProgressSet"};
+      "webFileWait",       "webFileProgressSet", "webSocketErrorGet"};
   EXPECT_EQ(expected, names);
   EXPECT_NE(std::string::npos, Command("objdump -p '" + lib + "'").find("SONAME               libgannet.so.1"));
 }

@@ -1,3 +1,4 @@
+#include "platform/Directories.h"
 #include "platform/SettingsStore.h"
 #include "support/TestFiles.h"
 
@@ -88,6 +89,35 @@ TEST_F(SettingsStoreTest, GarbageBinaryOrDirectoryReadsAsEmpty) {
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   EXPECT_EQ(ListDir(dir + "/a/b"), std::vector<std::string>({"Quiver.ini", "Quiver.ini.lock"}));
+}
+
+// Hand-edited lines read as written (the loose form would read each otherwise).
+TEST_F(SettingsStoreTest, HandEditedLinesReadExactly) {
+  CSettingsStore(path).Load();
+  WriteFile(path, "[ Settings ]\nA=a\n[settings]\nA=b\n[Settings]\nB= b \t\r\nb=c\nC=1\nC=2\r\r\n");
+  CSettingsStore store(path);
+  store.Load();
+  const char* const cases[][2] = {{"A", "none"}, {"B", " b \t"}, {"b", "c"}, {"C", "2\r"}};
+  for (const auto& [name, want] : cases) {
+    std::string read = "none";
+    store.GetString("Settings", name, read);
+    EXPECT_EQ(read, want) << name;
+  }
+}
+
+// The XDG rule, read afresh on every call (GLib's first answer would stay).
+TEST(UserDirectoriesTest, FollowTheEnvironmentOnEveryCall) {
+  const char* const names[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"};
+  const std::string saved[] = {getenv(names[0]), getenv(names[1]), getenv(names[2])};
+  const char* const cases[][4] = {{"/x/y/", "/h", "/x/y", "/x/y"},
+                                  {"relative", "/h", "/h/.config", "/h/.local/share"},
+                                  {"", "", "/.config", "/.local/share"}};
+  for (const auto& [xdg, home, config, data] : cases) {
+    for (const char* name : names) setenv(name, name == names[0] ? home : xdg, 1);
+    EXPECT_EQ(UserConfigDirectory(), config);
+    EXPECT_EQ(UserDataDirectory(), data);
+  }
+  for (int i = 0; i < 3; ++i) setenv(names[i], saved[i].c_str(), 1);
 }
 
 TEST_F(SettingsStoreTest, CommitKeepsOtherSectionsAndKeys) {
