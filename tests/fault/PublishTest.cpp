@@ -53,8 +53,6 @@ class PublishTest : public ::testing::Test {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
   }
-  // A register of its own, whatever ran before in this process.
-  void SetUp() override { setenv("XDG_DATA_HOME", MakeDir("data").c_str(), 1); }
   std::string Sql(const std::string& statement) {
     return "sqlite3 '" + CPublishRegister::DefaultPath() + "' \"" + statement + "\"";
   }

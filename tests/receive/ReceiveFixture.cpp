@@ -36,9 +36,6 @@ const char kHolder[] = R"(#!/bin/sh
 }  // namespace
 
 void ReceiveTest::SetUpTestSuite() {
-  static bool prepared = false;
-  if (prepared) return;
-  prepared = true;
   UsePrivateDesktop();
   CViewController::SetHandOffGrace(kGrace);
   const std::vector<std::pair<std::string, std::string>> defaults = {
