@@ -38,6 +38,7 @@ const char kHolder[] = R"(#!/bin/sh
 void ReceiveTest::SetUpTestSuite() {
   UsePrivateDesktop();
   CViewController::SetHandOffGrace(kGrace);
+  setenv("QUIVER_HAND_OFF_GRACE_MS", std::to_string(kGrace.count()).c_str(), 1);
   const std::vector<std::pair<std::string, std::string>> defaults = {
       {"text/plain", "copier"}, {"application/msword", "copier"},
       {"application/x-shellscript", "copier"}, {"application/pdf", "handoff"},
