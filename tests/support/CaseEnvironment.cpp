@@ -65,7 +65,8 @@ void CopyTree(const std::string& from, const std::string& to) {
       }
     } else if (S_ISREG(st.st_mode)) {
       const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
-      const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+      const int out =
+          open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
       char buffer[65536];
       ssize_t n = 0;
       while (in >= 0 && out >= 0 && (n = read(in, buffer, sizeof buffer)) > 0) {
