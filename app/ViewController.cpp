@@ -15,17 +15,34 @@
 #include "platform/ProgramType.h"
 #include "platform/SystemError.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
+constexpr std::chrono::milliseconds kHandOffGrace = std::chrono::seconds(5);
+
+// Five seconds, unless QUIVER_HAND_OFF_GRACE_MS names a shorter one in
+// milliseconds: the tests that run the program itself shorten it there, as
+// those in process do with SetHandOffGrace. Anything else in it is ignored.
+std::chrono::milliseconds HandOffGraceOfProcess() {
+  const char* value = std::getenv("QUIVER_HAND_OFF_GRACE_MS");
+  if (!value || !*value || std::strspn(value, "0123456789") != std::strlen(value) ||
+      std::strlen(value) > 9) {
+    return kHandOffGrace;
+  }
+  return std::min(kHandOffGrace, std::chrono::milliseconds(std::atol(value)));
+}
+
 // How long a file stays after its application has exited, for an instance
 // that the application handed it to, and how often a file still open is
 // looked at again.
-std::chrono::milliseconds g_handOffGrace = std::chrono::seconds(5);
+std::chrono::milliseconds g_handOffGrace = HandOffGraceOfProcess();
 constexpr std::chrono::milliseconds kOpenPoll{200};
 
 }  // namespace

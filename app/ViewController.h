@@ -6,9 +6,10 @@
 //
 // The view window shows and edits the texts below; the command line uses the
 // same object unshown. Destroying it waits, without time limit, for every
-// tracked application to exit, then for the hand-off grace (five seconds)
-// and for no process to have its file open any more, and then deletes the
-// file.
+// tracked application to exit, then for the hand-off grace (five seconds,
+// or less as QUIVER_HAND_OFF_GRACE_MS says in milliseconds: a seam for the
+// tests of the program) and for no process to have its file open any more,
+// and then deletes the file.
 
 #include "app/Settings.h"
 

@@ -15,10 +15,21 @@
 
 namespace {
 
+// The filters live for the whole run and serve input after input, as a
+// program's filters serve file after file: their tables and window, some
+// megabytes that a new filter allocates and clears, are made once instead of
+// for every input. Each run starts afresh (Reset), so a finding that needs
+// the input before it is a fault as well.
+CLZCompressFilter& Filter(bool encode) {
+  static CLZCompressFilter compressor;
+  static CLZCompressFilter expander;
+  return encode ? compressor : expander;
+}
+
 // Runs one LZ filter over `path`; returns the filter's error.
 uint32_t RunLZ(const std::string& path, bool encode, std::string& output) {
   CCollectFilter collect;
-  CLZCompressFilter lz;
+  CLZCompressFilter& lz = Filter(encode);
   LinkForRun(lz, encode, collect);
   if (!lz.Open(path)) std::abort();
   const bool ok = lz.Run();

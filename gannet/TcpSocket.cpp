@@ -4,6 +4,7 @@
 #include "WinsockErrors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
@@ -22,6 +23,9 @@
 namespace gannet {
 
 namespace {
+
+// The length of one second of the time limit (SetSecondLength).
+std::atomic<int64_t> g_secondMs{1000};
 
 int32_t Reported(int32_t code) {
   return code == kWsaWouldBlock || code == kWsaBase ? 0 : code;
@@ -70,11 +74,15 @@ int TakeConnected(Attempts* attempts, int32_t* error) {
 
 }  // namespace
 
+void CTcpSocket::SetSecondLength(std::chrono::milliseconds length) {
+  g_secondMs.store(length.count());
+}
+
 // A limit beyond what poll can take (about 24 days) is poll's longest wait.
 CTcpSocket::CTcpSocket(int timeoutSeconds)
-    : m_timeoutMs(timeoutSeconds > 0
-                      ? static_cast<int>(std::min<int64_t>(int64_t{timeoutSeconds} * 1000, INT_MAX))
-                      : -1) {}
+    : m_timeoutMs(timeoutSeconds > 0 ? static_cast<int>(std::min<int64_t>(
+                                           int64_t{timeoutSeconds} * g_secondMs.load(), INT_MAX))
+                                     : -1) {}
 
 CTcpSocket::~CTcpSocket() { Close(); }
 

@@ -26,6 +26,10 @@ class CTcpSocket : public CNetSocket {
  public:
   // timeoutSeconds: the limit for connecting and for each wait; 0 for none.
   explicit CTcpSocket(int timeoutSeconds);
+  // How long one second of the time limit lasts for every socket made from
+  // now on: 1000 ms unless changed. The library never changes it; its tests
+  // shorten it to see limits pass without waiting seconds for each.
+  static void SetSecondLength(std::chrono::milliseconds length);
   ~CTcpSocket() override;
   CTcpSocket(const CTcpSocket&) = delete;
   CTcpSocket& operator=(const CTcpSocket&) = delete;

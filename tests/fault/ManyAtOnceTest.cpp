@@ -49,6 +49,8 @@ class ManyAtOnceTest : public ::testing::Test {
     InstallDefaultApplication("copier", kCopier, {"application/msword"});
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
+    // The copier is done with its file when it exits.
+    setenv("QUIVER_HAND_OFF_GRACE_MS", "100", 1);
   }
 
 };

@@ -53,8 +53,6 @@ class PublishTest : public ::testing::Test {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
   }
-  // A register of its own, whatever ran before in this process.
-  void SetUp() override { setenv("XDG_DATA_HOME", MakeDir("data").c_str(), 1); }
   std::string Sql(const std::string& statement) {
     return "sqlite3 '" + CPublishRegister::DefaultPath() + "' \"" + statement + "\"";
   }
@@ -78,8 +76,10 @@ TEST_F(PublishTest, CheckGivesEachSetUpItsLineAndStatus) {
       {"right", "", "", true, "022",
        "^ok: fetched http://\\S+/quiver-check.txt \\(\\d+ ms\\); the bytes match\\.$", 0},
       {"page", "", "", true, "022",
-       "^ok: the receive page http://\\S+/quiver-receive-[0-9.]+\\.html is served: links open in "
-       "any web browser\\.$",
+       QUIVER_PAGE_BUILT ? "^ok: the receive page http://\\S+/quiver-receive-[0-9.]+\\.html is "
+                           "served: links open in any web browser\\.$"
+                         : "^warning: this Quiver was built without its receive page\\. Links "
+                           "open in Quiver only\\.$",
        0},
       {"wrong root", "", "", false, "022",
        "^problem: \\S+ answered \"HTTP/1.1 404 Not Found\": the web server does not publish "

@@ -1,9 +1,11 @@
 // Servers that misbehave on purpose: each answer ends the fetch with its
 // exact code and message, within the time limit, and leaves in the
-// temporary directory nothing but the local file the library keeps.
+// temporary directory nothing but the local file the library keeps. The
+// library's second lasts kSecond here, so that its limits pass quickly.
 
 #include "GannetTest.h"
 #include "ScriptedServer.h"
+#include "TcpSocket.h"
 
 #include "support/TestFiles.h"
 
@@ -19,6 +21,7 @@ using testing_support::ReadFile;
 using Mode = CScriptedServer::Mode;
 
 const std::string kNotAcquired = "File not aquired - get web info for server message";
+constexpr std::chrono::milliseconds kSecond{200};
 
 enum class Left {
   kNothing,    // no file at all
@@ -30,14 +33,14 @@ struct HostileCase {
   std::string name;
   std::string reply;
   Mode mode;
-  int timeoutSeconds;
+  int timeoutSeconds;  // of the library's shortened seconds
   int32_t code;
   std::string message;  // "" for the library's own message of the code
   int32_t status;
   std::string statusLine;
   Left left;
   std::string body;
-  double maxSeconds;
+  double maxSeconds;  // real ones
   bool tls = false;  // the URL is https
 };
 
@@ -51,12 +54,19 @@ std::string BaseName(const std::string& path) { return path.substr(path.rfind('/
 
 class HostileServerTest : public GannetTest {
  protected:
+  void SetUp() override {
+    GannetTest::SetUp();
+    gannet::CTcpSocket::SetSecondLength(kSecond);
+  }
+  void TearDown() override { gannet::CTcpSocket::SetSecondLength(std::chrono::seconds(1)); }
+
   static std::string TempDir() { return std::getenv("TMPDIR"); }
 
   void Check(const HostileCase& c) {
     SCOPED_TRACE(c.name);
     WriteIni("[network]\ntimeout=" + std::to_string(c.timeoutSeconds) + "\n");
     CScriptedServer server(c.reply, c.mode);
+    server.SetDripInterval(static_cast<int>(kSecond.count()));
     const auto start = std::chrono::steady_clock::now();
     const FetchResult r =
         Fetch(c.tls ? "https://127.0.0.1:" + std::to_string(server.Port()) + "/hostile.bin"
@@ -121,7 +131,7 @@ TEST_F(HostileServerTest, EveryMisbehaviourHasItsOutcome) {
        5, 7, "", 200, "HTTP/1.0 200 OK\r", Left::kLocalFile, "12345", 10},
       {"connection closed right after accept", "", Mode::kHangUp, 5, 10,
        SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10},
-      // TLS peers; the server answers once its wait for a request line ends.
+      // TLS peers; the server answers the client's first record.
       {"TLS: closes during the handshake", "", Mode::kHangUp, 5, 10,
        SocketMessage(10054, "Connection reset by peer"), 0, "", Left::kNothing, "", 10, true},
       {"TLS: leaves during the handshake, without a reset", "", Mode::kReply, 10, 10,

@@ -16,6 +16,16 @@ namespace {
 constexpr int kLifetimeMs = 60000;
 constexpr int kRequestWaitMs = 5000;
 
+// The header block has ended, or a TLS client's first record is whole.
+bool IsWholeRequest(const std::string& request) {
+  if (request.find("\r\n\r\n") != std::string::npos) return true;
+  constexpr size_t kRecordHeader = 5;
+  if (request.size() < kRecordHeader || request[0] != 0x16 || request[1] != 0x03) return false;
+  const size_t length = static_cast<size_t>(static_cast<uint8_t>(request[3]) << 8 |
+                                            static_cast<uint8_t>(request[4]));
+  return request.size() >= kRecordHeader + length;
+}
+
 }  // namespace
 
 const std::string CScriptedServer::kNoAnswer = "no answer";
@@ -97,7 +107,7 @@ void CScriptedServer::Serve() {
 void CScriptedServer::Answer(int fd) {
   std::string request;
   char buffer[4096];
-  while (request.find("\r\n\r\n") == std::string::npos && WaitReadable(fd, kRequestWaitMs)) {
+  while (!IsWholeRequest(request) && WaitReadable(fd, kRequestWaitMs)) {
     const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
     if (n <= 0) break;
     request.append(buffer, static_cast<size_t>(n));
@@ -121,7 +131,7 @@ void CScriptedServer::Answer(int fd) {
   }
   if (m_mode == Mode::kDrip) {
     for (char c : reply) {
-      if (!SendAll(fd, &c, 1) || !Pause(1000)) return;
+      if (!SendAll(fd, &c, 1) || !Pause(m_dripMs.load())) return;
     }
     return;
   }

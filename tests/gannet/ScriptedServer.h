@@ -2,8 +2,10 @@
 // A loopback HTTP peer for the web library's tests: it listens on
 // 127.0.0.1 (ephemeral port), records each request's raw bytes and answers
 // every connection with the same scripted raw bytes (or, given a list,
-// each connection with the next one, the last for all that follow). It stops by itself
-// after a minute at most.
+// each connection with the next one, the last for all that follow). A
+// request is in when its header block ends, or, from a TLS client, when its
+// first record (the ClientHello) is whole. It stops by itself after a minute
+// at most.
 
 #include <atomic>
 #include <mutex>
@@ -17,7 +19,7 @@ class CScriptedServer {
     kReply,   // send the reply, then close
     kSilent,  // accept, read the request, say nothing until stopped
     kReset,   // send the reply, then reset the connection
-    kDrip,    // send the reply one byte a second, then close
+    kDrip,    // send the reply one byte per drip interval, then close
     kEndless, // send the reply, then header lines until the client leaves
     kHangUp,  // close each connection unread: the client meets a reset
     kKeepOpen, // send the reply, then keep the connection until the client leaves
@@ -32,6 +34,9 @@ class CScriptedServer {
   CScriptedServer& operator=(const CScriptedServer&) = delete;
 
   int Port() const { return m_port; }
+  // The pause between two bytes in Mode::kDrip: a second unless changed
+  // before the first connection.
+  void SetDripInterval(int ms) { m_dripMs = ms; }
   // "http://127.0.0.1:<port>" (or "http://[::1]:<port>") followed by path.
   std::string Url(const std::string& path) const;
   // The requests received so far, in order.
@@ -56,6 +61,7 @@ class CScriptedServer {
   std::vector<std::string> m_replies;
   Mode m_mode;
   bool m_ipv6;
+  std::atomic<int> m_dripMs{1000};
   int m_listen = -1;
   int m_port = 0;
   int m_stop[2] = {-1, -1};

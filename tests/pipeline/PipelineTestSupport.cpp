@@ -8,7 +8,9 @@
 
 #include <memory>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <unistd.h>
+#include <vector>
 
 bool CCollectFilter::Write(const uint8_t* b, size_t length) {
   const bool fail = failWrites || failingWrites.count(writeSizes.size()) != 0;
@@ -46,13 +48,20 @@ std::string MakeInputFile(const std::string& bytes) {
 }
 
 std::string MakeSparseFile(uint64_t size) {
-  const std::string path = NewTempPath("sparse");
-  CFileHandle file;
-  if (!file.CreateNew(path, FileShare::None) ||
-      ftruncate(file.Descriptor(), static_cast<off_t>(size)) != 0) {
-    throw std::runtime_error("cannot make " + path);
+  // Open until the process ends: the path names the descriptor.
+  struct MemoryFiles {
+    std::vector<int> fds;
+    ~MemoryFiles() {
+      for (const int fd : fds) close(fd);
+    }
+  };
+  static MemoryFiles files;
+  const int fd = memfd_create("sparse", MFD_CLOEXEC);
+  if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+    throw std::runtime_error("cannot make a sparse file in memory");
   }
-  return path;
+  files.fds.push_back(fd);
+  return "/proc/self/fd/" + std::to_string(fd);
 }
 
 LZRun RunLZ(const std::string& input, bool encode) {

@@ -36,7 +36,8 @@ void Prepare(CFilter& filter, bool encode, CFilter* next);
 std::string NewTempPath(const std::string& name);
 // A new file holding `bytes`; returns its path.
 std::string MakeInputFile(const std::string& bytes);
-// A new sparse file of `size` zero bytes; returns its path.
+// A new sparse file of `size` zero bytes, held in memory (a memfd) so that
+// reading gigabytes of it is cheap; returns a path that opens it.
 std::string MakeSparseFile(uint64_t size);
 
 struct LZRun {

@@ -108,20 +108,9 @@ std::string PathFromUri(const std::string& uri) {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  // GIO reads the data folders and the application database once per
-  // process, so everything is in place before the first GIO call.
-  static void SetUpTestSuite() {
-    static bool prepared = false;
-    if (prepared) return;
-    prepared = true;
-    UsePrivateDesktop();
-    const std::string root = TestRoot();
-    for (const char* name : {"bin", "appcwd"}) mkdir((root + "/" + name).c_str(), 0700);
-    WriteScript(root + "/bin/record", kRecordScript);
-    WriteScript(root + "/bin/slow", kSlowScript);
-    WriteScript(root + "/bin/gate", kGateScript);
-    WriteFixtureApps();
-  }
+  // GIO reads the content types once per process: the private desktop is in
+  // place before its first call.
+  static void SetUpTestSuite() { UsePrivateDesktop(); }
 
   static void WriteFixtureApps() {
     const std::string bin = TestRoot() + "/bin/";
@@ -148,6 +137,12 @@ class LaunchTest : public ::testing::Test {
   }
 
   void SetUp() override {
+    const std::string root = TestRoot();
+    for (const char* name : {"bin", "appcwd"}) mkdir((root + "/" + name).c_str(), 0700);
+    WriteScript(root + "/bin/record", kRecordScript);
+    WriteScript(root + "/bin/slow", kSlowScript);
+    WriteScript(root + "/bin/gate", kGateScript);
+    WriteFixtureApps();
     out = MakeDir("out");
     setenv("QUIVER_LAUNCH_OUT", out.c_str(), 1);
   }

@@ -36,11 +36,9 @@ const char kHolder[] = R"(#!/bin/sh
 }  // namespace
 
 void ReceiveTest::SetUpTestSuite() {
-  static bool prepared = false;
-  if (prepared) return;
-  prepared = true;
   UsePrivateDesktop();
   CViewController::SetHandOffGrace(kGrace);
+  setenv("QUIVER_HAND_OFF_GRACE_MS", std::to_string(kGrace.count()).c_str(), 1);
   const std::vector<std::pair<std::string, std::string>> defaults = {
       {"text/plain", "copier"}, {"application/msword", "copier"},
       {"application/x-shellscript", "copier"}, {"application/pdf", "handoff"},

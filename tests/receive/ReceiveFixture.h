@@ -27,7 +27,7 @@
 class ReceiveTest : public ::testing::Test {
  protected:
   // How long a file stays after its application exits, here: the program's
-  // five seconds, shortened.
+  // five seconds, shortened, in process and for the quiver program alike.
   static constexpr std::chrono::milliseconds kGrace{1000};
 
   static void SetUpTestSuite();

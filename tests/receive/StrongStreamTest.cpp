@@ -70,8 +70,10 @@ TEST_F(ReceiveTest, TheProgramSendsAndOpensStrongFiles) {
 
 // quiver x.qvr over a connection that breaks once: the fetch resumes, the
 // terminal line (on a terminal that script(1) provides) says so, and the
-// original is opened.
+// original is opened. The pause before the resume is shortened, yet long
+// enough for the line, drawn every 100 ms, to show it.
 TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\nretrywait=400\n");
   const int port = FreePort();
   const auto proxy = StartCuttingProxy(port, server->Port(), 1, 110000);
   settings.UrlRoot() = "http://127.0.0.1:" + std::to_string(port) + "/";

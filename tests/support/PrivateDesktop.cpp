@@ -20,7 +20,7 @@ std::string Env(const char* name) {
 }  // namespace
 
 void UsePrivateDesktop() {
-  const std::string root = TestRoot();
+  const std::string root = ProcessRoot();
   for (const char* name : {"sysdata", "sysconfig"}) mkdir((root + "/" + name).c_str(), 0700);
   mkdir((Env("XDG_DATA_HOME") + "/applications").c_str(), 0700);
   if (symlink("/usr/share/mime", (root + "/sysdata/mime").c_str()) != 0 && errno != EEXIST) {

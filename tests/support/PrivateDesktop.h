@@ -1,9 +1,10 @@
 #pragma once
 // A desktop of the test's own for GIO: content types come from the system's
 // database, applications only from the private XDG_DATA_HOME, defaults from
-// the private mimeapps.list; no display and no session bus. GIO reads all of
-// this once per process, so UsePrivateDesktop() must run before its first
-// call.
+// the private mimeapps.list; no display and no session bus. GIO reads the
+// content types once per process, so UsePrivateDesktop() must run before its
+// first call; the applications and defaults it reads again for each case's
+// folders (support/CaseEnvironment.h).
 
 #include <string>
 #include <utility>

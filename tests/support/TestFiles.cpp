@@ -12,14 +12,19 @@
 
 namespace testing_support {
 
-const std::string& TestRoot() {
-  static const std::string root = [] {
-    const char* r = std::getenv("QUIVER_TEST_ROOT");
-    if (!r) throw std::runtime_error("QUIVER_TEST_ROOT is not set");
-    return std::string(r);
-  }();
-  return root;
+namespace {
+
+std::string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value) throw std::runtime_error(std::string(name) + " is not set");
+  return value;
 }
+
+}  // namespace
+
+std::string TestRoot() { return Variable("QUIVER_TEST_ROOT"); }
+
+std::string ProcessRoot() { return Variable("QUIVER_TEST_PROCESS_ROOT"); }
 
 std::string MakeDir(const std::string& name) {
   static int counter = 0;

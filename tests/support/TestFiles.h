@@ -9,8 +9,12 @@
 
 namespace testing_support {
 
-// The private root of this test process (HOME and TMPDIR live below it).
-const std::string& TestRoot();
+// The private root of the running test case, or of the running suite's
+// set-up (HOME, the XDG folders and TMPDIR live below it).
+std::string TestRoot();
+// The root of the whole test process, which outlives every case: for what
+// is made once per process.
+std::string ProcessRoot();
 // A new, empty directory below the test root.
 std::string MakeDir(const std::string& name);
 void WriteFile(const std::string& path, const std::string& bytes);

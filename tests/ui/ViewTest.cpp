@@ -52,9 +52,6 @@ class CNotingViewDlg : public CViewDlg {
 class ViewTest : public CUiTest {
  protected:
   static void SetUpTestSuite() {
-    static bool prepared = false;
-    if (prepared) return;
-    prepared = true;
     UsePrivateDesktop();
     InstallDefaultApplication("copier", kCopier, {"text/plain"});
   }
