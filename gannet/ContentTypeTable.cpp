@@ -16,10 +16,10 @@ constexpr const char* kWhiteSpace = " \t\r\n\v\f";
 
 CContentTypeTable::CContentTypeTable(const CIniFile& ini) {
   int loaded = 0;
-  for (const std::string& key : ini.GetKeys("contenttype")) {
+  for (const auto& [key, value] : ini.GetSection("contenttype")) {
     if (loaded == kSlots) break;
     m_entries[loaded].key = key.substr(0, kMaxText);
-    m_entries[loaded].value = ini.GetString("contenttype", key, "0").substr(0, kMaxText);
+    m_entries[loaded].value = value.substr(0, kMaxText);
     ++loaded;
   }
 }

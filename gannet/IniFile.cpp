@@ -16,8 +16,15 @@ std::string CIniFile::GetString(const std::string& section, const std::string& k
   return value ? *value : def;
 }
 
-std::vector<std::string> CIniFile::GetKeys(const std::string& section) const {
-  return CIniReader::FromFile(m_path, CIniReader::Form::Loose).Keys(section);
+std::vector<std::pair<std::string, std::string>> CIniFile::GetSection(
+    const std::string& section) const {
+  const CIniReader reader = CIniReader::FromFile(m_path, CIniReader::Form::Loose);
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (std::string& key : reader.Keys(section)) {
+    std::string value = *reader.Find(section, key);
+    entries.emplace_back(std::move(key), std::move(value));
+  }
+  return entries;
 }
 
 }  // namespace gannet

@@ -6,6 +6,7 @@
 // take effect at once; a missing or unreadable file reads as empty.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gannet {
@@ -25,8 +26,10 @@ class CIniFile {
   std::string GetString(const std::string& section, const std::string& key,
                         const std::string& def) const;
 
-  // The key names of the section in file order; empty when it is missing.
-  std::vector<std::string> GetKeys(const std::string& section) const;
+  // The keys of the section in file order, each with the value GetString
+  // gives it (that of the first key of its name), from one reading of the
+  // file; empty when the section is missing.
+  std::vector<std::pair<std::string, std::string>> GetSection(const std::string& section) const;
 
  private:
   std::string m_path;

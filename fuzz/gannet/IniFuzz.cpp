@@ -25,7 +25,8 @@ bool Findable(const std::string& key) {
 
 void LookUpKeys(const CIniFile& ini, const CContentTypeTable& table) {
   int slot = 0;
-  for (const std::string& key : ini.GetKeys("contenttype")) {
+  for (const auto& entry : ini.GetSection("contenttype")) {
+    const std::string& key = entry.first;
     if (slot++ == CContentTypeTable::kSlots) break;
     std::string type = key;
     std::string extension;

@@ -204,9 +204,10 @@ TEST(GannetIniTest, SectionsAndKeysIgnoreCase) {
   EXPECT_EQ("d", ini.GetString("no such section", "http_proxy", "d"));
   EXPECT_EQ(".htm", ini.GetString("CONTENTTYPE", "TEXT/HTML", "d"));
   EXPECT_EQ("", ini.GetString("contenttype", "empty", "d"));
-  EXPECT_EQ((std::vector<std::string>{"text/html", "Text/HTML", "empty"}),
-            ini.GetKeys("contenttype"));
-  EXPECT_TRUE(ini.GetKeys("absent").empty());
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ((Entries{{"text/html", ".htm"}, {"Text/HTML", ".htm"}, {"empty", ""}}),
+            ini.GetSection("contenttype"));
+  EXPECT_TRUE(ini.GetSection("absent").empty());
 }
 
 TEST(GannetIniTest, FallsBackToTheSystemFile) {
