@@ -1,5 +1,6 @@
 #include "app/ProfileStore.h"
 
+#include "platform/Directories.h"
 #include "platform/SettingsStore.h"
 
 CProfileStore::CProfileStore(std::string appName) : m_appName(std::move(appName)) {}
@@ -12,7 +13,7 @@ void CProfileStore::SetRegistryKey(const std::string& key) {
 }
 
 std::string CProfileStore::ProfilePath() const {
-  return CSettingsStore::UserConfigDirectory() + "/" + m_registryKey + "/" + m_appName + ".ini";
+  return UserConfigDirectory() + "/" + m_registryKey + "/" + m_appName + ".ini";
 }
 
 CSettingsStore& CProfileStore::Store() {

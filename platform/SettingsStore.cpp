@@ -114,7 +114,6 @@ class CReplacementFile {
 
 CSettingsStore::CSettingsStore(std::string path) : m_path(std::move(path)) {}
 
-std::string CSettingsStore::UserConfigDirectory() { return ::UserConfigDirectory(); }
 
 bool CSettingsStore::EnsureDirectory() const { return CreateParentDirectories(m_path); }
 

@@ -22,9 +22,6 @@ class CSettingsStore {
  public:
   explicit CSettingsStore(std::string path);
 
-  // Where settings files live: UserConfigDirectory() of platform/Directories.h.
-  static std::string UserConfigDirectory();
-
   // Creates the file's directories when missing, then reads the file; a file
   // that cannot be read whole reads as empty.
   void Load();
