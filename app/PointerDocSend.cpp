@@ -10,6 +10,7 @@
 #include "pipeline/GrowthLimitFilter.h"
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/Progress.h"
+#include "pipeline/ReadAheadSourceFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "pipeline/WriteBehindFilter.h"
 #include "platform/FileHandle.h"
@@ -178,7 +179,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
   if (head->IsSource()) {
     reader = static_cast<CSourceFilter*>(head);
   } else {
-    plain = std::make_unique<CSourceFilter>(head);
+    plain = std::make_unique<CReadAheadSourceFilter>(head);
     reader = plain.get();
   }
   const bool ok = reader->Open(source) && reader->Run();

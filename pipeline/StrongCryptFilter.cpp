@@ -109,6 +109,13 @@ bool CStrongCryptFilter::Encrypt(const uint8_t* bytes, size_t length) {
     // A full chunk is sealed only now that more input shows it is not the
     // last one; the last is sealed by Close with the final tag.
     if (m_fill == kChunkSize && !SealChunk(kTagMessage)) return false;
+    // Whole chunks that more input follows are sealed where they lie.
+    if (m_fill == 0 && length > kChunkSize) {
+      if (!Seal(bytes, kChunkSize, kTagMessage)) return false;
+      bytes += kChunkSize;
+      length -= kChunkSize;
+      continue;
+    }
     const size_t take = std::min(length, kChunkSize - m_fill);
     std::memcpy(m_in.get() + m_fill, bytes, take);
     m_fill += take;
@@ -121,6 +128,12 @@ bool CStrongCryptFilter::Encrypt(const uint8_t* bytes, size_t length) {
 bool CStrongCryptFilter::Decrypt(const uint8_t* bytes, size_t length) {
   while (length > 0) {
     if (m_finished) return Fail();
+    if (m_fill == 0 && length >= kSealedChunkSize) {
+      if (!Open(bytes, kSealedChunkSize)) return false;
+      bytes += kSealedChunkSize;
+      length -= kSealedChunkSize;
+      continue;
+    }
     const size_t take = std::min(length, kSealedChunkSize - m_fill);
     std::memcpy(m_in.get() + m_fill, bytes, take);
     m_fill += take;
@@ -132,20 +145,29 @@ bool CStrongCryptFilter::Decrypt(const uint8_t* bytes, size_t length) {
 }
 
 bool CStrongCryptFilter::SealChunk(uint8_t tag) {
-  unsigned long long sealed = 0;
-  crypto_secretstream_xchacha20poly1305_push(&m_state, m_out.get(), &sealed, m_in.get(), m_fill,
-                                             nullptr, 0, tag);
+  const size_t fill = m_fill;
   m_fill = 0;
+  return Seal(m_in.get(), fill, tag);
+}
+
+bool CStrongCryptFilter::Seal(const uint8_t* plain, size_t length, uint8_t tag) {
+  unsigned long long sealed = 0;
+  crypto_secretstream_xchacha20poly1305_push(&m_state, m_out.get(), &sealed, plain, length,
+                                             nullptr, 0, tag);
   return CFilter::Write(m_out.get(), static_cast<size_t>(sealed));
 }
 
 bool CStrongCryptFilter::OpenChunk() {
+  const size_t fill = m_fill;
+  m_fill = 0;
+  return Open(m_in.get(), fill);
+}
+
+bool CStrongCryptFilter::Open(const uint8_t* sealed, size_t length) {
   unsigned long long opened = 0;
   uint8_t tag = 0;
-  const size_t sealed = m_fill;
-  m_fill = 0;
-  if (crypto_secretstream_xchacha20poly1305_pull(&m_state, m_out.get(), &opened, &tag, m_in.get(),
-                                                 sealed, nullptr, 0) != 0) {
+  if (crypto_secretstream_xchacha20poly1305_pull(&m_state, m_out.get(), &opened, &tag, sealed,
+                                                 length, nullptr, 0) != 0) {
     return Fail();
   }
   // Only a full chunk may go on; only a short one, or the last full one,

@@ -75,8 +75,12 @@ class CStrongCryptFilter final : public CFilter {
   bool Decrypt(const uint8_t* bytes, size_t length);
   // Seals the buffered plaintext as one chunk and passes it on.
   bool SealChunk(uint8_t tag);
+  // Seals `length` bytes of plaintext as one chunk and passes it on.
+  bool Seal(const uint8_t* plain, size_t length, uint8_t tag);
   // Opens the buffered chunk and passes its plaintext on.
   bool OpenChunk();
+  // Opens one sealed chunk of `length` bytes and passes its plaintext on.
+  bool Open(const uint8_t* sealed, size_t length);
   // Opens what is buffered; fails with 13 unless the stream has ended.
   bool FinishDecoding();
   // Marks the stream as failed; sets ERROR_INVALID_DATA, returns false.

@@ -2,7 +2,6 @@
 
 #include "PipelineTestSupport.h"
 #include "pipeline/BufferFilter.h"
-#include "pipeline/DumbCryptFilter.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -10,23 +9,6 @@
 namespace {
 
 using testing_support::Data;
-
-TEST(FilterTest, FilterWithoutNextAcceptsEverything) {
-  CFilter filter;
-  EXPECT_TRUE(filter.Write(Data("abc"), 3));
-  EXPECT_TRUE(filter.Write(nullptr, 0));
-  EXPECT_TRUE(filter.PutByte('x'));
-  EXPECT_TRUE(filter.Close());
-  EXPECT_TRUE(filter.Run());
-  EXPECT_TRUE(filter.IsEncoding());
-  EXPECT_FALSE(filter.IsSource());
-}
-
-TEST(FilterTest, DescriptionIsTheClassName) {
-  EXPECT_EQ(CFilter().GetDescription(), "CFilter");
-  EXPECT_EQ(CBufferFilter().GetDescription(), "CBufferFilter");
-  EXPECT_EQ(CDumbCryptFilter().GetDescription(), "CDumbCryptFilter");
-}
 
 TEST(FilterTest, PassesWritesOnAndFailuresBack) {
   CCollectFilter end;
@@ -50,13 +32,6 @@ TEST(FilterTest, CloseTravelsDownOnceAndUnlinks) {
   EXPECT_EQ(head.GetNext(), nullptr);
   EXPECT_EQ(middle.GetNext(), nullptr);
   EXPECT_TRUE(head.Close());
-  EXPECT_EQ(end.closes, 1);
-}
-
-TEST(FilterTest, RunOfAPlainFilterIsItsClose) {
-  CCollectFilter end;
-  CFilter filter(&end);
-  EXPECT_TRUE(filter.Run());
   EXPECT_EQ(end.closes, 1);
 }
 

@@ -15,6 +15,7 @@
 bool CCollectFilter::Write(const uint8_t* b, size_t length) {
   const bool fail = failWrites || failingWrites.count(writeSizes.size()) != 0;
   writeSizes.push_back(length);
+  if (fail && failureCode != 0) SetLastError(failureCode);
   if (fail) return false;
   if (m_keepData) data.append(reinterpret_cast<const char*>(b), length);
   bytes += length;

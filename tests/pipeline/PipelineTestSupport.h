@@ -11,7 +11,8 @@
 #include <vector>
 
 // The end of a chain under test: keeps what reaches it (or only counts it),
-// and can be told to fail all its writes or those with given numbers (from 0).
+// and can be told to fail all its writes or those with given numbers (from 0),
+// leaving `failureCode` as the last error when it is not 0.
 class CCollectFilter : public CFilter {
  public:
   explicit CCollectFilter(bool keepData = true) : m_keepData(keepData) {}
@@ -24,6 +25,7 @@ class CCollectFilter : public CFilter {
   int closes = 0;
   bool failWrites = false;
   std::set<size_t> failingWrites;
+  uint32_t failureCode = 0;
 
  private:
   bool m_keepData;

@@ -6,17 +6,6 @@
 
 namespace {
 
-// A disk that fills at its writes numbered in failingWrites, as a sink
-// reports it: false with the system's code as the last error.
-class CFullDiskFilter : public CCollectFilter {
- public:
-  bool Write(const uint8_t* block, size_t length) override {
-    if (CCollectFilter::Write(block, length)) return true;
-    SetLastError(ERROR_DISK_FULL);
-    return false;
-  }
-};
-
 struct Case {
   const char* name;
   size_t writeSize;             // the chain's writes, all of this size
@@ -31,8 +20,9 @@ TEST_P(WriteBehindFilterTest, PassesEveryByteInOrderOrTheFirstFailure) {
   std::string input(11 * CWriteBehindFilter::kGather + 12345, '\0');
   for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(i * 7919 >> 5);
   const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
-  CFullDiskFilter disk;
+  CCollectFilter disk;
   disk.failingWrites = c.failingWrites;
+  disk.failureCode = ERROR_DISK_FULL;
   bool ok = true;
   {
     CWriteBehindFilter behind(&disk);
