@@ -5,7 +5,7 @@
 # the same run, what a user does by hand with the same source published as .Z
 # beside it: `curl -s -o f.Z URL` then `uncompress f.Z` (ncompress's own
 # decompressor, `compress -d`: Debian's /usr/bin/uncompress is gzip's script).
-# The files: a 256 MB and a 16 MB text and binary mix sent with LZ and Simple,
+# The files: a 256 MB and a 64 MB text and binary mix sent with LZ and Simple,
 # and 64 MB of random bytes sent with LZ chosen (the send leaves LZ out).
 #
 # Quiver's wall time ends when the application gets the file: afterwards the
@@ -92,7 +92,7 @@ tmp_is_empty() {
 }
 
 rows=()
-for size in 256 16 r64; do
+for size in 256 64 r64; do
   if [ "$size" = r64 ]; then
     name="random64.bin"
     src="$work/src/$name"
