@@ -25,40 +25,44 @@ struct Shelf {
   uint32_t error = 0;
 };
 
-}  // namespace
-
-bool CReadAheadSourceFilter::Run() {
-  Shelf shelf;
-  std::thread reader([this, &shelf, progress = CProgress::Current()] {
-    std::optional<CProgress::Scope> scope;
-    if (progress) scope.emplace(*progress);
-    for (size_t count = 1; count != 0;) {
-      Block block;
-      {
-        std::unique_lock lock(shelf.mutex);
-        shelf.changed.wait(lock, [&] { return shelf.ready.size() < kDepth || shelf.stop; });
-        if (shelf.stop) return;
-        if (!shelf.spare.empty()) {
-          block = std::move(shelf.spare.back());
-          shelf.spare.pop_back();
-        }
+// The reading thread: puts every block of `source` on the shelf, a few at
+// the most, until the end, a failed read or a stop.
+void ReadBlocks(CHandleFilter& source, Shelf& shelf, CProgress* progress) {
+  std::optional<CProgress::Scope> scope;
+  if (progress) scope.emplace(*progress);
+  for (size_t count = 1; count != 0;) {
+    Block block;
+    {
+      std::unique_lock lock(shelf.mutex);
+      shelf.changed.wait(lock, [&] {
+        return shelf.ready.size() < CReadAheadSourceFilter::kDepth || shelf.stop;
+      });
+      if (shelf.stop) return;
+      if (!shelf.spare.empty()) {
+        block = std::move(shelf.spare.back());
+        shelf.spare.pop_back();
       }
-      block.resize(kGather);
-      const bool read = Read(block.data(), block.size(), count);
-      const uint32_t error = read ? 0 : GetLastError();
-      block.resize(count);
-      std::lock_guard lock(shelf.mutex);
-      if (read) {
-        shelf.ready.push_back(std::move(block));
-      } else {
-        shelf.failed = true;
-        shelf.error = error;
-        count = 0;
-      }
-      shelf.changed.notify_all();
     }
-  });
+    block.resize(CReadAheadSourceFilter::kGather);
+    const bool read = source.Read(block.data(), block.size(), count);
+    const uint32_t error = read ? 0 : GetLastError();
+    block.resize(count);
+    std::lock_guard lock(shelf.mutex);
+    if (read) {
+      shelf.ready.push_back(std::move(block));
+    } else {
+      shelf.failed = true;
+      shelf.error = error;
+      count = 0;
+    }
+    shelf.changed.notify_all();
+  }
+}
 
+// The chain's side: writes every block from the shelf on, the empty last
+// one too; false, with the chain's error, when a write failed. Stops the
+// reading either way.
+bool WriteBlocks(CFilter& head, Shelf& shelf) {
   bool written = true;
   for (bool end = false; written && !end;) {
     Block block;
@@ -71,22 +75,28 @@ bool CReadAheadSourceFilter::Run() {
     }
     shelf.changed.notify_all();
     end = block.empty();
-    written = Write(block.data(), block.size());
+    written = head.Write(block.data(), block.size());
     std::lock_guard lock(shelf.mutex);
     shelf.spare.push_back(std::move(block));
-    shelf.stop = !written;
   }
-  const uint32_t writeError = written ? 0 : GetLastError();
+  const uint32_t error = written ? 0 : GetLastError();
   {
     std::lock_guard lock(shelf.mutex);
     shelf.stop = true;
   }
   shelf.changed.notify_all();
+  if (!written) SetLastError(error);
+  return written;
+}
+
+}  // namespace
+
+bool CReadAheadSourceFilter::Run() {
+  Shelf shelf;
+  std::thread reader(ReadBlocks, std::ref(*this), std::ref(shelf), CProgress::Current());
+  const bool written = WriteBlocks(*this, shelf);
   reader.join();
-  if (!written) {
-    SetLastError(writeError);
-    return false;
-  }
+  if (!written) return false;
   if (shelf.failed) {
     SetLastError(shelf.error);
     return false;
