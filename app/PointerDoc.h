@@ -87,6 +87,13 @@ class CPointerDoc : public CPointerRecord {
   // True, with the error ERROR_CANCELLED recorded, when the thread's
   // progress was cancelled.
   bool Cancelled();
+  // After a fetch: without a transform the fetched file itself, moved to
+  // `extension`, becomes `path` once its size is checked; with transforms a
+  // new temporary file named after `base` and `extension` receives the
+  // decoded bytes. Nothing is left on failure.
+  bool KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std::string& path);
+  bool DecodeFetched(CUrlDoc& urlDoc, const std::string& base, const std::string& extension,
+                     std::string& path);
   bool RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();

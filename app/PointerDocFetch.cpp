@@ -53,8 +53,7 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     m_error = ERROR_BAD_PATHNAME;
     return false;
   }
-  CProgress* progress = CProgress::Current();
-  if (progress) progress->Begin(ProgressStage::Fetching, -1);
+  if (CProgress* progress = CProgress::Current()) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
   if (!urlDoc.SetUrl(url.substr(0, url.find('#')))) {
@@ -63,33 +62,38 @@ bool CPointerDoc::FetchToTempFile(std::string& path) {
     return RecordError();
   }
   m_error = 0;
+  return GetFilters().empty() ? KeepFetched(urlDoc, extension, path)
+                              : DecodeFetched(urlDoc, base, extension, path);
+}
 
-  if (GetFilters().empty()) {
-    urlDoc.SetDeleteOnEmpty(0);
-    std::string fetched;
-    if (!urlDoc.GetLocalName(fetched, extension.c_str())) {
-      urlDoc.SetDeleteOnEmpty(1);
-      return RecordError();
-    }
-    // A download cut short must never be opened as if it were the file.
-    uint64_t size = 0;
-    if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != GetSize()) {
-      unlink(fetched.c_str());
-      m_errorDetail = kChangedSizeDetail;
-      m_error = ERROR_INVALID_DATA;
-      return false;
-    }
-    if (Cancelled()) {
-      unlink(fetched.c_str());
-      return false;
-    }
-    path = fetched;
-    return true;
+bool CPointerDoc::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std::string& path) {
+  urlDoc.SetDeleteOnEmpty(0);
+  std::string fetched;
+  if (!urlDoc.GetLocalName(fetched, extension.c_str())) {
+    urlDoc.SetDeleteOnEmpty(1);
+    return RecordError();
   }
+  // A download cut short must never be opened as if it were the file.
+  uint64_t size = 0;
+  if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != GetSize()) {
+    unlink(fetched.c_str());
+    m_errorDetail = kChangedSizeDetail;
+    m_error = ERROR_INVALID_DATA;
+    return false;
+  }
+  if (Cancelled()) {
+    unlink(fetched.c_str());
+    return false;
+  }
+  path = fetched;
+  return true;
+}
 
+bool CPointerDoc::DecodeFetched(CUrlDoc& urlDoc, const std::string& base,
+                                const std::string& extension, std::string& path) {
   auto output = std::make_unique<CFileHandle>();
   if (!CreateTempFile(base, extension, *output, path, false)) return RecordError();
-  if (progress) {
+  if (CProgress* progress = CProgress::Current()) {
     uint64_t size = 0;
     std::string fetched;
     const bool known = urlDoc.GetLocalName(fetched, nullptr) && SizeOf(fetched, size);
