@@ -11,81 +11,50 @@ CWriteBehindFilter::CWriteBehindFilter(CFilter* next) : CFilter(next) {
 }
 
 CWriteBehindFilter::~CWriteBehindFilter() {
-  {
-    std::lock_guard lock(m_mutex);
-    m_closing = true;
-    // The block being written stays until its Write returns.
-    if (m_waiting.size() > 1) m_waiting.erase(m_waiting.begin() + 1, m_waiting.end());
-    if (!m_writing) m_waiting.clear();
-  }
-  m_changed.notify_all();
+  // The block being written stays until its Write returns; the others go.
+  m_queue.Fail(ERROR_CANCELLED);
   m_thread.join();
 }
 
 bool CWriteBehindFilter::Write(const uint8_t* bytes, size_t length) {
   if (Failed()) return false;
   m_gathering.insert(m_gathering.end(), bytes, bytes + length);
-  return m_gathering.size() < kGather || Hand(m_gathering);
+  return m_gathering.size() < kGather || Hand();
 }
 
 bool CWriteBehindFilter::Close() {
-  if (Failed() || (!m_gathering.empty() && !Hand(m_gathering))) return false;
-  {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_waiting.empty() || m_failed; });
+  if (Failed() || (!m_gathering.empty() && !Hand())) return false;
+  m_queue.Close();
+  if (!m_queue.Drain()) {
+    Failed();
+    return false;
   }
-  return !Failed() && CFilter::Close();
+  return CFilter::Close();
 }
 
 bool CWriteBehindFilter::Failed() {
-  std::lock_guard lock(m_mutex);
-  if (m_failed) SetLastError(m_error);
-  return m_failed;
+  const uint32_t failure = m_queue.Failure();
+  if (failure != 0) SetLastError(failure);
+  return failure != 0;
 }
 
-bool CWriteBehindFilter::Hand(Block& block) {
-  std::unique_lock lock(m_mutex);
-  m_changed.wait(lock, [this] { return m_waiting.size() < kDepth || m_failed; });
-  if (m_failed) {
-    SetLastError(m_error);
+bool CWriteBehindFilter::Hand() {
+  if (!m_queue.Push(m_gathering)) {
+    Failed();
     return false;
   }
-  m_waiting.push_back(std::move(block));
-  block.clear();
-  if (m_spare.empty()) {
-    block.reserve(kGather + kBlockSize);
-  } else {
-    block = std::move(m_spare.back());
-    m_spare.pop_back();
-  }
-  lock.unlock();
-  m_changed.notify_all();
+  m_gathering.clear();
+  m_gathering.reserve(kGather + kBlockSize);
   return true;
 }
 
 void CWriteBehindFilter::WriteBlocks(CProgress* progress) {
   std::optional<CProgress::Scope> scope;
   if (progress) scope.emplace(*progress);
-  std::unique_lock lock(m_mutex);
-  for (;;) {
-    m_changed.wait(lock, [this] { return !m_waiting.empty() || m_closing; });
-    if (m_waiting.empty()) return;
-    m_writing = true;
-    Block& block = m_waiting.front();
-    lock.unlock();
+  CBlockQueue::Block block;
+  while (m_queue.Pop(block)) {
     CFilter* next = GetNext();
-    const bool written = !next || next->Write(block.data(), block.size());
-    const uint32_t error = written ? 0 : GetLastError();
-    lock.lock();
-    m_writing = false;
-    block.clear();
-    m_spare.push_back(std::move(block));
-    m_waiting.pop_front();
-    if (!written) {
-      m_failed = true;
-      m_error = error != 0 ? error : ERROR_GEN_FAILURE;
-      m_waiting.clear();
-    }
-    m_changed.notify_all();
+    if (next && !next->Write(block.data(), block.size())) m_queue.Fail(GetLastError());
+    m_queue.Done(block);
   }
 }

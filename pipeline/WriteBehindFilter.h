@@ -12,14 +12,11 @@
 // waits for the block being written and drops the others. `next` must
 // outlive the filter.
 
+#include "pipeline/BlockQueue.h"
 #include "pipeline/Filter.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 class CProgress;
 
@@ -37,20 +34,11 @@ class CWriteBehindFilter : public CFilter {
   bool Close() override;
 
  private:
-  using Block = std::vector<uint8_t>;
-
-  bool Hand(Block& block);
+  bool Hand();
   bool Failed();
   void WriteBlocks(CProgress* progress);
 
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::deque<Block> m_waiting;  // the front is being written while m_writing
-  std::vector<Block> m_spare;
-  Block m_gathering;
-  bool m_writing = false;
-  bool m_closing = false;
-  bool m_failed = false;
-  uint32_t m_error = 0;
+  CBlockQueue m_queue{kDepth};
+  CBlockQueue::Block m_gathering;
   std::thread m_thread;
 };

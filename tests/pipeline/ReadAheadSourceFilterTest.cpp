@@ -2,6 +2,7 @@
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 #include "PipelineTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +21,8 @@ class ReadAheadSourceFilterTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ReadAheadSourceFilterTest, PassesTheFileInOrderOrTheFirstFailure) {
   const Case& c = GetParam();
-  std::string input(3 * CReadAheadSourceFilter::kGather + 4321, '\0');
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(i * 7919 >> 5);
+  const std::string input =
+      testing_support::RandomBytes(3 * CReadAheadSourceFilter::kGather + 4321, 17);
   CProgress progress("input");
   const CProgress::Scope scope(progress);
   if (c.cancelled) progress.Cancel();

@@ -1,6 +1,7 @@
 #include "pipeline/WriteBehindFilter.h"
 #include "platform/SystemError.h"
 #include "PipelineTestSupport.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,8 @@ class WriteBehindFilterTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WriteBehindFilterTest, PassesEveryByteInOrderOrTheFirstFailure) {
   const Case& c = GetParam();
-  std::string input(11 * CWriteBehindFilter::kGather + 12345, '\0');
-  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(i * 7919 >> 5);
+  const std::string input =
+      testing_support::RandomBytes(11 * CWriteBehindFilter::kGather + 12345, 17);
   const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
   CCollectFilter disk;
   disk.failingWrites = c.failingWrites;
