@@ -1,5 +1,7 @@
 #include "app/PointerDoc.h"
 
+#include "app/PointerFetch.h"
+
 #include "app/Settings.h"
 #include "app/UniqueFile.h"
 #include "framework/Archive.h"
@@ -137,6 +139,12 @@ void CPointerDoc::BuildChain(const CSettings& settings) {
   if (settings.EncryptType() == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
 }
 
+void CPointerDoc::DropCompression() {
+  std::erase_if(Filters(), [](const std::unique_ptr<CFilter>& filter) {
+    return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
+  });
+}
+
 bool CPointerDoc::RecordError() {
   m_error = GetLastError();
   // A failure must never read as success to whoever checks the error.
@@ -167,4 +175,35 @@ void CPointerDoc::DetachSources() {
   for (const auto& filter : GetFilters()) {
     if (filter->IsSource()) static_cast<CHandleFilter*>(filter.get())->Attach(nullptr);
   }
+}
+
+bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
+                       const std::string& urlRoot, const std::string& fileRoot) {
+  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, m_errorDetail);
+  if (!root) {
+    m_error = GetLastError();
+    return false;
+  }
+  return Send(pointerFile, source, urlRoot, *root);
+}
+
+bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
+                       const std::string& urlRoot, CPublishRoot& root) {
+  m_errorDetail.clear();
+  CPointerSend send(*this, root, m_onCreated, m_avoid);
+  const bool sent = send.Run(pointerFile, source, urlRoot);
+  if (sent) m_publishedSize = send.PublishedSize();
+  m_leftOver = send.LeftOver();
+  return sent;
+}
+
+bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
+  m_error = code;
+  m_errorDetail = detail;
+  return false;
+}
+
+bool CPointerDoc::FetchToTempFile(std::string& path) {
+  m_errorDetail.clear();
+  return CPointerFetch(*this).Run(path);
 }

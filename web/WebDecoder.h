@@ -3,7 +3,7 @@
 // from its bytes, then decodes the published file as the page fetches it,
 // with the desktop's own filters, handing each decoded block to the page.
 //
-// The chain is the desktop's (app/PointerDocFetch.cpp) with the fetched file
+// The chain is the desktop's (app/PointerFetch.cpp) with the fetched file
 // replaced by the page's input (web/PageInput.h): the transforms in reverse
 // order, each set to decode. The LZ stage pulls its input through the crypt
 // stages in front of it instead of reading a stage file, so memory stays

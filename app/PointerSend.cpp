@@ -1,8 +1,7 @@
-// Sending: encoding a file into the published directory and writing the
-// pointer file that refers to it.
-
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "app/PointerSend.h"
 
 #include "app/PointerDoc.h"
 #include "app/UniqueFile.h"
@@ -44,53 +43,40 @@ std::pair<std::string, std::string> SplitName(const std::string& path) {
 
 }  // namespace
 
-bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
-                       const std::string& urlRoot, const std::string& fileRoot) {
-  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, m_errorDetail);
-  if (!root) {
-    m_error = GetLastError();
-    return false;
-  }
-  return Send(pointerFile, source, urlRoot, *root);
-}
+CPointerSend::CPointerSend(CPointerDoc& doc, CPublishRoot& root, CreatedHook created,
+                           AvoidHook avoid)
+    : m_doc(doc), m_root(root), m_created(std::move(created)), m_avoid(std::move(avoid)) {}
 
-bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
-                       const std::string& urlRoot, CPublishRoot& root) {
-  m_errorDetail.clear();
-  m_leftOver.clear();
+bool CPointerSend::Run(const std::string& pointerFile, const std::string& source,
+                       const std::string& urlRoot) {
   // Writing the pointer file over the file being sent would destroy it.
-  if (SameFile(pointerFile, source)) {
-    m_error = ERROR_INVALID_PARAMETER;
-    return false;
-  }
+  if (SameFile(pointerFile, source)) return m_doc.Fail(ERROR_INVALID_PARAMETER, "");
   CProgress* progress = CProgress::Current();
   if (progress) {
     struct stat st;
     progress->Begin(ProgressStage::Sending, stat(source.c_str(), &st) == 0 ? st.st_size : -1);
   }
   std::string name;
-  if (!Publish(source, root, name) && !PublishUncompressed(source, root, name)) return false;
-  SetUrl(urlRoot + name);
-  if (WriteToFile(pointerFile)) return true;
+  if (!Publish(source, name) && !PublishUncompressed(source, name)) return false;
+  m_doc.SetUrl(urlRoot + name);
+  if (m_doc.WriteToFile(pointerFile)) return true;
   // Without its pointer file nobody can find the published file: it goes.
-  if (!root.Remove(name)) {
-    m_leftOver = {name};
-    m_errorDetail = root.Error() + kLeftOverNote;
-  }
+  Withdraw(name);
   return false;
 }
 
-bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::string& name) {
+bool CPointerSend::Publish(const std::string& source, std::string& name) {
   const auto [base, extension] = SplitName(source);
-  std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(root, base, extension, m_avoid);
-  if (!upload) return Fail(root.Code(), root.Error());
-  if (m_onCreated) m_onCreated(upload->WorkName());
+  std::unique_ptr<CPublishUpload> upload = CreateUniqueUpload(m_root, base, extension, m_avoid);
+  if (!upload) return m_doc.Fail(m_root.Code(), m_root.Error());
+  if (m_created) m_created(upload->WorkName());
   CUploadSinkFilter sink(*upload);
-  const bool encoded = GetFilters().empty() ? RunCopy(source, sink) : RunEncoding(source, sink);
-  const bool ran = encoded && !Cancelled() && upload->Finish();
+  const bool encoded =
+      m_doc.GetFilters().empty() ? RunCopy(source, sink) : RunEncoding(source, sink);
+  const bool ran = encoded && !m_doc.Cancelled() && upload->Finish();
   // A send stopped even after the last block must not publish its file.
-  const bool cancelled = Cancelled();
-  DetachSources();
+  const bool cancelled = m_doc.Cancelled();
+  m_doc.DetachSources();
   if (ran && !cancelled) {
     name = upload->Name();
     m_publishedSize = sink.ByteCount();
@@ -98,69 +84,62 @@ bool CPointerDoc::Publish(const std::string& source, CPublishRoot& root, std::st
   }
   if (ran) {
     // Finished, then stopped: the published file goes like a partial one.
-    if (!root.Remove(upload->Name())) {
-      m_leftOver = {upload->Name()};
-      m_errorDetail = root.Error() + kLeftOverNote;
-    }
+    Withdraw(upload->Name());
     return false;
   }
   // Nothing may stay: the claim, the part already sent.
   const uint32_t code = upload->Code();
   const bool removed = upload->Abort();
-  if (!cancelled && code != 0) m_error = code;
-  m_errorDetail = upload->Error();
-  if (!removed) {
+  if (!cancelled && code != 0) m_doc.SetError(code);
+  if (removed) {
+    m_doc.SetErrorDetail(upload->Error());
+  } else {
     m_leftOver = {upload->WorkName()};
-    m_errorDetail += kLeftOverNote;
+    m_doc.SetErrorDetail(upload->Error() + kLeftOverNote);
   }
   return false;
 }
 
-// Compression stopped because it grew the file, and the attempt left
-// nothing: the file goes as it is, and the pointer file lists only the
-// transforms applied.
-bool CPointerDoc::PublishUncompressed(const std::string& source, CPublishRoot& root,
-                                      std::string& name) {
-  if (!m_compressionGrew || !m_leftOver.empty() || Cancelled()) return false;
-  std::erase_if(Filters(), [](const std::unique_ptr<CFilter>& filter) {
-    return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
-  });
-  m_error = 0;
-  m_errorDetail.clear();
+bool CPointerSend::PublishUncompressed(const std::string& source, std::string& name) {
+  if (!m_compressionGrew || !m_leftOver.empty() || m_doc.Cancelled()) return false;
+  m_doc.DropCompression();
+  m_doc.SetError(0);
+  m_doc.SetErrorDetail("");
   if (CProgress* progress = CProgress::Current()) {
     progress->Begin(ProgressStage::Sending, progress->Total());
   }
-  return Publish(source, root, name);
+  return Publish(source, name);
 }
 
-bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
-  m_error = code;
-  m_errorDetail = detail;
-  return false;
+void CPointerSend::Withdraw(const std::string& name) {
+  if (m_root.Remove(name)) return;
+  m_leftOver = {name};
+  m_doc.SetErrorDetail(m_root.Error() + kLeftOverNote);
 }
 
-bool CPointerDoc::RunCopy(const std::string& source, CUploadSinkFilter& sink) {
+bool CPointerSend::RunCopy(const std::string& source, CUploadSinkFilter& sink) {
   CFileHandle file;
-  if (!file.OpenForReading(source, FileShare::Read)) return RecordError();
+  if (!file.OpenForReading(source, FileShare::Read)) return m_doc.RecordError();
   CProgress* progress = CProgress::Current();
   uint64_t total = 0;
   size_t copied = 1;
   while (copied != 0) {
-    if (Cancelled()) return false;
-    if (!sink.CopyFrom(file, kCopyBlock, copied)) return RecordError();
+    if (m_doc.Cancelled()) return false;
+    if (!sink.CopyFrom(file, kCopyBlock, copied)) return m_doc.RecordError();
     total += copied;
     if (progress) progress->Count(&file, copied);
   }
-  SetSize(static_cast<uint32_t>(total));
+  m_doc.SetSize(static_cast<uint32_t>(total));
   return true;
 }
 
-bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
-  FilterList stages;
+bool CPointerSend::RunEncoding(const std::string& source, CFilter& sink) {
+  CPointerDoc::FilterList stages;
   std::unique_ptr<CGrowthLimitFilter> limit;
   CWriteBehindFilter behind(&sink);
   CFilter* head = &behind;
-  for (auto it = GetFilters().rbegin(); it != GetFilters().rend(); ++it) {
+  const CPointerDoc::FilterList& filters = m_doc.GetFilters();
+  for (auto it = filters.rbegin(); it != filters.rend(); ++it) {
     CFilter* filter = it->get();
     filter->Reset();
     filter->SetEncode();
@@ -170,7 +149,8 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
     }
     filter->SetNext(head);
     head = filter;
-    if (filter->IsSource() && filter != GetFilters().front().get() && !InsertTempStage(head, stages)) {
+    if (filter->IsSource() && filter != filters.front().get() &&
+        !m_doc.InsertTempStage(head, stages)) {
       return false;
     }
   }
@@ -183,8 +163,8 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
     reader = plain.get();
   }
   const bool ok = reader->Open(source) && reader->Run();
-  SetSize(static_cast<uint32_t>(reader->GetByteCount()));
+  m_doc.SetSize(static_cast<uint32_t>(reader->GetByteCount()));
   m_compressionGrew = limit && limit->Exceeded();
   if (m_compressionGrew) return false;
-  return ok || RecordError();
+  return ok || m_doc.RecordError();
 }

@@ -1,8 +1,6 @@
-// Receiving: fetching the published file and decoding it into a new file in
-// the temporary directory.
+#include "app/PointerFetch.h"
 
 #include "app/PointerDoc.h"
-
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
 #include "app/UrlDocSourceFilter.h"
@@ -41,47 +39,43 @@ bool SizeOf(const std::string& path, uint64_t& size) {
 
 }  // namespace
 
-bool CPointerDoc::FetchToTempFile(std::string& path) {
-  m_errorDetail.clear();
-  const std::string url = GetUrl();
+bool CPointerFetch::Run(std::string& path) {
+  const std::string url = m_doc.GetUrl();
   if (strncasecmp(url.c_str(), "http://", 7) != 0 &&
       strncasecmp(url.c_str(), "https://", 8) != 0) {
-    return Fail(ERROR_NOT_SUPPORTED, "Quiver fetches only http:// and https:// addresses.");
+    return m_doc.Fail(ERROR_NOT_SUPPORTED, "Quiver fetches only http:// and https:// addresses.");
   }
   std::string base, extension;
   if (!NameFromUrl(url, base, extension)) {
-    m_error = ERROR_BAD_PATHNAME;
-    return false;
+    return m_doc.Fail(ERROR_BAD_PATHNAME, "");
   }
   if (CProgress* progress = CProgress::Current()) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
   CUrlDoc urlDoc(1);
   if (!urlDoc.SetUrl(url.substr(0, url.find('#')))) {
-    if (Cancelled()) return false;
-    m_errorDetail = urlDoc.GetCause();
-    return RecordError();
+    if (m_doc.Cancelled()) return false;
+    m_doc.SetErrorDetail(urlDoc.GetCause());
+    return m_doc.RecordError();
   }
-  m_error = 0;
-  return GetFilters().empty() ? KeepFetched(urlDoc, extension, path)
+  m_doc.SetError(0);
+  return m_doc.GetFilters().empty() ? KeepFetched(urlDoc, extension, path)
                               : DecodeFetched(urlDoc, base, extension, path);
 }
 
-bool CPointerDoc::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std::string& path) {
+bool CPointerFetch::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std::string& path) {
   urlDoc.SetDeleteOnEmpty(0);
   std::string fetched;
   if (!urlDoc.GetLocalName(fetched, extension.c_str())) {
     urlDoc.SetDeleteOnEmpty(1);
-    return RecordError();
+    return m_doc.RecordError();
   }
   // A download cut short must never be opened as if it were the file.
   uint64_t size = 0;
-  if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != GetSize()) {
+  if (!SizeOf(fetched, size) || static_cast<uint32_t>(size) != m_doc.GetSize()) {
     unlink(fetched.c_str());
-    m_errorDetail = kChangedSizeDetail;
-    m_error = ERROR_INVALID_DATA;
-    return false;
+    return m_doc.Fail(ERROR_INVALID_DATA, CPointerDoc::kChangedSizeDetail);
   }
-  if (Cancelled()) {
+  if (m_doc.Cancelled()) {
     unlink(fetched.c_str());
     return false;
   }
@@ -89,10 +83,10 @@ bool CPointerDoc::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std
   return true;
 }
 
-bool CPointerDoc::DecodeFetched(CUrlDoc& urlDoc, const std::string& base,
-                                const std::string& extension, std::string& path) {
+bool CPointerFetch::DecodeFetched(CUrlDoc& urlDoc, const std::string& base,
+                                  const std::string& extension, std::string& path) {
   auto output = std::make_unique<CFileHandle>();
-  if (!CreateTempFile(base, extension, *output, path, false)) return RecordError();
+  if (!CreateTempFile(base, extension, *output, path, false)) return m_doc.RecordError();
   if (CProgress* progress = CProgress::Current()) {
     uint64_t size = 0;
     std::string fetched;
@@ -100,14 +94,14 @@ bool CPointerDoc::DecodeFetched(CUrlDoc& urlDoc, const std::string& base,
     progress->Begin(ProgressStage::Decoding, known ? static_cast<int64_t>(size) : -1);
   }
   const bool ran = RunDecoding(urlDoc, std::move(output));
-  const bool ok = !Cancelled() && ran;
-  DetachSources();
+  const bool ok = !m_doc.Cancelled() && ran;
+  m_doc.DetachSources();
   if (!ok) unlink(path.c_str());
   return ok;
 }
 
-bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
-  FilterList stages;
+bool CPointerFetch::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
+  CPointerDoc::FilterList stages;
   CFileHandle* const decoded = output.get();
   auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
   CSinkFilter* sink = finalSink.get();
@@ -116,15 +110,16 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
   CWriteBehindFilter behind(sink);
 
   CFilter* head = &behind;
-  for (const auto& filter : GetFilters()) {
+  const CPointerDoc::FilterList& filters = m_doc.GetFilters();
+  for (const auto& filter : filters) {
     filter->Reset();
     filter->SetDecode();
     filter->SetNext(head);
     head = filter.get();
     // The first step reads the fetched file itself; a later one reads what
     // the steps before it wrote into a stage.
-    const bool first = &filter == &GetFilters().back();
-    if (filter->IsSource() && !first && !InsertTempStage(head, stages)) return false;
+    const bool first = &filter == &filters.back();
+    if (filter->IsSource() && !first && !m_doc.InsertTempStage(head, stages)) return false;
   }
   bool ok;
   if (head->IsSource()) {
@@ -136,15 +131,13 @@ bool CPointerDoc::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> outp
     ok = source.Run();
   }
   if (!ok) {
-    m_errorDetail = DecodingFailureDetail(GetLastError());
-    return RecordError();
+    m_doc.SetErrorDetail(m_doc.DecodingFailureDetail(GetLastError()));
+    return m_doc.RecordError();
   }
-  if (static_cast<uint32_t>(sink->GetByteCount()) != GetSize()) {
-    m_errorDetail = kChangedSizeDetail;
-    m_error = ERROR_INVALID_DATA;
-    return false;
+  if (static_cast<uint32_t>(sink->GetByteCount()) != m_doc.GetSize()) {
+    return m_doc.Fail(ERROR_INVALID_DATA, CPointerDoc::kChangedSizeDetail);
   }
   // A delayed write error shows only at the close.
-  if (!decoded->Close()) return RecordError();
+  if (!decoded->Close()) return m_doc.RecordError();
   return true;
 }
