@@ -97,7 +97,7 @@ CPointerDoc::CPointerDoc() = default;
 CPointerDoc::~CPointerDoc() = default;
 
 bool CPointerDoc::WriteToFile(const std::string& path) {
-  m_error = 0;
+  ClearError();
   if (!MayTakeName(path)) return RecordError();
   // A Strong key makes the pointer file the secret: it is only its owner's
   // from its first byte on.
@@ -105,8 +105,8 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
   CPointerFileDraft draft;
   if (!draft.Create(path, secret ? 0600 : 0666)) return RecordError();
   WriteRecord(draft.File());
-  if (m_error == 0 && !draft.Replace(path)) RecordError();
-  return m_error == 0;
+  if (m_status.Ok() && !draft.Replace(path)) RecordError();
+  return m_status.Ok();
 }
 
 void CPointerDoc::WriteRecord(CFileHandle& file) {
@@ -115,19 +115,19 @@ void CPointerDoc::WriteRecord(CFileHandle& file) {
     Serialize(archive);
     archive.Close();
   } catch (const CArchiveException& e) {
-    m_error = e.GetSystemError() ? e.GetSystemError() : ERROR_WRITE_FAULT;
+    Fail(e.GetSystemError() ? e.GetSystemError() : ERROR_WRITE_FAULT, "");
   }
 }
 
 bool CPointerDoc::ReadFromFile(const std::string& path) {
-  m_error = 0;
+  ClearError();
   CFileHandle file;
   if (!file.OpenForReading(path, FileShare::None)) {
     DeleteFilters(Filters());
     return RecordError();
   }
-  m_error = Load(file);
-  return m_error == 0;
+  m_status = CStatus(Load(file), "");
+  return m_status.Ok();
 }
 
 void CPointerDoc::BuildChain(const CSettings& settings) {
@@ -146,16 +146,13 @@ void CPointerDoc::DropCompression() {
 }
 
 bool CPointerDoc::RecordError() {
-  m_error = GetLastError();
-  // A failure must never read as success to whoever checks the error.
-  if (m_error == 0) m_error = ERROR_GEN_FAILURE;
-  return false;
+  return Fail(CStatus::FromLastError());
 }
 
 bool CPointerDoc::Cancelled() {
   const CProgress* progress = CProgress::Current();
   if (!progress || !progress->IsCancelled()) return false;
-  m_error = ERROR_CANCELLED;
+  Fail(ERROR_CANCELLED, "");
   return true;
 }
 
@@ -179,17 +176,15 @@ void CPointerDoc::DetachSources() {
 
 bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
                        const std::string& urlRoot, const std::string& fileRoot) {
-  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, m_errorDetail);
-  if (!root) {
-    m_error = GetLastError();
-    return false;
-  }
+  std::string detail;
+  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(fileRoot, detail);
+  if (!root) return Fail(CStatus::FromLastError(detail));
   return Send(pointerFile, source, urlRoot, *root);
 }
 
 bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source,
                        const std::string& urlRoot, CPublishRoot& root) {
-  m_errorDetail.clear();
+  ClearError();
   CPointerSend send(*this, root, m_onCreated, m_avoid);
   const bool sent = send.Run(pointerFile, source, urlRoot);
   if (sent) m_publishedSize = send.PublishedSize();
@@ -197,13 +192,7 @@ bool CPointerDoc::Send(const std::string& pointerFile, const std::string& source
   return sent;
 }
 
-bool CPointerDoc::Fail(uint32_t code, const std::string& detail) {
-  m_error = code;
-  m_errorDetail = detail;
-  return false;
-}
-
 bool CPointerDoc::FetchToTempFile(std::string& path) {
-  m_errorDetail.clear();
+  ClearError();
   return CPointerFetch(*this).Run(path);
 }

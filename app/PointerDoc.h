@@ -8,6 +8,7 @@
 
 #include "app/PointerSend.h"
 #include "pipeline/PointerRecord.h"
+#include "platform/Status.h"
 
 #include <cstdint>
 #include <memory>
@@ -55,15 +56,16 @@ class CPointerDoc : public CPointerRecord {
   virtual void BuildChain(const CSettings& settings);
   // Takes LZ out of the chain, for a file that compression would grow.
   void DropCompression();
-  virtual uint32_t GetError() const { return m_error; }
-  // A sentence that explains GetError() beyond the system's message (what
-  // a server answered, say); empty when there is nothing to add.
-  const std::string& GetErrorDetail() const { return m_errorDetail; }
-  // Records a failure of the work around a send (its root cannot be
-  // reached, say) as this document's; returns false.
-  bool Fail(uint32_t code, const std::string& detail);
-  void SetError(uint32_t code) { m_error = code; }
-  void SetErrorDetail(const std::string& detail) { m_errorDetail = detail; }
+  // The outcome of the last operation: its code, and a sentence that
+  // explains it beyond the system's message (what a server answered, say).
+  const CStatus& Status() const { return m_status; }
+  virtual uint32_t GetError() const { return m_status.Code(); }
+  const std::string& GetErrorDetail() const { return m_status.Error(); }
+  // Records a failure (of the work around a send, say) as this document's;
+  // returns false.
+  bool Fail(const CStatus& status) { return m_status.Fail(status); }
+  bool Fail(uint32_t code, const std::string& detail) { return m_status.Fail(code, detail); }
+  void ClearError() { m_status = CStatus(); }
   // Writes the record to a new file beside `path` and renames it onto
   // `path`, replacing a regular file there; a symbolic link, a pipe, a
   // device or a directory at `path` is refused with ERROR_ACCESS_DENIED.
@@ -90,8 +92,7 @@ class CPointerDoc : public CPointerRecord {
   // Writes the record into `file`; sets the error when that fails.
   void WriteRecord(CFileHandle& file);
 
-  uint32_t m_error = 0;
-  std::string m_errorDetail;
+  CStatus m_status;
   uint64_t m_publishedSize = 0;
   std::vector<std::string> m_leftOver;
   CPointerSend::CreatedHook m_onCreated;

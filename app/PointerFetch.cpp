@@ -54,10 +54,9 @@ bool CPointerFetch::Run(std::string& path) {
   CUrlDoc urlDoc(1);
   if (!urlDoc.SetUrl(url.substr(0, url.find('#')))) {
     if (m_doc.Cancelled()) return false;
-    m_doc.SetErrorDetail(urlDoc.GetCause());
-    return m_doc.RecordError();
+    return m_doc.Fail(CStatus::FromLastError(urlDoc.GetCause()));
   }
-  m_doc.SetError(0);
+  m_doc.ClearError();
   return m_doc.GetFilters().empty() ? KeepFetched(urlDoc, extension, path)
                               : DecodeFetched(urlDoc, base, extension, path);
 }
@@ -131,8 +130,7 @@ bool CPointerFetch::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> ou
     ok = source.Run();
   }
   if (!ok) {
-    m_doc.SetErrorDetail(m_doc.DecodingFailureDetail(GetLastError()));
-    return m_doc.RecordError();
+    return m_doc.Fail(CStatus::FromLastError(m_doc.DecodingFailureDetail(GetLastError())));
   }
   if (static_cast<uint32_t>(sink->GetByteCount()) != m_doc.GetSize()) {
     return m_doc.Fail(ERROR_INVALID_DATA, CPointerDoc::kChangedSizeDetail);

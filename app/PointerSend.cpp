@@ -90,21 +90,15 @@ bool CPointerSend::Publish(const std::string& source, std::string& name) {
   // Nothing may stay: the claim, the part already sent.
   const uint32_t code = upload->Code();
   const bool removed = upload->Abort();
-  if (!cancelled && code != 0) m_doc.SetError(code);
-  if (removed) {
-    m_doc.SetErrorDetail(upload->Error());
-  } else {
-    m_leftOver = {upload->WorkName()};
-    m_doc.SetErrorDetail(upload->Error() + kLeftOverNote);
-  }
-  return false;
+  if (!removed) m_leftOver = {upload->WorkName()};
+  return m_doc.Fail(!cancelled && code != 0 ? code : m_doc.GetError(),
+                    upload->Error() + (removed ? "" : kLeftOverNote));
 }
 
 bool CPointerSend::PublishUncompressed(const std::string& source, std::string& name) {
   if (!m_compressionGrew || !m_leftOver.empty() || m_doc.Cancelled()) return false;
   m_doc.DropCompression();
-  m_doc.SetError(0);
-  m_doc.SetErrorDetail("");
+  m_doc.ClearError();
   if (CProgress* progress = CProgress::Current()) {
     progress->Begin(ProgressStage::Sending, progress->Total());
   }
@@ -114,7 +108,7 @@ bool CPointerSend::PublishUncompressed(const std::string& source, std::string& n
 void CPointerSend::Withdraw(const std::string& name) {
   if (m_root.Remove(name)) return;
   m_leftOver = {name};
-  m_doc.SetErrorDetail(m_root.Error() + kLeftOverNote);
+  m_doc.Fail(m_doc.GetError(), m_root.Error() + kLeftOverNote);
 }
 
 bool CPointerSend::RunCopy(const std::string& source, CUploadSinkFilter& sink) {

@@ -141,7 +141,7 @@ bool CPublishCheck::PublishProbe() {
   return true;
 }
 
-bool CPublishCheck::CreateFailed(const CRemoteFailure& failure) {
+bool CPublishCheck::CreateFailed(const CStatus& failure) {
   const std::string& root = m_settings.FileRoot();
   const uint32_t code = failure.Code();
   const std::string reason = failure.Reason();

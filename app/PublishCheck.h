@@ -18,7 +18,7 @@
 #include "app/Settings.h"
 
 class CPublishRoot;
-class CRemoteFailure;
+class CStatus;
 
 class CPublishCheck {
  public:
@@ -39,7 +39,7 @@ class CPublishCheck {
  private:
   bool PublishProbe();
   // Says why no probe could be created; returns false.
-  bool CreateFailed(const CRemoteFailure& failure);
+  bool CreateFailed(const CStatus& failure);
   void CheckMode();
   void FetchProbe();
   // `cause`: the URL document's plain words for a failure without an answer.

@@ -165,7 +165,7 @@ bool CDavRoot::Hold(const std::string& name) {
   if (!MakeCollection(ClaimOf(name))) return false;
   bool taken = false;
   if (Exists(name, taken) && !taken) return true;
-  const CRemoteFailure why = taken ? CRemoteFailure() : static_cast<const CRemoteFailure&>(*this);
+  const CStatus why = taken ? CStatus() : Status();
   Release(name);
   return taken ? Fail(ERROR_FILE_EXISTS, Display() + name + " exists.") : Fail(why);
 }
@@ -173,7 +173,7 @@ bool CDavRoot::Hold(const std::string& name) {
 bool CDavRoot::Release(const std::string& name) {
   // Removing what a stopped send made must not be stopped itself.
   const CStopEvent::Scope unstoppable(nullptr);
-  const CRemoteFailure before = *this;
+  const CStatus before = Status();
   auto request = Request(ClaimOf(name));
   request->Delete();
   request->Perform();

@@ -44,7 +44,7 @@ bool CDavUpload::Write(const uint8_t* bytes, size_t length) {
   if (m_queue.Push(bytes, length)) return true;
   // The request ended before its body did: refused, or the connection broke.
   const bool stored = Join();
-  const CRemoteFailure why = m_root;
+  const CStatus why = m_root.Status();
   Abort();
   if (stored) {
     return Fail(ERROR_UNEXP_NET_ERR, "The server ended the upload of " + m_name + " early.");
@@ -68,7 +68,7 @@ bool CDavUpload::Finish() {
     m_root.Release(m_name);
     return true;
   }
-  const CRemoteFailure why = m_root;
+  const CStatus why = m_root.Status();
   Abort();
   return Fail(why.Code(), why.Error() + (Error().empty() ? "" : " " + Error()));
 }

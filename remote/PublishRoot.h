@@ -18,7 +18,14 @@
 //
 // A root connects on its first operation and keeps the connection while it
 // lives. Every operation returns false on failure with Code() and Error()
-// set (remote/RemoteFailure.h). A root and its uploads belong to one thread.
+// set (platform/Status.h). A root and its uploads belong to one thread.
+//
+// Codes: ERROR_FILE_EXISTS (80) when a name is taken, ERROR_FILE_NOT_FOUND
+// (2) when it is missing, ERROR_PATH_NOT_FOUND (3) when the directory is,
+// ERROR_ACCESS_DENIED (5) for refused credentials or permissions,
+// ERROR_UNEXP_NET_ERR (59) when the server cannot be reached or the
+// connection broke, ERROR_CANCELLED (1223) when the caller stopped, and the
+// TLS reasons of SystemError.h for a server whose certificate fails.
 
 #include <cstdint>
 #include <functional>
@@ -26,7 +33,7 @@
 #include <string>
 
 #include "remote/PublishUpload.h"
-#include "remote/RemoteFailure.h"
+#include "platform/Status.h"
 
 // What a root knows of one of its files; what it cannot tell stays 0.
 struct RootEntry {
@@ -36,7 +43,7 @@ struct RootEntry {
   unsigned mode = 0;     // permission bits
 };
 
-class CPublishRoot : public CRemoteFailure {
+class CPublishRoot : public CStatus {
  public:
   // The beginning of every name an upload uses on the way.
   static constexpr const char* kWorkPrefix = ".quiver-";

@@ -6,18 +6,18 @@
 // ended in neither aborts it, so no failure, exception or cancel leaves a
 // claimed name or a partial file behind while the server can be reached.
 // Every operation returns false on failure with Code() and Error() set
-// (remote/RemoteFailure.h).
+// (platform/Status.h).
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "remote/RemoteFailure.h"
+#include "platform/Status.h"
 
 class CFileHandle;
 
-class CPublishUpload : public CRemoteFailure {
+class CPublishUpload : public CStatus {
  public:
   virtual ~CPublishUpload() = default;
 

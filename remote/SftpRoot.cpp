@@ -82,7 +82,7 @@ bool CSftpRoot::CheckExclusive() {
     libssh2_sftp_close_handle(handle);
   }
   const bool replaced = m_session->Rename(first, second);
-  const CRemoteFailure answer = *m_session;
+  const CStatus answer = m_session->Status();
   m_session->Unlink(first);
   m_session->Unlink(second);
   if (!replaced && answer.Code() == ERROR_FILE_EXISTS) return true;

@@ -8,7 +8,7 @@
 // the stop event current when it opens (platform/StopEvent.h) breaks the
 // connection at once, and every call then fails with ERROR_CANCELLED.
 //
-// Failures (remote/RemoteFailure.h) name the root as its address displays
+// Failures (platform/Status.h) name the root as its address displays
 // it. Once the connection broke, Broken() is true and every later call
 // fails; the root then opens a new session.
 
@@ -21,9 +21,9 @@
 #include "platform/SocketStopper.h"
 
 #include "remote/RemoteAddress.h"
-#include "remote/RemoteFailure.h"
+#include "platform/Status.h"
 
-class CSftpSession : public CRemoteFailure {
+class CSftpSession : public CStatus {
  public:
   explicit CSftpSession(RemoteAddress address);
   ~CSftpSession();

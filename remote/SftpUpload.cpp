@@ -53,7 +53,7 @@ bool CSftpUpload::Publish() {
                                                  m_session->Address().Display() + ".");
     }
     if (m_session->Rename(m_workName, name)) return true;
-    if (m_session->Code() != ERROR_FILE_EXISTS) return Removed(*m_session);
+    if (m_session->Code() != ERROR_FILE_EXISTS) return Removed(m_session->Status());
   }
 }
 
@@ -95,11 +95,11 @@ bool CSftpUpload::Flush() {
 // Records the failure of a transfer step, then removes the file.
 bool CSftpUpload::Failed(const std::string& action) {
   m_session->SftpFailed(action, m_workName);
-  return Removed(*m_session);
+  return Removed(m_session->Status());
 }
 
 // Removes the file after the failure `failure`, which it then reports.
-bool CSftpUpload::Removed(CRemoteFailure failure) {
+bool CSftpUpload::Removed(CStatus failure) {
   const std::string removal = Abort() ? "" : " " + Error();
   return Fail(failure.Code(), failure.Error() + removal);
 }
@@ -109,7 +109,7 @@ bool CSftpUpload::Unlink(CSftpSession& session) {
   return Stays(session);
 }
 
-bool CSftpUpload::Stays(const CRemoteFailure& why) {
+bool CSftpUpload::Stays(const CStatus& why) {
   m_stays = true;
   return Fail(why.Code(), (Error().empty() ? "" : Error() + " ") + "The partial file \"" +
                               m_workName + "\" stays on the server: " + why.Error());

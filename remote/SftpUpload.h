@@ -45,11 +45,11 @@ class CSftpUpload : public CPublishUpload {
   // Renames the finished file onto the first free name from m_index on.
   bool Publish();
   bool Failed(const std::string& action);
-  bool Removed(CRemoteFailure failure);
+  bool Removed(CStatus failure);
   bool Unlink(CSftpSession& session);
   // Records that the file stays on the server, and why, after any failure
   // already recorded; returns false.
-  bool Stays(const CRemoteFailure& why);
+  bool Stays(const CStatus& why);
 
   std::shared_ptr<CSftpSession> m_session;
   LIBSSH2_SFTP_HANDLE* m_handle;

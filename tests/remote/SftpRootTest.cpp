@@ -28,7 +28,7 @@ bool Send(CPublishUpload& upload, const std::string& bytes) {
   return sent;
 }
 
-void ExpectFailure(const CRemoteFailure& failure, bool succeeded, uint32_t code,
+void ExpectFailure(const CStatus& failure, bool succeeded, uint32_t code,
                    const std::string& words) {
   EXPECT_FALSE(succeeded);
   EXPECT_EQ(failure.Code(), code) << failure.Error();
