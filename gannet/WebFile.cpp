@@ -3,6 +3,7 @@
 #include "ContentTypeTable.h"
 #include "HttpDriver.h"
 #include "IniFile.h"
+#include "OutputFile.h"
 #include "TcpSocket.h"
 #include "WFCntl.h"
 #include "WinsockErrors.h"
@@ -107,7 +108,7 @@ bool CWebFile::Construct(const std::string& url, int32_t reserved) {
   m_protocol = m_url.compare(0, 4, "http") == 0 ? 1 : -1;
   Record(kNoError, false);
 
-  if (!CHttpDriver::ChooseTempFile(&m_localName)) {
+  if (!COutputFile::ChooseTempFile(&m_localName)) {
     Record(kNoTempFile, true);
     return false;
   }
