@@ -21,8 +21,7 @@ constexpr int32_t kLastGoodStatus = 200;
 }  // namespace
 
 CHttpDriver::CHttpDriver(const std::string& url, const std::string& localName,
-                         const std::string& proxy, CNetSocket* socket, int32_t,
-                         CContentTypeTable* table)
+                         const std::string& proxy, CNetSocket* socket, CContentTypeTable* table)
     : m_url(url), m_socket(socket), m_connection(socket, proxy), m_file(localName, table) {}
 
 CHttpDriver::~CHttpDriver() {

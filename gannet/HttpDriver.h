@@ -35,7 +35,7 @@ class CHttpDriver : public CProtocolDriver {
   // socket and table are not owned (table may be null: no extension mapping).
   // proxy is "" for a direct connection.
   CHttpDriver(const std::string& url, const std::string& localName, const std::string& proxy,
-              CNetSocket* socket, int32_t reserved, CContentTypeTable* table);
+              CNetSocket* socket, CContentTypeTable* table);
   ~CHttpDriver() override;
   CHttpDriver(const CHttpDriver&) = delete;
   CHttpDriver& operator=(const CHttpDriver&) = delete;
