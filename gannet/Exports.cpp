@@ -59,12 +59,12 @@ int32_t webFileLocalNameGet(WebHandle handle, char* buffer) {
 
 void webObjectDelete(WebHandle handle) { delete Object(handle); }
 
-WebHandle webObjectInit(const char* url, int32_t, int32_t reserved2, int32_t) {
+WebHandle webObjectInit(const char* url, int32_t, int32_t, int32_t) {
   try {
     const std::string copy = url ? url : "";
     gannet::CWFCntl* control = gannet::CWFCntl::Get();
     if (!control) return nullptr;
-    return new (std::nothrow) CWebFile(copy, control, reserved2);
+    return new (std::nothrow) CWebFile(copy, control);
   } catch (...) {
     return nullptr;
   }

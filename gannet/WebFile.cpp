@@ -3,6 +3,7 @@
 #include "ContentTypeTable.h"
 #include "HttpDriver.h"
 #include "IniFile.h"
+#include "OutputFile.h"
 #include "TcpSocket.h"
 #include "WFCntl.h"
 #include "WinsockErrors.h"
@@ -57,9 +58,9 @@ void CopyText(char* out, size_t size, const std::string& text) {
   out[n] = '\0';
 }
 
-CWebFile::CWebFile(const std::string& url, CWFCntl* control, int32_t reserved)
+CWebFile::CWebFile(const std::string& url, CWFCntl* control)
     : m_messages(DefaultMessages()), m_control(control) {
-  Construct(url, reserved);
+  Construct(url);
 }
 
 CWebFile::~CWebFile() {
@@ -68,7 +69,7 @@ CWebFile::~CWebFile() {
   if (m_table) m_table->Release();
 }
 
-bool CWebFile::Construct(const std::string& url, int32_t reserved) {
+bool CWebFile::Construct(const std::string& url) {
   try {
     m_settingsFile = std::make_unique<CIniFile>("w3skua.ini");
   } catch (const std::bad_alloc&) {
@@ -107,14 +108,14 @@ bool CWebFile::Construct(const std::string& url, int32_t reserved) {
   m_protocol = m_url.compare(0, 4, "http") == 0 ? 1 : -1;
   Record(kNoError, false);
 
-  if (!CHttpDriver::ChooseTempFile(&m_localName)) {
+  if (!COutputFile::ChooseTempFile(&m_localName)) {
     Record(kNoTempFile, true);
     return false;
   }
-  return ConstructNetwork(reserved);
+  return ConstructNetwork();
 }
 
-bool CWebFile::ConstructNetwork(int32_t reserved) {
+bool CWebFile::ConstructNetwork() {
   try {
     m_socket = std::make_unique<CTcpSocket>(m_timeout);
   } catch (const std::bad_alloc&) {
@@ -141,8 +142,8 @@ bool CWebFile::ConstructNetwork(int32_t reserved) {
     return false;
   }
   try {
-    m_driver = std::make_unique<CHttpDriver>(m_url, m_localName, m_proxy, m_socket.get(),
-                                             reserved, m_table);
+    m_driver =
+        std::make_unique<CHttpDriver>(m_url, m_localName, m_proxy, m_socket.get(), m_table);
   } catch (const std::bad_alloc&) {
     Record(kNoDriver, true);
     return false;

@@ -28,8 +28,8 @@ class CWebFile {
  public:
   // Builds the object step by step; a failing step records its code and
   // ends construction, leaving the object without a driver. control must
-  // exist. reserved is handed to the driver.
-  CWebFile(const std::string& url, CWFCntl* control, int32_t reserved);
+  // exist.
+  CWebFile(const std::string& url, CWFCntl* control);
   ~CWebFile();
   CWebFile(const CWebFile&) = delete;
   CWebFile& operator=(const CWebFile&) = delete;
@@ -55,8 +55,8 @@ class CWebFile {
  private:
   // Steps 1-8 (settings, shared objects, control, URL, temporary name) and
   // 9-12 (socket, registration, driver). False once a step has failed.
-  bool Construct(const std::string& url, int32_t reserved);
-  bool ConstructNetwork(int32_t reserved);
+  bool Construct(const std::string& url);
+  bool ConstructNetwork();
   void Record(int32_t code, bool fatal);
   // Detaches and frees socket, socket info and driver; a second call does
   // nothing.

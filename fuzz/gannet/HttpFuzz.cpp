@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!CHttpDriver::ChooseTempFile(&localName)) std::abort();
 
   CAnswerSocket socket(std::string(reinterpret_cast<const char*>(data), size));
-  CHttpDriver driver("http://fuzz.example/x", localName, "", &socket, 0, table);
+  CHttpDriver driver("http://fuzz.example/x", localName, "", &socket, table);
   std::string name;
   int32_t length = -1;
   const int32_t loaded = driver.Load(&name, &length);

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   table->Release();
 
   // A web object reads the proxy and the timeout too.
-  CWebFile file("http://fuzz.example/x", CWFCntl::Get(), 0);
+  CWebFile file("http://fuzz.example/x", CWFCntl::Get());
   WebFileInfo info;
   file.GetInfo(&info);
   const std::string proxy = ini.GetString("proxy information", "http_proxy", "");
