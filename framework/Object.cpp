@@ -7,7 +7,3 @@ const CRuntimeClass& CObject::GetRuntimeClass() const { return RuntimeClass; }
 CObject::~CObject() = default;
 
 void CObject::Serialize(CArchive&) {}
-
-bool CObject::IsKindOf(const CRuntimeClass& cls) const {
-  return GetRuntimeClass().IsDerivedFrom(cls);
-}

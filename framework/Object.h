@@ -21,9 +21,6 @@ class CObject {
   // Stores nothing here. Failures throw CArchiveException.
   virtual void Serialize(CArchive& archive);
 
-  // True when the object's class is `cls` or derives from it.
-  bool IsKindOf(const CRuntimeClass& cls) const;
-
  protected:
   CObject() = default;
 };

@@ -9,13 +9,6 @@ std::unique_ptr<CObject> CRuntimeClass::CreateObject() const {
   return std::unique_ptr<CObject>(createObject());
 }
 
-bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass& base) const {
-  for (const CRuntimeClass* cls = this; cls; cls = cls->baseClass) {
-    if (cls == &base) return true;
-  }
-  return false;
-}
-
 const CRuntimeClass* CRuntimeClass::FromName(std::string_view name,
                                              std::span<const CRuntimeClass* const> classes) {
   const auto it = std::find_if(classes.begin(), classes.end(),

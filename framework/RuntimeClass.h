@@ -26,9 +26,6 @@ struct CRuntimeClass {
   // A new default instance, or null when the class has no creation function.
   std::unique_ptr<CObject> CreateObject() const;
 
-  // True when this class is `base` or derives from it.
-  bool IsDerivedFrom(const CRuntimeClass& base) const;
-
   // The record among `classes` named exactly `name` (case-sensitive), or null.
   static const CRuntimeClass* FromName(std::string_view name,
                                        std::span<const CRuntimeClass* const> classes);

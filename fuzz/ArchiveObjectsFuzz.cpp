@@ -33,13 +33,9 @@ void ReadAll(CArchive& archive, std::span<const CRuntimeClass* const> accepted) 
   std::vector<std::unique_ptr<CObject>> owned;
   const uint32_t count = archive.ReadCount(2);
   for (uint32_t i = 0; i < count; ++i) {
-    CArchive::LoadedObject loaded = archive.ReadObject(accepted);
-    if (loaded.created) {
-      if (!loaded.created->IsKindOf(CFilter::RuntimeClass)) std::abort();
-      // Descriptions show stored counts and keys' owners.
-      static_cast<CFilter&>(*loaded.created).GetDescription();
-      owned.push_back(std::move(loaded.created));
-    }
+    owned.push_back(archive.ReadNewObject(accepted));
+    // Descriptions show stored counts.
+    static_cast<CFilter&>(*owned.back()).GetDescription();
   }
   archive.ReadString();
 }

@@ -44,7 +44,7 @@ void CPointerRecord::Serialize(CArchive& archive) {
     archive << m_size;
     archive << std::string_view(m_url);
     archive.WriteCount(static_cast<uint32_t>(m_filters.size()));
-    for (const auto& filter : m_filters) archive.WriteObject(filter.get());
+    for (const auto& filter : m_filters) archive.WriteObject(*filter);
     return;
   }
   uint8_t magic[4];

