@@ -99,7 +99,7 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
   if (!MayTakeName(path)) return RecordError();
   // A Strong key makes the pointer file the secret: it is only its owner's
   // from its first byte on.
-  const bool secret = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
+  const bool secret = FindFilter<CStrongCryptFilter>() != nullptr;
   CPointerFileDraft draft;
   if (!draft.Create(path, secret ? 0600 : 0666)) return RecordError();
   WriteRecord(draft.File());

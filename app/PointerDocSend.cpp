@@ -123,7 +123,7 @@ bool CPointerDoc::PublishUncompressed(const std::string& source, CPublishRoot& r
                                       std::string& name) {
   if (!m_compressionGrew || !m_leftOver.empty() || Cancelled()) return false;
   std::erase_if(Filters(), [](const std::unique_ptr<CFilter>& filter) {
-    return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
+    return filter->Is<CLZCompressFilter>();
   });
   m_error = 0;
   m_errorDetail.clear();
@@ -164,7 +164,7 @@ bool CPointerDoc::RunEncoding(const std::string& source, CFilter& sink) {
     CFilter* filter = it->get();
     filter->Reset();
     filter->SetEncode();
-    if (&filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass) {
+    if (filter->Is<CLZCompressFilter>()) {
       limit = std::make_unique<CGrowthLimitFilter>(*static_cast<CHandleFilter*>(filter), head);
       head = limit.get();
     }

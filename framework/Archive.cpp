@@ -257,23 +257,22 @@ void CArchive::WriteClassIndexTag(uint32_t index) {
   }
 }
 
-void CArchive::WriteObject(CObject& object) {
-  const CRuntimeClass& cls = object.GetRuntimeClass();
-  if (const auto it = m_storedClasses.find(&cls); it != m_storedClasses.end()) {
+void CArchive::WriteObject(CObject& object, std::span<const CStoredClass> classes) {
+  const CStoredClass* cls = CStoredClass::Of(object, classes);
+  if (!cls) throw std::logic_error("archive: the object's class is not a stored class");
+  if (const auto it = m_storedClasses.find(cls); it != m_storedClasses.end()) {
     WriteClassIndexTag(it->second);
   } else {
-    const std::string_view name = cls.className;
-    *this << kNewClassTag << cls.schema << static_cast<uint16_t>(name.size());
-    Write(name.data(), name.size());
-    m_storedClasses.emplace(&cls, NextIndex());
+    *this << kNewClassTag << cls->schema << static_cast<uint16_t>(cls->name.size());
+    Write(cls->name.data(), cls->name.size());
+    m_storedClasses.emplace(cls, NextIndex());
   }
   // The object takes an index, which only a reference to it would name.
   NextIndex();
   object.Serialize(*this);
 }
 
-const CRuntimeClass* CArchive::ReadClassDescription(
-    std::span<const CRuntimeClass* const> accepted) {
+const CStoredClass& CArchive::ReadClassDescription(std::span<const CStoredClass> accepted) {
   uint16_t schema;
   uint16_t length;
   *this >> schema >> length;
@@ -281,31 +280,34 @@ const CRuntimeClass* CArchive::ReadClassDescription(
   char name[kMaxClassName];
   Read(name, length);
   const std::string_view stored(name, length);
-  const CRuntimeClass* cls = CRuntimeClass::FromName(stored, accepted);
-  if (!cls || !cls->createObject) throw CArchiveException(Cause::BadClass);
+  const CStoredClass* cls = CStoredClass::Named(stored, accepted);
+  if (!cls) throw CArchiveException(Cause::BadClass);
   if (cls->schema != schema) throw CArchiveException(Cause::BadSchema);
   m_loaded.push_back(cls);
-  return cls;
+  return *cls;
 }
 
-const CRuntimeClass& CArchive::LoadedClass(uint32_t index,
-                                           std::span<const CRuntimeClass* const> accepted) const {
+// A class read earlier must be accepted again: the caller may accept fewer
+// classes for each object.
+const CStoredClass& CArchive::LoadedClass(uint32_t index,
+                                          std::span<const CStoredClass> accepted) const {
   if (index == 0 || index > m_loaded.size() || !m_loaded[index - 1]) {
     throw CArchiveException(Cause::BadIndex);
   }
-  const CRuntimeClass* cls = m_loaded[index - 1];
-  if (!accepted.empty() && std::find(accepted.begin(), accepted.end(), cls) == accepted.end()) {
+  const CStoredClass* cls = m_loaded[index - 1];
+  if (std::none_of(accepted.begin(), accepted.end(),
+                   [&](const CStoredClass& c) { return &c == cls; })) {
     throw CArchiveException(Cause::BadClass);
   }
   return *cls;
 }
 
-std::unique_ptr<CObject> CArchive::ReadNewObject(std::span<const CRuntimeClass* const> accepted) {
+std::unique_ptr<CObject> CArchive::ReadNewObject(std::span<const CStoredClass> accepted) {
   uint16_t tag;
   *this >> tag;
-  const CRuntimeClass* cls = nullptr;
+  const CStoredClass* cls = nullptr;
   if (tag == kNewClassTag) {
-    cls = ReadClassDescription(accepted);
+    cls = &ReadClassDescription(accepted);
   } else {
     uint32_t index = tag & ~kClassTag;
     bool isClass = (tag & kClassTag) != 0;
@@ -318,7 +320,7 @@ std::unique_ptr<CObject> CArchive::ReadNewObject(std::span<const CRuntimeClass* 
     if (!isClass) throw CArchiveException(Cause::BadObject);
     cls = &LoadedClass(index, accepted);
   }
-  std::unique_ptr<CObject> object = cls->CreateObject();
+  std::unique_ptr<CObject> object = cls->create();
   m_loaded.push_back(nullptr);
   object->Serialize(*this);
   return object;

@@ -27,7 +27,7 @@
 // format errors, failing file operations with their system error code.
 
 #include "framework/ArchiveException.h"
-#include "framework/RuntimeClass.h"
+#include "framework/StoredClass.h"
 
 #include <array>
 #include <cstddef>
@@ -89,17 +89,18 @@ class CArchive {
   // `minBytesPerElement` bytes each fit into the bytes left.
   uint32_t ReadCount(uint32_t minBytesPerElement = 1);
 
-  // Writes the tag of `object`, its class's description the first time the
-  // class occurs, and its fields through its Serialize. Each object is
-  // written once.
-  void WriteObject(CObject& object);
+  // Writes the tag of `object`, the description of its class (its entry of
+  // `classes`) the first time the class occurs, and its fields through its
+  // Serialize. Each object is written once. Throws std::logic_error when
+  // `classes` has no entry for the object's class.
+  void WriteObject(CObject& object, std::span<const CStoredClass> classes);
 
   // Reads one object: its class, described here or by the index of an
-  // earlier description, must be one of the `accepted` classes, found by its
-  // exact name, with the stored schema number and a creation function; the
-  // object is made and loads its fields. An object reference or the
-  // no-object tag is a BadObject format error. Never returns null.
-  std::unique_ptr<CObject> ReadNewObject(std::span<const CRuntimeClass* const> accepted);
+  // earlier description, must be an entry of `accepted`, found by its exact
+  // name, with the stored schema number; the object is made and loads its
+  // fields. An object reference or the no-object tag is a BadObject format
+  // error. Never returns null.
+  std::unique_ptr<CObject> ReadNewObject(std::span<const CStoredClass> accepted);
 
  private:
   void WriteLittleEndian(uint64_t value, int bytes);
@@ -110,9 +111,8 @@ class CArchive {
   uint32_t ReadStringLength(bool allowWide, bool& wide);
   void WriteClassIndexTag(uint32_t index);
   uint32_t NextIndex();
-  const CRuntimeClass* ReadClassDescription(std::span<const CRuntimeClass* const> accepted);
-  const CRuntimeClass& LoadedClass(uint32_t index,
-                                   std::span<const CRuntimeClass* const> accepted) const;
+  const CStoredClass& ReadClassDescription(std::span<const CStoredClass> accepted);
+  const CStoredClass& LoadedClass(uint32_t index, std::span<const CStoredClass> accepted) const;
 
   CFileHandle& m_file;
   Mode m_mode;
@@ -121,7 +121,7 @@ class CArchive {
   size_t m_end = 0;         // load: valid bytes in the buffer
   uint64_t m_fileLeft = 0;  // load: bytes of the file not yet in the buffer
   uint32_t m_nextIndex = 1;
-  std::unordered_map<const CRuntimeClass*, uint32_t> m_storedClasses;  // class -> index
+  std::unordered_map<const CStoredClass*, uint32_t> m_storedClasses;  // class -> index
   // Index - 1 -> the class described with that index; null for an object.
-  std::vector<const CRuntimeClass*> m_loaded;
+  std::vector<const CStoredClass*> m_loaded;
 };

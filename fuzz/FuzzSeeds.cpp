@@ -179,9 +179,9 @@ void ArchiveSeeds() {
     {
       CArchive archive(file, CArchive::Mode::Store);
       archive.WriteCount(static_cast<uint32_t>(doc.GetFilters().size() * 2));
-      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter);
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter, CPointerRecord::StoredTransforms());
       // The second time each class is named by its index.
-      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter);
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter, CPointerRecord::StoredTransforms());
       archive.WriteString("end");
       archive.Close();
     }

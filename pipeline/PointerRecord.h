@@ -13,15 +13,16 @@
 // the file's size.
 
 #include "framework/Object.h"
+#include "framework/StoredClass.h"
+#include "pipeline/Filter.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 class CFileHandle;
-class CFilter;
 
 class CPointerRecord : public CObject {
  public:
@@ -34,6 +35,10 @@ class CPointerRecord : public CObject {
   static constexpr char kChangedSizeDetail[] =
       "It does not have the size the pointer file gives: it was changed or replaced since it "
       "was sent.";
+
+  // The transforms a pointer file stores, with the names and schema numbers
+  // of its format, in the only order a chain holds them.
+  static std::span<const CStoredClass> StoredTransforms();
 
   CPointerRecord();
   ~CPointerRecord() override;
@@ -55,9 +60,14 @@ class CPointerRecord : public CObject {
   std::string DecodingFailureDetail(uint32_t code);
   // Appends `filter`; the record owns it.
   virtual void AddFilter(std::unique_ptr<CFilter> filter);
-  // The first filter of exactly that class, or null.
-  virtual CFilter* FindFilter(const CRuntimeClass& cls);
-  virtual CFilter* FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes);
+  // The first filter of exactly class T, or null.
+  template <class T>
+  T* FindFilter() const {
+    for (const auto& filter : m_filters) {
+      if (filter && filter->Is<T>()) return static_cast<T*>(filter.get());
+    }
+    return nullptr;
+  }
   virtual void DeleteFilters(FilterList& list);
 
   uint32_t GetSize() const { return m_size; }
