@@ -101,13 +101,13 @@ uint32_t CPointerRecord::Load(CFileHandle& file) {
   }
 }
 
-std::string CPointerRecord::GetEncryptionDescription() {
+std::string CPointerRecord::GetEncryptionDescription() const {
   if (const CFilter* filter = FindFilter<CStrongCryptFilter>()) return filter->GetDescription();
   if (const CFilter* filter = FindFilter<CSimpleCryptFilter>()) return filter->GetDescription();
   return "None";
 }
 
-std::string CPointerRecord::GetCompressionDescription() {
+std::string CPointerRecord::GetCompressionDescription() const {
   if (const CFilter* filter = FindFilter<CLZCompressFilter>()) return filter->GetDescription();
   if (m_size != 0) return "None: " + std::to_string(m_size) + " bytes";
   return "None";

@@ -49,17 +49,17 @@ class CPointerRecord : public CObject {
   // filters for damaged bytes, or the system's code of a failing read.
   uint32_t Load(CFileHandle& file);
 
-  virtual std::string GetUrl() const { return m_url; }
+  std::string GetUrl() const { return m_url; }
   // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
-  virtual std::string GetEncryptionDescription();
+  std::string GetEncryptionDescription() const;
   // The LZ filter's description, else "None: N bytes", else "None".
-  virtual std::string GetCompressionDescription();
+  std::string GetCompressionDescription() const;
   // What a decoding that failed with `code` means beyond the system's
   // message: a Strong file that does not authenticate was damaged or
   // altered. Empty for anything else.
   std::string DecodingFailureDetail(uint32_t code);
   // Appends `filter`; the record owns it.
-  virtual void AddFilter(std::unique_ptr<CFilter> filter);
+  void AddFilter(std::unique_ptr<CFilter> filter);
   // The first filter of exactly class T, or null.
   template <class T>
   T* FindFilter() const {
@@ -68,7 +68,7 @@ class CPointerRecord : public CObject {
     }
     return nullptr;
   }
-  virtual void DeleteFilters(FilterList& list);
+  void DeleteFilters(FilterList& list);
 
   uint32_t GetSize() const { return m_size; }
   const FilterList& GetFilters() const { return m_filters; }
