@@ -129,12 +129,12 @@ bool CPointerDoc::ReadFromFile(const std::string& path) {
 }
 
 void CPointerDoc::BuildChain(const CSettings& settings) {
-  if (settings.CompressType() == 1) AddFilter(std::make_unique<CLZCompressFilter>());
-  if (settings.EncryptType() == 1) {
+  if (settings.compressType == 1) AddFilter(std::make_unique<CLZCompressFilter>());
+  if (settings.encryptType == 1) {
     AddFilter(std::make_unique<CSimpleCryptFilter>());
     AddFilter(std::make_unique<CDumbCryptFilter>());
   }
-  if (settings.EncryptType() == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
+  if (settings.encryptType == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
 }
 
 bool CPointerDoc::RecordError() {
