@@ -101,7 +101,7 @@ bool CPointerDoc::WriteToFile(const std::string& path) {
   if (!MayTakeName(path)) return RecordError();
   // A Strong key makes the pointer file the secret: it is only its owner's
   // from its first byte on.
-  const bool secret = FindFilter(CStrongCryptFilter::RuntimeClass) != nullptr;
+  const bool secret = FindFilter<CStrongCryptFilter>() != nullptr;
   CPointerFileDraft draft;
   if (!draft.Create(path, secret ? 0600 : 0666)) return RecordError();
   WriteRecord(draft.File());
@@ -131,17 +131,17 @@ bool CPointerDoc::ReadFromFile(const std::string& path) {
 }
 
 void CPointerDoc::BuildChain(const CSettings& settings) {
-  if (settings.CompressType() == 1) AddFilter(std::make_unique<CLZCompressFilter>());
-  if (settings.EncryptType() == 1) {
+  if (settings.compressType == 1) AddFilter(std::make_unique<CLZCompressFilter>());
+  if (settings.encryptType == 1) {
     AddFilter(std::make_unique<CSimpleCryptFilter>());
     AddFilter(std::make_unique<CDumbCryptFilter>());
   }
-  if (settings.EncryptType() == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
+  if (settings.encryptType == 2) AddFilter(std::make_unique<CStrongCryptFilter>());
 }
 
 void CPointerDoc::DropCompression() {
   std::erase_if(Filters(), [](const std::unique_ptr<CFilter>& filter) {
-    return &filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass;
+    return filter->Is<CLZCompressFilter>();
   });
 }
 

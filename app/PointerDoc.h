@@ -34,7 +34,8 @@ class CPointerDoc : public CPointerRecord {
   // Sending and fetching follow the calling thread's progress
   // (pipeline/Progress.h); once it is cancelled they fail with
   // ERROR_CANCELLED and leave nothing behind: no published file, no
-  // pointer file, no fetched or decoded file.
+  // pointer file, no fetched or decoded file. Virtual so that the send
+  // window's tests can watch what the window does around a send.
   virtual bool Send(const std::string& pointerFile, const std::string& source,
                     const std::string& urlRoot, CPublishRoot& root);
   // The same into the root that `fileRoot` names.
@@ -48,18 +49,18 @@ class CPointerDoc : public CPointerRecord {
   // Fetches the URL and decodes it into a new file in the temporary
   // directory named after the URL; `path` receives that file, which the
   // caller then owns. Nothing is left behind on failure.
-  virtual bool FetchToTempFile(std::string& path);
+  bool FetchToTempFile(std::string& path);
   // Replaces URL, size and filters by those of a pointer file. A damaged
   // file gives error 13 and the URL "Bad File Format!".
-  virtual bool ReadFromFile(const std::string& path);
+  bool ReadFromFile(const std::string& path);
   // Appends the filters that the settings' type codes select.
-  virtual void BuildChain(const CSettings& settings);
+  void BuildChain(const CSettings& settings);
   // Takes LZ out of the chain, for a file that compression would grow.
   void DropCompression();
   // The outcome of the last operation: its code, and a sentence that
   // explains it beyond the system's message (what a server answered, say).
   const CStatus& Status() const { return m_status; }
-  virtual uint32_t GetError() const { return m_status.Code(); }
+  uint32_t GetError() const { return m_status.Code(); }
   const std::string& GetErrorDetail() const { return m_status.Error(); }
   // Records a failure (of the work around a send, say) as this document's;
   // returns false.
@@ -71,15 +72,15 @@ class CPointerDoc : public CPointerRecord {
   // device or a directory at `path` is refused with ERROR_ACCESS_DENIED.
   // Error 29 when writing fails part way; a failure leaves no new file. A
   // file holding a Strong key gets mode 0600, others 0666 less the umask.
-  virtual bool WriteToFile(const std::string& path);
+  bool WriteToFile(const std::string& path);
   // Stores the thread's last error (31 when none is pending); returns false.
-  virtual bool RecordError();
+  bool RecordError();
   // True, with the error ERROR_CANCELLED recorded, when the thread's
   // progress was cancelled.
   bool Cancelled();
   // Puts a delete-on-close temporary file in front of the source `head`: a
   // sink writing the file becomes the new head, and the source reads it back.
-  virtual bool InsertTempStage(CFilter*& head, FilterList& stages);
+  bool InsertTempStage(CFilter*& head, FilterList& stages);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();
 

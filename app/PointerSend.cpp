@@ -137,7 +137,7 @@ bool CPointerSend::RunEncoding(const std::string& source, CFilter& sink) {
     CFilter* filter = it->get();
     filter->Reset();
     filter->SetEncode();
-    if (&filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass) {
+    if (filter->Is<CLZCompressFilter>()) {
       limit = std::make_unique<CGrowthLimitFilter>(*static_cast<CHandleFilter*>(filter), head);
       head = limit.get();
     }

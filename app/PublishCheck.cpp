@@ -116,7 +116,7 @@ bool CPublishCheck::Run() {
 }
 
 bool CPublishCheck::PublishProbe() {
-  const std::string& root = m_settings.FileRoot();
+  const std::string& root = m_settings.fileRoot;
   m_content = "Quiver publishing check " + RandomToken() + "\n";
   std::string error;
   if (!(m_root = CPublishRoot::Open(root, error))) {
@@ -142,7 +142,7 @@ bool CPublishCheck::PublishProbe() {
 }
 
 bool CPublishCheck::CreateFailed(const CStatus& failure) {
-  const std::string& root = m_settings.FileRoot();
+  const std::string& root = m_settings.fileRoot;
   const uint32_t code = failure.Code();
   const std::string reason = failure.Reason();
   if (!failure.Error().empty()) {
@@ -174,7 +174,7 @@ void CPublishCheck::CheckMode() {
 }
 
 void CPublishCheck::FetchProbe() {
-  const std::string url = m_settings.UrlRoot() + m_name;
+  const std::string url = m_settings.urlRoot + m_name;
   const Clock::time_point start = Clock::now();
   const CFetched fetched = Fetch(url);
   const std::string took = " (" + std::to_string(Milliseconds(start)) + " ms)";
@@ -193,7 +193,7 @@ void CPublishCheck::FetchProbe() {
 
 void CPublishCheck::ReportFetchFailure(int32_t code, const std::string& statusLine,
                                        const std::string& cause, const std::string& body) {
-  const std::string url = RedactedUrl(m_settings.UrlRoot() + m_name);
+  const std::string url = RedactedUrl(m_settings.urlRoot + m_name);
   if (statusLine.empty()) {
     Problem("cannot fetch " + url + ": " + SystemErrorMessage(static_cast<uint32_t>(code)) + " " +
             (cause.empty() ? "Is the web server running, and are the host and port in UrlRoot "
@@ -232,12 +232,12 @@ void CPublishCheck::CheckPage() {
     return;
   }
   if (!page.Publish(*m_root)) {
-    Warn("cannot publish the receive page into " + m_settings.FileRoot() + ": " +
+    Warn("cannot publish the receive page into " + m_settings.fileRoot + ": " +
          m_root->Reason() + quiverOnly);
     return;
   }
   for (const std::string& name : files) {
-    const std::string url = m_settings.UrlRoot() + name;
+    const std::string url = m_settings.urlRoot + name;
     std::string bytes;
     const CFetched fetched = Fetch(url);
     if (!fetched.ok || !page.Read(name, bytes) || fetched.body != bytes) {
@@ -246,12 +246,12 @@ void CPublishCheck::CheckPage() {
       return;
     }
   }
-  Ok("the receive page " + RedactedUrl(m_settings.UrlRoot() + CReceivePage::PageName()) +
+  Ok("the receive page " + RedactedUrl(m_settings.urlRoot + CReceivePage::PageName()) +
      " is served: links open in any web browser.");
 }
 
 void CPublishCheck::CheckListing() {
-  const std::string& url = m_settings.UrlRoot();
+  const std::string& url = m_settings.urlRoot;
   const CFetched fetched = Fetch(url);
   if (fetched.ok && fetched.body.find(m_name) != std::string::npos) {
     Problem(RedactedUrl(url) +
@@ -267,6 +267,6 @@ void CPublishCheck::DeleteProbe() {
   if (m_root->Remove(m_name)) {
     Ok("deleted the probe.");
   } else {
-    Problem("cannot delete the probe " + m_settings.FileRoot() + m_name + ": " + m_root->Reason());
+    Problem("cannot delete the probe " + m_settings.fileRoot + m_name + ": " + m_root->Reason());
   }
 }

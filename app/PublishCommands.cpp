@@ -96,17 +96,17 @@ int CPublishCommands::Published() {
 }
 
 int CPublishCommands::Unpublishing(const std::function<bool(CUnpublisher&)>& work) {
-  if (m_settings.FileRoot().empty()) {
+  if (m_settings.fileRoot.empty()) {
     m_ui.Warning("FileRoot is not set: nothing can be deleted from it (quiver -P).");
     return 1;
   }
   std::string error;
-  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(m_settings.FileRoot(), error);
+  const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(m_settings.fileRoot, error);
   if (!root || !ConnectRemoteRoot(*root)) {
     m_ui.Warning(root ? root->Error() : error);
     return 1;
   }
-  CUnpublisher unpublisher(m_register, m_settings.FileRoot(), *root);
+  CUnpublisher unpublisher(m_register, m_settings.fileRoot, *root);
   const bool ok = work(unpublisher);
   for (const std::string& line : unpublisher.Lines()) PrintLine(line);
   std::fflush(stdout);
@@ -117,7 +117,7 @@ int CPublishCommands::Unpublishing(const std::function<bool(CUnpublisher&)>& wor
 // KeepDays 0 keeps for ever, but a 0 typed on the command line asks for
 // everything published so far.
 int CPublishCommands::Expire(int argc, const char* const* argv) {
-  int32_t days = m_settings.KeepDays();
+  int32_t days = m_settings.keepDays;
   if (argc == 2 && !ParseDays(argv[1], days)) return 2;
   if (argc == 1 && days <= 0) {
     PrintLine(

@@ -53,10 +53,10 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
     doc.AvoidNames([&](const std::string& name) {
       if (CReceivePage::IsPageName(name)) return true;
       bool known = false;
-      return m_register.Remembers(settings.FileRoot(), name, known) && known &&
+      return m_register.Remembers(settings.fileRoot, name, known) && known &&
              !(file.id != 0 && name == file.name);
     });
-    const bool sent = doc.Send(pointerFile, source, settings.UrlRoot(), *root);
+    const bool sent = doc.Send(pointerFile, source, settings.urlRoot, *root);
     doc.OnCreated(nullptr);
     doc.AvoidNames(nullptr);
     Settle(file, doc, sent, settings);
@@ -67,11 +67,11 @@ bool CPublisher::Publish(CPointerDoc& doc, const std::string& pointerFile,
 }
 
 CPublishRoot* CPublisher::Prepare(CPointerDoc& doc, const CSettings& settings) {
-  if (!m_root || m_rootName != settings.FileRoot()) {
+  if (!m_root || m_rootName != settings.fileRoot) {
     std::string error;
     m_root.reset();  // before Open, whose failure is told by the last error
-    m_root = CPublishRoot::Open(settings.FileRoot(), error);
-    m_rootName = settings.FileRoot();
+    m_root = CPublishRoot::Open(settings.fileRoot, error);
+    m_rootName = settings.fileRoot;
     if (!m_root) {
       doc.Fail(GetLastError(), error);
       return nullptr;
@@ -87,20 +87,20 @@ CPublishRoot* CPublisher::Prepare(CPointerDoc& doc, const CSettings& settings) {
 
 bool CPublisher::Proven(const CSettings& settings) {
   bool proven = false;
-  m_register.IsProven(settings.FileRoot(), proven);
+  m_register.IsProven(settings.fileRoot, proven);
   if (proven) return true;
   if (!m_root->CheckExclusive()) return false;
-  m_register.Prove(settings.FileRoot(), std::time(nullptr));
+  m_register.Prove(settings.fileRoot, std::time(nullptr));
   return true;
 }
 
 // Removals that fail now are tried again before the next send.
 void CPublisher::Tidy(const CSettings& settings) {
-  CUnpublisher unpublisher(m_register, settings.FileRoot(), *m_root);
+  CUnpublisher unpublisher(m_register, settings.fileRoot, *m_root);
   const int64_t now = std::time(nullptr);
-  const bool ok = settings.KeepDays() > 0 ? unpublisher.Expire(settings.KeepDays(), now)
+  const bool ok = settings.keepDays > 0 ? unpublisher.Expire(settings.keepDays, now)
                                           : unpublisher.RemoveUnfinished(now);
-  if (!ok && settings.KeepDays() > 0) {
+  if (!ok && settings.keepDays > 0) {
     Notice("Expiring old published files: " + unpublisher.Problems().front());
   }
 }
@@ -108,11 +108,11 @@ void CPublisher::Tidy(const CSettings& settings) {
 void CPublisher::PublishPage(const CSettings& settings) {
   const std::string stem = CReceivePage::Stem();
   bool has = false;
-  if (m_register.HasPage(settings.FileRoot(), stem, has) && has) return;
+  if (m_register.HasPage(settings.fileRoot, stem, has) && has) return;
   const CReceivePage page;
   if (page.Files().empty()) return;
   if (page.Publish(*m_root)) {
-    m_register.AddPage(settings.FileRoot(), stem, std::time(nullptr));
+    m_register.AddPage(settings.fileRoot, stem, std::time(nullptr));
   } else if (m_root->Code() != ERROR_CANCELLED) {
     Notice("Publishing the receive page: " + m_root->Error() +
            " Links to what you send open in Quiver only until the page is published.");
@@ -121,7 +121,7 @@ void CPublisher::PublishPage(const CSettings& settings) {
 
 void CPublisher::Describe(PublishedFile& file, CPointerDoc& doc, const std::string& pointerFile,
                           const std::string& source, const CSettings& settings) {
-  file.fileRoot = settings.FileRoot();
+  file.fileRoot = settings.fileRoot;
   file.source = Absolute(source);
   file.pointer = Absolute(pointerFile);
   file.transforms = Transforms(doc);
@@ -147,7 +147,7 @@ void CPublisher::Settle(PublishedFile& file, CPointerDoc& doc, bool sent,
     if (recorded) m_register.Forget(file.id);
     return;
   }
-  file.name = sent ? doc.GetUrl().substr(settings.UrlRoot().size()) : doc.GetLeftOver().front();
+  file.name = sent ? doc.GetUrl().substr(settings.urlRoot.size()) : doc.GetLeftOver().front();
   file.url = sent ? RedactedUrl(doc.GetUrl()) : file.fileRoot + file.name;
   file.state = sent ? "" : CPublishRegister::kUnfinished;
   file.sender = 0;

@@ -130,9 +130,9 @@ void CQuiverApp::PrintHelp() {
 std::string CQuiverApp::DefaultPointerName(const std::string& source, const CSettings& settings) {
   if (source.empty()) return "";
   std::string result = source;
-  if (settings.HasUrlFileDir() != 0) {
+  if (settings.hasUrlFileDir != 0) {
     const size_t slash = source.rfind('/');
-    result = settings.UrlFileDir() + (slash == std::string::npos ? source : source.substr(slash + 1));
+    result = settings.urlFileDir + (slash == std::string::npos ? source : source.substr(slash + 1));
   }
   return CCommandLine::WithPointerExtension(result);
 }

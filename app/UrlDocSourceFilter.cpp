@@ -2,8 +2,6 @@
 
 #include "app/UrlDoc.h"
 
-IMPLEMENT_RUNTIME_CLASS(CUrlDocSourceFilter, CSourceFilter, 1)
-
 CUrlDocSourceFilter::CUrlDocSourceFilter(CFilter* next, CUrlDoc* document) : CSourceFilter(next) {
   SetUrlDoc(document);
 }

@@ -9,8 +9,6 @@ class CUrlDoc;
 
 class CUrlDocSourceFilter : public CSourceFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   // Links `next` and opens the document's file; when that fails the source
   // has no handle and its Run fails at the first read with
   // ERROR_INVALID_HANDLE.

@@ -141,7 +141,7 @@ bool CViewController::FetchAndLaunch() {
     }
     return false;
   }
-  if (m_settings.DeleteTempFiles() == 0) {
+  if (m_settings.deleteTempFiles == 0) {
     KeepOnStop(local);
     process->Release();
     return true;

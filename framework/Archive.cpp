@@ -249,38 +249,30 @@ uint32_t CArchive::NextIndex() {
   return m_nextIndex++;
 }
 
-void CArchive::WriteIndexTag(uint32_t index, bool isClass) {
+void CArchive::WriteClassIndexTag(uint32_t index) {
   if (index < kBigIndexTag) {
-    *this << static_cast<uint16_t>(isClass ? (kClassTag | index) : index);
+    *this << static_cast<uint16_t>(kClassTag | index);
   } else {
-    *this << kBigIndexTag << (isClass ? (kBigClassFlag | index) : index);
+    *this << kBigIndexTag << (kBigClassFlag | index);
   }
 }
 
-void CArchive::WriteObject(CObject* object) {
-  if (!object) {
-    *this << uint16_t{0};
-    return;
-  }
-  if (const auto it = m_stored.find(object); it != m_stored.end()) {
-    WriteIndexTag(it->second, false);
-    return;
-  }
-  const CRuntimeClass& cls = object->GetRuntimeClass();
-  if (const auto it = m_stored.find(&cls); it != m_stored.end()) {
-    WriteIndexTag(it->second, true);
+void CArchive::WriteObject(CObject& object, std::span<const CStoredClass> classes) {
+  const CStoredClass* cls = CStoredClass::Of(object, classes);
+  if (!cls) throw std::logic_error("archive: the object's class is not a stored class");
+  if (const auto it = m_storedClasses.find(cls); it != m_storedClasses.end()) {
+    WriteClassIndexTag(it->second);
   } else {
-    const std::string_view name = cls.className;
-    *this << kNewClassTag << cls.schema << static_cast<uint16_t>(name.size());
-    Write(name.data(), name.size());
-    m_stored.emplace(&cls, NextIndex());
+    *this << kNewClassTag << cls->schema << static_cast<uint16_t>(cls->name.size());
+    Write(cls->name.data(), cls->name.size());
+    m_storedClasses.emplace(cls, NextIndex());
   }
-  m_stored.emplace(object, NextIndex());
-  object->Serialize(*this);
+  // The object takes an index, which only a reference to it would name.
+  NextIndex();
+  object.Serialize(*this);
 }
 
-const CRuntimeClass* CArchive::ReadClassDescription(
-    std::span<const CRuntimeClass* const> accepted) {
+const CStoredClass& CArchive::ReadClassDescription(std::span<const CStoredClass> accepted) {
   uint16_t schema;
   uint16_t length;
   *this >> schema >> length;
@@ -288,38 +280,34 @@ const CRuntimeClass* CArchive::ReadClassDescription(
   char name[kMaxClassName];
   Read(name, length);
   const std::string_view stored(name, length);
-  const CRuntimeClass* cls = CRuntimeClass::FromName(stored, accepted);
-  if (!cls || !cls->createObject) throw CArchiveException(Cause::BadClass);
+  const CStoredClass* cls = CStoredClass::Named(stored, accepted);
+  if (!cls) throw CArchiveException(Cause::BadClass);
   if (cls->schema != schema) throw CArchiveException(Cause::BadSchema);
-  m_loaded.push_back({cls, nullptr});
-  return cls;
+  m_loaded.push_back(cls);
+  return *cls;
 }
 
-const CRuntimeClass& CArchive::LoadedClass(uint32_t index,
-                                           std::span<const CRuntimeClass* const> accepted) const {
-  if (index == 0 || index > m_loaded.size() || !m_loaded[index - 1].cls) {
+// A class read earlier must be accepted again: the caller may accept fewer
+// classes for each object.
+const CStoredClass& CArchive::LoadedClass(uint32_t index,
+                                          std::span<const CStoredClass> accepted) const {
+  if (index == 0 || index > m_loaded.size() || !m_loaded[index - 1]) {
     throw CArchiveException(Cause::BadIndex);
   }
-  const CRuntimeClass* cls = m_loaded[index - 1].cls;
-  if (!accepted.empty() && std::find(accepted.begin(), accepted.end(), cls) == accepted.end()) {
+  const CStoredClass* cls = m_loaded[index - 1];
+  if (std::none_of(accepted.begin(), accepted.end(),
+                   [&](const CStoredClass& c) { return &c == cls; })) {
     throw CArchiveException(Cause::BadClass);
   }
   return *cls;
 }
 
-CObject* CArchive::LoadedObjectAt(uint32_t index) const {
-  if (index > m_loaded.size() || !m_loaded[index - 1].object) {
-    throw CArchiveException(Cause::BadIndex);
-  }
-  return m_loaded[index - 1].object;
-}
-
-CArchive::LoadedObject CArchive::ReadObject(std::span<const CRuntimeClass* const> accepted) {
+std::unique_ptr<CObject> CArchive::ReadNewObject(std::span<const CStoredClass> accepted) {
   uint16_t tag;
   *this >> tag;
-  const CRuntimeClass* cls = nullptr;
+  const CStoredClass* cls = nullptr;
   if (tag == kNewClassTag) {
-    cls = ReadClassDescription(accepted);
+    cls = &ReadClassDescription(accepted);
   } else {
     uint32_t index = tag & ~kClassTag;
     bool isClass = (tag & kClassTag) != 0;
@@ -329,20 +317,11 @@ CArchive::LoadedObject CArchive::ReadObject(std::span<const CRuntimeClass* const
       isClass = (big & kBigClassFlag) != 0;
       index = big & ~kBigClassFlag;
     }
-    if (!isClass) {
-      if (index == 0) return {};
-      return {nullptr, LoadedObjectAt(index)};
-    }
+    if (!isClass) throw CArchiveException(Cause::BadObject);
     cls = &LoadedClass(index, accepted);
   }
-  std::unique_ptr<CObject> object = cls->CreateObject();
-  m_loaded.push_back({nullptr, object.get()});
+  std::unique_ptr<CObject> object = cls->create();
+  m_loaded.push_back(nullptr);
   object->Serialize(*this);
-  return {std::move(object), nullptr};
-}
-
-std::unique_ptr<CObject> CArchive::ReadNewObject(std::span<const CRuntimeClass* const> accepted) {
-  LoadedObject loaded = ReadObject(accepted);
-  if (!loaded.created) throw CArchiveException(Cause::BadObject);
-  return std::move(loaded.created);
+  return object;
 }

@@ -16,8 +16,9 @@
 // length 16 bits, name) before its object's fields; 8000+i names class i;
 // i names object i written before; 0000 is no object; 7FFF is followed by 32
 // bits for indexes from 7FFF on (top bit set for a class). The writer uses the
-// class form only when a class repeats and the object form only when an
-// object repeats.
+// class form only when a class repeats, and never the object or no-object
+// forms: a stored list holds every object once and no empty place. The
+// reader refuses those two forms for the same reason.
 //
 // Loading knows the bytes left in the file and checks every field, count and
 // length against them before anything is allocated, so a load never
@@ -26,7 +27,7 @@
 // format errors, failing file operations with their system error code.
 
 #include "framework/ArchiveException.h"
-#include "framework/RuntimeClass.h"
+#include "framework/StoredClass.h"
 
 #include <array>
 #include <cstddef>
@@ -47,17 +48,6 @@ class CArchive {
   static constexpr size_t kBufferSize = 4096;
   // Stored class names must be shorter than this.
   static constexpr size_t kMaxClassName = 64;
-
-  // What one object tag of a load stood for.
-  struct LoadedObject {
-    // A new object of an accepted class, with its fields loaded; the caller
-    // owns it.
-    std::unique_ptr<CObject> created;
-    // An object loaded earlier through this archive; not owned. Whoever took
-    // it from `created` must still hold it.
-    CObject* reference = nullptr;
-    // Neither is set for the no-object tag.
-  };
 
   // Works on `file` from its current position; `file` must outlive the
   // archive. A load takes the file's size now and throws ReadFault when it
@@ -99,37 +89,30 @@ class CArchive {
   // `minBytesPerElement` bytes each fit into the bytes left.
   uint32_t ReadCount(uint32_t minBytesPerElement = 1);
 
-  // Writes the tag of `object` (null: no object) and, for a new object, its
-  // fields through its Serialize.
-  void WriteObject(CObject* object);
+  // Writes the tag of `object`, the description of its class (its entry of
+  // `classes`) the first time the class occurs, and its fields through its
+  // Serialize. Each object is written once. Throws std::logic_error when
+  // `classes` has no entry for the object's class.
+  void WriteObject(CObject& object, std::span<const CStoredClass> classes);
 
-  // Reads one object tag. New objects must be of one of the `accepted`
-  // classes, found by their exact name; their classes must have the stored schema number and a
-  // creation function. Object references and the no-object tag are returned
-  // as they are.
-  LoadedObject ReadObject(std::span<const CRuntimeClass* const> accepted);
-  // As ReadObject, but anything other than a new object is a BadObject format
+  // Reads one object: its class, described here or by the index of an
+  // earlier description, must be an entry of `accepted`, found by its exact
+  // name, with the stored schema number; the object is made and loads its
+  // fields. An object reference or the no-object tag is a BadObject format
   // error. Never returns null.
-  std::unique_ptr<CObject> ReadNewObject(std::span<const CRuntimeClass* const> accepted);
+  std::unique_ptr<CObject> ReadNewObject(std::span<const CStoredClass> accepted);
 
  private:
-  struct LoadedEntry {
-    const CRuntimeClass* cls;  // set for a class index
-    CObject* object;           // set for an object index
-  };
-
   void WriteLittleEndian(uint64_t value, int bytes);
   uint64_t ReadLittleEndian(int bytes);
   void Require(uint64_t length) const;
   void FlushBuffer();
   void FillBuffer();
   uint32_t ReadStringLength(bool allowWide, bool& wide);
-  void WriteIndexTag(uint32_t index, bool isClass);
+  void WriteClassIndexTag(uint32_t index);
   uint32_t NextIndex();
-  const CRuntimeClass* ReadClassDescription(std::span<const CRuntimeClass* const> accepted);
-  const CRuntimeClass& LoadedClass(uint32_t index,
-                                   std::span<const CRuntimeClass* const> accepted) const;
-  CObject* LoadedObjectAt(uint32_t index) const;
+  const CStoredClass& ReadClassDescription(std::span<const CStoredClass> accepted);
+  const CStoredClass& LoadedClass(uint32_t index, std::span<const CStoredClass> accepted) const;
 
   CFileHandle& m_file;
   Mode m_mode;
@@ -138,6 +121,7 @@ class CArchive {
   size_t m_end = 0;         // load: valid bytes in the buffer
   uint64_t m_fileLeft = 0;  // load: bytes of the file not yet in the buffer
   uint32_t m_nextIndex = 1;
-  std::unordered_map<const void*, uint32_t> m_stored;  // class or object -> index
-  std::vector<LoadedEntry> m_loaded;                   // index - 1 -> entry
+  std::unordered_map<const CStoredClass*, uint32_t> m_storedClasses;  // class -> index
+  // Index - 1 -> the class described with that index; null for an object.
+  std::vector<const CStoredClass*> m_loaded;
 };

@@ -1,13 +1,5 @@
 #include "framework/Object.h"
 
-constinit const CRuntimeClass CObject::RuntimeClass = {"CObject", 0xFFFF, nullptr, nullptr};
-
-const CRuntimeClass& CObject::GetRuntimeClass() const { return RuntimeClass; }
-
 CObject::~CObject() = default;
 
 void CObject::Serialize(CArchive&) {}
-
-bool CObject::IsKindOf(const CRuntimeClass& cls) const {
-  return GetRuntimeClass().IsDerivedFrom(cls);
-}

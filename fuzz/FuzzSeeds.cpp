@@ -138,8 +138,8 @@ void PointerSeeds() {
     for (const auto& [label, bytes] : sources) {
       WriteWholeFile(source, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       CSettings settings;
-      settings.CompressType() = t.compress;
-      settings.EncryptType() = t.encrypt;
+      settings.compressType = t.compress;
+      settings.encryptType = t.encrypt;
       CPointerDoc doc;
       doc.BuildChain(settings);
       if (!doc.Send(pointer, source, "http://www.example.com/pub/", published + "/")) {
@@ -170,8 +170,8 @@ void ArchiveSeeds() {
   const std::string& path = ScratchPath(1);
   for (const Transforms& t : kTransformSettings) {
     CSettings settings;
-    settings.CompressType() = t.compress;
-    settings.EncryptType() = t.encrypt;
+    settings.compressType = t.compress;
+    settings.encryptType = t.encrypt;
     CPointerDoc doc;
     doc.BuildChain(settings);
     CFileHandle file;
@@ -179,9 +179,9 @@ void ArchiveSeeds() {
     {
       CArchive archive(file, CArchive::Mode::Store);
       archive.WriteCount(static_cast<uint32_t>(doc.GetFilters().size() * 2));
-      for (const auto& filter : doc.GetFilters()) archive.WriteObject(filter.get());
-      // The second time each object is a reference to the first.
-      for (const auto& filter : doc.GetFilters()) archive.WriteObject(filter.get());
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter, CPointerRecord::StoredTransforms());
+      // The second time each class is named by its index.
+      for (const auto& filter : doc.GetFilters()) archive.WriteObject(*filter, CPointerRecord::StoredTransforms());
       archive.WriteString("end");
       archive.Close();
     }
@@ -195,16 +195,16 @@ void SettingsSeeds() {
   CQuiverApp app(ui);
   app.SetRegistryKey(CQuiverApp::kRegistryKey);
   CSettings complete;
-  complete.UrlRoot() = "http://www.example.com/~me/pub";
-  complete.FileRoot() = "/home/me/public_html/pub";
-  complete.HasUrlFileDir() = 1;
-  complete.UrlFileDir() = "/home/me/pointers";
+  complete.urlRoot = "http://www.example.com/~me/pub";
+  complete.fileRoot = "/home/me/public_html/pub";
+  complete.hasUrlFileDir = 1;
+  complete.urlFileDir = "/home/me/pointers";
   CSettings odd;
-  odd.UrlRoot() = "http://h/a\\b\nc\rd=e[f]";
-  odd.FileRoot() = " /leading blank ; not a comment";
-  odd.CompressType() = -7;
-  odd.EncryptType() = 2147483647;
-  odd.DeleteTempFiles() = 0;
+  odd.urlRoot = "http://h/a\\b\nc\rd=e[f]";
+  odd.fileRoot = " /leading blank ; not a comment";
+  odd.compressType = -7;
+  odd.encryptType = 2147483647;
+  odd.deleteTempFiles = 0;
   const std::vector<std::pair<std::string, CSettings>> records = {
       {"defaults", CSettings()}, {"complete", complete}, {"odd", odd}};
   for (const auto& [name, settings] : records) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <typeindex>
 #include <vector>
 
 namespace {
@@ -20,9 +21,12 @@ std::string Contents(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<const CRuntimeClass*> Classes(const CPointerDoc& doc) {
-  std::vector<const CRuntimeClass*> classes;
-  for (const auto& filter : doc.GetFilters()) classes.push_back(&filter->GetRuntimeClass());
+std::vector<std::type_index> Classes(const CPointerDoc& doc) {
+  std::vector<std::type_index> classes;
+  for (const auto& filter : doc.GetFilters()) {
+    const CFilter& f = *filter;
+    classes.emplace_back(typeid(f));
+  }
   return classes;
 }
 

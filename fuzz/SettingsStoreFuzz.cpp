@@ -15,8 +15,8 @@
 namespace {
 
 auto Fields(const CSettings& s) {
-  return std::make_tuple(s.UrlRoot(), s.FileRoot(), s.CompressType(), s.EncryptType(),
-                         s.HasUrlFileDir(), s.UrlFileDir(), s.DeleteTempFiles());
+  return std::make_tuple(s.urlRoot, s.fileRoot, s.compressType, s.encryptType,
+                         s.hasUrlFileDir, s.urlFileDir, s.deleteTempFiles);
 }
 
 // The settings an application of this process loads from the store now.

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <new>
 
-IMPLEMENT_RUNTIME_CLASS(CBufferFilter, CFilter, 1)
-
 CBufferFilter::CBufferFilter(CFilter* next, int32_t capacity)
     : CFilter(next), m_capacity(std::max(capacity, 1)) {}
 

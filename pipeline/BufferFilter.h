@@ -16,8 +16,6 @@
 
 class CBufferFilter : public CFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   // `capacity` is the size of the block buffer (at least 1).
   explicit CBufferFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
   ~CBufferFilter() override;

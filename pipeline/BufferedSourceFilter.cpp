@@ -6,8 +6,6 @@
 #include <cstring>
 #include <new>
 
-IMPLEMENT_RUNTIME_CLASS(CBufferedSourceFilter, CSourceFilter, 1)
-
 CBufferedSourceFilter::CBufferedSourceFilter(CFilter* next, int32_t bufferSize)
     : CSourceFilter(nullptr), m_inCapacity(std::max(bufferSize, 1)), m_output(next, bufferSize) {}
 

@@ -13,8 +13,6 @@
 
 class CBufferedSourceFilter : public CSourceFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   // `bufferSize` is the size of the read buffer and of the output buffer.
   explicit CBufferedSourceFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
   ~CBufferedSourceFilter() override;

@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-IMPLEMENT_RUNTIME_CLASS(CDumbCryptFilter, CBufferFilter, 1)
-
 namespace {
 constexpr uint64_t kLowSevenBits = 0x7F7F7F7F7F7F7F7Full;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;

@@ -7,8 +7,6 @@
 
 class CDumbCryptFilter final : public CBufferFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   explicit CDumbCryptFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
   ~CDumbCryptFilter() override;
   // The key as one byte.

@@ -1,7 +1,5 @@
 #include "pipeline/Filter.h"
 
-IMPLEMENT_RUNTIME_CLASS(CFilter, CObject, 1)
-
 CFilter::CFilter(CFilter* next) {
   CFilter::SetNext(next);
   CFilter::SetEncode();
@@ -35,4 +33,4 @@ void CFilter::SetDecode() { m_encoding = false; }
 
 bool CFilter::IsSource() const { return false; }
 
-std::string CFilter::GetDescription() const { return GetRuntimeClass().className; }
+std::string CFilter::GetDescription() const { return ""; }

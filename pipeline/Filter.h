@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <typeinfo>
 
 class CFilter : public CObject {
  public:
@@ -24,7 +25,6 @@ class CFilter : public CObject {
   // file moves in few system calls, small enough that a cancel is seen at
   // once between two blocks.
   static constexpr int32_t kBlockSize = 256 * 1024;
-  DECLARE_RUNTIME_CLASS();
 
   // Links `next` (may be null) and selects the forward direction.
   explicit CFilter(CFilter* next = nullptr);
@@ -48,10 +48,16 @@ class CFilter : public CObject {
   virtual bool IsEncoding() const { return m_encoding; }
   // True for the classes that read their input from a file themselves.
   virtual bool IsSource() const;
-  // The class name; transforms shown to the user override it.
+  // What the user is shown of the filter; empty here, for filters that are
+  // never shown.
   virtual std::string GetDescription() const;
 
   CFilter* GetNext() const { return m_next; }
+  // True when the filter is exactly of class T, not of a class derived from T.
+  template <class T>
+  bool Is() const {
+    return typeid(*this) == typeid(T);
+  }
 
  private:
   CFilter* m_next = nullptr;

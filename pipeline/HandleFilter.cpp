@@ -3,8 +3,6 @@
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
-IMPLEMENT_RUNTIME_CLASS(CHandleFilter, CFilter, 1)
-
 CHandleFilter::CHandleFilter(CFilter* next) : CFilter(next) { CHandleFilter::Reset(); }
 
 CHandleFilter::CHandleFilter(std::unique_ptr<CFileHandle> handle) : CFilter(nullptr) {

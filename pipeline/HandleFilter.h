@@ -15,8 +15,6 @@
 
 class CHandleFilter : public CFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   // No handle.
   explicit CHandleFilter(CFilter* next = nullptr);
   // No downstream filter; owns `handle`.

@@ -10,8 +10,6 @@
 #include <endian.h>
 #include <new>
 
-IMPLEMENT_RUNTIME_CLASS(CLZCompressFilter, CBufferedSourceFilter, 1)
-
 namespace {
 
 constexpr uint8_t kMagic0 = 0x1F;

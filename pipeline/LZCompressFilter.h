@@ -26,8 +26,6 @@
 
 class CLZCompressFilter final : public CBufferedSourceFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   explicit CLZCompressFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
   ~CLZCompressFilter() override;
   // The bytes in, then the bytes out, 32 bits each (the low 32 bits when

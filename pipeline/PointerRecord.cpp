@@ -14,10 +14,15 @@ namespace {
 
 constexpr uint8_t kMagic[4] = {0x05, 0x6C, 0x72, 0x75};
 
-// The transforms in the only order a chain holds them.
-const std::array<const CRuntimeClass*, 4> kTransforms = {
-    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
-    &CDumbCryptFilter::RuntimeClass, &CStrongCryptFilter::RuntimeClass};
+// The stored names and schema numbers are the file format: they are spelled
+// out here, apart from the C++ names, so that renaming a class cannot change
+// a byte of a pointer file. In the only order a chain holds them.
+constinit const std::array<CStoredClass, 4> kTransforms = {
+    StoredClass<CLZCompressFilter>("CLZCompressFilter", 1),
+    StoredClass<CSimpleCryptFilter>("CSimpleCryptFilter", 1),
+    StoredClass<CDumbCryptFilter>("CDumbCryptFilter", 1),
+    StoredClass<CStrongCryptFilter>("CStrongCryptFilter", 1),
+};
 
 // The encryption types a pointer file may hold: the Simple pair or the
 // Strong filter, never both.
@@ -25,14 +30,15 @@ bool MixesEncryptions(const CPointerRecord::FilterList& filters) {
   bool simple = false;
   bool strong = false;
   for (const auto& filter : filters) {
-    const CRuntimeClass* cls = &filter->GetRuntimeClass();
-    strong |= cls == &CStrongCryptFilter::RuntimeClass;
-    simple |= cls == &CSimpleCryptFilter::RuntimeClass || cls == &CDumbCryptFilter::RuntimeClass;
+    strong |= filter->Is<CStrongCryptFilter>();
+    simple |= filter->Is<CSimpleCryptFilter>() || filter->Is<CDumbCryptFilter>();
   }
   return simple && strong;
 }
 
 }  // namespace
+
+std::span<const CStoredClass> CPointerRecord::StoredTransforms() { return kTransforms; }
 
 CPointerRecord::CPointerRecord() = default;
 
@@ -44,7 +50,7 @@ void CPointerRecord::Serialize(CArchive& archive) {
     archive << m_size;
     archive << std::string_view(m_url);
     archive.WriteCount(static_cast<uint32_t>(m_filters.size()));
-    for (const auto& filter : m_filters) archive.WriteObject(filter.get());
+    for (const auto& filter : m_filters) archive.WriteObject(*filter, kTransforms);
     return;
   }
   uint8_t magic[4];
@@ -71,11 +77,9 @@ void CPointerRecord::LoadFilters(CArchive& archive) {
   size_t next = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (next == kTransforms.size()) throw CArchiveException(CArchiveException::Cause::BadObject);
-    std::span<const CRuntimeClass* const> allowed(kTransforms.begin() + next, kTransforms.end());
+    const std::span<const CStoredClass> allowed = std::span(kTransforms).subspan(next);
     std::unique_ptr<CObject> object = archive.ReadNewObject(allowed);
-    const CRuntimeClass* cls = &object->GetRuntimeClass();
-    while (kTransforms[next] != cls) ++next;
-    ++next;
+    next = static_cast<size_t>(CStoredClass::Of(*object, kTransforms) - kTransforms.data()) + 1;
     m_filters.emplace_back(static_cast<CFilter*>(object.release()));
   }
   if (MixesEncryptions(m_filters)) throw CArchiveException(CArchiveException::Cause::BadObject);
@@ -97,41 +101,25 @@ uint32_t CPointerRecord::Load(CFileHandle& file) {
   }
 }
 
-std::string CPointerRecord::GetEncryptionDescription() {
-  CFilter* filter =
-      FindFirstFilter({&CStrongCryptFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass});
-  return filter ? filter->GetDescription() : "None";
+std::string CPointerRecord::GetEncryptionDescription() const {
+  if (const CFilter* filter = FindFilter<CStrongCryptFilter>()) return filter->GetDescription();
+  if (const CFilter* filter = FindFilter<CSimpleCryptFilter>()) return filter->GetDescription();
+  return "None";
 }
 
-std::string CPointerRecord::GetCompressionDescription() {
-  if (CFilter* filter = FindFirstFilter({&CLZCompressFilter::RuntimeClass})) {
-    return filter->GetDescription();
-  }
+std::string CPointerRecord::GetCompressionDescription() const {
+  if (const CFilter* filter = FindFilter<CLZCompressFilter>()) return filter->GetDescription();
   if (m_size != 0) return "None: " + std::to_string(m_size) + " bytes";
   return "None";
 }
 
 std::string CPointerRecord::DecodingFailureDetail(uint32_t code) {
-  if (code != ERROR_INVALID_DATA || !FindFilter(CStrongCryptFilter::RuntimeClass)) return "";
+  if (code != ERROR_INVALID_DATA || !FindFilter<CStrongCryptFilter>()) return "";
   return "It was damaged or altered in transit: its Strong encryption does not authenticate it.";
 }
 
 void CPointerRecord::AddFilter(std::unique_ptr<CFilter> filter) {
   m_filters.push_back(std::move(filter));
-}
-
-CFilter* CPointerRecord::FindFilter(const CRuntimeClass& cls) {
-  for (const auto& filter : m_filters) {
-    if (filter && &filter->GetRuntimeClass() == &cls) return filter.get();
-  }
-  return nullptr;
-}
-
-CFilter* CPointerRecord::FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes) {
-  for (const CRuntimeClass* cls : classes) {
-    if (CFilter* filter = FindFilter(*cls)) return filter;
-  }
-  return nullptr;
 }
 
 void CPointerRecord::DeleteFilters(FilterList& list) {

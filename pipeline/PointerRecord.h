@@ -13,15 +13,16 @@
 // the file's size.
 
 #include "framework/Object.h"
+#include "framework/StoredClass.h"
+#include "pipeline/Filter.h"
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 class CFileHandle;
-class CFilter;
 
 class CPointerRecord : public CObject {
  public:
@@ -35,6 +36,10 @@ class CPointerRecord : public CObject {
       "It does not have the size the pointer file gives: it was changed or replaced since it "
       "was sent.";
 
+  // The transforms a pointer file stores, with the names and schema numbers
+  // of its format, in the only order a chain holds them.
+  static std::span<const CStoredClass> StoredTransforms();
+
   CPointerRecord();
   ~CPointerRecord() override;
   // Stores or loads the whole record; throws CArchiveException.
@@ -44,21 +49,26 @@ class CPointerRecord : public CObject {
   // filters for damaged bytes, or the system's code of a failing read.
   uint32_t Load(CFileHandle& file);
 
-  virtual std::string GetUrl() const { return m_url; }
+  std::string GetUrl() const { return m_url; }
   // "Strong (XChaCha20-Poly1305)", "Simple" or "None".
-  virtual std::string GetEncryptionDescription();
+  std::string GetEncryptionDescription() const;
   // The LZ filter's description, else "None: N bytes", else "None".
-  virtual std::string GetCompressionDescription();
+  std::string GetCompressionDescription() const;
   // What a decoding that failed with `code` means beyond the system's
   // message: a Strong file that does not authenticate was damaged or
   // altered. Empty for anything else.
   std::string DecodingFailureDetail(uint32_t code);
   // Appends `filter`; the record owns it.
-  virtual void AddFilter(std::unique_ptr<CFilter> filter);
-  // The first filter of exactly that class, or null.
-  virtual CFilter* FindFilter(const CRuntimeClass& cls);
-  virtual CFilter* FindFirstFilter(std::initializer_list<const CRuntimeClass*> classes);
-  virtual void DeleteFilters(FilterList& list);
+  void AddFilter(std::unique_ptr<CFilter> filter);
+  // The first filter of exactly class T, or null.
+  template <class T>
+  T* FindFilter() const {
+    for (const auto& filter : m_filters) {
+      if (filter && filter->Is<T>()) return static_cast<T*>(filter.get());
+    }
+    return nullptr;
+  }
+  void DeleteFilters(FilterList& list);
 
   uint32_t GetSize() const { return m_size; }
   const FilterList& GetFilters() const { return m_filters; }

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-IMPLEMENT_RUNTIME_CLASS(CSimpleCryptFilter, CBufferFilter, 1)
-
 CSimpleCryptFilter::CSimpleCryptFilter(CFilter* next, int32_t capacity)
     : CBufferFilter(next, capacity) {
   GenerateKey();

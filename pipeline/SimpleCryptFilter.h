@@ -10,8 +10,6 @@
 
 class CSimpleCryptFilter final : public CBufferFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   explicit CSimpleCryptFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
   ~CSimpleCryptFilter() override;
   // The key as a counted string; loading also restarts the key position.

@@ -2,8 +2,6 @@
 
 #include "platform/SystemError.h"
 
-IMPLEMENT_RUNTIME_CLASS(CSinkFilter, CHandleFilter, 1)
-
 CSinkFilter::CSinkFilter(CFilter* next) : CHandleFilter(next) {}
 
 CSinkFilter::CSinkFilter(std::unique_ptr<CFileHandle> handle)

@@ -8,8 +8,6 @@
 
 class CSinkFilter : public CHandleFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   explicit CSinkFilter(CFilter* next = nullptr);
   explicit CSinkFilter(std::unique_ptr<CFileHandle> handle);
   explicit CSinkFilter(CFileHandle& handle);

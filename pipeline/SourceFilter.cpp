@@ -2,8 +2,6 @@
 
 #include <vector>
 
-IMPLEMENT_RUNTIME_CLASS(CSourceFilter, CHandleFilter, 1)
-
 CSourceFilter::CSourceFilter(CFilter* next) : CHandleFilter(next) {}
 
 CSourceFilter::CSourceFilter(std::unique_ptr<CFileHandle> handle)

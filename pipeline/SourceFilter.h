@@ -8,8 +8,6 @@
 
 class CSourceFilter : public CHandleFilter {
  public:
-  DECLARE_RUNTIME_CLASS();
-
   explicit CSourceFilter(CFilter* next = nullptr);
   explicit CSourceFilter(std::unique_ptr<CFileHandle> handle);
   explicit CSourceFilter(CFileHandle& handle);

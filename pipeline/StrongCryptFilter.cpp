@@ -8,8 +8,6 @@
 #include <new>
 #include <stdexcept>
 
-IMPLEMENT_RUNTIME_CLASS(CStrongCryptFilter, CFilter, 1)
-
 namespace {
 
 constexpr uint8_t kTagMessage = crypto_secretstream_xchacha20poly1305_TAG_MESSAGE;

@@ -30,7 +30,7 @@
 #include <memory>
 
 class CStrongCryptFilter final : public CFilter {
-  DECLARE_RUNTIME_CLASS();
+ public:
   // Plaintext bytes in every chunk but the last.
   static constexpr size_t kChunkSize = 65536;
   static constexpr size_t kKeySize = crypto_secretstream_xchacha20poly1305_KEYBYTES;

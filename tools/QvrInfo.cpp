@@ -15,8 +15,7 @@
 namespace {
 
 int PrintKey(CPointerDoc& doc) {
-  const auto* strong =
-      static_cast<const CStrongCryptFilter*>(doc.FindFilter(CStrongCryptFilter::RuntimeClass));
+  const CStrongCryptFilter* strong = doc.FindFilter<CStrongCryptFilter>();
   if (!strong) {
     std::fprintf(stderr, "qvrinfo: no Strong key\n");
     return 1;

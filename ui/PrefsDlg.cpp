@@ -25,9 +25,9 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
   connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
   ConnectHelp(m_ui->helpButton, CHelpDlg::kPrefsContext);
   connect(m_ui->fileRootBrowse, &QPushButton::clicked, this,
-          [this] { OnBrowse(m_settings.FileRoot()); });
+          [this] { OnBrowse(m_settings.fileRoot); });
   connect(m_ui->urlFileDirBrowse, &QPushButton::clicked, this,
-          [this] { OnBrowse(m_settings.UrlFileDir()); });
+          [this] { OnBrowse(m_settings.urlFileDir); });
   ShowWholeTextAsToolTip({m_ui->urlRootEdit, m_ui->fileRootEdit, m_ui->urlFileDirEdit});
   Refresh();
   UpdateCheckOffer();
@@ -38,15 +38,15 @@ CPrefsDlg::CPrefsDlg(CQuiverApp& app, const CSettings& settings, QWidget* parent
 CPrefsDlg::~CPrefsDlg() = default;
 
 void CPrefsDlg::DoDataExchange(bool save) {
-  Exchange(save, m_ui->urlRootEdit, m_settings.UrlRoot());
-  Exchange(save, m_ui->fileRootEdit, m_settings.FileRoot());
-  Exchange(save, m_ui->hasUrlFileDirCheck, m_settings.HasUrlFileDir());
-  Exchange(save, m_ui->urlFileDirEdit, m_settings.UrlFileDir());
-  Exchange(save, m_ui->compressionList, m_settings.CompressType());
-  Exchange(save, m_ui->encryptionList, m_settings.EncryptType());
-  Exchange(save, m_ui->deleteTempFilesCheck, m_settings.DeleteTempFiles());
-  if (save) m_settings.KeepDays() = m_ui->keepDaysSpin->value();
-  else m_ui->keepDaysSpin->setValue(m_settings.KeepDays());
+  Exchange(save, m_ui->urlRootEdit, m_settings.urlRoot);
+  Exchange(save, m_ui->fileRootEdit, m_settings.fileRoot);
+  Exchange(save, m_ui->hasUrlFileDirCheck, m_settings.hasUrlFileDir);
+  Exchange(save, m_ui->urlFileDirEdit, m_settings.urlFileDir);
+  Exchange(save, m_ui->compressionList, m_settings.compressType);
+  Exchange(save, m_ui->encryptionList, m_settings.encryptType);
+  Exchange(save, m_ui->deleteTempFilesCheck, m_settings.deleteTempFiles);
+  if (save) m_settings.keepDays = m_ui->keepDaysSpin->value();
+  else m_ui->keepDaysSpin->setValue(m_settings.keepDays);
 }
 
 bool CPrefsDlg::FileRootIsWellFormed() {
@@ -85,13 +85,13 @@ void CPrefsDlg::OnCheck() {
 
 void CPrefsDlg::UpdateCheckOffer() {
   CSettings typed;
-  typed.UrlRoot() = m_ui->urlRootEdit->text().toStdString();
-  typed.FileRoot() = m_ui->fileRootEdit->text().toStdString();
+  typed.urlRoot = m_ui->urlRootEdit->text().toStdString();
+  typed.fileRoot = m_ui->fileRootEdit->text().toStdString();
   typed.Normalize();
   // The directory chooser knows local folders only.
-  m_ui->fileRootBrowse->setEnabled(!RemoteAddress::IsRemote(typed.FileRoot()));
+  m_ui->fileRootBrowse->setEnabled(!RemoteAddress::IsRemote(typed.fileRoot));
   const bool changed =
-      typed.UrlRoot() != m_checked.UrlRoot() || typed.FileRoot() != m_checked.FileRoot();
+      typed.urlRoot != m_checked.urlRoot || typed.fileRoot != m_checked.fileRoot;
   m_ui->checkOfferLabel->setText(
       changed ? QStringLiteral("The roots changed: press Check to try them before sending.")
               : QString());

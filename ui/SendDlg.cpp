@@ -50,8 +50,8 @@ std::string CSendDlg::DefaultPointerName(const std::string& source) {
 void CSendDlg::DoDataExchange(bool save) {
   Exchange(save, m_ui->sendFileEdit, m_strSendFile);
   Exchange(save, m_ui->pointerFileEdit, m_strPointerFile);
-  Exchange(save, m_ui->compressionList, m_settings.CompressType());
-  Exchange(save, m_ui->encryptionList, m_settings.EncryptType());
+  Exchange(save, m_ui->compressionList, m_settings.compressType);
+  Exchange(save, m_ui->encryptionList, m_settings.encryptType);
 }
 
 std::unique_ptr<CPointerDoc> CSendDlg::NewPointerDoc() { return std::make_unique<CPointerDoc>(); }

@@ -33,7 +33,7 @@ CFilter* CWebDecoder::LinkStages() {
     head = filter.get();
     // LZ, always the first transform, reads what the stages before it
     // pass to the input.
-    if (&filter->GetRuntimeClass() == &CLZCompressFilter::RuntimeClass) {
+    if (filter->Is<CLZCompressFilter>()) {
       static_cast<CLZCompressFilter*>(head)->Attach(m_input.Handle());
       head = &m_input;
     }
@@ -46,7 +46,7 @@ bool CWebDecoder::Decode() {
   m_failure.clear();
   m_sink.Reset();
   m_input.Start(LinkStages());
-  auto* lz = static_cast<CLZCompressFilter*>(m_record.FindFilter(CLZCompressFilter::RuntimeClass));
+  CLZCompressFilter* lz = m_record.FindFilter<CLZCompressFilter>();
   bool ok;
   if (lz) {
     ok = lz->Run();

@@ -42,8 +42,8 @@ void SaveCompleteSettings() {
   CQuiverApp app(ui);
   app.SetRegistryKey(CQuiverApp::kRegistryKey);
   CSettings s;
-  s.UrlRoot() = "http://127.0.0.1/q/";
-  s.FileRoot() = "/srv/q/";
+  s.urlRoot = "http://127.0.0.1/q/";
+  s.fileRoot = "/srv/q/";
   app.SaveSettings(s);
 }
 
@@ -184,14 +184,14 @@ TEST(CommandLine, IncompleteSettingsOfferPreferencesThenWarn) {
 
   CRecordingUserInterface accepting;
   accepting.preferences = [](CQuiverApp&, CSettings& s) {
-    s.UrlRoot() = "http://h/";
-    s.FileRoot() = "/srv";
+    s.urlRoot = "http://h/";
+    s.fileRoot = "/srv";
     return true;
   };
   CQuiverApp second(accepting);
   EXPECT_EQ(second.InitInstance(1, argv), 0);
   EXPECT_EQ(accepting.events, Events({"preferences", "send-window"}));
-  EXPECT_EQ(second.GetSettings().FileRoot(), "/srv/");
+  EXPECT_EQ(second.GetSettings().fileRoot, "/srv/");
   EXPECT_TRUE(Exists(second.ProfilePath()));
 
   CRecordingUserInterface headless;
@@ -210,10 +210,10 @@ TEST(CommandLine, DefaultPointerName) {
   CQuiverApp app(ui);
   CSettings beside;
   CSettings elsewhere;
-  elsewhere.HasUrlFileDir() = 1;
-  elsewhere.UrlFileDir() = "/pointers/";
+  elsewhere.hasUrlFileDir = 1;
+  elsewhere.urlFileDir = "/pointers/";
   CSettings bare;
-  bare.HasUrlFileDir() = 1;
+  bare.hasUrlFileDir = 1;
   const std::tuple<std::string, const CSettings*, std::string> cases[] = {
       {"/docs/report.doc", &beside, "/docs/report.qvr"},
       {"/docs/report.doc", &elsewhere, "/pointers/report.qvr"},

@@ -92,7 +92,7 @@ TEST_F(PointerFileTest, DefaultChainIsNinetyPlusUrlPlusKey) {
 
 TEST_F(PointerFileTest, FreshChainsCarryFreshKeys) {
   CSettings settings;
-  settings.EncryptType() = 1;
+  settings.encryptType = 1;
   CPointerDoc a, b;
   a.BuildChain(settings);
   b.BuildChain(settings);
@@ -110,7 +110,7 @@ TEST_F(PointerFileTest, FreshChainsCarryFreshKeys) {
 // when it replaces a file that others could read.
 TEST_F(PointerFileTest, StrongChainIsExactAndOnlyForItsOwner) {
   CSettings settings;
-  settings.EncryptType() = 2;
+  settings.encryptType = 2;
   CPointerDoc doc;
   doc.BuildChain(settings);
   doc.SetUrl("http://h/r.doc");
@@ -263,7 +263,7 @@ TEST_F(PointerFileTest, OnlyARegularFileAtTheNameIsReplaced) {
       {"true", "missing/x.qvr", ERROR_PATH_NOT_FOUND, {}},
   };
   CSettings settings;
-  settings.EncryptType() = 2;
+  settings.encryptType = 2;
   CPointerDoc doc;
   doc.BuildChain(settings);
   for (const auto& c : cases) {

@@ -36,14 +36,14 @@ class SettingsTest : public ::testing::Test {
 
 TEST_F(SettingsTest, FirstRunGivesTheDefaults) {
   const CSettings s = LoadFresh();
-  EXPECT_EQ(s.UrlRoot(), "");
-  EXPECT_EQ(s.FileRoot(), "");
-  EXPECT_EQ(s.UrlFileDir(), "");
-  EXPECT_EQ(s.CompressType(), 1);
-  EXPECT_EQ(s.EncryptType(), 2) << "a first send publishes nothing a stranger can read";
-  EXPECT_EQ(s.HasUrlFileDir(), 0);
-  EXPECT_EQ(s.DeleteTempFiles(), 1);
-  EXPECT_EQ(s.KeepDays(), 0);
+  EXPECT_EQ(s.urlRoot, "");
+  EXPECT_EQ(s.fileRoot, "");
+  EXPECT_EQ(s.urlFileDir, "");
+  EXPECT_EQ(s.compressType, 1);
+  EXPECT_EQ(s.encryptType, 2) << "a first send publishes nothing a stranger can read";
+  EXPECT_EQ(s.hasUrlFileDir, 0);
+  EXPECT_EQ(s.deleteTempFiles, 1);
+  EXPECT_EQ(s.keepDays, 0);
   EXPECT_FALSE(s.IsComplete());
   EXPECT_EQ(app.ProfilePath(),
             TestRoot() + "/config/Marrow/Quiver/V1.1/Quiver.ini");
@@ -61,9 +61,9 @@ TEST_F(SettingsTest, LoadAddsTheTrailingSeparators) {
   for (const Case& c : cases) {
     WriteStore(c.stored);
     const CSettings s = LoadFresh();
-    EXPECT_EQ(s.UrlRoot(), c.url);
-    EXPECT_EQ(s.FileRoot(), c.file);
-    EXPECT_EQ(s.UrlFileDir(), c.dir);
+    EXPECT_EQ(s.urlRoot, c.url);
+    EXPECT_EQ(s.fileRoot, c.file);
+    EXPECT_EQ(s.urlFileDir, c.dir);
   }
 }
 
@@ -71,71 +71,71 @@ TEST_F(SettingsTest, WrongKindValuesFallBackToDefaults) {
   WriteStore("CompressType=LZ\nEncryptType=\nHasUrlFileDir=1e3\nDeleteTempFiles=0\n"
              "UrlRoot=7\nFileRoot=" + std::string(70000, 'f') + "\n");
   const CSettings s = LoadFresh();
-  EXPECT_EQ(s.CompressType(), 1);
-  EXPECT_EQ(s.EncryptType(), 2);
-  EXPECT_EQ(s.HasUrlFileDir(), 0);
-  EXPECT_EQ(s.DeleteTempFiles(), 0);
-  EXPECT_EQ(s.UrlRoot(), "7/");
-  EXPECT_EQ(s.FileRoot(), std::string(70000, 'f') + "/");
+  EXPECT_EQ(s.compressType, 1);
+  EXPECT_EQ(s.encryptType, 2);
+  EXPECT_EQ(s.hasUrlFileDir, 0);
+  EXPECT_EQ(s.deleteTempFiles, 0);
+  EXPECT_EQ(s.urlRoot, "7/");
+  EXPECT_EQ(s.fileRoot, std::string(70000, 'f') + "/");
 }
 
 TEST_F(SettingsTest, SaveWritesEveryValueInOrder) {
   CSettings s;
-  s.UrlRoot() = "http://host/q";
-  s.FileRoot() = "/srv/q";
-  s.CompressType() = 0;
-  s.EncryptType() = 7;
-  s.HasUrlFileDir() = 1;
-  s.UrlFileDir() = "";
-  s.DeleteTempFiles() = -3;
-  s.KeepDays() = 30;
+  s.urlRoot = "http://host/q";
+  s.fileRoot = "/srv/q";
+  s.compressType = 0;
+  s.encryptType = 7;
+  s.hasUrlFileDir = 1;
+  s.urlFileDir = "";
+  s.deleteTempFiles = -3;
+  s.keepDays = 30;
   app.SaveSettings(s);
   EXPECT_EQ(ReadFile(app.ProfilePath()),
             "[Settings]\nUrlRoot=http://host/q/\nFileRoot=/srv/q/\nCompressType=0\n"
             "EncryptType=7\nHasUrlFileDir=1\nUrlFileDir=\nDeleteTempFiles=-3\nKeepDays=30\n");
   const CSettings back = LoadFresh();
-  EXPECT_EQ(back.KeepDays(), 30);
-  EXPECT_EQ(back.EncryptType(), 7);
-  EXPECT_EQ(back.UrlFileDir(), "");
+  EXPECT_EQ(back.keepDays, 30);
+  EXPECT_EQ(back.encryptType, 7);
+  EXPECT_EQ(back.urlFileDir, "");
   EXPECT_TRUE(back.IsComplete());
 }
 
 TEST(SettingsRecordTest, SavesAndLoadsEveryValueThroughAnyProfile) {
   CMemoryProfile profile;
   CSettings s;
-  s.UrlRoot() = "http://h/q";
-  s.FileRoot() = "/srv/q";
-  s.CompressType() = 0;
-  s.EncryptType() = 7;
-  s.DeleteTempFiles() = 0;
+  s.urlRoot = "http://h/q";
+  s.fileRoot = "/srv/q";
+  s.compressType = 0;
+  s.encryptType = 7;
+  s.deleteTempFiles = 0;
   s.Save(profile, "P");
   EXPECT_EQ(profile.values.size(), 8u);
   EXPECT_EQ(profile.values["P/FileRoot"], "/srv/q/");
   CSettings back;
   back.Load(profile, "P");
-  EXPECT_EQ(back.UrlRoot(), "http://h/q/");
-  EXPECT_EQ(back.CompressType(), 0);
-  EXPECT_EQ(back.EncryptType(), 7);
-  EXPECT_EQ(back.DeleteTempFiles(), 0);
+  EXPECT_EQ(back.urlRoot, "http://h/q/");
+  EXPECT_EQ(back.compressType, 0);
+  EXPECT_EQ(back.encryptType, 7);
+  EXPECT_EQ(back.deleteTempFiles, 0);
   CSettings fromEmpty;
   fromEmpty.Load(profile, "Other");
-  EXPECT_EQ(fromEmpty.CompressType(), 1);
+  EXPECT_EQ(fromEmpty.compressType, 1);
   EXPECT_FALSE(fromEmpty.IsComplete());
 }
 
 TEST_F(SettingsTest, AssignCopiesAndNormalizes) {
   CSettings a;
-  a.UrlRoot() = "u";
-  a.FileRoot() = "f";
-  a.UrlFileDir() = "d";
-  a.CompressType() = 0;
+  a.urlRoot = "u";
+  a.fileRoot = "f";
+  a.urlFileDir = "d";
+  a.compressType = 0;
   CSettings b;
   b.Assign(a);
-  EXPECT_EQ(b.UrlRoot(), "u/");
-  EXPECT_EQ(b.FileRoot(), "f/");
-  EXPECT_EQ(b.UrlFileDir(), "d/");
-  EXPECT_EQ(b.CompressType(), 0);
-  EXPECT_EQ(a.UrlRoot(), "u");
+  EXPECT_EQ(b.urlRoot, "u/");
+  EXPECT_EQ(b.fileRoot, "f/");
+  EXPECT_EQ(b.urlFileDir, "d/");
+  EXPECT_EQ(b.compressType, 0);
+  EXPECT_EQ(a.urlRoot, "u");
 }
 
 // Two programs saving different preferences at once: the file always holds
@@ -147,11 +147,11 @@ TEST_F(SettingsTest, ConcurrentSavesLeaveOneWholeRecord) {
       CQuiverApp other(ui);
       other.SetRegistryKey(CQuiverApp::kRegistryKey);
       CSettings s;
-      s.UrlRoot() = std::string("http://") + root;
-      s.FileRoot() = std::string("/srv/") + root;
-      s.UrlFileDir() = std::string("/ptr/") + root;
-      s.CompressType() = type;
-      s.EncryptType() = type;
+      s.urlRoot = std::string("http://") + root;
+      s.fileRoot = std::string("/srv/") + root;
+      s.urlFileDir = std::string("/ptr/") + root;
+      s.compressType = type;
+      s.encryptType = type;
       other.SaveSettings(s);
     }
     _exit(0);
@@ -163,11 +163,11 @@ TEST_F(SettingsTest, ConcurrentSavesLeaveOneWholeRecord) {
   waitpid(a, nullptr, 0);
   waitpid(b, nullptr, 0);
   const CSettings s = LoadFresh();
-  const std::string who = s.UrlRoot() == "http://a/" ? "a" : "b";
-  EXPECT_EQ(s.FileRoot(), "/srv/" + who + "/");
-  EXPECT_EQ(s.UrlFileDir(), "/ptr/" + who + "/");
-  EXPECT_EQ(s.CompressType(), who == "a" ? 0 : 1);
-  EXPECT_EQ(s.EncryptType(), who == "a" ? 0 : 1);
+  const std::string who = s.urlRoot == "http://a/" ? "a" : "b";
+  EXPECT_EQ(s.fileRoot, "/srv/" + who + "/");
+  EXPECT_EQ(s.urlFileDir, "/ptr/" + who + "/");
+  EXPECT_EQ(s.compressType, who == "a" ? 0 : 1);
+  EXPECT_EQ(s.encryptType, who == "a" ? 0 : 1);
 }
 
 }  // namespace

@@ -25,15 +25,15 @@ size_t OpenDescriptors() { return ListDir("/proc/self/fd").size(); }
 std::string SendFile(const std::string& source, const std::string& urlRoot,
                      const std::string& www) {
   CSettings settings;
-  settings.UrlRoot() = urlRoot;
-  settings.FileRoot() = www;
-  settings.CompressType() = 1;
-  settings.EncryptType() = 1;
+  settings.urlRoot = urlRoot;
+  settings.fileRoot = www;
+  settings.compressType = 1;
+  settings.encryptType = 1;
   settings.Normalize();
   CPointerDoc doc;
   doc.BuildChain(settings);
   const std::string pointer = source + ".qvr";
-  if (!doc.Send(pointer, source, settings.UrlRoot(), settings.FileRoot())) return "";
+  if (!doc.Send(pointer, source, settings.urlRoot, settings.fileRoot)) return "";
   return pointer;
 }
 

@@ -3,16 +3,16 @@
 
 #include "framework/Archive.h"
 #include "framework/Object.h"
+#include "framework/StoredClass.h"
 
+#include <array>
 #include <string>
 
 // One 32-bit field, schema 1.
 class CTestRecord : public CObject {
  public:
-  static const CRuntimeClass RuntimeClass;
   CTestRecord() = default;
   explicit CTestRecord(uint32_t v) : value(v) {}
-  const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass; }
   void Serialize(CArchive& archive) override {
     if (archive.IsStoring()) {
       archive << value;
@@ -26,10 +26,8 @@ class CTestRecord : public CObject {
 // One counted string, schema 1.
 class CTestNote : public CObject {
  public:
-  static const CRuntimeClass RuntimeClass;
   CTestNote() = default;
   explicit CTestNote(std::string t) : text(std::move(t)) {}
-  const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass; }
   void Serialize(CArchive& archive) override {
     if (archive.IsStoring()) {
       archive << text;
@@ -43,17 +41,8 @@ class CTestNote : public CObject {
 // Derived from CTestRecord, schema 2, no fields of its own.
 class CTestVersioned : public CTestRecord {
  public:
-  static const CRuntimeClass RuntimeClass;
-  const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass; }
   void Serialize(CArchive&) override {}
 };
 
-// Known, but never made by name.
-class CTestShape : public CObject {
- public:
-  static const CRuntimeClass RuntimeClass;
-  const CRuntimeClass& GetRuntimeClass() const override { return RuntimeClass; }
-};
-
-// Every class above, for lookups by name.
-extern const CRuntimeClass* const kTestClasses[4];
+// Every class above, stored under its own name.
+extern const std::array<CStoredClass, 3> kTestClasses;

@@ -1,12 +1,11 @@
-// Filter classes by name, and the stored form of the transform filters.
+// The stored transforms by name, and their stored form.
 
 #include "PipelineTestSupport.h"
 #include "framework/Archive.h"
-#include "pipeline/BufferedSourceFilter.h"
 #include "pipeline/DumbCryptFilter.h"
 #include "pipeline/LZCompressFilter.h"
+#include "pipeline/PointerRecord.h"
 #include "pipeline/SimpleCryptFilter.h"
-#include "pipeline/SinkFilter.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -15,16 +14,7 @@
 
 namespace {
 
-const CRuntimeClass* const kTransforms[] = {&CLZCompressFilter::RuntimeClass,
-                                            &CSimpleCryptFilter::RuntimeClass,
-                                            &CDumbCryptFilter::RuntimeClass};
-
-const CRuntimeClass* const kFilterClasses[] = {
-    &CFilter::RuntimeClass,           &CBufferFilter::RuntimeClass,
-    &CHandleFilter::RuntimeClass,     &CSourceFilter::RuntimeClass,
-    &CBufferedSourceFilter::RuntimeClass, &CSinkFilter::RuntimeClass,
-    &CLZCompressFilter::RuntimeClass, &CSimpleCryptFilter::RuntimeClass,
-    &CDumbCryptFilter::RuntimeClass};
+const std::span<const CStoredClass> kTransforms = CPointerRecord::StoredTransforms();
 
 std::string Store(const std::function<void(CArchive&)>& body) {
   const std::string path = NewTempPath("stored");
@@ -48,20 +38,21 @@ struct ClassCase {
   bool source;
 };
 
-TEST(FilterArchiveTest, EveryFilterClassIsMadeByNameWithSchema1) {
+TEST(FilterArchiveTest, EveryStoredTransformIsMadeByNameWithSchema1) {
   const ClassCase cases[] = {
-      {"CFilter", false},           {"CBufferFilter", false},        {"CHandleFilter", false},
-      {"CSourceFilter", true},      {"CBufferedSourceFilter", true}, {"CSinkFilter", false},
-      {"CLZCompressFilter", true},  {"CSimpleCryptFilter", false},   {"CDumbCryptFilter", false},
+      {"CLZCompressFilter", true},
+      {"CSimpleCryptFilter", false},
+      {"CDumbCryptFilter", false},
+      {"CStrongCryptFilter", false},
   };
+  ASSERT_EQ(kTransforms.size(), std::size(cases));
   for (const ClassCase& c : cases) {
-    const CRuntimeClass* cls = CRuntimeClass::FromName(c.name, kFilterClasses);
+    const CStoredClass* cls = CStoredClass::Named(c.name, kTransforms);
     ASSERT_NE(cls, nullptr) << c.name;
     EXPECT_EQ(cls->schema, 1) << c.name;
-    std::unique_ptr<CObject> made = cls->CreateObject();
+    std::unique_ptr<CObject> made = cls->create();
     ASSERT_TRUE(made) << c.name;
-    EXPECT_EQ(&made->GetRuntimeClass(), cls) << c.name;
-    ASSERT_TRUE(made->IsKindOf(CFilter::RuntimeClass)) << c.name;
+    EXPECT_EQ(CStoredClass::Of(*made, kTransforms), cls) << c.name;
     auto& filter = static_cast<CFilter&>(*made);
     EXPECT_EQ(filter.GetNext(), nullptr) << c.name;
     EXPECT_TRUE(filter.IsEncoding()) << c.name;
@@ -70,8 +61,8 @@ TEST(FilterArchiveTest, EveryFilterClassIsMadeByNameWithSchema1) {
 }
 
 TEST(FilterArchiveTest, DefaultInstancesBufferWholeBlocks) {
-  for (const char* name : {"CBufferFilter", "CSimpleCryptFilter", "CDumbCryptFilter"}) {
-    std::unique_ptr<CObject> made = CRuntimeClass::FromName(name, kFilterClasses)->CreateObject();
+  for (const char* name : {"CSimpleCryptFilter", "CDumbCryptFilter"}) {
+    std::unique_ptr<CObject> made = CStoredClass::Named(name, kTransforms)->create();
     auto& filter = static_cast<CBufferFilter&>(*made);
     CCollectFilter end;
     filter.SetNext(&end);
@@ -91,9 +82,9 @@ TEST(FilterArchiveTest, TransformListHasTheStoredLayout) {
   dumb.SetKeyByte(0xA5);
   const std::string stored = Store([&](CArchive& ar) {
     ar.WriteCount(3);
-    ar.WriteObject(&lz);
-    ar.WriteObject(&simple);
-    ar.WriteObject(&dumb);
+    ar.WriteObject(lz, kTransforms);
+    ar.WriteObject(simple, kTransforms);
+    ar.WriteObject(dumb, kTransforms);
   });
   const std::string expected =
       std::string("\x03\x00", 2) + std::string("\xFF\xFF\x01\x00\x11\x00", 6) +
@@ -109,7 +100,7 @@ TEST(FilterArchiveTest, TransformListHasTheStoredLayout) {
     auto lzLoaded = ar.ReadNewObject(kTransforms);
     auto simpleLoaded = ar.ReadNewObject(kTransforms);
     auto dumbLoaded = ar.ReadNewObject(kTransforms);
-    EXPECT_EQ(&lzLoaded->GetRuntimeClass(), &CLZCompressFilter::RuntimeClass);
+    EXPECT_TRUE(static_cast<CFilter&>(*lzLoaded).Is<CLZCompressFilter>());
     EXPECT_EQ(static_cast<CSimpleCryptFilter&>(*simpleLoaded).GetKey(), simple.GetKey());
     EXPECT_EQ(static_cast<CDumbCryptFilter&>(*dumbLoaded).GetKeyByte(), 0xA5);
     EXPECT_EQ(ar.GetBytesLeft(), 0u);
@@ -120,8 +111,8 @@ TEST(FilterArchiveTest, LoadedKeysDecodeWhatTheOriginalsEncoded) {
   CSimpleCryptFilter simple;
   CDumbCryptFilter dumb;
   const std::string stored = Store([&](CArchive& ar) {
-    ar.WriteObject(&simple);
-    ar.WriteObject(&dumb);
+    ar.WriteObject(simple, kTransforms);
+    ar.WriteObject(dumb, kTransforms);
   });
   std::unique_ptr<CObject> simpleLoaded;
   std::unique_ptr<CObject> dumbLoaded;
@@ -139,18 +130,19 @@ TEST(FilterArchiveTest, LoadedKeysDecodeWhatTheOriginalsEncoded) {
   EXPECT_TRUE(testing_support::ReadFile(decoded) == input);
 }
 
-TEST(FilterArchiveTest, OtherFilterClassesCanBeRefused) {
-  CSinkFilter sink;
-  const std::string stored = Store([&](CArchive& ar) { ar.WriteObject(&sink); });
-  EXPECT_EQ(stored, std::string("\xFF\xFF\x01\x00\x0B\x00", 6) + "CSinkFilter");
-  Load(stored, [](CArchive& ar) {
-    try {
-      ar.ReadNewObject(kTransforms);
-      FAIL() << "a sink was accepted";
-    } catch (const CArchiveException& e) {
-      EXPECT_EQ(e.GetCause(), CArchiveException::Cause::BadClass);
-    }
-  });
+TEST(FilterArchiveTest, OtherFilterClassesAreRefused) {
+  for (const std::string name : {"CSinkFilter", "CSourceFilter", "CFilter"}) {
+    const std::string stored =
+        std::string("\xFF\xFF\x01\x00", 4) + static_cast<char>(name.size()) + '\0' + name;
+    Load(stored, [&](CArchive& ar) {
+      try {
+        ar.ReadNewObject(kTransforms);
+        FAIL() << name << " was accepted";
+      } catch (const CArchiveException& e) {
+        EXPECT_EQ(e.GetCause(), CArchiveException::Cause::BadClass) << name;
+      }
+    });
+  }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ class ReadAheadSourceFilterTest : public ::testing::TestWithParam<Case> {};
 TEST_P(ReadAheadSourceFilterTest, PassesTheFileInOrderOrTheFirstFailure) {
   const Case& c = GetParam();
   const std::string input =
-      testing_support::RandomBytes(3 * CReadAheadSourceFilter::kGather + 4321, 17);
+      testing_support::RandomBytes(8 * CReadAheadSourceFilter::kGather + 4321, 17);
   CProgress progress("input");
   const CProgress::Scope scope(progress);
   if (c.cancelled) progress.Cancel();
@@ -42,7 +42,8 @@ TEST_P(ReadAheadSourceFilterTest, PassesTheFileInOrderOrTheFirstFailure) {
   EXPECT_FALSE(ran);
   EXPECT_EQ(GetLastError(), c.error);
   EXPECT_EQ(chain.closes, 0);
-  // Reading stops a few blocks after the failure; the reading thread saw
+  // The file is longer than the queue and the block being read: reading
+  // stops a few blocks after the failure, and the reading thread saw
   // the cancel of the caller's progress.
   EXPECT_LT(source.GetByteCount(), input.size());
 }

@@ -63,8 +63,8 @@ void ReceiveTest::SetUp() {
   copies = MakeDir("copies");
   setenv("QUIVER_COPY_OUT", copies.c_str(), 1);
   server = std::make_unique<CNginxServer>(published);
-  settings.UrlRoot() = server->BaseUrl();
-  settings.FileRoot() = published;
+  settings.urlRoot = server->BaseUrl();
+  settings.fileRoot = published;
   settings.Normalize();
 }
 
@@ -78,12 +78,12 @@ std::string ReceiveTest::Send(const std::string& name, const std::string& conten
   const std::string source = sources + "/" + name;
   WriteFile(source, content);
   CSettings chosen = settings;
-  chosen.CompressType() = compress;
-  chosen.EncryptType() = encrypt;
+  chosen.compressType = compress;
+  chosen.encryptType = encrypt;
   CPointerDoc doc;
   doc.BuildChain(chosen);
   const std::string pointer = source + ".qvr";
-  EXPECT_TRUE(doc.Send(pointer, source, chosen.UrlRoot(), chosen.FileRoot())) << doc.GetError();
+  EXPECT_TRUE(doc.Send(pointer, source, chosen.urlRoot, chosen.fileRoot)) << doc.GetError();
   return pointer;
 }
 
@@ -104,9 +104,9 @@ void ReceiveTest::StoreSettings(int compress, int encrypt, int deleteTempFiles) 
   CQuiverApp app(ui);
   app.SetRegistryKey(CQuiverApp::kRegistryKey);
   CSettings s = settings;
-  s.CompressType() = compress;
-  s.EncryptType() = encrypt;
-  s.DeleteTempFiles() = deleteTempFiles;
+  s.compressType = compress;
+  s.encryptType = encrypt;
+  s.deleteTempFiles = deleteTempFiles;
   app.SaveSettings(s);
 }
 

@@ -75,7 +75,7 @@ TEST_F(ReceiveTest, CompressionGoesOnlyWhereItShrinks) {
     EXPECT_LE(static_cast<uint64_t>(st.st_size), row.content.size() + CGrowthLimitFilter::kSlack);
     CPointerDoc doc;
     ASSERT_TRUE(doc.ReadFromFile(pointer));
-    EXPECT_EQ(doc.FindFilter(CLZCompressFilter::RuntimeClass) != nullptr, row.compressed);
+    EXPECT_EQ(doc.FindFilter<CLZCompressFilter>() != nullptr, row.compressed);
     const std::string decoded = Fetch(pointer);
     EXPECT_TRUE(ReadFile(decoded) == row.content);
     unlink(decoded.c_str());

@@ -39,7 +39,7 @@ TEST_F(ReceiveTest, AFailedCloseFailsTheSendAndTheFetch) {
   WriteFile(sources + "/figures.txt", content);
   CPointerDoc doc;
   doc.BuildChain(settings);
-  EXPECT_FALSE(doc.Send(sources + "/figures.qvr", sources + "/figures.txt", settings.UrlRoot(),
+  EXPECT_FALSE(doc.Send(sources + "/figures.qvr", sources + "/figures.txt", settings.urlRoot,
                         mount + "/"));
   EXPECT_EQ(doc.GetError(), ERROR_IO_DEVICE);
   EXPECT_FALSE(Exists(sources + "/figures.qvr"));
@@ -64,9 +64,9 @@ TEST_F(ReceiveTest, SendingNamesWithoutOverwriting) {
   for (const auto& [source, name] : expected) {
     WriteFile(sources + "/" + source, "content of " + source);
     CPointerDoc doc;
-    ASSERT_TRUE(doc.Send(sources + "/x.qvr", sources + "/" + source, settings.UrlRoot(),
-                         settings.FileRoot()));
-    EXPECT_EQ(doc.GetUrl(), settings.UrlRoot() + name);
+    ASSERT_TRUE(doc.Send(sources + "/x.qvr", sources + "/" + source, settings.urlRoot,
+                         settings.fileRoot));
+    EXPECT_EQ(doc.GetUrl(), settings.urlRoot + name);
     EXPECT_EQ(ReadFile(published + "/" + name), "content of " + source);
     EXPECT_EQ(doc.GetSize(), ("content of " + source).size());
   }
@@ -82,20 +82,20 @@ TEST_F(ReceiveTest, SendFailuresRemoveOrKeepTheEncodedFile) {
   const Case cases[] = {
       {"missing FileRoot", sources + "/a.qvr", sources + "/report.doc", published + "/nope/",
        ERROR_PATH_NOT_FOUND, {}},
-      {"missing source", sources + "/a.qvr", sources + "/absent.doc", settings.FileRoot(),
+      {"missing source", sources + "/a.qvr", sources + "/absent.doc", settings.fileRoot,
        ERROR_FILE_NOT_FOUND, {}},
-      {"source is a folder", sources + "/a.qvr", sources, settings.FileRoot(),
+      {"source is a folder", sources + "/a.qvr", sources, settings.fileRoot,
        ERROR_ACCESS_DENIED, {}},
       {"pointer file unwritable", sources + "/no/a.qvr", sources + "/report.doc",
-       settings.FileRoot(), ERROR_PATH_NOT_FOUND, {}},
+       settings.fileRoot, ERROR_PATH_NOT_FOUND, {}},
   };
   for (const Case& c : cases) {
     for (int compress : {0, 1}) {
       CSettings chosen = settings;
-      chosen.CompressType() = compress;
+      chosen.compressType = compress;
       CPointerDoc doc;
       doc.BuildChain(chosen);
-      EXPECT_FALSE(doc.Send(c.pointer, c.source, chosen.UrlRoot(), c.fileRoot)) << c.label;
+      EXPECT_FALSE(doc.Send(c.pointer, c.source, chosen.urlRoot, c.fileRoot)) << c.label;
       EXPECT_EQ(doc.GetError(), c.code) << c.label;
       EXPECT_EQ(ListDir(published), c.left) << c.label;
       for (const std::string& name : ListDir(published)) unlink((published + "/" + name).c_str());
@@ -107,8 +107,8 @@ TEST_F(ReceiveTest, APointerFileIsNeverWrittenOverItsSource) {
   WriteFile(sources + "/x.qvr", "a pointer file being sent on");
   CPointerDoc doc;
   doc.BuildChain(settings);
-  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.qvr", settings.UrlRoot(),
-                        settings.FileRoot()));
+  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.qvr", settings.urlRoot,
+                        settings.fileRoot));
   EXPECT_EQ(doc.GetError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(ReadFile(sources + "/x.qvr"), "a pointer file being sent on");
   EXPECT_TRUE(ListDir(published).empty());
@@ -123,8 +123,8 @@ TEST_F(ReceiveTest, AFullDirectoryFailsWithFour) {
     WriteFile(published + "/" + name, "");
   }
   CPointerDoc doc;
-  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.z", settings.UrlRoot(),
-                        settings.FileRoot()));
+  EXPECT_FALSE(doc.Send(sources + "/x.qvr", sources + "/x.z", settings.urlRoot,
+                        settings.fileRoot));
   EXPECT_EQ(doc.GetError(), ERROR_TOO_MANY_OPEN_FILES);
   EXPECT_FALSE(Exists(sources + "/x.qvr"));
 }
@@ -150,7 +150,7 @@ TEST_F(ReceiveTest, ConcurrentSendersNeverShareAName) {
       CPointerDoc doc;
       doc.BuildChain(settings);
       const bool ok = doc.Send(sources + "/p" + std::to_string(i) + ".qvr",
-                               sources + "/shared.txt", settings.UrlRoot(), settings.FileRoot());
+                               sources + "/shared.txt", settings.urlRoot, settings.fileRoot);
       _exit(ok ? 0 : 1);
     }
     children.push_back(pid);

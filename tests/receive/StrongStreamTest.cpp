@@ -76,7 +76,7 @@ TEST_F(ReceiveTest, TheProgramResumesABrokenFetch) {
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\nretrywait=400\n");
   const int port = FreePort();
   const auto proxy = StartCuttingProxy(port, server->Port(), 1, 110000);
-  settings.UrlRoot() = "http://127.0.0.1:" + std::to_string(port) + "/";
+  settings.urlRoot = "http://127.0.0.1:" + std::to_string(port) + "/";
   StoreSettings(0, 2, 1);
   const std::string content = RandomBytes(400000, 93), quiver = kHeadless + QUIVER_EXECUTABLE;
   WriteFile(sources + "/video.txt", content);

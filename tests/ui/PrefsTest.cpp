@@ -24,13 +24,13 @@ class PrefsTest : public CUiTest {
  protected:
   CSettings Sample() {
     CSettings s;
-    s.UrlRoot() = "http://example.com/q/";
-    s.FileRoot() = m_dir + "/";
-    s.CompressType() = 0;
-    s.EncryptType() = 1;
-    s.HasUrlFileDir() = 1;
-    s.UrlFileDir() = "/tmp/pointers/";
-    s.DeleteTempFiles() = 0;
+    s.urlRoot = "http://example.com/q/";
+    s.fileRoot = m_dir + "/";
+    s.compressType = 0;
+    s.encryptType = 1;
+    s.hasUrlFileDir = 1;
+    s.urlFileDir = "/tmp/pointers/";
+    s.deleteTempFiles = 0;
     return s;
   }
   QLineEdit* Edit(CPrefsDlg& d, const char* id) { return qobject_cast<QLineEdit*>(d.Control(id)); }
@@ -96,11 +96,11 @@ TEST_F(PrefsTest, OkCollectsTheControlsAndWritesNothing) {
     QTest::keyClick(url, Qt::Key_Return);
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
-  EXPECT_EQ(prefs.GetSettings().UrlRoot(), "http://other/");
-  EXPECT_EQ(prefs.GetSettings().DeleteTempFiles(), 1);
-  EXPECT_EQ(prefs.GetSettings().CompressType(), 1);
+  EXPECT_EQ(prefs.GetSettings().urlRoot, "http://other/");
+  EXPECT_EQ(prefs.GetSettings().deleteTempFiles, 1);
+  EXPECT_EQ(prefs.GetSettings().compressType, 1);
   EXPECT_EQ(StoredSettings(), "");
-  EXPECT_EQ(m_app.GetSettings().UrlRoot(), "");
+  EXPECT_EQ(m_app.GetSettings().urlRoot, "");
 }
 
 TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
@@ -111,8 +111,8 @@ TEST_F(PrefsTest, SaveWritesTheStoreThroughTheApplicationAndEndsWithOk) {
     Click(prefs, "saveButton");
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
-  EXPECT_EQ(prefs.GetSettings().FileRoot(), m_dir) << "the dialog's copy holds the text as typed";
-  EXPECT_EQ(m_app.GetSettings().FileRoot(), m_dir + "/");
+  EXPECT_EQ(prefs.GetSettings().fileRoot, m_dir) << "the dialog's copy holds the text as typed";
+  EXPECT_EQ(m_app.GetSettings().fileRoot, m_dir + "/");
   const std::string stored = StoredSettings();
   EXPECT_NE(stored.find("FileRoot=" + m_dir + "/\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("UrlRoot=http://example.com/q/\n"), std::string::npos) << stored;
@@ -134,7 +134,7 @@ TEST_F(PrefsTest, AServerRootIsTypedAndAMalformedOneIsRefusedWithItsReason) {
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
   ASSERT_EQ(driver.Seen().size(), 2);
   EXPECT_TRUE(driver.Seen()[1].contains("holds a password")) << driver.Seen()[1].toStdString();
-  EXPECT_EQ(m_app.GetSettings().FileRoot(), "sftp://me@example.org/srv/");
+  EXPECT_EQ(m_app.GetSettings().fileRoot, "sftp://me@example.org/srv/");
 }
 
 // A server root of the usual length shows whole at the window's first size:
@@ -156,7 +156,7 @@ TEST_F(PrefsTest, ServerRootsShowWholeInTheirFields) {
 // whose report (here: nothing listens at the URL) gets a window of its own.
 TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {
   CSettings s = Sample();
-  s.KeepDays() = 30;
+  s.keepDays = 30;
   CPrefsDlg prefs(m_app, s, nullptr);
   auto* keep = qobject_cast<QSpinBox*>(prefs.Control("keepDaysSpin"));
   auto* offer = Child<QLabel>(&prefs, "checkOfferLabel");
@@ -178,7 +178,7 @@ TEST_F(PrefsTest, KeepDaysAndTheCheckOfferedWhenARootChanged) {
     QTest::keyClick(window, Qt::Key_Return);
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
-  EXPECT_EQ(prefs.GetSettings().KeepDays(), 0);
+  EXPECT_EQ(prefs.GetSettings().keepDays, 0);
   EXPECT_NE(report.find("problem: cannot fetch http://127.0.0.1:9/quiver-check.txt"),
             std::string::npos) << report;
   EXPECT_EQ(testing_support::ListDir(m_dir), std::vector<std::string>{}) << "the probe stays";
@@ -200,20 +200,20 @@ TEST_F(PrefsTest, CancelAndEscapeChangeNothing) {
     EXPECT_EQ(prefs.exec(), QDialog::Rejected) << how;
   }
   EXPECT_EQ(StoredSettings(), "");
-  EXPECT_EQ(m_app.GetSettings().UrlRoot(), "");
+  EXPECT_EQ(m_app.GetSettings().urlRoot, "");
 }
 
 TEST_F(PrefsTest, TypeCodesWithoutAnEntrySelectNothingAndCollectMinusOne) {
   CSettings odd = Sample();
-  odd.CompressType() = 7;
-  odd.EncryptType() = -3;
+  odd.compressType = 7;
+  odd.encryptType = -3;
   CPrefsDlg prefs(m_app, odd, nullptr);
   EXPECT_EQ(List(prefs, "compressionList")->currentIndex(), -1);
   EXPECT_EQ(List(prefs, "compressionList")->currentText(), "");
   EXPECT_EQ(List(prefs, "encryptionList")->currentIndex(), -1);
   prefs.Collect();
-  EXPECT_EQ(prefs.GetSettings().CompressType(), -1);
-  EXPECT_EQ(prefs.GetSettings().EncryptType(), -1);
+  EXPECT_EQ(prefs.GetSettings().compressType, -1);
+  EXPECT_EQ(prefs.GetSettings().encryptType, -1);
 }
 
 TEST_F(PrefsTest, QvrDirectoryBoxAndFieldAreIndependent) {
@@ -224,8 +224,8 @@ TEST_F(PrefsTest, QvrDirectoryBoxAndFieldAreIndependent) {
   EXPECT_FALSE(Edit(prefs, "urlFileDirEdit")->isReadOnly());
   EXPECT_TRUE(Child<QPushButton>(&prefs, "urlFileDirBrowse")->isEnabled());
   prefs.Collect();
-  EXPECT_EQ(prefs.GetSettings().HasUrlFileDir(), 0);
-  EXPECT_EQ(prefs.GetSettings().UrlFileDir(), "/tmp/pointers/");
+  EXPECT_EQ(prefs.GetSettings().hasUrlFileDir, 0);
+  EXPECT_EQ(prefs.GetSettings().urlFileDir, "/tmp/pointers/");
 }
 
 // The chooser starts in the field's directory; its OK puts the directory it
@@ -258,16 +258,16 @@ TEST_F(PrefsTest, ServerDirectoryChooserOkFillsTheFieldAndCancelDiscards) {
     QTest::keyClick(chooser, Qt::Key_Escape);
   });
   EXPECT_EQ(prefs.exec(), QDialog::Accepted);
-  EXPECT_EQ(prefs.GetSettings().FileRoot(), m_dir + "/www");
+  EXPECT_EQ(prefs.GetSettings().fileRoot, m_dir + "/www");
   CSettings opener;
   opener.Assign(prefs.GetSettings());
-  EXPECT_EQ(opener.FileRoot(), m_dir + "/www/");
+  EXPECT_EQ(opener.fileRoot, m_dir + "/www/");
   EXPECT_TRUE(driver.Unexpected().isEmpty()) << driver.Unexpected().join(", ").toStdString();
 }
 
 TEST_F(PrefsTest, QvrDirectoryChooserStartsInTheCurrentDirectoryWhenEmpty) {
   CSettings s = Sample();
-  s.UrlFileDir() = "";
+  s.urlFileDir = "";
   CPrefsDlg prefs(m_app, s, nullptr);
   CModalDriver driver;
   std::string started;
@@ -309,7 +309,7 @@ TEST_F(PrefsTest, PreferencesRunModeSavesOnOk) {
     EXPECT_EQ(driver.Seen(), QStringList({"Quiver Preferences"}));
     const std::string stored = StoredSettings();
     EXPECT_EQ(stored.find("UrlRoot=http://run-mode/\n") != std::string::npos, ok) << stored;
-    EXPECT_EQ(m_app.GetSettings().UrlRoot(), ok ? "http://run-mode/" : "");
+    EXPECT_EQ(m_app.GetSettings().urlRoot, ok ? "http://run-mode/" : "");
   }
 }
 

@@ -54,7 +54,7 @@ std::string SamplePointerFile(const CSettings& settings) {
   CPointerDoc doc;
   doc.BuildChain(settings);
   const std::string pointer = folder + "/Quarterly report.qvr";
-  return doc.Send(pointer, source, settings.UrlRoot(), folder + "/") ? pointer : "";
+  return doc.Send(pointer, source, settings.urlRoot, folder + "/") ? pointer : "";
 }
 
 }  // namespace
@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
   CQuiverApp app(ui);
   app.SetRegistryKey(CQuiverApp::kRegistryKey);
   CSettings& settings = app.GetSettings();
-  settings.UrlRoot() = "http://www.example.com/quiver/";
-  settings.FileRoot() = QDir::tempPath().toStdString();
+  settings.urlRoot = "http://www.example.com/quiver/";
+  settings.fileRoot = QDir::tempPath().toStdString();
   settings.Normalize();
 
   bool ok = true;

@@ -152,8 +152,8 @@ TEST_F(SendTest, LeavingTheSendFileFieldProposesThePointerFile) {
 }
 
 TEST_F(SendTest, ProposalUsesTheWindowsQvrDirectory) {
-  m_app.GetSettings().HasUrlFileDir() = 1;
-  m_app.GetSettings().UrlFileDir() = "/pointers";
+  m_app.GetSettings().hasUrlFileDir = 1;
+  m_app.GetSettings().urlFileDir = "/pointers";
   CSendDlg send(m_app, nullptr);
   Activate(&send);
   QTest::keyClicks(SendField(send), "/data/a.b/noext");
@@ -261,8 +261,8 @@ TEST_F(SendTest, SendUsesTheListsOfTheWindow) {
   EXPECT_EQ(ListDir(m_published), std::vector<std::string>({"notes.txt"}));
   EXPECT_EQ(Describe(m_sources + "/notes.qvr"),
             std::vector<std::string>({"http://127.0.0.1/notes.txt", "None: 5000 bytes", "None"}));
-  EXPECT_EQ(send.Settings().CompressType(), 0);
-  EXPECT_EQ(m_app.GetSettings().CompressType(), 1);
+  EXPECT_EQ(send.Settings().compressType, 0);
+  EXPECT_EQ(m_app.GetSettings().compressType, 1);
 
   List(send, "compressionList")->setCurrentIndex(1);
   List(send, "encryptionList")->setCurrentIndex(1);
@@ -408,13 +408,13 @@ TEST_F(SendTest, ADropStopsAtTheFirstFailedSend) {
 }
 
 TEST_F(SendTest, TypeCodeWithoutAnEntryLeavesTheListEmptyAndCollectsMinusOne) {
-  m_app.GetSettings().CompressType() = 7;
+  m_app.GetSettings().compressType = 7;
   CSendDlg send(m_app, nullptr);
   EXPECT_EQ(List(send, "compressionList")->currentIndex(), -1);
   EXPECT_EQ(List(send, "encryptionList")->currentIndex(), 2);
   send.Collect();
-  EXPECT_EQ(send.Settings().CompressType(), -1);
-  EXPECT_EQ(send.Settings().EncryptType(), 2);
+  EXPECT_EQ(send.Settings().compressType, -1);
+  EXPECT_EQ(send.Settings().encryptType, 2);
 }
 
 // Preferences edits the window's copy: OK and Save replace it (and the
@@ -442,15 +442,15 @@ TEST_F(SendTest, PreferencesOkSaveAndCancel) {
     });
     Click(send, "preferencesButton");
     EXPECT_EQ(driver.Seen(), QStringList({"Quiver Preferences"}));
-    EXPECT_EQ(send.Settings().UrlRoot(),
+    EXPECT_EQ(send.Settings().urlRoot,
               c.windowChanged ? "http://changed.example/" : "http://127.0.0.1/");
     EXPECT_EQ(List(send, "compressionList")->currentIndex(), c.windowChanged ? 0 : 1);
     EXPECT_EQ(StoredSettings().find("UrlRoot=http://changed.example/") != std::string::npos,
               c.stored);
-    EXPECT_EQ(m_app.GetSettings().UrlRoot(),
+    EXPECT_EQ(m_app.GetSettings().urlRoot,
               c.stored ? "http://changed.example/" : "http://127.0.0.1/");
-    m_app.GetSettings().UrlRoot() = "http://127.0.0.1/";
-    m_app.GetSettings().CompressType() = 1;
+    m_app.GetSettings().urlRoot = "http://127.0.0.1/";
+    m_app.GetSettings().compressType = 1;
   }
 }
 

@@ -75,8 +75,8 @@ void CUiTest::ClickInto(QWidget* widget) {
 }
 
 void CUiTest::CompleteSettings(const std::string& fileRoot) {
-  m_app.GetSettings().UrlRoot() = "http://127.0.0.1/";
-  m_app.GetSettings().FileRoot() = fileRoot;
+  m_app.GetSettings().urlRoot = "http://127.0.0.1/";
+  m_app.GetSettings().fileRoot = fileRoot;
   m_app.GetSettings().Normalize();
 }
 

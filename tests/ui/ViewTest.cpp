@@ -401,8 +401,8 @@ TEST_F(ViewTest, PreferencesOkReplacesTheWindowsCopyOnly) {
     QTest::mouseClick(Child<QPushButton>(prefs, "okButton"), Qt::LeftButton);
   });
   Click(view, "preferencesButton");
-  EXPECT_EQ(view.Settings().DeleteTempFiles(), 0);
-  EXPECT_EQ(m_app.GetSettings().DeleteTempFiles(), 1);
+  EXPECT_EQ(view.Settings().deleteTempFiles, 0);
+  EXPECT_EQ(m_app.GetSettings().deleteTempFiles, 1);
   EXPECT_EQ(StoredSettings(), "");
 }
 
