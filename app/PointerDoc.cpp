@@ -1,7 +1,6 @@
 #include "app/PointerDoc.h"
 
 #include "app/PointerFetch.h"
-
 #include "app/Settings.h"
 #include "app/UniqueFile.h"
 #include "framework/Archive.h"

@@ -35,12 +35,6 @@ void CHttpDriver::SetProgress(WebProgressCallback callback, void* cookie) {
   m_socket->SetTick(callback ? CNetSocket::Tick([this] { return Tick(); }) : nullptr);
 }
 
-std::string CHttpDriver::BuildRequest(const std::string& target, const std::string& hostHeader,
-                                      const std::string& credentials,
-                                      const std::string& extraHeaders) {
-  return CHttpRequest::Get(target, hostHeader, credentials, extraHeaders);
-}
-
 int32_t CHttpDriver::Load(std::string* name, int32_t* length) {
   if (!m_socket) return 0;
   bool ok = false;

@@ -56,13 +56,6 @@ class CHttpDriver : public CProtocolDriver {
   // The local file's name as it stands, mapped extension included.
   const std::string& LocalName() const { return m_file.Name(); }
 
-  // See COutputFile::ChooseTempFile.
-  static bool ChooseTempFile(std::string* name) { return COutputFile::ChooseTempFile(name); }
-  // See CHttpRequest::Get.
-  static std::string BuildRequest(const std::string& target, const std::string& hostHeader,
-                                  const std::string& credentials = "",
-                                  const std::string& extraHeaders = "");
-
  private:
   void BeginTransfer();
   bool Transfer();

@@ -114,7 +114,6 @@ class CReplacementFile {
 
 CSettingsStore::CSettingsStore(std::string path) : m_path(std::move(path)) {}
 
-
 bool CSettingsStore::EnsureDirectory() const { return CreateParentDirectories(m_path); }
 
 bool CSettingsStore::ReadFile(std::string& text) const {

@@ -9,6 +9,7 @@
 #include "ContentTypeTable.h"
 #include "FuzzFiles.h"
 #include "HttpDriver.h"
+#include "OutputFile.h"
 #include "IniFile.h"
 
 #include <cstdlib>
@@ -42,7 +43,7 @@ CContentTypeTable* Table() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CContentTypeTable* table = Table();
   std::string localName;
-  if (!CHttpDriver::ChooseTempFile(&localName)) std::abort();
+  if (!COutputFile::ChooseTempFile(&localName)) std::abort();
 
   CAnswerSocket socket(std::string(reinterpret_cast<const char*>(data), size));
   CHttpDriver driver("http://fuzz.example/x", localName, "", &socket, table);

@@ -3,7 +3,7 @@
 // request. Whatever the URL holds, the request keeps its own line structure:
 // exactly the four CR LF pairs it is built with and no other CR or LF.
 
-#include "HttpDriver.h"
+#include "HttpRequest.h"
 #include "UrlParser.h"
 
 #include <algorithm>
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseUrl(text, "", kParsePath);
   ParseUrl("", text, kParseHost | kParsePath);
 
-  const std::string request = CHttpDriver::BuildRequest(path, host);
+  const std::string request = CHttpRequest::Get(path, host);
   if (std::count(request.begin(), request.end(), '\n') != 5 ||
       std::count(request.begin(), request.end(), '\r') != 5 ||
       request.find("\r\n\r\n") != request.size() - 4) {

@@ -3,7 +3,7 @@
 // list walk of the socket.
 
 #include "ContentTypeTable.h"
-#include "HttpDriver.h"
+#include "HttpRequest.h"
 #include "IniFile.h"
 #include "TcpSocket.h"
 #include "UrlParser.h"
@@ -340,5 +340,5 @@ TEST(GannetSocketTest, UninitialisedSocketRefusesToConnect) {
 TEST(GannetDriverTest, RequestEscapesTargetAndHost) {
   EXPECT_EQ("GET /a%20b HTTP/1.0\r\nHost: h%0D%0AX:1\r\nAccept: */*\r\n"
             "Accept-Encoding: identity\r\nAuthorization: Basic dTpw9w==\r\n\r\n",
-            CHttpDriver::BuildRequest("/a b", "h\r\nX:1", "u:p\xF7"));
+            CHttpRequest::Get("/a b", "h\r\nX:1", "u:p\xF7"));
 }
