@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,18 +130,11 @@ TEST_F(FileHandleTest, ReadsWritesAndSeeks) {
 // kernel copies a regular file, and reads a /proc file as empty, which must
 // not end the copy.
 TEST_F(FileHandleTest, CopyFromCopiesEveryKindOfSourceWhole) {
-  std::string big(3 << 20, '\0');
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 / 7);
   const std::string regular = dir + "/regular";
-  {
-    CFileHandle h;
-    ASSERT_TRUE(h.CreateNew(regular, FileShare::None));
-    ASSERT_TRUE(h.Write(big.data(), big.size()));
-  }
+  testing_support::WriteFile(regular, testing_support::RandomBytes(3 << 20, 5));
   for (const std::string& path : {regular, std::string("/proc/version")}) {
     SCOPED_TRACE(path);
-    std::ifstream in(path, std::ios::binary);
-    const std::string expected{std::istreambuf_iterator<char>(in), {}};
+    const std::string expected = testing_support::ReadFile(path);
     ASSERT_FALSE(expected.empty());
     CFileHandle source, target;
     ASSERT_TRUE(source.OpenForReading(path, FileShare::Read));
