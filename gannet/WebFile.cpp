@@ -207,6 +207,10 @@ bool CWebFile::SetProgress(WebProgressCallback callback, void* cookie) {
   return m_driver != nullptr;
 }
 
+const std::string& CWebFile::LocalName() const {
+  return m_driver ? m_driver->LocalName() : m_localName;
+}
+
 int CWebFile::LocalError() const { return m_driver ? m_driver->GetLocalError() : 0; }
 
 int32_t CWebFile::GetInfo(WebFileInfo* info) const {

@@ -46,8 +46,9 @@ class CWebFile {
   int32_t GetInfo(WebFileInfo* info) const;
   // The local file name: the ".tmp" name chosen at construction, then the
   // name the last transfer used (with the extension the content type
-  // mapped), so that what a failed transfer left can be removed.
-  const std::string& LocalName() const { return m_localName; }
+  // mapped), so that what a failed transfer left can be removed. While a
+  // transfer runs, the name its driver writes.
+  const std::string& LocalName() const;
 
   // The shared fatal code (0 when there is no shared record).
   static int32_t FatalCode();

@@ -111,8 +111,12 @@ GANNET_API int32_t webFileInfoGet(WebHandle handle, WebFileInfo* info);
 
 /* Copies the local file name into buffer (at least 256 bytes): after a
  * transfer, the name it used (with the extension the content type mapped),
- * so that what a failed transfer left can be removed. Returns 0 when the
- * fatal code is 0, else -1 (-1 for null, buffer untouched). */
+ * so that what a failed transfer left can be removed. Called from the
+ * progress callback once it was told of body bytes, the name of the file
+ * that holds them: it stays the same for the rest of the transfer, and the
+ * file's first `received` bytes are written, so that another thread may
+ * read them while the rest arrives. Returns 0 when the fatal code is 0,
+ * else -1 (-1 for null, buffer untouched). */
 GANNET_API int32_t webFileLocalNameGet(WebHandle handle, char* buffer);
 
 /* Destroys the object; null does nothing. The local file stays. */

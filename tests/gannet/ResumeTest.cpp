@@ -1,5 +1,6 @@
 // A body that breaks after the header goes on with a range request: each
 // answer to it is appended, starts the file again, or fails leaving nothing.
+// What has arrived may be read while the rest comes.
 
 #include "GannetTest.h"
 #include "ScriptedServer.h"
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <regex>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -30,25 +32,48 @@ std::string Part(const std::string& range, const std::string& body, const std::s
                                          std::to_string(body.size()) + "\r\n" + tag) + body;
 }
 
+// What the progress callback saw: every count, and each time body bytes
+// were told, whether the file named then held them as the body's start.
+struct Followed {
+  WebHandle web = nullptr;
+  const std::string* body = nullptr;
+  std::vector<int64_t> counts;
+  std::set<std::string> names;
+  int wrongStarts = 0;
+};
+
 int32_t Record(int64_t received, int64_t, void* cookie) {
-  static_cast<std::vector<int64_t>*>(cookie)->push_back(received);
+  auto* seen = static_cast<Followed*>(cookie);
+  seen->counts.push_back(received);
+  if (received <= 0) return 0;
+  char name[256];
+  webFileLocalNameGet(seen->web, name);
+  seen->names.insert(name);
+  const std::string start = ReadFile(name).substr(0, static_cast<size_t>(received));
+  if (start.size() != static_cast<size_t>(received) || seen->body->compare(0, start.size(), start))
+    ++seen->wrongStarts;
   return 0;
 }
 
 class ResumeTest : public GannetTest {
  protected:
   // Acquires url with the [network] settings; the acquire's result, the
-  // local file's content ("" when none is left) and the progress.
+  // local file's content ("" when none is left) and what the callback saw
+  // of `body` as it arrived, which never names more than one file.
   static int32_t Acquire(const std::string& url, const std::string& settings,
-                         std::string* content, std::vector<int64_t>* progress) {
+                         const std::string& body, std::string* content, Followed* seen) {
     WriteIni("[network]\n" + settings);
     CWebObject web(url);
-    webFileProgressSet(web.get(), Record, progress);
+    seen->web = web.get();
+    seen->body = &body;
+    webFileProgressSet(web.get(), Record, seen);
     const int32_t result = webFileAcquire(web.get());
     char name[256];
     webFileLocalNameGet(web.get(), name);
     *content = ListDir(std::getenv("TMPDIR")).empty() ? "" : ReadFile(name);
     unlink(name);
+    EXPECT_EQ(0, seen->wrongStarts);
+    EXPECT_GE(1u, seen->names.size());
     return result;
   }
 };
@@ -78,11 +103,11 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CScriptedServer server(c.replies, c.mode);
-    std::vector<int64_t> progress;
+    Followed seen;
     std::string content;
     const std::string settings = (c.mode == Mode::kKeepOpen ? "timeout=1" : "timeout=5") +
                                  ("\nretrywait=10\nretries=" + std::to_string(c.retries));
-    EXPECT_EQ(c.left == kBody ? 0 : -1, Acquire(server.Url("/f"), settings, &content, &progress));
+    EXPECT_EQ(c.left == kBody ? 0 : -1, Acquire(server.Url("/f"), settings, kBody, &content, &seen));
     EXPECT_TRUE(content == c.left);
     const std::vector<std::string> requests = server.Requests();
     ASSERT_EQ(c.requests, requests.size());
@@ -90,14 +115,17 @@ TEST_F(ResumeTest, EveryAnswerToARangeRequestHasItsOutcome) {
     EXPECT_NE(std::string::npos, requests[1].find("Range: bytes=40-\r\nIf-Range: \"v1\"\r\n"));
     // A resume is told as -1 - the bytes kept, the wait after it as the 40
     // bytes kept; a whole file in answer as 0.
-    const auto resumed = std::find(progress.begin(), progress.end(), -41);
-    ASSERT_NE(progress.end(), resumed);
-    const auto next = std::find_if(resumed + 1, progress.end(), [](int64_t n) { return n != 40; });
-    EXPECT_EQ(c.replies.back().rfind("HTTP/1.0 200", 0) == 0, next != progress.end() && *next == 0);
+    const std::vector<int64_t>& counts = seen.counts;
+    const auto resumed = std::find(counts.begin(), counts.end(), -41);
+    ASSERT_NE(counts.end(), resumed);
+    const auto next = std::find_if(resumed + 1, counts.end(), [](int64_t n) { return n != 40; });
+    EXPECT_EQ(c.replies.back().rfind("HTTP/1.0 200", 0) == 0, next != counts.end() && *next == 0);
   }
 }
 
 TEST_F(ResumeTest, NginxFilesSurviveCutConnections) {
+  // The mapped extension renames the file as the body begins.
+  const std::string kMapped = "[contenttype]\napplication/octet-stream=.bin\n";
   const std::string file = RandomBytes(200000, 6), root = MakeDir("www");
   WriteFile(root + "/big", file);
   CNginxServer nginx(root);
@@ -111,10 +139,10 @@ TEST_F(ResumeTest, NginxFilesSurviveCutConnections) {
     const int port = FreePort();
     const auto proxy = StartCuttingProxy(port, nginx.Port(), cuts, 30000);
     std::string content;
-    std::vector<int64_t> progress;
+    Followed seen;
     const auto start = std::chrono::steady_clock::now();
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/big";
-    EXPECT_EQ(cuts <= 5 ? 0 : -1, Acquire(url, "timeout=5\nretrywait=10", &content, &progress));
+    EXPECT_EQ(cuts <= 5 ? 0 : -1, Acquire(url, "timeout=5\nretrywait=10\n" + kMapped, file, &content, &seen));
     EXPECT_GE(std::chrono::steady_clock::now() - start,
               std::chrono::milliseconds(cuts == 5 ? 310 : 0));
     EXPECT_TRUE(content == (cuts <= 5 ? file : ""));
