@@ -3,7 +3,7 @@
 #include "app/PointerDoc.h"
 #include "app/UniqueFile.h"
 #include "app/UrlDoc.h"
-#include "app/UrlDocSourceFilter.h"
+#include "pipeline/ArrivingFile.h"
 #include "pipeline/Progress.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
@@ -11,8 +11,11 @@
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
+#include <functional>
+#include <optional>
 #include <strings.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +40,40 @@ bool SizeOf(const std::string& path, uint64_t& size) {
   return true;
 }
 
+// The thread that decodes a file while it arrives, under the progress of
+// the thread that starts it. Whoever fetches tells the arrival how the
+// fetch ended with Finish, which waits for the decoding; without that, the
+// destructor abandons the arrival and waits.
+class CDecodingThread {
+ public:
+  CDecodingThread(CArrivingFile& arrival, std::function<void()> work)
+      : m_arrival(arrival),
+        m_thread([progress = CProgress::Current(), work = std::move(work)] {
+          std::optional<CProgress::Scope> scope;
+          if (progress) scope.emplace(*progress);
+          work();
+        }) {}
+  ~CDecodingThread() {
+    if (m_thread.joinable()) Finish("", -1);
+  }
+  CDecodingThread(const CDecodingThread&) = delete;
+  CDecodingThread& operator=(const CDecodingThread&) = delete;
+
+  // The fetch left `name` whole at `length` bytes; -1: it failed.
+  void Finish(const std::string& name, int64_t length) {
+    if (length < 0) {
+      m_arrival.Abandon();
+    } else {
+      m_arrival.Complete(name, static_cast<uint64_t>(length));
+    }
+    m_thread.join();
+  }
+
+ private:
+  CArrivingFile& m_arrival;
+  std::thread m_thread;
+};
+
 }  // namespace
 
 bool CPointerFetch::Run(std::string& path) {
@@ -51,14 +88,19 @@ bool CPointerFetch::Run(std::string& path) {
   }
   if (CProgress* progress = CProgress::Current()) progress->Begin(ProgressStage::Fetching, -1);
   // A fragment belongs to the reader, never to the server.
+  const std::string target = url.substr(0, url.find('#'));
   CUrlDoc urlDoc(1);
-  if (!urlDoc.SetUrl(url.substr(0, url.find('#')))) {
+  if (!m_doc.GetFilters().empty()) return FetchDecoding(urlDoc, target, base, extension, path);
+  return Fetch(urlDoc, target) && KeepFetched(urlDoc, extension, path);
+}
+
+bool CPointerFetch::Fetch(CUrlDoc& urlDoc, const std::string& url) {
+  if (!urlDoc.SetUrl(url)) {
     if (m_doc.Cancelled()) return false;
     return m_doc.Fail(CStatus::FromLastError(urlDoc.GetCause()));
   }
   m_doc.ClearError();
-  return m_doc.GetFilters().empty() ? KeepFetched(urlDoc, extension, path)
-                              : DecodeFetched(urlDoc, base, extension, path);
+  return true;
 }
 
 bool CPointerFetch::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, std::string& path) {
@@ -82,24 +124,44 @@ bool CPointerFetch::KeepFetched(CUrlDoc& urlDoc, const std::string& extension, s
   return true;
 }
 
-bool CPointerFetch::DecodeFetched(CUrlDoc& urlDoc, const std::string& base,
+bool CPointerFetch::FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const std::string& base,
                                   const std::string& extension, std::string& path) {
   auto output = std::make_unique<CFileHandle>();
   if (!CreateTempFile(base, extension, *output, path, false)) return m_doc.RecordError();
-  if (CProgress* progress = CProgress::Current()) {
-    uint64_t size = 0;
-    std::string fetched;
-    const bool known = urlDoc.GetLocalName(fetched, nullptr) && SizeOf(fetched, size);
-    progress->Begin(ProgressStage::Decoding, known ? static_cast<int64_t>(size) : -1);
+  m_doc.ClearError();
+  CArrivingFile arrival;
+  bool decoded = false;
+  // Until the decoding ends, only its thread touches the document.
+  CDecodingThread decoding(arrival, [&] { decoded = RunDecoding(arrival, std::move(output)); });
+  urlDoc.Follow(&arrival);
+  const bool fetched = urlDoc.SetUrl(url) != 0;
+  const CStatus fetchFailure = fetched ? CStatus() : CStatus::FromLastError(urlDoc.GetCause());
+  std::string name;
+  uint64_t size = 0;
+  const bool whole = fetched && urlDoc.GetLocalName(name, nullptr) && SizeOf(name, size);
+  if (CProgress* progress = CProgress::Current(); progress && whole) {
+    progress->Begin(ProgressStage::Decoding, static_cast<int64_t>(size));
+    progress->Set(static_cast<int64_t>(arrival.Taken()), static_cast<int64_t>(size));
   }
-  const bool ran = RunDecoding(urlDoc, std::move(output));
-  const bool ok = !m_doc.Cancelled() && ran;
+  decoding.Finish(name, whole ? static_cast<int64_t>(size) : -1);
+  if (fetched && !whole) m_doc.RecordError();
+  if (!fetched && !m_doc.Cancelled()) m_doc.Fail(fetchFailure);
+  if (whole && !decoded && arrival.Abandoned()) {
+    // The body started over after the decoding had begun: decode it whole.
+    CArrivingFile again;
+    again.Complete(name, size);
+    output = std::make_unique<CFileHandle>();
+    m_doc.DetachSources();
+    m_doc.ClearError();
+    decoded = output->CreateAlways(path, FileShare::ReadWrite, 0600) && RunDecoding(again, std::move(output));
+  }
+  const bool ok = whole && !m_doc.Cancelled() && decoded;
   m_doc.DetachSources();
   if (!ok) unlink(path.c_str());
   return ok;
 }
 
-bool CPointerFetch::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> output) {
+bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHandle> output) {
   CPointerDoc::FilterList stages;
   CFileHandle* const decoded = output.get();
   auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
@@ -120,16 +182,17 @@ bool CPointerFetch::RunDecoding(CUrlDoc& urlDoc, std::unique_ptr<CFileHandle> ou
     const bool first = &filter == &filters.back();
     if (filter->IsSource() && !first && !m_doc.InsertTempStage(head, stages)) return false;
   }
-  bool ok;
-  if (head->IsSource()) {
-    std::string fetched;
-    auto* reader = static_cast<CSourceFilter*>(head);
-    ok = urlDoc.GetLocalName(fetched, nullptr) && reader->Open(fetched) && reader->Run();
-  } else {
-    CUrlDocSourceFilter source(head, &urlDoc);
-    ok = source.Run();
+  // A first step that takes its input as writes gets a plain reader.
+  CSourceFilter pusher(head);
+  auto* reader = head->IsSource() ? static_cast<CSourceFilter*>(head) : &pusher;
+  bool ok = arrival.Await() != CArrivingFile::State::kVoid && reader->Open(arrival.Name());
+  if (ok) {
+    reader->Follow(&arrival);
+    ok = reader->Run();
+    reader->Follow(nullptr);
   }
   if (!ok) {
+    if (arrival.Abandoned()) return false;
     return m_doc.Fail(CStatus::FromLastError(m_doc.DecodingFailureDetail(GetLastError())));
   }
   if (static_cast<uint32_t>(sink->GetByteCount()) != m_doc.GetSize()) {

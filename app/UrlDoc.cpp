@@ -1,6 +1,7 @@
 #include "app/UrlDoc.h"
 
 #include "gannet.h"
+#include "pipeline/ArrivingFile.h"
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 #include "remote/WebTrust.h"
@@ -103,16 +104,32 @@ bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
 struct FetchFollower {
   CProgress* progress;
   WebResumeSchedule schedule;
+  WebHandle web;
+  CArrivingFile* arrival;  // null when no one reads along
   int resumes = 0;
   // What the library told last; its ticks while it waits repeat it.
   int64_t received = 0;
   int64_t total = -1;
 };
 
+// Tells a reader what arrived: the body's bytes as they are written, and a
+// start over (a count that falls to 0) as the end of what it read.
+void TellArrival(const FetchFollower& follower, int64_t received) {
+  if (received > follower.received) {
+    char name[256];
+    if (webFileLocalNameGet(follower.web, name) == 0) {
+      follower.arrival->Arrived(name, static_cast<uint64_t>(received));
+    }
+  } else if (received == 0 && follower.received > 0) {
+    follower.arrival->Abandon();
+  }
+}
+
 // Gannet's progress callback: follows the fetch and stops it on request. A
 // negative count announces a resume after -1 - received bytes.
 int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
   auto* follower = static_cast<FetchFollower*>(cookie);
+  if (follower->arrival) TellArrival(*follower, received);
   CProgress* progress = follower->progress;
   if (received < 0) {
     const int attempt = ++follower->resumes;
@@ -176,7 +193,7 @@ void CUrlDoc::Fetch(const std::string& url) {
     TakeStatusLine();
     return;
   }
-  FetchFollower follower{CProgress::Current(), WebResumes()};
+  FetchFollower follower{CProgress::Current(), WebResumes(), m_web, m_arrival};
   webFileProgressSet(m_web, FollowFetch, &follower);
   const bool acquired = webFileAcquire(m_web) == 0;
   // The library leaves the reason in errno when its local file failed (a

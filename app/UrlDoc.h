@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <string>
 
+class CArrivingFile;
+
 class CUrlDoc {
  public:
   explicit CUrlDoc(int32_t deleteOnEmpty);
@@ -35,6 +37,10 @@ class CUrlDoc {
   // Fetches `url` synchronously. 1 when fetched; 0 on failure with the code
   // as the thread's last error and the server's status line as the message.
   virtual int32_t SetUrl(const std::string& url);
+  // Makes later fetches tell `arrival` (null: nothing) of the body as it is
+  // written, so that another thread can read it meanwhile, and abandon it
+  // when the body starts over. The outcome is the caller's to tell.
+  void Follow(CArrivingFile* arrival) { m_arrival = arrival; }
   // The local file's path. With an extension (its "." included) that the
   // file's name does not already end in, without regard to case, the file is
   // first moved, in its directory, to the name with that extension; the move
@@ -56,6 +62,7 @@ class CUrlDoc {
   bool LearnLocalName();
 
   void* m_web = nullptr;
+  CArrivingFile* m_arrival = nullptr;
   std::string m_localName;
   bool m_nameKnown = false;
   int32_t m_deleteOnEmpty;

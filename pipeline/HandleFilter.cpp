@@ -1,5 +1,6 @@
 #include "pipeline/HandleFilter.h"
 
+#include "pipeline/ArrivingFile.h"
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
@@ -46,13 +47,28 @@ bool CHandleFilter::Read(uint8_t* buffer, size_t length, size_t& count) {
     return false;
   }
   if (!m_handle) SetLastError(ERROR_INVALID_HANDLE);
-  if (!m_handle || !m_handle->Read(buffer, length, count)) {
+  if (!m_handle || !ReadHandle(buffer, length, count)) {
     SetError(0);
     return false;
   }
   CountBytes(count);
   if (progress) progress->Count(m_handle, count);
   return true;
+}
+
+bool CHandleFilter::ReadHandle(uint8_t* buffer, size_t length, size_t& count) {
+  using State = CArrivingFile::State;
+  for (;;) {
+    if (!m_handle->Read(buffer, length, count)) return false;
+    if (!m_arrival) return true;
+    const State state = count > 0 ? m_arrival->Took(count) : m_arrival->Await();
+    if (state == State::kVoid) {
+      count = 0;
+      SetLastError(ERROR_UNEXP_NET_ERR);
+      return false;
+    }
+    if (count > 0 || state == State::kEnd) return true;
+  }
 }
 
 bool CHandleFilter::Seek(uint64_t position) {

@@ -13,6 +13,8 @@
 
 #include <memory>
 
+class CArrivingFile;
+
 class CHandleFilter : public CFilter {
  public:
   // No handle.
@@ -34,7 +36,13 @@ class CHandleFilter : public CFilter {
   virtual void Attach(CFileHandle& handle);
   // Reads up to `length` bytes; `count` 0 means the end of the file. False at
   // once while an error is recorded; a failing read records the system's code.
+  // While an arriving file is followed, its end is the end the writer
+  // announces: a read waits for bytes still to come, and fails with
+  // ERROR_UNEXP_NET_ERR once the file was abandoned.
   virtual bool Read(uint8_t* buffer, size_t length, size_t& count);
+  // Reads the attached handle as the arriving file `arrival` (null: as a
+  // plain file again), which must outlive the reading.
+  void Follow(CArrivingFile* arrival) { m_arrival = arrival; }
   // Moves to an absolute position. False at once while an error is recorded;
   // a failing seek records the system's code.
   virtual bool Seek(uint64_t position);
@@ -55,7 +63,11 @@ class CHandleFilter : public CFilter {
   void CountBytes(uint64_t bytes) { m_byteCount += bytes; }
 
  private:
+  // One read, waiting at the end of a followed arriving file.
+  bool ReadHandle(uint8_t* buffer, size_t length, size_t& count);
+
   CFileHandle* m_handle = nullptr;
+  CArrivingFile* m_arrival = nullptr;
   std::unique_ptr<CFileHandle> m_ownedHandle;  // set when m_handle is owned
   uint32_t m_error = 0;
   uint64_t m_byteCount = 0;

@@ -16,7 +16,7 @@ CProgress::Scope::~Scope() { t_current = m_previous; }
 CProgress* CProgress::Current() { return t_current; }
 
 void CProgress::Begin(ProgressStage stage, int64_t total) {
-  m_reader = nullptr;
+  m_reader.store(nullptr);
   m_done.store(0);
   m_total.store(total);
   m_resumedAt.store(-1);
@@ -39,8 +39,11 @@ int64_t CProgress::Done() const {
 }
 
 void CProgress::Count(const void* reader, uint64_t bytes) {
-  if (!m_reader) m_reader = reader;
-  if (reader == m_reader) m_done.fetch_add(static_cast<int64_t>(bytes));
+  if (Stage() == ProgressStage::Fetching) return;
+  const void* first = nullptr;
+  if (m_reader.compare_exchange_strong(first, reader) || first == reader) {
+    m_done.fetch_add(static_cast<int64_t>(bytes));
+  }
 }
 
 void CProgress::Set(int64_t done, int64_t total) {

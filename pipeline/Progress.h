@@ -46,7 +46,9 @@ class CProgress {
   // Starts a stage of `total` bytes (-1 when unknown) with nothing done.
   void Begin(ProgressStage stage, int64_t total);
   // Adds the bytes of one read. Only the first reader of a stage counts:
-  // the reads of intermediate files would count the data twice.
+  // the reads of intermediate files would count the data twice. While a
+  // fetch runs its figures are the fetch's own, and reads of what has
+  // arrived count for nothing.
   void Count(const void* reader, uint64_t bytes);
   // Sets the bytes done and the total (-1 when unknown) of the stage.
   void Set(int64_t done, int64_t total);
@@ -86,5 +88,5 @@ class CProgress {
   std::atomic<uint64_t> m_written{0};  // of a send: handed to the destination
   std::atomic<uint64_t> m_taken{0};    // and taken by it
   CStopEvent m_stop;
-  const void* m_reader = nullptr;
+  std::atomic<const void*> m_reader{nullptr};
 };

@@ -6,6 +6,10 @@
 
 #include "../gannet/ScriptedServer.h"
 
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace testing_support;
 
 namespace {
@@ -96,6 +100,71 @@ TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
     EXPECT_EQ(ListDir(copies), std::vector<std::string>());
   }
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+}
+
+// Figures of about 4 MB, which LZ turns into about a megabyte.
+std::string Figures() {
+  std::string text;
+  for (int line = 0; text.size() < 4000000; ++line) {
+    text += "quarter " + std::to_string(line % 97) + ": " + std::to_string(line * 7919 % 10007) + "\n";
+  }
+  return text;
+}
+
+// The decoding follows the body as it arrives: while the server holds back
+// the rest, what came is decoded already; when the body then breaks, the
+// decoded part goes.
+TEST_F(HostileReceiveTest, TheBodyIsDecodedWhileItArrives) {
+  const std::string figures = Figures();
+  const std::string pointer = Send("report.txt", figures, 1, 0);
+  const std::string encoded = ReadFile(published + "/report.txt");
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\nretries=0\n");
+  auto holding = std::make_unique<CScriptedServer>(
+      "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(encoded.size()) + "\r\n\r\n" +
+          encoded.substr(0, encoded.size() * 3 / 4),
+      Mode::kKeepOpen);
+  Redirect(pointer, *holding);
+  std::vector<std::string> events;
+  std::thread opening([&] { events = Open(pointer); });
+  // More than the write-behind's megabyte of decoded figures shows up.
+  const auto decodedSoFar = [this] {
+    struct stat st {};
+    for (const std::string& name : TempFiles()) {
+      if (name.rfind("report", 0) == 0 && stat((TempDir() + "/" + name).c_str(), &st) == 0) break;
+    }
+    return static_cast<size_t>(st.st_size);
+  };
+  for (int i = 0; i < 2000 && decodedSoFar() <= (1u << 20); ++i) usleep(10000);
+  EXPECT_GT(decodedSoFar(), 1u << 20);
+  holding.reset();
+  opening.join();
+  ASSERT_EQ(1u, events.size());
+  EXPECT_NE(std::string::npos, events[0].find("The connection broke after")) << events[0];
+}
+
+// A body that broke goes on where it broke, or starts over where the server
+// sends it whole again; either way what opens is what was sent.
+TEST_F(HostileReceiveTest, ABrokenBodyIsDecodedWholeWhetherResumedOrStartedOver) {
+  const std::string figures = Figures();
+  const std::string pointer = Send("report.txt", figures, 1, 1);
+  const std::string encoded = ReadFile(published + "/report.txt");
+  const std::string size = std::to_string(encoded.size()), cut = std::to_string(encoded.size() / 2);
+  const std::string head = "HTTP/1.0 200 OK\r\nETag: \"v1\"\r\nContent-Length: " + size + "\r\n\r\n";
+  const std::string broken = head + encoded.substr(0, encoded.size() / 2);
+  const std::string rest = "HTTP/1.0 206 Partial Content\r\nETag: \"v1\"\r\nContent-Range: bytes " +
+                           cut + "-" + std::to_string(encoded.size() - 1) + "/" + size + "\r\n\r\n" +
+                           encoded.substr(encoded.size() / 2);
+  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\nretries=1\nretrywait=50\n");
+  for (const auto& second : {rest, head + encoded}) {
+    CScriptedServer breaking(std::vector<std::string>{broken, second});
+    Redirect(pointer, breaking);
+    EXPECT_EQ(Open(pointer), std::vector<std::string>());
+    for (const std::string& copy : ListDir(copies)) {
+      if (copy.rfind("copy", 0) == 0) {
+        EXPECT_TRUE(ReadFile(copies + "/" + copy) == figures);
+      }
+    }
+  }
 }
 
 // A status line far longer than the library keeps still delivers the file.
