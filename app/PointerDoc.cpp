@@ -9,7 +9,8 @@
 #include "pipeline/Progress.h"
 #include "pipeline/SecureRandom.h"
 #include "pipeline/SimpleCryptFilter.h"
-#include "pipeline/SinkFilter.h"
+#include "pipeline/SourceFilter.h"
+#include "pipeline/StageFilter.h"
 #include "pipeline/StrongCryptFilter.h"
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
@@ -158,12 +159,14 @@ bool CPointerDoc::Cancelled() {
 bool CPointerDoc::InsertTempStage(CFilter*& head, FilterList& stages) {
   auto file = std::make_unique<CFileHandle>();
   std::string path;
-  if (!CreateTempFile("ccqSink", ".tmp", *file, path, true)) return RecordError();
-  static_cast<CHandleFilter*>(head)->Attach(*file);
-  auto sink = std::make_unique<CSinkFilter>(std::move(file));
-  sink->SetNext(head);
-  head = sink.get();
-  stages.push_back(std::move(sink));
+  if (!CreateTempFile("ccqSink", ".tmp", *file, path, false)) return RecordError();
+  auto* source = static_cast<CSourceFilter*>(head);
+  const bool opened = source->Open(path);
+  unlink(path.c_str());
+  if (!opened) return RecordError();
+  auto stage = std::make_unique<CStageFilter>(std::move(file), *source);
+  head = stage.get();
+  stages.push_back(std::move(stage));
   return true;
 }
 

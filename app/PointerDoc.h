@@ -78,8 +78,11 @@ class CPointerDoc : public CPointerRecord {
   // True, with the error ERROR_CANCELLED recorded, when the thread's
   // progress was cancelled.
   bool Cancelled();
-  // Puts a delete-on-close temporary file in front of the source `head`: a
-  // sink writing the file becomes the new head, and the source reads it back.
+  // Puts a temporary file in front of the source `head`: a stage
+  // (pipeline/StageFilter.h) writing the file becomes the new head, and the
+  // source reads it on a thread of its own while it is written. The file
+  // has no name by then; it goes with the last handle. `stages` owns the
+  // stage, which must go before whatever the source writes into.
   bool InsertTempStage(CFilter*& head, FilterList& stages);
   // Sources close what they read and forget stage files once a run is over.
   void DetachSources();

@@ -162,13 +162,12 @@ bool CPointerFetch::FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const
 }
 
 bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHandle> output) {
-  CPointerDoc::FilterList stages;
   CFileHandle* const decoded = output.get();
-  auto finalSink = std::make_unique<CSinkFilter>(std::move(output));
-  CSinkFilter* sink = finalSink.get();
-  stages.push_back(std::move(finalSink));
-  // Gone before the stages: its thread writes into the sink.
-  CWriteBehindFilter behind(sink);
+  CSinkFilter sink(std::move(output));
+  // Gone before the sink, which its thread writes into, and after the
+  // stages, whose threads write into it.
+  CWriteBehindFilter behind(&sink);
+  CPointerDoc::FilterList stages;
 
   CFilter* head = &behind;
   const CPointerDoc::FilterList& filters = m_doc.GetFilters();
@@ -178,7 +177,7 @@ bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHan
     filter->SetNext(head);
     head = filter.get();
     // The first step reads the fetched file itself; a later one reads what
-    // the steps before it wrote into a stage.
+    // the steps before it write into a stage, as they write it.
     const bool first = &filter == &filters.back();
     if (filter->IsSource() && !first && !m_doc.InsertTempStage(head, stages)) return false;
   }
@@ -195,7 +194,7 @@ bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHan
     if (arrival.Abandoned()) return false;
     return m_doc.Fail(CStatus::FromLastError(m_doc.DecodingFailureDetail(GetLastError())));
   }
-  if (static_cast<uint32_t>(sink->GetByteCount()) != m_doc.GetSize()) {
+  if (static_cast<uint32_t>(sink.GetByteCount()) != m_doc.GetSize()) {
     return m_doc.Fail(ERROR_INVALID_DATA, CPointerDoc::kChangedSizeDetail);
   }
   // A delayed write error shows only at the close.

@@ -128,9 +128,10 @@ bool CPointerSend::RunCopy(const std::string& source, CUploadSinkFilter& sink) {
 }
 
 bool CPointerSend::RunEncoding(const std::string& source, CFilter& sink) {
-  CPointerDoc::FilterList stages;
   std::unique_ptr<CGrowthLimitFilter> limit;
   CWriteBehindFilter behind(&sink);
+  // Gone first: their threads write into the filters above.
+  CPointerDoc::FilterList stages;
   CFilter* head = &behind;
   const CPointerDoc::FilterList& filters = m_doc.GetFilters();
   for (auto it = filters.rbegin(); it != filters.rend(); ++it) {

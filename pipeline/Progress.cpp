@@ -3,15 +3,20 @@
 namespace {
 
 thread_local CProgress* t_current = nullptr;
+thread_local bool t_counts = true;
 
 }  // namespace
 
-CProgress::Scope::Scope(CProgress& progress)
-    : m_previous(t_current), m_stop(&progress.StopEvent()) {
+CProgress::Scope::Scope(CProgress& progress, Counting counting)
+    : m_previous(t_current), m_previousCounts(t_counts), m_stop(&progress.StopEvent()) {
   t_current = &progress;
+  t_counts = counting == Counting::kYes;
 }
 
-CProgress::Scope::~Scope() { t_current = m_previous; }
+CProgress::Scope::~Scope() {
+  t_current = m_previous;
+  t_counts = m_previousCounts;
+}
 
 CProgress* CProgress::Current() { return t_current; }
 
@@ -39,7 +44,7 @@ int64_t CProgress::Done() const {
 }
 
 void CProgress::Count(const void* reader, uint64_t bytes) {
-  if (Stage() == ProgressStage::Fetching) return;
+  if (!t_counts || Stage() == ProgressStage::Fetching) return;
   const void* first = nullptr;
   if (m_reader.compare_exchange_strong(first, reader) || first == reader) {
     m_done.fetch_add(static_cast<int64_t>(bytes));

@@ -1,8 +1,6 @@
 #pragma once
-// The end of a chain: writes what reaches it to its file. A sink that has a
-// `next` of its own (a source reading the same file) rewinds the file at
-// Close and runs that source, so a chain can continue behind a temporary
-// file.
+// The end of a chain: writes what reaches it to its file. A chain goes on
+// behind a file through a stage (pipeline/StageFilter.h).
 
 #include "pipeline/HandleFilter.h"
 
@@ -16,8 +14,6 @@ class CSinkFilter : public CHandleFilter {
   // Writes the bytes to the file and counts them. False at once while an
   // error is recorded; a failing write records the system's code.
   bool Write(const uint8_t* bytes, size_t length) override;
-  // Without `next`: true; the file stays open. With `next`: unlinks it,
-  // rewinds the file and returns the result of `next`'s Run. When an error is
-  // recorded or the rewind fails, `next` is not run and the result is false.
+  // True; the file stays open.
   bool Close() override;
 };

@@ -5,6 +5,7 @@
 #include "pipeline/BufferedSourceFilter.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
+#include "pipeline/StageFilter.h"
 #include "platform/SystemError.h"
 #include "support/TestFiles.h"
 
@@ -287,34 +288,26 @@ TEST(SinkFilterTest, WriteErrorSticks) {
   EXPECT_EQ(sink.GetByteCount(), 0u);
 }
 
-TEST(SinkFilterTest, RewindsAndRunsTheSourceBehindIt) {
-  CCollectFilter end;
-  auto stage = TempFile(NewTempPath("ccqSink"));
-  CSourceFilter source(&end);
-  source.Attach(*stage);
-  CSinkFilter sink(std::move(stage));
-  sink.SetNext(&source);
-  const std::string input = RandomBytes(30000, 6);
-  ASSERT_TRUE(sink.Write(reinterpret_cast<const uint8_t*>(input.data()), input.size()));
-  EXPECT_TRUE(sink.Close());
-  EXPECT_EQ(end.data, input);
-  EXPECT_EQ(end.closes, 1);
-  EXPECT_EQ(sink.GetNext(), nullptr);
-  EXPECT_TRUE(sink.Close());
-  EXPECT_EQ(end.closes, 1);
-}
-
-TEST(SinkFilterTest, FailedSinkDoesNotRunTheSourceBehindIt) {
-  CCollectFilter end;
-  CSourceFilter source(&end);
-  CSinkFilter sink(OpenRead(MakeInputFile("")));
-  sink.SetNext(&source);
-  EXPECT_FALSE(sink.Write(reinterpret_cast<const uint8_t*>("x"), 1));
-  SetLastError(0);
-  EXPECT_FALSE(sink.Close());
-  EXPECT_EQ(GetLastError(), 6u);
-  EXPECT_EQ(end.closes, 0);
-  EXPECT_TRUE(end.writeSizes.empty());
+// The source behind a stage reads it on its own thread: all of it, closed
+// once; when a write in front fails, the source's run ends without a close.
+TEST(StageFilterTest, TheSourceBehindReadsWhatIsWrittenOrStopsAtAFailure) {
+  const std::string input = RandomBytes(3 * CFilter::kBlockSize + 5, 6);
+  for (const bool failing : {false, true}) {
+    SCOPED_TRACE(failing);
+    CCollectFilter end;
+    CSourceFilter source(&end);
+    const auto stage = Stage(source);
+    for (size_t at = 0; at < input.size(); at += 70000) {
+      const size_t piece = std::min<size_t>(70000, input.size() - at);
+      ASSERT_TRUE(stage->Write(reinterpret_cast<const uint8_t*>(input.data()) + at, piece));
+    }
+    if (failing) stage->SetError(ERROR_DISK_FULL);
+    SetLastError(0);
+    EXPECT_EQ(!failing, stage->Close());
+    EXPECT_EQ(failing ? ERROR_DISK_FULL : 0u, GetLastError());
+    EXPECT_EQ(failing ? 0 : 1, end.closes);
+    EXPECT_TRUE(failing || end.data == input);
+  }
 }
 
 }  // namespace

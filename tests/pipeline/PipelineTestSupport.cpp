@@ -3,6 +3,7 @@
 #include "pipeline/LZCompressFilter.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
+#include "pipeline/StageFilter.h"
 #include "platform/SystemError.h"
 #include "support/TestFiles.h"
 
@@ -106,22 +107,25 @@ bool EncodeChain(const std::vector<CFilter*>& filters, const std::string& in,
   return source.Open(in) && source.Run();
 }
 
+std::unique_ptr<CStageFilter> Stage(CSourceFilter& source) {
+  const std::string path = NewTempPath("ccqSink");
+  auto file = std::make_unique<CFileHandle>();
+  const bool opened = file->CreateNew(path, FileShare::ReadWrite) && source.Open(path);
+  unlink(path.c_str());
+  if (!opened) throw std::runtime_error("cannot create a stage file");
+  return std::make_unique<CStageFilter>(std::move(file), source);
+}
+
 bool DecodeChain(const std::vector<CFilter*>& filters, const std::string& in,
                  const std::string& out) {
   auto sink = OutputSink(out);
-  std::vector<std::unique_ptr<CSinkFilter>> stages;
+  std::vector<std::unique_ptr<CStageFilter>> stages;
   CFilter* head = sink.get();
   for (CFilter* f : filters) {
     Prepare(*f, false, head);
     head = f;
     if (f->IsSource()) {
-      auto stageFile = std::make_unique<CFileHandle>();
-      if (!stageFile->CreateNew(NewTempPath("ccqSink") + ".tmp", FileShare::None, true)) {
-        throw std::runtime_error("cannot create a stage file");
-      }
-      static_cast<CSourceFilter*>(f)->Attach(*stageFile);
-      stages.push_back(std::make_unique<CSinkFilter>(std::move(stageFile)));
-      stages.back()->SetNext(head);
+      stages.push_back(Stage(*static_cast<CSourceFilter*>(f)));
       head = stages.back().get();
     }
   }

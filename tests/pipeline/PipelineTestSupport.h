@@ -6,6 +6,7 @@
 #include "pipeline/Filter.h"
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,6 +14,9 @@
 // The end of a chain under test: keeps what reaches it (or only counts it),
 // and can be told to fail all its writes or those with given numbers (from 0),
 // leaving `failureCode` as the last error when it is not 0.
+class CSourceFilter;
+class CStageFilter;
+
 class CCollectFilter : public CFilter {
  public:
   explicit CCollectFilter(bool keepData = true) : m_keepData(keepData) {}
@@ -57,9 +61,12 @@ LZRun RunLZ(const std::string& input, bool encode);
 // Filters that are sources read the file themselves when first.
 bool EncodeChain(const std::vector<CFilter*>& filters, const std::string& in,
                  const std::string& out);
+// A stage in front of `source`: a new file without a name, which the source
+// reads while the stage writes it.
+std::unique_ptr<CStageFilter> Stage(CSourceFilter& source);
 // The receiving run: source file -> filters in list order (decoding) ->
-// output file; a filter that is a source reads from a delete-on-close stage
-// file that the filters before it fill.
+// output file; a filter that is a source reads from a stage that the
+// filters before it fill.
 bool DecodeChain(const std::vector<CFilter*>& filters, const std::string& in,
                  const std::string& out);
 
