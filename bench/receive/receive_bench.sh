@@ -6,7 +6,8 @@
 # beside it: `curl -s -o f.Z URL` then `uncompress f.Z` (ncompress's own
 # decompressor, `compress -d`: Debian's /usr/bin/uncompress is gzip's script).
 # The files: a 256 MB and a 64 MB text and binary mix sent with LZ and Simple,
-# and 64 MB of random bytes sent with LZ chosen (the send leaves LZ out).
+# and 64 MB of random bytes sent with LZ chosen (the send leaves LZ out); then
+# the 64 MB mix again from a location that nginx sends at 25 MB/s.
 #
 # Quiver's wall time ends when the application gets the file: afterwards the
 # program only waits to remove it, as a user would not. Its CPU time is the
@@ -45,7 +46,8 @@ http {
   client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
   fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
   default_type application/octet-stream;
-  server { listen 127.0.0.1:$port; root $work/www; }
+  server { listen 127.0.0.1:$port; root $work/www;
+    location /slow/ { alias $work/www/; limit_rate 25m; } }
 }
 CONF
 # timeout stops the server even if this script is killed before its trap runs.
@@ -92,19 +94,24 @@ tmp_is_empty() {
 }
 
 rows=()
-for size in 256 64 r64; do
+for size in 256 64 r64 s64; do
+  # s64: the 64 MB mix over a link of 25 MB/s, where the fetch is the slower side.
+  base="http://127.0.0.1:$port"
+  [ "$size" = s64 ] && base="$base/slow"
+  write_settings "$base/"
   if [ "$size" = r64 ]; then
     name="random64.bin"
     src="$work/src/$name"
     head -c $((64 << 20)) /dev/urandom > "$src"
   else
-    name="mix$size.txt"
+    name="mix${size#s}.txt"
     src="$work/src/$name"
-    mix "$src" $((size << 20))
+    mix "$src" $((${size#s} << 20))
   fi
+  # A name published before is not taken again: s64 gets a name of its own.
   "$quiver" -s "$src" "$work/src/mix.qvr" > /dev/null
   compress -c "$src" > "$work/www/$name.Z"
-  url="http://127.0.0.1:$port/$name.Z"
+  url="$base/$name.Z"
 
   # Both ways must deliver the original before they are timed.
   QVB_CHECK="$src" "$quiver" "$work/src/mix.qvr"
@@ -127,10 +134,11 @@ for size in 256 64 r64; do
   qc=$(median "$work/q.log" 2) hc=$(median "$work/h.log" 2)
   rows+=("$(printf '%-6s %10s %10s %6s %8s %8s %6s %10s %10s %10s %10s' "$size" "$qw" "$hw" \
     "$(ratio "$qw" "$hw")" "$qc" "$hc" "$(ratio "$qc" "$hc")" "$(median "$work/q.log" 3)" \
-    "$(median "$work/h.log" 3)" "$(mb "$(stat -c %s "$work/www/$name")")" \
+    "$(median "$work/h.log" 3)" "$(mb "$(stat -c %s "$work/www/$(ls "$work/www" | grep "^${name%.*}" | grep -v '\.Z$')")")" \
     "$(mb "$(stat -c %s "$work/www/$name.Z")")")")
   rm -f "$src" "$work/src/mix.qvr" "$work"/www/*
 done
+write_settings "http://127.0.0.1:$port/"
 
 # Peak memory of one receive at two sizes (the same kind of data).
 mem=()
