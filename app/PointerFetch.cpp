@@ -11,6 +11,7 @@
 #include "platform/FileHandle.h"
 #include "platform/SystemError.h"
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 #include <strings.h>
@@ -38,6 +39,14 @@ bool SizeOf(const std::string& path, uint64_t& size) {
   if (stat(path.c_str(), &st) != 0) return false;
   size = static_cast<uint64_t>(st.st_size);
   return true;
+}
+
+// After a successful fetch: the local file's name and size.
+CStatus FetchedFile(CUrlDoc& urlDoc, std::string& name, uint64_t& size) {
+  if (!urlDoc.GetLocalName(name, nullptr)) return CStatus::FromLastError();
+  if (SizeOf(name, size)) return CStatus();
+  SetLastErrorFromErrno(errno);
+  return CStatus::FromLastError();
 }
 
 // The thread that decodes a file while it arrives, under the progress of
@@ -134,31 +143,32 @@ bool CPointerFetch::FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const
   // Until the decoding ends, only its thread touches the document.
   CDecodingThread decoding(arrival, [&] { decoded = RunDecoding(arrival, std::move(output)); });
   urlDoc.Follow(&arrival);
-  const bool fetched = urlDoc.SetUrl(url) != 0;
-  const CStatus fetchFailure = fetched ? CStatus() : CStatus::FromLastError(urlDoc.GetCause());
   std::string name;
   uint64_t size = 0;
-  const bool whole = fetched && urlDoc.GetLocalName(name, nullptr) && SizeOf(name, size);
-  if (CProgress* progress = CProgress::Current(); progress && whole) {
+  const CStatus fetched = urlDoc.SetUrl(url) ? FetchedFile(urlDoc, name, size)
+                                             : CStatus::FromLastError(urlDoc.GetCause());
+  if (CProgress* progress = CProgress::Current(); progress && fetched.Ok()) {
     progress->Begin(ProgressStage::Decoding, static_cast<int64_t>(size));
     progress->Set(static_cast<int64_t>(arrival.Taken()), static_cast<int64_t>(size));
   }
-  decoding.Finish(name, whole ? static_cast<int64_t>(size) : -1);
-  if (fetched && !whole) m_doc.RecordError();
-  if (!fetched && !m_doc.Cancelled()) m_doc.Fail(fetchFailure);
-  if (whole && !decoded && arrival.Abandoned()) {
-    // The body started over after the decoding had begun: decode it whole.
-    CArrivingFile again;
-    again.Complete(name, size);
-    output = std::make_unique<CFileHandle>();
-    m_doc.DetachSources();
-    m_doc.ClearError();
-    decoded = output->CreateAlways(path, FileShare::ReadWrite, 0600) && RunDecoding(again, std::move(output));
-  }
-  const bool ok = whole && !m_doc.Cancelled() && decoded;
+  decoding.Finish(name, fetched.Ok() ? static_cast<int64_t>(size) : -1);
+  if (!fetched.Ok() && !m_doc.Cancelled()) m_doc.Fail(fetched);
+  // A body that started over after the decoding had begun is decoded whole.
+  if (fetched.Ok() && !decoded && arrival.Abandoned()) decoded = DecodeAgain(name, size, path);
+  const bool ok = fetched.Ok() && !m_doc.Cancelled() && decoded;
   m_doc.DetachSources();
   if (!ok) unlink(path.c_str());
   return ok;
+}
+
+bool CPointerFetch::DecodeAgain(const std::string& name, uint64_t size, const std::string& path) {
+  m_doc.DetachSources();
+  m_doc.ClearError();
+  CArrivingFile whole;
+  whole.Complete(name, size);
+  auto output = std::make_unique<CFileHandle>();
+  if (!output->CreateAlways(path, FileShare::ReadWrite, 0600)) return m_doc.RecordError();
+  return RunDecoding(whole, std::move(output));
 }
 
 bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHandle> output) {

@@ -6,6 +6,7 @@
 // recorded in the document (CPointerDoc::GetError and GetErrorDetail);
 // nothing is left behind on failure.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,8 @@ class CPointerFetch {
   // receives the decoded bytes while url is fetched.
   bool FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const std::string& base,
                      const std::string& extension, std::string& path);
+  // Decodes the whole file `name` of `size` bytes again into `path`.
+  bool DecodeAgain(const std::string& name, uint64_t size, const std::string& path);
   // Decodes `arrival` into `output` through the document's transforms.
   // Touches the document only from the thread it runs on.
   bool RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHandle> output);
