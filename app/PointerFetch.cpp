@@ -152,7 +152,8 @@ bool CPointerFetch::FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const
     progress->Set(static_cast<int64_t>(arrival.Taken()), static_cast<int64_t>(size));
   }
   decoding.Finish(name, fetched.Ok() ? static_cast<int64_t>(size) : -1);
-  if (!fetched.Ok() && !m_doc.Cancelled()) m_doc.Fail(fetched);
+  // A decoding that failed stopped the fetch and says why.
+  if (!fetched.Ok() && !arrival.GivenUp() && !m_doc.Cancelled()) m_doc.Fail(fetched);
   // A body that started over after the decoding had begun is decoded whole.
   if (fetched.Ok() && !decoded && arrival.Abandoned()) decoded = DecodeAgain(name, size, path);
   const bool ok = fetched.Ok() && !m_doc.Cancelled() && decoded;
@@ -202,6 +203,7 @@ bool CPointerFetch::RunDecoding(CArrivingFile& arrival, std::unique_ptr<CFileHan
   }
   if (!ok) {
     if (arrival.Abandoned()) return false;
+    arrival.GiveUp();
     return m_doc.Fail(CStatus::FromLastError(m_doc.DecodingFailureDetail(GetLastError())));
   }
   if (static_cast<uint32_t>(sink.GetByteCount()) != m_doc.GetSize()) {

@@ -2,9 +2,10 @@
 // One fetch of a pointer document: fetches its URL and decodes what came
 // into a new file in the temporary directory. With transforms to undo, the
 // decoding runs on a second thread and reads the body while it arrives; a
-// body that starts over is decoded again once it is whole. Failures are
-// recorded in the document (CPointerDoc::GetError and GetErrorDetail);
-// nothing is left behind on failure.
+// body that starts over is decoded again once it is whole, and a decoding
+// that fails stops the fetch. Failures are recorded in the document
+// (CPointerDoc::GetError and GetErrorDetail); nothing is left behind on
+// failure.
 
 #include <cstdint>
 #include <memory>

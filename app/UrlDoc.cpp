@@ -142,6 +142,8 @@ int32_t FollowFetch(int64_t received, int64_t total, void* cookie) {
   }
   follower->received = received < 0 ? -1 - received : received;
   follower->total = total;
+  // A reader that gave up on the body needs no more of it.
+  if (follower->arrival && follower->arrival->GivenUp()) return 1;
   return progress && progress->IsCancelled() ? 1 : 0;
 }
 

@@ -39,7 +39,8 @@ class CUrlDoc {
   virtual int32_t SetUrl(const std::string& url);
   // Makes later fetches tell `arrival` (null: nothing) of the body as it is
   // written, so that another thread can read it meanwhile, and abandon it
-  // when the body starts over. The outcome is the caller's to tell.
+  // when the body starts over. The outcome is the caller's to tell. A fetch
+  // whose reader gave up stops as if cancelled.
   void Follow(CArrivingFile* arrival) { m_arrival = arrival; }
   // The local file's path. With an extension (its "." included) that the
   // file's name does not already end in, without regard to case, the file is

@@ -47,6 +47,16 @@ CArrivingFile::State CArrivingFile::Took(uint64_t count) {
   return m_void ? State::kVoid : State::kMore;
 }
 
+void CArrivingFile::GiveUp() {
+  std::lock_guard lock(m_mutex);
+  m_givenUp = true;
+}
+
+bool CArrivingFile::GivenUp() const {
+  std::lock_guard lock(m_mutex);
+  return m_givenUp;
+}
+
 std::string CArrivingFile::Name() const {
   std::lock_guard lock(m_mutex);
   return m_name;

@@ -2,7 +2,7 @@
 // A file that one thread writes while another reads it from the start: the
 // writer tells how many of its first bytes are final, and at the end that
 // the file is whole or that what it told is void (the writing started over
-// or failed). One reader at a time; a handle filter follows an arriving
+// or failed); the reader may tell that it gave up. One reader at a time; a handle filter follows an arriving
 // file with CHandleFilter::Follow.
 
 #include <condition_variable>
@@ -35,6 +35,11 @@ class CArrivingFile {
   // that bytes read after a start over are never taken for the old ones.
   State Took(uint64_t count);
 
+  // Reader: stops reading for a reason of its own, so that the writer may
+  // stop writing.
+  void GiveUp();
+  bool GivenUp() const;
+
   std::string Name() const;
   // Bytes the reader has taken so far; any thread.
   uint64_t Taken() const;
@@ -48,5 +53,6 @@ class CArrivingFile {
   uint64_t m_taken = 0;
   bool m_whole = false;
   bool m_void = false;
+  bool m_givenUp = false;
   bool m_endChecked = false;  // a read was asked for after the file was whole
 };

@@ -6,6 +6,7 @@
 
 #include "../gannet/ScriptedServer.h"
 
+#include <chrono>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +19,7 @@ using Mode = CScriptedServer::Mode;
 
 const std::string kNotFound = "The system cannot find the file specified.";
 const std::string kNetwork = "An unexpected network error occurred.";
+const std::string kInvalid = "The data is invalid.";
 const std::string kCut = " The connection broke before the whole file arrived.";
 
 class HostileReceiveTest : public ReceiveTest {
@@ -105,7 +107,7 @@ TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
 // Figures of about 12 MB, which LZ turns into under 3 MB.
 std::string Figures() {
   std::string text;
-  for (int line = 0; text.size() < 12000000; ++line) {
+  for (uint64_t line = 0; text.size() < 12000000; ++line) {
     text += "quarter " + std::to_string(line % 97) + ": " + std::to_string(line * 7919 % 10007) + "\n";
   }
   return text;
@@ -140,6 +142,23 @@ TEST_F(HostileReceiveTest, TheBodyIsDecodedWhileItArrives) {
   opening.join();
   ASSERT_EQ(1u, events.size());
   EXPECT_NE(std::string::npos, events[0].find("The connection broke after")) << events[0];
+}
+
+// A body whose start the decoding finds damaged stops the fetch at once:
+// the report does not wait for the rest that the server holds back.
+TEST_F(HostileReceiveTest, DamageStopsTheFetchAtOnce) {
+  const std::string pointer = Send("report.txt", "quarterly figures", 1, 0);
+  std::string encoded = ReadFile(published + "/report.txt");
+  encoded[1] = 'x';
+  CScriptedServer holding("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + encoded,
+                          Mode::kKeepOpen);
+  Redirect(pointer, holding);
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<std::string> events = Open(pointer);
+  // The library's own wait for the rest would be its 10 s timeout.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ASSERT_EQ(1u, events.size());
+  EXPECT_NE(std::string::npos, events[0].find(kInvalid)) << events[0];
 }
 
 // A body that broke goes on where it broke, or starts over where the server
