@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <optional>
 #include <strings.h>
 #include <sys/stat.h>
 #include <thread>
@@ -58,8 +57,7 @@ class CDecodingThread {
   CDecodingThread(CArrivingFile& arrival, std::function<void()> work)
       : m_arrival(arrival),
         m_thread([progress = CProgress::Current(), work = std::move(work)] {
-          std::optional<CProgress::Scope> scope;
-          if (progress) scope.emplace(*progress);
+          const CProgress::Scope scope(progress);
           work();
         }) {}
   ~CDecodingThread() {

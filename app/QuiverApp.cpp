@@ -312,7 +312,7 @@ bool CQuiverApp::RunTransfer(CProgress& progress, const std::function<bool()>& w
   {
     StopSignalScope stopSignals(progress);
     ok = m_ui.RunTransfer(progress, [&] {
-      CProgress::Scope current(progress);
+      CProgress::Scope current(&progress);
       return work();
     });
   }

@@ -7,9 +7,11 @@ thread_local bool t_counts = true;
 
 }  // namespace
 
-CProgress::Scope::Scope(CProgress& progress, Counting counting)
-    : m_previous(t_current), m_previousCounts(t_counts), m_stop(&progress.StopEvent()) {
-  t_current = &progress;
+CProgress::Scope::Scope(CProgress* progress, Counting counting)
+    : m_previous(t_current),
+      m_previousCounts(t_counts),
+      m_stop(progress ? &progress->StopEvent() : nullptr) {
+  t_current = progress;
   t_counts = counting == Counting::kYes;
 }
 

@@ -23,12 +23,12 @@ class CProgress {
   // Whether the reads of a thread count (see Count).
   enum class Counting { kYes, kNo };
 
-  // Installs `progress` as the current progress of this thread for as long
-  // as the scope lives. With Counting::kNo the thread's reads count for
-  // nothing: it reads what another thread counted before.
+  // Installs `progress` (null for none) as the current progress of this
+  // thread for as long as the scope lives. With Counting::kNo the thread's
+  // reads count for nothing: it reads what another thread counted before.
   class Scope {
    public:
-    explicit Scope(CProgress& progress, Counting counting = Counting::kYes);
+    explicit Scope(CProgress* progress, Counting counting = Counting::kYes);
     ~Scope();
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;

@@ -1,6 +1,5 @@
 #include "pipeline/ReadAheadSourceFilter.h"
 
-#include <optional>
 #include <thread>
 
 #include "pipeline/BlockQueue.h"
@@ -12,8 +11,7 @@ namespace {
 // The reading thread: queues every block of `source`, the empty last one
 // too, until the end, a failed read or the queue's failure.
 void ReadBlocks(CHandleFilter& source, CBlockQueue& queue, CProgress* progress) {
-  std::optional<CProgress::Scope> scope;
-  if (progress) scope.emplace(*progress);
+  const CProgress::Scope scope(progress);
   CBlockQueue::Block block;
   for (size_t count = 1; count != 0;) {
     block.resize(CReadAheadSourceFilter::kGather);

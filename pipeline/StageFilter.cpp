@@ -4,14 +4,12 @@
 #include "pipeline/SourceFilter.h"
 #include "platform/SystemError.h"
 
-#include <optional>
 
 CStageFilter::CStageFilter(std::unique_ptr<CFileHandle> file, CSourceFilter& source)
     : CSinkFilter(std::move(file)), m_source(source) {
   m_source.Follow(&m_arrival);
   m_thread = std::thread([this, progress = CProgress::Current()] {
-    std::optional<CProgress::Scope> scope;
-    if (progress) scope.emplace(*progress, CProgress::Counting::kNo);
+    const CProgress::Scope scope(progress, CProgress::Counting::kNo);
     m_ran = m_source.Run();
     if (!m_ran) m_sourceError = GetLastError();
   });

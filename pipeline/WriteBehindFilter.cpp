@@ -1,6 +1,5 @@
 #include "pipeline/WriteBehindFilter.h"
 
-#include <optional>
 
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
@@ -49,8 +48,7 @@ bool CWriteBehindFilter::Hand() {
 }
 
 void CWriteBehindFilter::WriteBlocks(CProgress* progress) {
-  std::optional<CProgress::Scope> scope;
-  if (progress) scope.emplace(*progress);
+  const CProgress::Scope scope(progress);
   CBlockQueue::Block block;
   while (m_queue.Pop(block)) {
     CFilter* next = GetNext();

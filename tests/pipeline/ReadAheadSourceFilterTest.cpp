@@ -24,7 +24,7 @@ TEST_P(ReadAheadSourceFilterTest, PassesTheFileInOrderOrTheFirstFailure) {
   const std::string input =
       testing_support::RandomBytes(8 * CReadAheadSourceFilter::kGather + 4321, 17);
   CProgress progress("input");
-  const CProgress::Scope scope(progress);
+  const CProgress::Scope scope(&progress);
   if (c.cancelled) progress.Cancel();
   CCollectFilter chain;
   chain.failingWrites = c.failingWrites;
