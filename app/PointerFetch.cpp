@@ -5,6 +5,7 @@
 #include "app/UrlDoc.h"
 #include "pipeline/ArrivingFile.h"
 #include "pipeline/Progress.h"
+#include "pipeline/ReadingThread.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "pipeline/WriteBehindFilter.h"
@@ -12,10 +13,8 @@
 #include "platform/SystemError.h"
 
 #include <cerrno>
-#include <functional>
 #include <strings.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -47,39 +46,6 @@ CStatus FetchedFile(CUrlDoc& urlDoc, std::string& name, uint64_t& size) {
   SetLastErrorFromErrno(errno);
   return CStatus::FromLastError();
 }
-
-// The thread that decodes a file while it arrives, under the progress of
-// the thread that starts it. Whoever fetches tells the arrival how the
-// fetch ended with Finish, which waits for the decoding; without that, the
-// destructor abandons the arrival and waits.
-class CDecodingThread {
- public:
-  CDecodingThread(CArrivingFile& arrival, std::function<void()> work)
-      : m_arrival(arrival),
-        m_thread([progress = CProgress::Current(), work = std::move(work)] {
-          const CProgress::Scope scope(progress);
-          work();
-        }) {}
-  ~CDecodingThread() {
-    if (m_thread.joinable()) Finish("", -1);
-  }
-  CDecodingThread(const CDecodingThread&) = delete;
-  CDecodingThread& operator=(const CDecodingThread&) = delete;
-
-  // The fetch left `name` whole at `length` bytes; -1: it failed.
-  void Finish(const std::string& name, int64_t length) {
-    if (length < 0) {
-      m_arrival.Abandon();
-    } else {
-      m_arrival.Complete(name, static_cast<uint64_t>(length));
-    }
-    m_thread.join();
-  }
-
- private:
-  CArrivingFile& m_arrival;
-  std::thread m_thread;
-};
 
 }  // namespace
 
@@ -139,7 +105,7 @@ bool CPointerFetch::FetchDecoding(CUrlDoc& urlDoc, const std::string& url, const
   CArrivingFile arrival;
   bool decoded = false;
   // Until the decoding ends, only its thread touches the document.
-  CDecodingThread decoding(arrival, [&] { decoded = RunDecoding(arrival, std::move(output)); });
+  CReadingThread decoding(arrival, [&] { decoded = RunDecoding(arrival, std::move(output)); });
   urlDoc.Follow(&arrival);
   std::string name;
   uint64_t size = 0;

@@ -1,22 +1,22 @@
 #include "pipeline/StageFilter.h"
 
-#include "pipeline/Progress.h"
 #include "pipeline/SourceFilter.h"
 #include "platform/SystemError.h"
 
-
 CStageFilter::CStageFilter(std::unique_ptr<CFileHandle> file, CSourceFilter& source)
-    : CSinkFilter(std::move(file)), m_source(source) {
-  m_source.Follow(&m_arrival);
-  m_thread = std::thread([this, progress = CProgress::Current()] {
-    const CProgress::Scope scope(progress, CProgress::Counting::kNo);
-    m_ran = m_source.Run();
-    if (!m_ran) m_sourceError = GetLastError();
-  });
-}
+    : CSinkFilter(std::move(file)),
+      m_source(source),
+      m_reading(
+          m_arrival,
+          [this] {
+            m_source.Follow(&m_arrival);
+            m_ran = m_source.Run();
+            if (!m_ran) m_sourceError = GetLastError();
+          },
+          CProgress::Counting::kNo) {}
 
 CStageFilter::~CStageFilter() {
-  if (m_thread.joinable()) Finish(false);
+  if (!m_reading.Finished()) Finish(false);
 }
 
 bool CStageFilter::Write(const uint8_t* bytes, size_t length) {
@@ -26,7 +26,7 @@ bool CStageFilter::Write(const uint8_t* bytes, size_t length) {
 }
 
 bool CStageFilter::Close() {
-  if (!m_thread.joinable()) return m_ran;
+  if (m_reading.Finished()) return m_ran;
   const bool written = !HasError();
   const bool ran = Finish(written);
   if (!written) {
@@ -38,12 +38,7 @@ bool CStageFilter::Close() {
 }
 
 bool CStageFilter::Finish(bool whole) {
-  if (whole) {
-    m_arrival.Complete(GetHandle()->Path(), GetByteCount());
-  } else {
-    m_arrival.Abandon();
-  }
-  m_thread.join();
+  m_reading.Finish(GetHandle()->Path(), whole ? static_cast<int64_t>(GetByteCount()) : -1);
   m_source.Follow(nullptr);
   return m_ran;
 }

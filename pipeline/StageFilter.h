@@ -9,9 +9,8 @@
 // counted in front of the stage.
 
 #include "pipeline/ArrivingFile.h"
+#include "pipeline/ReadingThread.h"
 #include "pipeline/SinkFilter.h"
-
-#include <thread>
 
 class CSourceFilter;
 
@@ -40,5 +39,5 @@ class CStageFilter : public CSinkFilter {
   CArrivingFile m_arrival;
   bool m_ran = false;
   uint32_t m_sourceError = 0;
-  std::thread m_thread;
+  CReadingThread m_reading;  // last: its thread uses the members above
 };
