@@ -2,8 +2,8 @@
 // A file that one thread writes while another reads it from the start: the
 // writer tells how many of its first bytes are final, and at the end that
 // the file is whole or that what it told is void (the writing started over
-// or failed); the reader may tell that it gave up. One reader at a time; a handle filter follows an arriving
-// file with CHandleFilter::Follow.
+// or failed); the reader may tell that it gave up. One reader at a time; a
+// handle filter follows an arriving file with CHandleFilter::Follow.
 
 #include <condition_variable>
 #include <cstdint>
