@@ -44,7 +44,7 @@ const EncoderRow& EncoderRowFor(int32_t maxBits) {
 }  // namespace
 
 CReferenceLZFilter::CReferenceLZFilter(CFilter* next, int32_t bufferSize)
-    : CBufferedSourceFilter(next, bufferSize) {}
+    : CSourceFilter(nullptr), m_input(*this, bufferSize), m_output(next, bufferSize) {}
 
 CReferenceLZFilter::~CReferenceLZFilter() = default;
 
@@ -60,7 +60,9 @@ bool CReferenceLZFilter::Run() {
 }
 
 void CReferenceLZFilter::Reset() {
-  CBufferedSourceFilter::Reset();
+  m_input.Reset();
+  m_output.Reset();
+  CSourceFilter::Reset();
   m_maxBits = kMaxBits;
   m_blockMode = kBlockModeFlag;
   m_inGroupWidth = 0;
@@ -97,7 +99,7 @@ bool CReferenceLZFilter::AllocTables(int32_t codeLimit, int32_t hashSize) {
 }
 
 void CReferenceLZFilter::WriteGroup(int32_t bytes) {
-  Write(m_outGroup, static_cast<size_t>(bytes));
+  m_output.Write(m_outGroup, static_cast<size_t>(bytes));
   m_bytesOut += static_cast<uint64_t>(bytes);
   m_bitOffset = 0;
   m_outPartial = 0;
@@ -152,7 +154,7 @@ void CReferenceLZFilter::CompressInput(const Row& row) {
       // The input is taken a read buffer at a time; the error recorded can
       // only change when the buffer is refilled.
       if (HasError()) break;
-      const std::span<const uint8_t> block = TakeBufferedInput();
+      const std::span<const uint8_t> block = m_input.TakeBuffered();
       if (block.empty()) break;
       bytesIn += block.size();
       in = block.data();
@@ -223,7 +225,7 @@ bool CReferenceLZFilter::ReadGroup() {
   // A width change discards the rest of the group.
   m_inGroupWidth = m_nBits;
   size_t count = 0;
-  CBufferedSourceFilter::Read(m_inGroup, static_cast<size_t>(m_nBits), count);
+  m_input.Read(m_inGroup, static_cast<size_t>(m_nBits), count);
   m_inGroupBits = static_cast<int32_t>(8 * count);
   m_bitOffset = 0;
   // A group cut short before a whole code holds no code at all.
@@ -323,9 +325,9 @@ void CReferenceLZFilter::Decompress() {
       if (pos > 0) {
         stack[--pos] = finchar;
       } else {
-        PutByte(finchar);
+        m_output.PutByte(finchar);
       }
-      PutEachPadded(stack + pos, static_cast<size_t>(m_stackCapacity - pos));
+      m_output.StorePadded(stack + pos, static_cast<size_t>(m_stackCapacity - pos));
       if (!full) {
         prefixTable[m_freeEnt] = static_cast<uint16_t>(old);
         suffixTable[m_freeEnt] = finchar;

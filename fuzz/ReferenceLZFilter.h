@@ -10,19 +10,22 @@
 // after the bytes that hold the last code.
 //
 // The filter is a source: it reads its input byte by byte from its own file
-// handle and writes through the embedded output buffer. Forward it
+// handle through a read buffer and writes through an output buffer that
+// holds the link to the next filter. Forward it
 // compresses (always 16 bits, block mode; the dictionary stops at code 61439
 // and is then cleared); backward it expands any stream of 9 to 16 bits.
 //
 // The counts of bytes in and out are kept as 64-bit values and stored in an
 // archive as their low 32 bits.
 
-#include "pipeline/BufferedSourceFilter.h"
+#include "pipeline/BufferFilter.h"
+#include "pipeline/InputBuffer.h"
+#include "pipeline/SourceFilter.h"
 
 #include <cstdint>
 #include <memory>
 
-class CReferenceLZFilter final : public CBufferedSourceFilter {
+class CReferenceLZFilter final : public CSourceFilter {
  public:
   explicit CReferenceLZFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
   ~CReferenceLZFilter() override;
@@ -37,9 +40,12 @@ class CReferenceLZFilter final : public CBufferedSourceFilter {
   // entry, or a stack that cannot grow; a read error's own code. A stream
   // that ends inside a group ends the expansion quietly.
   bool Run() override;
-  // The CBufferedSourceFilter Reset, then 16 bits, block mode, no code groups
-  // in progress. The byte counts stay.
+  // Forgets buffered input and output, clears the handle's error and count,
+  // and returns to 16 bits, block mode, no code groups in progress. The byte
+  // counts stay.
   void Reset() override;
+  void SetNext(CFilter* next) override { m_output.SetNext(next); }
+  bool Close() override { return m_output.Close(); }
 
   void Compress();
   void Decompress();
@@ -84,7 +90,7 @@ class CReferenceLZFilter final : public CBufferedSourceFilter {
   // The bytes allocated for an expansion stack of `capacity`: its strings go
   // out in whole words, which may read past the stack's end.
   static size_t StackBytes(int32_t capacity) {
-    return static_cast<size_t>(capacity) + kOutputPadding;
+    return static_cast<size_t>(capacity) + CBufferFilter::kPadding;
   }
 
   int32_t m_bitOffset = 0;  // bit position in the code group of either direction
@@ -106,6 +112,8 @@ class CReferenceLZFilter final : public CBufferedSourceFilter {
   int32_t m_codeCapacity = 0;
   int32_t m_hashCapacity = 0;
   int32_t m_blockMode = 0x80;
+  CInputBuffer m_input;
+  CBufferFilter m_output;
   int32_t m_outGroupWidth = 0;
   uint8_t m_outGroup[kGroupBytes] = {};
   // The bits already placed in the byte of the output group that the next
@@ -118,12 +126,12 @@ class CReferenceLZFilter final : public CBufferedSourceFilter {
 };
 
 inline void CReferenceLZFilter::PutByteChecked(uint8_t byte) {
-  if (!HasError()) PutByte(byte);
+  if (!HasError()) m_output.PutByte(byte);
 }
 
 inline int CReferenceLZFilter::GetByteOrEnd() {
   uint8_t byte;
-  if (HasError() || !GetByte(byte)) return -1;
+  if (HasError() || !m_input.GetByte(byte)) return -1;
   return byte;
 }
 

@@ -10,13 +10,6 @@ CBufferFilter::CBufferFilter(CFilter* next, int32_t capacity)
 
 CBufferFilter::~CBufferFilter() = default;
 
-bool CBufferFilter::Write(const uint8_t* bytes, size_t length) {
-  for (size_t i = 0; i < length; ++i) {
-    if (!PutByte(bytes[i])) return false;
-  }
-  return true;
-}
-
 bool CBufferFilter::PutByteSlow(uint8_t byte) {
   if (!m_buffer) {
     m_buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(m_capacity) + kPadding]);

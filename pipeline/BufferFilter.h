@@ -1,8 +1,8 @@
 #pragma once
 // A filter that collects bytes in a block buffer and passes them on to `next`
-// one whole buffer at a time. Byte-wise transforms derive from it, override
-// PutByte (transform, then the CBufferFilter PutByte) and may override Write
-// with StoreTransformed, which gives the same results a span at a time.
+// one whole buffer at a time. Byte-wise transforms derive from it and
+// override PutByte (transform, then the CBufferFilter PutByte) and Write
+// (StoreTransformed, which gives the same results a span at a time).
 //
 // The buffer is allocated when the first byte arrives, so a filter made from
 // stored data costs little until it runs; if that allocation fails, PutByte
@@ -20,9 +20,10 @@ class CBufferFilter : public CFilter {
   explicit CBufferFilter(CFilter* next = nullptr, int32_t capacity = kBlockSize);
   ~CBufferFilter() override;
 
-  // This filter's own PutByte for each byte in order; false at the first
-  // byte that fails. True for length 0.
-  bool Write(const uint8_t* bytes, size_t length) override;
+  // The CBufferFilter PutByte of each byte in order, runs that fit copied
+  // at once; false at the first byte that fails. True for length 0. A class
+  // that overrides PutByte overrides Write too.
+  bool Write(const uint8_t* bytes, size_t length) override { return StoreBlock(bytes, length); }
   // Stores the byte, first flushing a full buffer. When that flush fails the
   // byte is dropped and the result is false.
   bool PutByte(uint8_t byte) override;
@@ -37,6 +38,16 @@ class CBufferFilter : public CFilter {
   virtual bool Flush();
   virtual int32_t GetFreeSpace() const;
   virtual bool IsFull() const;
+
+  // Bytes past the capacity that the buffer has, and that StorePadded may
+  // read past the end of its source: a short run is copied in whole words.
+  static constexpr size_t kPadding = sizeof(uint64_t);
+
+  // StoreBlock(bytes, length, false) for a source that can be read up to
+  // kPadding - 1 bytes past its end: a failed flush drops its block and the
+  // one byte, and the bytes after it are still taken. False when a byte was
+  // dropped.
+  bool StorePadded(const uint8_t* bytes, size_t length);
 
  protected:
   // Stores the `length` bytes that `transform` makes from `bytes`, with the
@@ -53,18 +64,7 @@ class CBufferFilter : public CFilter {
                         bool stopAtFailure = true);
 
  private:
-  // The embedded output buffer of a buffered source is exactly a
-  // CBufferFilter and takes blocks through StoreBlock.
-  friend class CBufferedSourceFilter;
-
-  // Bytes past the capacity that the buffer has, and that StorePadded may
-  // read past the end of its source: a short run is copied in whole words.
-  static constexpr size_t kPadding = sizeof(uint64_t);
-
   bool PutByteSlow(uint8_t byte);
-  // StoreBlock(bytes, length, false) for a source that can be read up to
-  // kPadding - 1 bytes past its end.
-  bool StorePadded(const uint8_t* bytes, size_t length);
   // The CBufferFilter PutByte of each byte, copying runs that fit at once;
   // see StoreTransformed for `stopAtFailure`.
   bool StoreBlock(const uint8_t* bytes, size_t length, bool stopAtFailure = true) {

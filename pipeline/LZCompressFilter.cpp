@@ -36,7 +36,7 @@ const EncoderRow& EncoderRowFor(int32_t maxBits) {
 }  // namespace
 
 CLZCompressFilter::CLZCompressFilter(CFilter* next, int32_t bufferSize)
-    : CBufferedSourceFilter(next, bufferSize) {}
+    : CSourceFilter(nullptr), m_input(*this, bufferSize), m_output(next, bufferSize) {}
 
 CLZCompressFilter::~CLZCompressFilter() = default;
 
@@ -64,7 +64,9 @@ bool CLZCompressFilter::Run() {
 }
 
 void CLZCompressFilter::Reset() {
-  CBufferedSourceFilter::Reset();
+  m_input.Reset();
+  m_output.Reset();
+  CSourceFilter::Reset();
   m_maxBits = kMaxBits;
   m_blockMode = kBlockModeFlag;
 }
@@ -108,13 +110,13 @@ void CLZCompressFilter::Compress() {
   PutByteChecked(kMagic0);
   PutByteChecked(kMagic1);
   PutByteChecked(static_cast<uint8_t>(m_maxBits | m_blockMode));
-  CLZCodePacker packer(*this, m_outGroup);
+  CLZCodePacker packer(m_output, m_outGroup);
   m_encoder.Start(static_cast<uint32_t>(row.codeLimit), m_blockMode != 0, packer);
   m_bytesIn = 0;
   // The input is taken a read buffer at a time; the error recorded can only
   // change when the buffer is refilled.
   while (!HasError()) {
-    const std::span<const uint8_t> block = TakeBufferedInput();
+    const std::span<const uint8_t> block = m_input.TakeBuffered();
     if (block.empty()) break;
     m_bytesIn += block.size();
     m_encoder.Encode(block.data(), block.size(), packer);
@@ -138,7 +140,7 @@ uint32_t CLZCompressFilter::ReadGroup(uint32_t width, const uint8_t*& group) {
     m_inStage.resize(held);
     m_inTaken = 0;
     while (held < width && !HasError()) {
-      const std::span<const uint8_t> block = TakeBufferedInput();
+      const std::span<const uint8_t> block = m_input.TakeBuffered();
       if (block.empty()) break;
       m_inStage.insert(m_inStage.end(), block.begin(), block.end());
       held = m_inStage.size();
@@ -178,12 +180,12 @@ void CLZCompressFilter::Decompress() {
   ExpandCodes(limit);
   // Whatever was expanded goes on, also when a bad code stopped the run.
   const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
-  PutEachPadded(expanded.data(), expanded.size());
+  m_output.StorePadded(expanded.data(), expanded.size());
 }
 
 void CLZCompressFilter::MakeRoom() {
   const std::span<const uint8_t> expanded = m_window.TakeUnflushed();
-  PutEachPadded(expanded.data(), expanded.size());
+  m_output.StorePadded(expanded.data(), expanded.size());
   m_window.Slide();
   if (m_window.Position() - m_boundedAt >= kFarDistance) BoundDistances();
 }

@@ -6,25 +6,28 @@
 // width. A group is written out whole when the width changes; the stream ends
 // after the bytes that hold the last code.
 //
-// The filter is a source: it reads its input from its own file handle and
-// writes through the embedded output buffer. Forward it
+// The filter is a source: it reads its input from its own file handle
+// through a read buffer and writes through an output buffer that holds the
+// link to the next filter (its own `next` stays null). Forward it
 // compresses (always 16 bits, block mode; the dictionary stops at code 61439
 // and is then cleared); backward it expands any stream of 9 to 16 bits.
 //
 // The counts of bytes in and out are kept as 64-bit values and stored in an
 // archive as their low 32 bits.
 
-#include "pipeline/BufferedSourceFilter.h"
+#include "pipeline/BufferFilter.h"
+#include "pipeline/InputBuffer.h"
 #include "pipeline/LZCodePacker.h"
 #include "pipeline/LZEncoder.h"
 #include "pipeline/LZOutputWindow.h"
+#include "pipeline/SourceFilter.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
-class CLZCompressFilter final : public CBufferedSourceFilter {
+class CLZCompressFilter final : public CSourceFilter {
  public:
   explicit CLZCompressFilter(CFilter* next = nullptr, int32_t bufferSize = kBlockSize);
   ~CLZCompressFilter() override;
@@ -42,9 +45,14 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   // no entry; a read error's own code. A stream
   // that ends inside a group ends the expansion quietly.
   bool Run() override;
-  // The CBufferedSourceFilter Reset, then 16 bits, block mode, no code groups
-  // in progress. The byte counts stay.
+  // Forgets buffered input and output, clears the handle's error and count,
+  // and returns to 16 bits, block mode, no code groups in progress. The byte
+  // counts stay.
   void Reset() override;
+  // Links `next` behind the output buffer.
+  void SetNext(CFilter* next) override { m_output.SetNext(next); }
+  // Flushes the output buffer and closes the chain behind it.
+  bool Close() override { return m_output.Close(); }
   // "LZ (Lempel-Ziv)" before any compression, else
   // "LZ (Lempel-Ziv): out/in (percent%)".
   std::string GetDescription() const override;
@@ -109,6 +117,8 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
   CLZOutputWindow m_window;  // allocated at the first expansion
   CLZEncoder m_encoder;      // its tables allocated at the first compression
   int32_t m_blockMode = 0x80;
+  CInputBuffer m_input;
+  CBufferFilter m_output;
   // The group buffer of the compressor: a group cut short by a width change
   // is padded with the bytes an earlier group left here.
   uint8_t m_outGroup[CLZCodePacker::kGroupBytes] = {};
@@ -119,11 +129,11 @@ class CLZCompressFilter final : public CBufferedSourceFilter {
 };
 
 inline void CLZCompressFilter::PutByteChecked(uint8_t byte) {
-  if (!HasError()) PutByte(byte);
+  if (!HasError()) m_output.PutByte(byte);
 }
 
 inline int CLZCompressFilter::GetByteOrEnd() {
   uint8_t byte;
-  if (HasError() || !GetByte(byte)) return -1;
+  if (HasError() || !m_input.GetByte(byte)) return -1;
   return byte;
 }

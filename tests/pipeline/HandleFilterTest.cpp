@@ -1,8 +1,8 @@
-// Handle ownership, error recording, the source pump, the buffered source and
-// the sink that runs a source behind it.
+// Handle ownership, error recording, the source pump, the input buffer, the
+// sink and the stage.
 
 #include "PipelineTestSupport.h"
-#include "pipeline/BufferedSourceFilter.h"
+#include "pipeline/InputBuffer.h"
 #include "pipeline/SinkFilter.h"
 #include "pipeline/SourceFilter.h"
 #include "pipeline/StageFilter.h"
@@ -178,92 +178,79 @@ TEST(SourceFilterTest, ByteCountPassesFourGiB) {
   EXPECT_EQ(end.bytes, (uint64_t{1} << 32) + 10);
 }
 
-TEST(BufferedSourceFilterTest, ReadIsShortAtTheEndAndFailsAfterAnError) {
-  CBufferedSourceFilter source;
+TEST(InputBufferTest, ReadIsShortAtTheEndAndFailsAfterAnError) {
+  CSourceFilter source;
+  CInputBuffer input(source, CFilter::kBlockSize);
   ASSERT_TRUE(source.Open(MakeInputFile("abcde")));
   uint8_t buffer[8];
   size_t count = 0;
-  EXPECT_TRUE(source.Read(buffer, 0, count));
+  EXPECT_TRUE(input.Read(buffer, 0, count));
   EXPECT_EQ(count, 0u);
-  EXPECT_TRUE(source.Read(buffer, 3, count));
+  EXPECT_TRUE(input.Read(buffer, 3, count));
   EXPECT_EQ(count, 3u);
-  EXPECT_TRUE(source.HasBufferedData());
-  EXPECT_TRUE(source.Read(buffer, 8, count));
+  EXPECT_TRUE(input.HasBufferedData());
+  EXPECT_TRUE(input.Read(buffer, 8, count));
   EXPECT_EQ(count, 2u);
-  EXPECT_TRUE(source.IsAtEnd());
+  EXPECT_TRUE(input.IsAtEnd());
   EXPECT_EQ(std::string(buffer, buffer + 2), "de");
 
-  CBufferedSourceFilter broken;
+  CSourceFilter broken;
+  CInputBuffer brokenInput(broken, CFilter::kBlockSize);
   CFileHandle closed;
   broken.Attach(closed);
-  EXPECT_FALSE(broken.Read(buffer, 8, count));
+  EXPECT_FALSE(brokenInput.Read(buffer, 8, count));
   EXPECT_EQ(count, 0u);
-  EXPECT_FALSE(broken.IsAtEnd());
+  EXPECT_FALSE(brokenInput.IsAtEnd());
   EXPECT_EQ(broken.GetError(), 6u);
 }
 
-TEST(BufferedSourceFilterTest, ReadsOfAnyLengthCrossRefillsAsGetByteWould) {
+TEST(InputBufferTest, ReadsOfAnyLengthCrossRefillsAsGetByteWould) {
   const std::string input = RandomBytes(50000, 9);
   const size_t lengths[] = {0, 1, 8190, 2, 8192, 8193, 3, 16384, 5000, 20000};
-  CBufferedSourceFilter source;
+  CSourceFilter source;
+  CInputBuffer buffered(source, 8192);
   ASSERT_TRUE(source.Open(MakeInputFile(input)));
   std::string got;
   std::vector<uint8_t> buffer(20000);
   for (const size_t length : lengths) {
     size_t count = 99;
-    ASSERT_TRUE(source.Read(buffer.data(), length, count)) << length;
+    ASSERT_TRUE(buffered.Read(buffer.data(), length, count)) << length;
     ASSERT_EQ(count, std::min(length, input.size() - got.size())) << length;
     got.append(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
   }
   EXPECT_TRUE(got == input);
-  EXPECT_TRUE(source.IsAtEnd());
+  EXPECT_TRUE(buffered.IsAtEnd());
   EXPECT_EQ(source.GetByteCount(), input.size());
 }
 
-TEST(BufferedSourceFilterTest, ReadHandsOutBufferedBytesThenFailsAtTheRefillAfterAnError) {
+TEST(InputBufferTest, ReadHandsOutBufferedBytesThenFailsAtTheRefillAfterAnError) {
   const size_t block = CFilter::kBlockSize;
   const std::string input = RandomBytes(block + 20000, 10);
-  CBufferedSourceFilter source;
+  CSourceFilter source;
+  CInputBuffer buffered(source, CFilter::kBlockSize);
   ASSERT_TRUE(source.Open(MakeInputFile(input)));
   std::vector<uint8_t> buffer(block);
   size_t count = 0;
-  ASSERT_TRUE(source.Read(buffer.data(), 5000, count));
+  ASSERT_TRUE(buffered.Read(buffer.data(), 5000, count));
   source.SetError(13);
-  EXPECT_FALSE(source.Read(buffer.data(), block, count));
+  EXPECT_FALSE(buffered.Read(buffer.data(), block, count));
   // The rest of the first block was still there to be taken.
   EXPECT_EQ(count, block - 5000);
   EXPECT_TRUE(std::string(buffer.begin(), buffer.begin() + count) == input.substr(5000, count));
-  EXPECT_FALSE(source.IsAtEnd());
+  EXPECT_FALSE(buffered.IsAtEnd());
 }
 
-TEST(BufferedSourceFilterTest, OutputGoesThroughTheEmbeddedBuffer) {
-  CCollectFilter end;
-  CBufferedSourceFilter source(&end);
-  EXPECT_EQ(source.GetNext(), nullptr);
-  const size_t block = CFilter::kBlockSize;
-  const std::string input = RandomBytes(block + 1808, 8);
-  ASSERT_TRUE(source.Open(MakeInputFile(input)));
-  EXPECT_TRUE(source.Run());
-  EXPECT_EQ(end.data, input);
-  EXPECT_EQ(end.writeSizes, (std::vector<size_t>{block, 1808}));
-  EXPECT_EQ(end.closes, 1);
-}
-
-TEST(BufferedSourceFilterTest, ResetForgetsBufferedInputAndOutput) {
-  CCollectFilter end;
-  CBufferedSourceFilter source(&end);
+TEST(InputBufferTest, ResetForgetsBufferedInput) {
+  CSourceFilter source;
+  CInputBuffer input(source, CFilter::kBlockSize);
   ASSERT_TRUE(source.Open(MakeInputFile("0123456789")));
   uint8_t byte;
-  ASSERT_TRUE(source.GetByte(byte));
-  ASSERT_TRUE(source.PutByte('!'));
-  source.Reset();
-  source.SetNext(&end);
-  EXPECT_FALSE(source.HasBufferedData());
+  ASSERT_TRUE(input.GetByte(byte));
+  input.Reset();
+  EXPECT_FALSE(input.HasBufferedData());
   ASSERT_TRUE(source.Seek(5));
-  ASSERT_TRUE(source.GetByte(byte));
+  ASSERT_TRUE(input.GetByte(byte));
   EXPECT_EQ(byte, '5');
-  EXPECT_TRUE(source.Close());
-  EXPECT_EQ(end.data, "");
 }
 
 TEST(SinkFilterTest, WritesCountsAndKeepsTheFileOpenAtClose) {
