@@ -2,18 +2,19 @@
 // The straightforward LZW coder the LZ filter is checked against: the hash
 // table of 65497 slots with the double-hashing probe, codes placed one at a
 // time into the group buffer, and strings expanded by walking the prefix
-// table backwards. It writes and reads exactly the bytes CReferenceLZFilter
-// does, in the .Z format of the Unix compress utility: bytes 1F 9D, a flags byte (bits 0-4 the largest code width, bit 7
-// block mode, where code 256 clears the dictionary), then codes of 9 up to 16
-// bits packed least significant bit first in groups of eight codes of one
-// width. A group is written out whole when the width changes; the stream ends
-// after the bytes that hold the last code.
+// table backwards. It writes and reads exactly the bytes CLZCompressFilter
+// does, in the .Z format of the Unix compress utility: bytes 1F 9D, a flags
+// byte (bits 0-4 the largest code width, bit 7 block mode, where code 256
+// clears the dictionary), then codes of 9 up to 16 bits packed least
+// significant bit first in groups of eight codes of one width. A group is
+// written out whole when the width changes; the stream ends after the bytes
+// that hold the last code.
 //
 // The filter is a source: it reads its input byte by byte from its own file
 // handle through a read buffer and writes through an output buffer that
-// holds the link to the next filter. Forward it
-// compresses (always 16 bits, block mode; the dictionary stops at code 61439
-// and is then cleared); backward it expands any stream of 9 to 16 bits.
+// holds the link to the next filter. Forward it compresses (always 16 bits,
+// block mode; the dictionary stops at code 61439 and is then cleared);
+// backward it expands any stream of 9 to 16 bits.
 //
 // The counts of bytes in and out are kept as 64-bit values and stored in an
 // archive as their low 32 bits.
