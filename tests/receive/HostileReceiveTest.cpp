@@ -6,6 +6,7 @@
 
 #include "../gannet/ScriptedServer.h"
 
+#include <cctype>
 #include <chrono>
 #include <sys/stat.h>
 #include <thread>
@@ -40,75 +41,98 @@ class HostileReceiveTest : public ReceiveTest {
   }
 };
 
-TEST_F(HostileReceiveTest, EveryMisbehaviourIsReportedAndLeavesNothing) {
-  const std::string ok = "HTTP/1.0 200 OK\r\n";
-  const struct {
-    const char* name;
-    std::string reply;
-    Mode mode;
-    std::string reason;
-    std::string network = "retries=0\n";  // more of w3skua.ini's [network]
-  } cases[] = {
-      {"reset in the middle of the body",
-       ok + "Content-Length: 300000\r\n\r\n" + std::string(30000, 'b'), Mode::kReset,
-       kNetwork + " The connection broke after 30000 of 300000 bytes."},
-      {"cut off, not resumed", ok + "Content-Length: 100000\r\nETag: \"v1\"\r\n\r\n" +
-       std::string(40000, 'c'), Mode::kTrickle,
-       kNotFound + " The connection broke after 40000 of 100000 bytes."},
-      {"cut off, resumed in vain", ok + "Content-Length: 100000\r\nETag: \"v1\"\r\n\r\n" +
-       std::string(40000, 'c'), Mode::kTrickle, kNotFound + kCut, "retries=1\nretrywait=10\n"},
-      {"accepts and says nothing", "", Mode::kSilent, kNetwork + " HOST did not answer in time."},
-      {"header block of 1 MB", ok + "X-Pad: " + std::string(1 << 20, 'p') + "\r\n\r\nbody",
-       Mode::kReply, kNotFound},
-      {"endless header block", ok, Mode::kEndless, kNotFound},
-      {"not an answer", std::string(3000, '\x01') + "\x7f\x80\xff", Mode::kReply, kNotFound},
-      // The library tells no length for a body that came with the header block.
-      {"Content-Length beyond the body", ok + "Content-Length: 100\r\n\r\n12345", Mode::kReply,
-       kNotFound + " The connection broke after 5 of 100 bytes."},
-      {"connection closed right after accept", "", Mode::kHangUp, kNetwork},
-      // Answers instead of the file name their cause; the error pages they
-      // bring are named .htm by the content type, and removed all the same.
-      {"401", "HTTP/1.0 401 Unauthorized\r\n\r\n<p>who?</p>", Mode::kReply,
-       "Access is denied. The server refused access to it."},
-      {"407", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<p>who?</p>", Mode::kReply,
-       "Access is denied. The proxy refused access: it asks for a login."},
-      {"410", "HTTP/1.0 410 Gone\r\n\r\n<p>gone</p>", Mode::kReply,
-       kNotFound + " The server has no such file: it may have expired or been removed."},
-      {"414", "HTTP/1.0 414 URI Too Long\r\n\r\n<p>long</p>", Mode::kReply,
-       "The filename or extension is too long."},
-      {"400", "HTTP/1.0 400 Bad Request\r\n\r\n<p>bad</p>", Mode::kReply,
-       "Unexpected client error status code (4xx)."},
-      {"503", "HTTP/1.0 503 Service Unavailable\r\n\r\n<p>busy</p>", Mode::kReply,
-       "Unexpected server error status code (5xx). The server failed to answer with it."},
-      {"300 without Location", "HTTP/1.0 300 Multiple Choices\r\n\r\n<p>pick</p>", Mode::kReply,
-       "Unexpected redirection status code (3xx)."},
-      {"gzip coded", ok + "Content-Encoding: gzip\r\n\r\n\x1f\x8b", Mode::kReply,
-       "The request is not supported."},
-  };
-  const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteFile(TestRoot() + "/config/w3skua.ini",
-              "[network]\ntimeout=1\n" + c.network + "[contenttype]\ntext/html=.htm\n");
-    CScriptedServer hostile(c.reply, c.mode);
-    Redirect(pointer, hostile);
-    const std::string url = hostile.Url("/report.txt");
-    std::string reason = c.reason;
-    const size_t host = reason.find("HOST");
-    if (host != std::string::npos) reason.replace(host, 4, url.substr(7, url.find('/', 7) - 7));
-    EXPECT_EQ(Open(pointer),
-              std::vector<std::string>({"warning: Problem fetching " + url + ": " + reason}));
-    EXPECT_EQ(TempFiles(), std::vector<std::string>());
-    EXPECT_EQ(ListDir(copies), std::vector<std::string>());
+const std::string kOk = "HTTP/1.0 200 OK\r\n";
+
+struct HostileRow {
+  const char* name;
+  std::string reply;
+  Mode mode;
+  std::string reason;
+  std::string network = "retries=0\n";  // more of w3skua.ini's [network]
+};
+
+void PrintTo(const HostileRow& row, std::ostream* out) { *out << row.name; }
+
+const HostileRow kHostileRows[] = {
+    {"reset in the middle of the body",
+     kOk + "Content-Length: 300000\r\n\r\n" + std::string(30000, 'b'), Mode::kReset,
+     kNetwork + " The connection broke after 30000 of 300000 bytes."},
+    {"cut off, not resumed",
+     kOk + "Content-Length: 100000\r\nETag: \"v1\"\r\n\r\n" + std::string(40000, 'c'),
+     Mode::kTrickle, kNotFound + " The connection broke after 40000 of 100000 bytes."},
+    {"cut off, resumed in vain",
+     kOk + "Content-Length: 100000\r\nETag: \"v1\"\r\n\r\n" + std::string(40000, 'c'),
+     Mode::kTrickle, kNotFound + kCut, "retries=1\nretrywait=10\n"},
+    {"accepts and says nothing", "", Mode::kSilent, kNetwork + " HOST did not answer in time."},
+    {"header block of 1 MB", kOk + "X-Pad: " + std::string(1 << 20, 'p') + "\r\n\r\nbody",
+     Mode::kReply, kNotFound},
+    {"endless header block", kOk, Mode::kEndless, kNotFound},
+    {"not an answer", std::string(3000, '\x01') + "\x7f\x80\xff", Mode::kReply, kNotFound},
+    // The library tells no length for a body that came with the header block.
+    {"Content-Length beyond the body", kOk + "Content-Length: 100\r\n\r\n12345", Mode::kReply,
+     kNotFound + " The connection broke after 5 of 100 bytes."},
+    {"connection closed right after accept", "", Mode::kHangUp, kNetwork},
+    // Answers instead of the file name their cause; the error pages they
+    // bring are named .htm by the content type, and removed all the same.
+    {"401", "HTTP/1.0 401 Unauthorized\r\n\r\n<p>who?</p>", Mode::kReply,
+     "Access is denied. The server refused access to it."},
+    {"407", "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n<p>who?</p>", Mode::kReply,
+     "Access is denied. The proxy refused access: it asks for a login."},
+    {"410", "HTTP/1.0 410 Gone\r\n\r\n<p>gone</p>", Mode::kReply,
+     kNotFound + " The server has no such file: it may have expired or been removed."},
+    {"414", "HTTP/1.0 414 URI Too Long\r\n\r\n<p>long</p>", Mode::kReply,
+     "The filename or extension is too long."},
+    {"400", "HTTP/1.0 400 Bad Request\r\n\r\n<p>bad</p>", Mode::kReply,
+     "Unexpected client error status code (4xx)."},
+    {"503", "HTTP/1.0 503 Service Unavailable\r\n\r\n<p>busy</p>", Mode::kReply,
+     "Unexpected server error status code (5xx). The server failed to answer with it."},
+    {"300 without Location", "HTTP/1.0 300 Multiple Choices\r\n\r\n<p>pick</p>", Mode::kReply,
+     "Unexpected redirection status code (3xx)."},
+    {"gzip coded", kOk + "Content-Encoding: gzip\r\n\r\n\x1f\x8b", Mode::kReply,
+     "The request is not supported."},
+};
+
+class HostileServerTest : public HostileReceiveTest,
+                          public ::testing::WithParamInterface<HostileRow> {
+ protected:
+  void TearDown() override {
+    WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+    HostileReceiveTest::TearDown();
   }
-  WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
+};
+
+TEST_P(HostileServerTest, TheMisbehaviourIsReportedAndLeavesNothing) {
+  const HostileRow& row = GetParam();
+  const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
+  WriteFile(TestRoot() + "/config/w3skua.ini",
+            "[network]\ntimeout=1\n" + row.network + "[contenttype]\ntext/html=.htm\n");
+  CScriptedServer hostile(row.reply, row.mode);
+  Redirect(pointer, hostile);
+  const std::string url = hostile.Url("/report.txt");
+  std::string reason = row.reason;
+  const size_t host = reason.find("HOST");
+  if (host != std::string::npos) reason.replace(host, 4, url.substr(7, url.find('/', 7) - 7));
+  EXPECT_EQ(Open(pointer),
+            std::vector<std::string>({"warning: Problem fetching " + url + ": " + reason}));
+  EXPECT_EQ(TempFiles(), std::vector<std::string>());
+  EXPECT_EQ(ListDir(copies), std::vector<std::string>());
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostileServerTest, ::testing::ValuesIn(kHostileRows),
+                         [](const auto& row) {
+                           std::string name = row.param.name;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 // Figures of about 12 MB, which LZ turns into under 3 MB.
 std::string Figures() {
   std::string text;
   for (uint64_t line = 0; text.size() < 12000000; ++line) {
-    text += "quarter " + std::to_string(line % 97) + ": " + std::to_string(line * 7919 % 10007) + "\n";
+    text +=
+        "quarter " + std::to_string(line % 97) + ": " + std::to_string(line * 7919 % 10007) + "\n";
   }
   return text;
 }
@@ -168,11 +192,12 @@ TEST_F(HostileReceiveTest, ABrokenBodyIsDecodedWholeWhetherResumedOrStartedOver)
   const std::string pointer = Send("report.txt", figures, 1, 1);
   const std::string encoded = ReadFile(published + "/report.txt");
   const std::string size = std::to_string(encoded.size()), cut = std::to_string(encoded.size() / 2);
-  const std::string head = "HTTP/1.0 200 OK\r\nETag: \"v1\"\r\nContent-Length: " + size + "\r\n\r\n";
+  const std::string head =
+      "HTTP/1.0 200 OK\r\nETag: \"v1\"\r\nContent-Length: " + size + "\r\n\r\n";
   const std::string broken = head + encoded.substr(0, encoded.size() / 2);
   const std::string rest = "HTTP/1.0 206 Partial Content\r\nETag: \"v1\"\r\nContent-Range: bytes " +
-                           cut + "-" + std::to_string(encoded.size() - 1) + "/" + size + "\r\n\r\n" +
-                           encoded.substr(encoded.size() / 2);
+                           cut + "-" + std::to_string(encoded.size() - 1) + "/" + size +
+                           "\r\n\r\n" + encoded.substr(encoded.size() / 2);
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\nretries=1\nretrywait=50\n");
   for (const auto& second : {rest, head + encoded}) {
     CScriptedServer breaking(std::vector<std::string>{broken, second});
