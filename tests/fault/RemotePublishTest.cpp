@@ -344,7 +344,7 @@ TEST_P(RemotePublishTest, AStoppedUploadLeavesNothingUnderTheName) {
 
 TEST_P(RemotePublishTest, ReadersNeverGetPartOfAFile) {
   Settings(0, 0);
-  constexpr long long kSize = 256LL << 20;
+  constexpr long long kSize = 64LL << 20;
   ASSERT_EQ(testing_support::Run("truncate -s " + std::to_string(kSize) + " '" + m_src +
                                  "/big.bin'"),
             0);

@@ -49,7 +49,7 @@ struct Row {
 
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
-constexpr size_t kLarge = 300u << 20;
+constexpr size_t kLarge = 64u << 20;
 
 const Row kRows[] = {
     {"plain", 0, 0, 400000, Harm::None, false, "saved", ""},
