@@ -5,7 +5,7 @@
 // the web library's settings files, URLs and answers are written by hand as
 // servers and users write them.
 
-#include "CollectFilter.h"
+#include "support/CollectFilter.h"
 #include "FuzzFiles.h"
 #include "app/HeadlessUserInterface.h"
 #include "app/PointerDoc.h"
@@ -70,9 +70,7 @@ std::string Compress(const std::string& input) {
                                              input.size());
   CCollectFilter collect;
   CLZCompressFilter lz;
-  lz.Reset();
-  lz.SetEncode();
-  lz.SetNext(&collect);
+  Prepare(lz, true, &collect);
   if (!lz.Open(path) || !lz.Run()) Fail("compressing failed");
   return collect.data;
 }

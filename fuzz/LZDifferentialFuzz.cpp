@@ -12,7 +12,7 @@
 //   follows CLEAR. That costs as much as some hundred other inputs; a gate
 //   the fuzzer cannot learn keeps it from taking over the run.
 
-#include "CollectFilter.h"
+#include "support/CollectFilter.h"
 #include "FuzzFiles.h"
 #include "ReferenceLZFilter.h"
 #include "pipeline/LZCompressFilter.h"
@@ -32,15 +32,6 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-class CClosingCollectFilter : public CCollectFilter {
- public:
-  bool Close() override {
-    ++closes;
-    return true;
-  }
-  int closes = 0;
-};
-
 // The filters live for the whole run and serve input after input, as a
 // program's filters serve file after file: their tables and windows, some
 // megabytes that a new filter allocates and clears, are made once instead of
@@ -55,9 +46,9 @@ Filter& Kept(bool encode) {
 
 template <class Filter>
 Outcome RunOne(const std::string& path, bool encode) {
-  CClosingCollectFilter collect;
+  CCollectFilter collect;
   Filter& lz = Kept<Filter>(encode);
-  LinkForRun(lz, encode, collect);
+  Prepare(lz, encode, &collect);
   if (!lz.Open(path)) std::abort();
   Outcome outcome;
   outcome.ok = lz.Run();

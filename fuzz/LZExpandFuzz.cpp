@@ -6,7 +6,7 @@
 // fails, if at all, with 13. Then the input compresses to a stream that
 // expands to it again.
 
-#include "CollectFilter.h"
+#include "support/CollectFilter.h"
 #include "FuzzFiles.h"
 #include "pipeline/LZCompressFilter.h"
 
@@ -30,7 +30,7 @@ CLZCompressFilter& Filter(bool encode) {
 uint32_t RunLZ(const std::string& path, bool encode, std::string& output) {
   CCollectFilter collect;
   CLZCompressFilter& lz = Filter(encode);
-  LinkForRun(lz, encode, collect);
+  Prepare(lz, encode, &collect);
   if (!lz.Open(path)) std::abort();
   const bool ok = lz.Run();
   if (ok != (lz.GetError() == 0)) std::abort();

@@ -7,7 +7,7 @@
 //  - that stream with one byte changed, or cut short at any point, fails
 //    with 13 (the position and the change come from the input).
 
-#include "CollectFilter.h"
+#include "support/CollectFilter.h"
 #include "pipeline/StrongCryptFilter.h"
 #include "platform/SystemError.h"
 
@@ -29,7 +29,7 @@ Outcome RunStrong(const std::string& input, bool encode, size_t piece) {
   CCollectFilter collect;
   CStrongCryptFilter strong;
   strong.SetKey(key);
-  LinkForRun(strong, encode, collect);
+  Prepare(strong, encode, &collect);
   SetLastError(0);
   const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
   bool ok = true;

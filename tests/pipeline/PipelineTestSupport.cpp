@@ -13,31 +13,6 @@
 #include <unistd.h>
 #include <vector>
 
-bool CCollectFilter::Write(const uint8_t* b, size_t length) {
-  const bool fail = failWrites || failingWrites.count(writeSizes.size()) != 0;
-  writeSizes.push_back(length);
-  if (fail && failureCode != 0) SetLastError(failureCode);
-  if (fail) return false;
-  if (m_keepData) data.append(reinterpret_cast<const char*>(b), length);
-  bytes += length;
-  return CFilter::Write(b, length);
-}
-
-bool CCollectFilter::Close() {
-  ++closes;
-  return CFilter::Close();
-}
-
-void Prepare(CFilter& filter, bool encode, CFilter* next) {
-  filter.Reset();
-  if (encode) {
-    filter.SetEncode();
-  } else {
-    filter.SetDecode();
-  }
-  filter.SetNext(next);
-}
-
 std::string NewTempPath(const std::string& name) {
   static int counter = 0;
   return testing_support::TestRoot() + "/" + name + "." + std::to_string(++counter);

@@ -1,9 +1,10 @@
 #pragma once
-// Helpers of the pipeline tests: a collecting end of chain, runs of the LZ
-// filter over real files, chains assembled as the sending and receiving runs
-// assemble them, and an independent reader of .Z code streams.
+// Helpers of the pipeline tests: runs of the LZ filter over real files, chains
+// assembled as the sending and receiving runs assemble them, and an
+// independent reader of .Z code streams.
 
 #include "pipeline/Filter.h"
+#include "support/CollectFilter.h"
 
 #include <cstdint>
 #include <memory>
@@ -11,32 +12,8 @@
 #include <string>
 #include <vector>
 
-// The end of a chain under test: keeps what reaches it (or only counts it),
-// and can be told to fail all its writes or those with given numbers (from 0),
-// leaving `failureCode` as the last error when it is not 0.
 class CSourceFilter;
 class CStageFilter;
-
-class CCollectFilter : public CFilter {
- public:
-  explicit CCollectFilter(bool keepData = true) : m_keepData(keepData) {}
-  bool Write(const uint8_t* bytes, size_t length) override;
-  bool Close() override;
-
-  std::string data;
-  uint64_t bytes = 0;
-  std::vector<size_t> writeSizes;
-  int closes = 0;
-  bool failWrites = false;
-  std::set<size_t> failingWrites;
-  uint32_t failureCode = 0;
-
- private:
-  bool m_keepData;
-};
-
-// Resets `filter`, sets its direction and links `next`, as a run does.
-void Prepare(CFilter& filter, bool encode, CFilter* next);
 
 // A new path in the test's folder (nothing is created).
 std::string NewTempPath(const std::string& name);
