@@ -117,10 +117,6 @@ bool ParseHostPort(const std::string& text, RemoteAddress& out) {
 
 }  // namespace
 
-bool RemoteAddress::IsRemote(const std::string& fileRoot) {
-  return FindScheme(fileRoot) != nullptr;
-}
-
 bool RemoteAddress::Parse(const std::string& fileRoot, RemoteAddress& out, std::string& error) {
   const SchemeInfo* info = FindScheme(fileRoot);
   if (!info) {

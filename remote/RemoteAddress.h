@@ -4,6 +4,9 @@
 // address in brackets), an optional port and a path that ends in "/".
 // Percent-escapes in the user and the path are decoded. A password in the
 // root is refused: it would be stored in the settings file in clear.
+// It belongs to the module quiver-remote.so (remote/ServerRootModule.h),
+// which parses a root itself; the core tells a server root by its prefix
+// alone (CPublishRoot::IsServer).
 
 #include <string>
 
@@ -16,9 +19,6 @@ struct RemoteAddress {
   int port = 0;      // the scheme's default when the root names none
   std::string path;  // decoded, absolute, ending in "/"
 
-  // True when `fileRoot` begins with "dav://", "davs://" or "sftp://" (in
-  // any case): whether it is meant as a remote root at all.
-  static bool IsRemote(const std::string& fileRoot);
   // Takes `fileRoot` apart; false, with a sentence naming what is wrong in
   // `error`, when it is not a well-formed remote root.
   static bool Parse(const std::string& fileRoot, RemoteAddress& out, std::string& error);
