@@ -1,12 +1,14 @@
 #include "remote/PublishRoot.h"
 
+#include <strings.h>
+
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "platform/ProgramModule.h"
 #include "platform/SystemError.h"
 #include "remote/LocalRoot.h"
-#include "remote/RemoteAddress.h"
 #include "remote/ServerRootModule.h"
 
 bool CPublishRoot::CreateFirstFree(const NameSequence& names, unsigned& index,
@@ -33,15 +35,15 @@ std::string CPublishRoot::RandomToken(size_t digits) {
   return token.substr(0, digits);
 }
 
-bool CPublishRoot::IsServer(const std::string& fileRoot) { return RemoteAddress::IsRemote(fileRoot); }
+bool CPublishRoot::IsServer(const std::string& fileRoot) {
+  for (const char* prefix : {"dav://", "davs://", "sftp://"}) {
+    if (strncasecmp(fileRoot.c_str(), prefix, std::strlen(prefix)) == 0) return true;
+  }
+  return false;
+}
 
 std::unique_ptr<CPublishRoot> CPublishRoot::Open(const std::string& fileRoot, std::string& error) {
   if (!IsServer(fileRoot)) return std::make_unique<CLocalRoot>(fileRoot);
-  RemoteAddress address;
-  if (!RemoteAddress::Parse(fileRoot, address, error)) {
-    SetLastError(ERROR_BAD_PATHNAME);
-    return nullptr;
-  }
   CProgramModule module(CProgramModule::PathOf(kServerRootModule));
   auto* open = module.Entry<decltype(QuiverOpenServerRoot)>(kOpenServerRootEntry);
   if (!open) {
@@ -49,5 +51,7 @@ std::unique_ptr<CPublishRoot> CPublishRoot::Open(const std::string& fileRoot, st
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  return std::unique_ptr<CPublishRoot>(open(&address));
+  std::unique_ptr<CPublishRoot> root(open(fileRoot, error));
+  if (!root) SetLastError(ERROR_BAD_PATHNAME);
+  return root;
 }

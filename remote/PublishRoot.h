@@ -54,7 +54,8 @@ class CPublishRoot : public CStatus {
   // the roots on servers cannot be loaded (ERROR_MOD_NOT_FOUND,
   // remote/ServerRootModule.h).
   static std::unique_ptr<CPublishRoot> Open(const std::string& fileRoot, std::string& error);
-  // Whether `fileRoot` names a directory on a server.
+  // Whether `fileRoot` names a directory on a server: whether it begins with
+  // "dav://", "davs://" or "sftp://" (in any case), well-formed or not.
   static bool IsServer(const std::string& fileRoot);
 
   virtual ~CPublishRoot() = default;

@@ -1,170 +1,153 @@
 #include "remote/RemoteAddress.h"
 
 #include <arpa/inet.h>
+#include <curl/curl.h>
 
 #include <cctype>
-#include <cstdlib>
+#include <memory>
+
+#include "remote/PublishRoot.h"
 
 namespace {
 
 struct SchemeInfo {
-  const char* prefix;
+  const char* name;
   RemoteAddress::Scheme scheme;
   int defaultPort;
 };
 
 constexpr SchemeInfo kSchemes[] = {
-    {"dav://", RemoteAddress::Scheme::Dav, 80},
-    {"davs://", RemoteAddress::Scheme::Davs, 443},
-    {"sftp://", RemoteAddress::Scheme::Sftp, 22},
+    {"dav", RemoteAddress::Scheme::Dav, 80},
+    {"davs", RemoteAddress::Scheme::Davs, 443},
+    {"sftp", RemoteAddress::Scheme::Sftp, 22},
 };
 
-const SchemeInfo* FindScheme(const std::string& root) {
+const SchemeInfo& InfoOf(RemoteAddress::Scheme scheme) {
   for (const SchemeInfo& info : kSchemes) {
-    const std::string prefix = info.prefix;
-    if (root.size() < prefix.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < prefix.size() && same; ++i) {
-      same = std::tolower(static_cast<unsigned char>(root[i])) == prefix[i];
-    }
-    if (same) return &info;
+    if (info.scheme == scheme) return info;
   }
-  return nullptr;
+  return kSchemes[0];
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
+struct UrlFree {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using Url = std::unique_ptr<CURLU, UrlFree>;
 
-// Decodes %XX escapes; false for a broken escape or an escaped NUL or "/".
-bool Decode(const std::string& text, std::string& out, bool slashAllowed) {
-  out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
-      out += text[i];
-      continue;
-    }
-    const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
-    const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
-    if (high < 0 || low < 0) return false;
-    const char c = static_cast<char>(high * 16 + low);
-    if (c == '\0' || (c == '/' && !slashAllowed)) return false;
-    out += c;
-    i += 2;
-  }
+// The part `part` of `url` as `flags` ask; false when the URL has none or
+// it cannot be given so (an escaped control character to decode).
+bool Get(const Url& url, CURLUPart part, unsigned flags, std::string& out) {
+  char* text = nullptr;
+  if (curl_url_get(url.get(), part, &text, flags) != CURLUE_OK) return false;
+  out = text;
+  curl_free(text);
   return true;
 }
 
-bool HasControl(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7f) return true;
+// The part `part` of `url` percent-decoded into `out`; false when it holds
+// an escaped control character or a "%" without two hexadecimal digits,
+// which libcurl would leave as it is.
+bool GetDecoded(const Url& url, CURLUPart part, std::string& out) {
+  std::string raw;
+  if (!Get(url, part, 0, raw)) return false;
+  for (size_t i = raw.find('%'); i != std::string::npos; i = raw.find('%', i + 1)) {
+    if (i + 2 >= raw.size() || !std::isxdigit(static_cast<unsigned char>(raw[i + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
+      return false;
+    }
+  }
+  return Get(url, part, CURLU_URLDECODE, out);
+}
+
+// The scheme, host and port of `fileRoot`, parsed into `url`; false for a
+// missing host, an IPv6 zone or port 0.
+bool GetServer(const Url& url, const std::string& fileRoot, RemoteAddress& out) {
+  std::string text;
+  Get(url, CURLUPART_SCHEME, 0, text);
+  for (const SchemeInfo& info : kSchemes) {
+    if (text == info.name) out.scheme = info.scheme;
+  }
+  out.port = Get(url, CURLUPART_PORT, 0, text) ? std::stoi(text) : InfoOf(out.scheme).defaultPort;
+  // libcurl takes "dav:///pub/" for the host "pub".
+  if (fileRoot[fileRoot.find("://") + 3] == '/' || out.port == 0 ||
+      Get(url, CURLUPART_ZONEID, 0, text) || !Get(url, CURLUPART_HOST, 0, out.host) ||
+      out.host.empty()) {
+    return false;
+  }
+  if (out.host.front() == '[') out.host = out.host.substr(1, out.host.size() - 2);
+  return true;
+}
+
+bool HasDotSegment(const std::string& path) {
+  for (size_t start = 0; start < path.size();) {
+    const size_t end = path.find('/', start);
+    const std::string segment = path.substr(start, end - start);
+    if (segment == "." || segment == "..") return true;
+    start = end == std::string::npos ? end : end + 1;
   }
   return false;
 }
 
-// Every byte but unreserved ones and "/" becomes %XX (RFC 3986).
-std::string Encode(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
+// The URL of `scheme` to `address`'s host with `user`, `port` (0: none) and
+// `path` percent-encoded. Escapes are written in upper case, as RFC 3986
+// prefers, whichever case this libcurl writes.
+std::string Compose(const RemoteAddress& address, const char* scheme, const std::string& user,
+                    int port, const std::string& path) {
+  const Url url(curl_url());
+  const bool v6 = address.host.find(':') != std::string::npos;
+  const std::string host = v6 ? "[" + address.host + "]" : address.host;
+  curl_url_set(url.get(), CURLUPART_SCHEME, scheme, CURLU_NON_SUPPORT_SCHEME);
+  if (!user.empty()) curl_url_set(url.get(), CURLUPART_USER, user.c_str(), CURLU_URLENCODE);
+  curl_url_set(url.get(), CURLUPART_HOST, host.c_str(), 0);
+  if (port) curl_url_set(url.get(), CURLUPART_PORT, std::to_string(port).c_str(), 0);
+  curl_url_set(url.get(), CURLUPART_PATH, path.c_str(), CURLU_URLENCODE);
+  std::string text;
+  Get(url, CURLUPART_URL, 0, text);
+  for (size_t i = text.find('%'); i != std::string::npos && i + 2 < text.size();
+       i = text.find('%', i + 1)) {
+    text[i + 1] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 1])));
+    text[i + 2] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i + 2])));
   }
-  return out;
-}
-
-bool ParsePort(const std::string& text, int& port) {
-  if (text.empty() || text.size() > 5) return false;
-  for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-  }
-  port = std::atoi(text.c_str());
-  return port > 0 && port < 65536;
-}
-
-// "host", "host:port", "[v6]" or "[v6]:port".
-bool ParseHostPort(const std::string& text, RemoteAddress& out) {
-  std::string portText;
-  if (!text.empty() && text[0] == '[') {
-    const size_t close = text.find(']');
-    if (close == std::string::npos) return false;
-    out.host = text.substr(1, close - 1);
-    in6_addr v6;
-    if (inet_pton(AF_INET6, out.host.c_str(), &v6) != 1) return false;
-    if (close + 1 < text.size()) {
-      if (text[close + 1] != ':') return false;
-      portText = text.substr(close + 2);
-      if (!ParsePort(portText, out.port)) return false;
-    }
-    return true;
-  }
-  const size_t colon = text.find(':');
-  out.host = text.substr(0, colon);
-  if (colon != std::string::npos && !ParsePort(text.substr(colon + 1), out.port)) return false;
-  if (out.host.empty()) return false;
-  for (unsigned char c : out.host) {
-    if (!std::isalnum(c) && c != '-' && c != '.' && c != '_') return false;
-  }
-  return true;
+  return text;
 }
 
 }  // namespace
 
-bool RemoteAddress::IsRemote(const std::string& fileRoot) {
-  return FindScheme(fileRoot) != nullptr;
-}
-
 bool RemoteAddress::Parse(const std::string& fileRoot, RemoteAddress& out, std::string& error) {
-  const SchemeInfo* info = FindScheme(fileRoot);
-  if (!info) {
+  if (!CPublishRoot::IsServer(fileRoot)) {
     error = fileRoot +
             " is not a remote FileRoot: it must begin with dav://, "
             "davs:// or sftp://.";
     return false;
   }
-  out = RemoteAddress();
-  out.scheme = info->scheme;
-  out.port = info->defaultPort;
-  const std::string rest = fileRoot.substr(std::string(info->prefix).size());
-  const size_t slash = rest.find('/');
-  const std::string authority = rest.substr(0, slash);
-  const std::string rawPath = slash == std::string::npos ? "/" : rest.substr(slash);
   const auto bad = [&](const std::string& why) {
     error = "FileRoot " + fileRoot + " " + why;
     return false;
   };
-  if (HasControl(fileRoot)) return bad("holds a control character.");
-  if (rawPath.find_first_of("?#") != std::string::npos) {
+  const Url url(curl_url());
+  const CURLUcode code =
+      curl_url_set(url.get(), CURLUPART_URL, fileRoot.c_str(),
+                   CURLU_NON_SUPPORT_SCHEME | CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE);
+  if (code != CURLUE_OK) return bad(std::string("is malformed: ") + curl_url_strerror(code) + ".");
+  std::string text;
+  if (Get(url, CURLUPART_PASSWORD, 0, text)) {
+    return bad(
+        "holds a password; put it into ~/.netrc (WebDAV) or use a key "
+        "(SFTP) instead.");
+  }
+  if (Get(url, CURLUPART_QUERY, 0, text) || Get(url, CURLUPART_FRAGMENT, 0, text)) {
     return bad("holds a query or a fragment; a FileRoot names a directory.");
   }
-  const size_t at = authority.rfind('@');
-  if (at != std::string::npos) {
-    const std::string userInfo = authority.substr(0, at);
-    if (userInfo.find(':') != std::string::npos) {
-      return bad(
-          "holds a password; put it into ~/.netrc (WebDAV) or use a key "
-          "(SFTP) instead.");
-    }
-    if (userInfo.empty() || !Decode(userInfo, out.user, false)) return bad("has a bad user name.");
+  out = RemoteAddress();
+  if (!GetServer(url, fileRoot, out)) return bad("has a bad host or port.");
+  if (Get(url, CURLUPART_USER, 0, text) &&
+      (!GetDecoded(url, CURLUPART_USER, out.user) || out.user.empty() ||
+       out.user.find('/') != std::string::npos)) {
+    return bad("has a bad user name.");
   }
-  if (!ParseHostPort(authority.substr(at == std::string::npos ? 0 : at + 1), out)) {
-    return bad("has a bad host or port.");
-  }
-  if (!Decode(rawPath, out.path, true)) return bad("has a bad escape (%) in its path.");
-  if (out.path.back() != '/') out.path += '/';
-  for (size_t start = 0; start < out.path.size();) {
-    const size_t end = out.path.find('/', start);
-    const std::string segment = out.path.substr(start, end - start);
-    if (segment == "." || segment == "..") return bad("holds \".\" or \"..\" in its path.");
-    start = end + 1;
-  }
+  if (!GetDecoded(url, CURLUPART_PATH, out.path)) return bad("has a bad escape (%) in its path.");
+  if (out.path.empty() || out.path.back() != '/') out.path += '/';
+  if (HasDotSegment(out.path)) return bad("holds \".\" or \"..\" in its path.");
   return true;
 }
 
@@ -175,22 +158,10 @@ bool RemoteAddress::IsLoopback() const {
 }
 
 std::string RemoteAddress::Display() const {
-  int defaultPort = 0;
-  std::string text;
-  for (const SchemeInfo& info : kSchemes) {
-    if (info.scheme == scheme) {
-      text = info.prefix;
-      defaultPort = info.defaultPort;
-    }
-  }
-  if (!user.empty()) text += user + "@";
-  text += host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  if (port != defaultPort) text += ":" + std::to_string(port);
-  return text + path;
+  const SchemeInfo& info = InfoOf(scheme);
+  return Compose(*this, info.name, user, port == info.defaultPort ? 0 : port, path);
 }
 
 std::string RemoteAddress::HttpUrl(const std::string& name) const {
-  const std::string hostPart = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-  return std::string(scheme == Scheme::Davs ? "https://" : "http://") + hostPart + ":" +
-         std::to_string(port) + Encode(path + name);
+  return Compose(*this, scheme == Scheme::Davs ? "https" : "http", "", port, path + name);
 }

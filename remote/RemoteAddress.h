@@ -4,6 +4,9 @@
 // address in brackets), an optional port and a path that ends in "/".
 // Percent-escapes in the user and the path are decoded. A password in the
 // root is refused: it would be stored in the settings file in clear.
+// Parsed and written by libcurl's URL API, so it belongs to the module
+// quiver-remote.so (remote/ServerRootModule.h); the core tells a server
+// root by its prefix alone (CPublishRoot::IsServer).
 
 #include <string>
 
@@ -16,17 +19,14 @@ struct RemoteAddress {
   int port = 0;      // the scheme's default when the root names none
   std::string path;  // decoded, absolute, ending in "/"
 
-  // True when `fileRoot` begins with "dav://", "davs://" or "sftp://" (in
-  // any case): whether it is meant as a remote root at all.
-  static bool IsRemote(const std::string& fileRoot);
   // Takes `fileRoot` apart; false, with a sentence naming what is wrong in
   // `error`, when it is not a well-formed remote root.
   static bool Parse(const std::string& fileRoot, RemoteAddress& out, std::string& error);
 
   // True for 127.0.0.1 (and all of 127/8), ::1 and "localhost".
   bool IsLoopback() const;
-  // The root as a person reads it: scheme, user, host, port when not the
-  // default, path.
+  // The root as a URL that Parse takes back: scheme, user, host, port when
+  // not the default, path; the user and the path percent-encoded.
   std::string Display() const;
   // The http or https URL of the file `name` in the directory (WebDAV),
   // with the path and the name percent-encoded.

@@ -1,11 +1,16 @@
 #include "remote/ServerRootModule.h"
 
+#include <utility>
+
 #include "remote/DavRoot.h"
+#include "remote/RemoteAddress.h"
 #include "remote/SftpRoot.h"
 
 extern "C" const char QuiverModuleStamp[] = QUIVER_MODULE_STAMP;
 
-CPublishRoot* QuiverOpenServerRoot(const RemoteAddress* address) {
-  if (address->scheme == RemoteAddress::Scheme::Sftp) return new CSftpRoot(*address);
-  return new CDavRoot(*address);
+CPublishRoot* QuiverOpenServerRoot(const std::string& fileRoot, std::string& error) {
+  RemoteAddress address;
+  if (!RemoteAddress::Parse(fileRoot, address, error)) return nullptr;
+  if (address.scheme == RemoteAddress::Scheme::Sftp) return new CSftpRoot(std::move(address));
+  return new CDavRoot(std::move(address));
 }

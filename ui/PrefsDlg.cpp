@@ -3,7 +3,8 @@
 #include "app/PublishCheck.h"
 #include "app/QuiverApp.h"
 #include "platform/MessageBox.h"
-#include "remote/RemoteAddress.h"
+#include "platform/SystemError.h"
+#include "remote/PublishRoot.h"
 #include "ui/ChooseDirDlg.h"
 #include "ui/HelpDlg.h"
 #include "ui/ReportDlg.h"
@@ -51,9 +52,12 @@ void CPrefsDlg::DoDataExchange(bool save) {
 
 bool CPrefsDlg::FileRootIsWellFormed() {
   const std::string root = m_ui->fileRootEdit->text().toStdString();
-  RemoteAddress address;
   std::string error;
-  if (!RemoteAddress::IsRemote(root) || RemoteAddress::Parse(root, address, error)) return true;
+  // A module that cannot be loaded is no fault of the root: a send says so.
+  if (!CPublishRoot::IsServer(root) || CPublishRoot::Open(root, error) ||
+      GetLastError() != ERROR_BAD_PATHNAME) {
+    return true;
+  }
   CMessageBox::Current().Warning(error);
   m_ui->fileRootEdit->setFocus();
   return false;
@@ -89,7 +93,7 @@ void CPrefsDlg::UpdateCheckOffer() {
   typed.fileRoot = m_ui->fileRootEdit->text().toStdString();
   typed.Normalize();
   // The directory chooser knows local folders only.
-  m_ui->fileRootBrowse->setEnabled(!RemoteAddress::IsRemote(typed.fileRoot));
+  m_ui->fileRootBrowse->setEnabled(!CPublishRoot::IsServer(typed.fileRoot));
   const bool changed =
       typed.urlRoot != m_checked.urlRoot || typed.fileRoot != m_checked.fileRoot;
   m_ui->checkOfferLabel->setText(

@@ -46,10 +46,10 @@ class SftpRootTest : public ::testing::Test {
   }
   // Through the entry of the module that these objects make, linked here.
   std::unique_ptr<CPublishRoot> Root(const std::string& suffix = "") const {
-    RemoteAddress address;
     std::string error;
-    EXPECT_TRUE(RemoteAddress::Parse(m_server->Root() + suffix, address, error)) << error;
-    return std::unique_ptr<CPublishRoot>(QuiverOpenServerRoot(&address));
+    std::unique_ptr<CPublishRoot> root(QuiverOpenServerRoot(m_server->Root() + suffix, error));
+    EXPECT_TRUE(root) << error;
+    return root;
   }
   std::string File(const std::string& name) const { return m_server->Folder() + "/" + name; }
 
