@@ -35,24 +35,7 @@ if ! command -v curl >/dev/null || [ ! -x /usr/sbin/nginx ]; then
   exit 2
 fi
 
-port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-mkdir -p "$work/nginx"
-cat > "$work/nginx/nginx.conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off; sendfile on;
-  client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
-  server { listen 127.0.0.1:$port; root $work/www;
-    location /slow/ { alias $work/www/; limit_rate 25m; } }
-}
-CONF
-# timeout stops the server even if this script is killed before its trap runs.
-timeout 900 /usr/sbin/nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-bench_pids+=($!)
+serve_www 900 "" "location /slow/ { alias $work/www/; limit_rate 25m; }"
 write_settings "http://127.0.0.1:$port/"
 
 # The application the decoded files open with: it notes when it got the file

@@ -34,6 +34,29 @@ bench_cleanup() {
   rm -rf "$work"
 }
 
+# serve_www SECONDS [HTTP] [SERVER]: nginx serving $work/www on 127.0.0.1:$port
+# (chosen here) with sendfile, HTTP and SERVER added to its http and server
+# blocks; timeout stops it after SECONDS even if the script is killed before
+# its trap runs.
+serve_www() {
+  port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  mkdir -p "$work/nginx"
+  cat > "$work/nginx/nginx.conf" <<CONF
+daemon off; master_process off; worker_processes 1;
+pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
+events { worker_connections 64; }
+http {
+  access_log off; sendfile on;
+  client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
+  default_type application/octet-stream; ${2:-}
+  server { listen 127.0.0.1:$port; root $work/www; ${3:-} }
+}
+CONF
+  timeout "$1" /usr/sbin/nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+  bench_pids+=($!)
+}
+
 # write_settings URLROOT [COMPRESS ENCRYPT]: Quiver's preferences with the given
 # transform types (default 1 and 1, LZ and Simple), publishing into $work/www,
 # removing decoded files after viewing.

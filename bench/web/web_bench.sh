@@ -20,24 +20,8 @@ build="$(cd "$(dirname "$quiver")/.." && pwd)"
 driver="$build/tests/web/browser.mjs"
 [ -f "$driver" ] || { echo "web-bench: no $driver; build the target web_test_driver" >&2; exit 2; }
 
-port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-mkdir -p "$work/nginx" "$work/saved"
-cat > "$work/nginx/nginx.conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx/nginx.pid; error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log off; sendfile on;
-  client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
-  types { text/html html; text/javascript js; text/css css; image/svg+xml svg; }
-  default_type application/octet-stream;
-  server { listen 127.0.0.1:$port; root $work/www; }
-}
-CONF
-# timeout stops the server even if this script is killed before its trap runs.
-timeout 1800 /usr/sbin/nginx -e "$work/nginx/error.log" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-bench_pids+=($!)
+mkdir -p "$work/saved"
+serve_www 1800 "types { text/html html; text/javascript js; text/css css; image/svg+xml svg; }"
 
 cat > "$work/viewer" <<'SH'
 #!/bin/sh
