@@ -124,9 +124,6 @@ void CLZCompressFilter::Compress() {
   m_encoder.Finish(packer);
   packer.Finish();
   m_bytesOut = 3 + packer.BytesWritten();
-  m_nBits = m_encoder.GetCodeWidth();
-  m_maxCode = m_encoder.GetMaxCode();
-  m_freeEnt = m_encoder.GetNextCode();
 }
 
 uint32_t CLZCompressFilter::ReadGroup(uint32_t width, const uint8_t*& group) {
@@ -338,7 +335,4 @@ void CLZCompressFilter::ExpandCodes(int32_t limit) {
     }
   }
   m_window.SetFill(static_cast<size_t>(cursor - data));
-  m_nBits = static_cast<int32_t>(nBits);
-  m_maxCode = static_cast<int32_t>(maxCode);
-  m_freeEnt = static_cast<int32_t>(freeEnt);
 }

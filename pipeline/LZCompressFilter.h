@@ -104,9 +104,6 @@ class CLZCompressFilter final : public CSourceFilter {
 
   uint64_t m_bytesIn = 0;
   uint64_t m_bytesOut = 0;  // header included
-  int32_t m_freeEnt = 0;
-  int32_t m_maxCode = 0;
-  int32_t m_nBits = 0;
   int32_t m_maxBits = 16;
   // The expander's dictionary, indexed by code (entries below 256 unused).
   std::unique_ptr<Entry[]> m_entries;

@@ -39,11 +39,6 @@ class CLZEncoder {
   // Puts the code of the string pending at the end of the input, if any.
   void Finish(CLZCodePacker& packer);
 
-  // The dictionary's state, as the classic coder keeps it.
-  int32_t GetCodeWidth() const { return m_nBits; }
-  int32_t GetMaxCode() const { return m_maxCode; }
-  int32_t GetNextCode() const { return static_cast<int32_t>(m_freeEnt); }
-
  private:
   static constexpr uint32_t kSlotBits = 18;
   static constexpr uint32_t kSlots = 1u << kSlotBits;
