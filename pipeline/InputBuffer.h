@@ -25,7 +25,6 @@ class CInputBuffer {
   void Reset();
   // True once a refill found no more bytes.
   bool IsAtEnd() const { return m_atEnd; }
-  bool HasBufferedData() const { return m_pos < m_count; }
   // The next input byte, refilling the buffer when it is empty. False at the
   // end of the input and after a read error.
   bool GetByte(uint8_t& byte) {

@@ -8,9 +8,9 @@
 //
 // The filter is a source: it reads its input from its own file handle
 // through a read buffer and writes through an output buffer that holds the
-// link to the next filter (its own `next` stays null). Forward it
-// compresses (always 16 bits, block mode; the dictionary stops at code 61439
-// and is then cleared); backward it expands any stream of 9 to 16 bits.
+// link to the next filter (its own `next` stays null). Forward it compresses
+// (always 16 bits, block mode; the dictionary stops at code 61439 and is then
+// cleared); backward it expands any stream of 9 to 16 bits.
 //
 // The counts of bytes in and out are kept as 64-bit values and stored in an
 // archive as their low 32 bits.

@@ -188,7 +188,6 @@ TEST(InputBufferTest, ReadIsShortAtTheEndAndFailsAfterAnError) {
   EXPECT_EQ(count, 0u);
   EXPECT_TRUE(input.Read(buffer, 3, count));
   EXPECT_EQ(count, 3u);
-  EXPECT_TRUE(input.HasBufferedData());
   EXPECT_TRUE(input.Read(buffer, 8, count));
   EXPECT_EQ(count, 2u);
   EXPECT_TRUE(input.IsAtEnd());
@@ -247,7 +246,6 @@ TEST(InputBufferTest, ResetForgetsBufferedInput) {
   uint8_t byte;
   ASSERT_TRUE(input.GetByte(byte));
   input.Reset();
-  EXPECT_FALSE(input.HasBufferedData());
   ASSERT_TRUE(source.Seek(5));
   ASSERT_TRUE(input.GetByte(byte));
   EXPECT_EQ(byte, '5');
