@@ -92,7 +92,7 @@ const HostileRow kHostileRows[] = {
      "The request is not supported."},
 };
 
-class HostileServerTest : public HostileReceiveTest,
+class MisbehavingServerTest : public HostileReceiveTest,
                           public ::testing::WithParamInterface<HostileRow> {
  protected:
   void TearDown() override {
@@ -101,7 +101,7 @@ class HostileServerTest : public HostileReceiveTest,
   }
 };
 
-TEST_P(HostileServerTest, TheMisbehaviourIsReportedAndLeavesNothing) {
+TEST_P(MisbehavingServerTest, TheMisbehaviourIsReportedAndLeavesNothing) {
   const HostileRow& row = GetParam();
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
   WriteFile(TestRoot() + "/config/w3skua.ini",
@@ -118,7 +118,7 @@ TEST_P(HostileServerTest, TheMisbehaviourIsReportedAndLeavesNothing) {
   EXPECT_EQ(ListDir(copies), std::vector<std::string>());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, HostileServerTest, ::testing::ValuesIn(kHostileRows),
+INSTANTIATE_TEST_SUITE_P(Rows, MisbehavingServerTest, ::testing::ValuesIn(kHostileRows),
                          [](const auto& row) {
                            std::string name = row.param.name;
                            for (char& c : name) {
