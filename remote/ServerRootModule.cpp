@@ -6,8 +6,6 @@
 #include "remote/RemoteAddress.h"
 #include "remote/SftpRoot.h"
 
-extern "C" const char QuiverModuleStamp[] = QUIVER_MODULE_STAMP;
-
 CPublishRoot* QuiverOpenServerRoot(const std::string& fileRoot, std::string& error) {
   RemoteAddress address;
   if (!RemoteAddress::Parse(fileRoot, address, error)) return nullptr;

@@ -5,8 +5,6 @@
 
 #include <QApplication>
 
-extern "C" const char QuiverModuleStamp[] = QUIVER_MODULE_STAMP;
-
 int QuiverRunWithWindows(int argc, char** argv) {
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
