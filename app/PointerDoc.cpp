@@ -160,11 +160,8 @@ bool CPointerDoc::InsertTempStage(CFilter*& head, FilterList& stages) {
   auto file = std::make_unique<CFileHandle>();
   std::string path;
   if (!CreateTempFile("ccqSink", ".tmp", *file, path, false)) return RecordError();
-  auto* source = static_cast<CSourceFilter*>(head);
-  const bool opened = source->Open(path);
-  unlink(path.c_str());
-  if (!opened) return RecordError();
-  auto stage = std::make_unique<CStageFilter>(std::move(file), *source);
+  auto stage = CStageFilter::InFrontOf(*static_cast<CSourceFilter*>(head), std::move(file), path);
+  if (!stage) return RecordError();
   head = stage.get();
   stages.push_back(std::move(stage));
   return true;

@@ -3,6 +3,8 @@
 #include "pipeline/SourceFilter.h"
 #include "platform/SystemError.h"
 
+#include <unistd.h>
+
 CStageFilter::CStageFilter(std::unique_ptr<CFileHandle> file, CSourceFilter& source)
     : CSinkFilter(std::move(file)),
       m_source(source),
@@ -14,6 +16,15 @@ CStageFilter::CStageFilter(std::unique_ptr<CFileHandle> file, CSourceFilter& sou
             if (!m_ran) m_sourceError = GetLastError();
           },
           CProgress::Counting::kNo) {}
+
+std::unique_ptr<CStageFilter> CStageFilter::InFrontOf(CSourceFilter& source,
+                                                      std::unique_ptr<CFileHandle> file,
+                                                      const std::string& path) {
+  const bool opened = source.Open(path);
+  unlink(path.c_str());
+  if (!opened) return nullptr;
+  return std::make_unique<CStageFilter>(std::move(file), source);
+}
 
 CStageFilter::~CStageFilter() {
   if (!m_reading.Finished()) Finish(false);

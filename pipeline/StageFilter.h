@@ -12,6 +12,9 @@
 #include "pipeline/ReadingThread.h"
 #include "pipeline/SinkFilter.h"
 
+#include <memory>
+#include <string>
+
 class CSourceFilter;
 
 class CStageFilter : public CSinkFilter {
@@ -20,6 +23,13 @@ class CStageFilter : public CSinkFilter {
   // handle of its own, and starts `source`'s Run, which waits for what is
   // written.
   CStageFilter(std::unique_ptr<CFileHandle> file, CSourceFilter& source);
+  // The stage in front of `source` on `file`, just created at `path`: the
+  // source opens the file for itself and the name is removed at once, so the
+  // file goes with the last handle. Null when the source cannot open it; the
+  // thread's last error tells why.
+  static std::unique_ptr<CStageFilter> InFrontOf(CSourceFilter& source,
+                                                 std::unique_ptr<CFileHandle> file,
+                                                 const std::string& path);
   // Unless closed: abandons the file, which ends the source's run, and waits
   // for it.
   ~CStageFilter() override;

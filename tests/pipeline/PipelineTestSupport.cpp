@@ -85,10 +85,12 @@ bool EncodeChain(const std::vector<CFilter*>& filters, const std::string& in,
 std::unique_ptr<CStageFilter> Stage(CSourceFilter& source) {
   const std::string path = NewTempPath("ccqSink");
   auto file = std::make_unique<CFileHandle>();
-  const bool opened = file->CreateNew(path, FileShare::ReadWrite) && source.Open(path);
-  unlink(path.c_str());
-  if (!opened) throw std::runtime_error("cannot create a stage file");
-  return std::make_unique<CStageFilter>(std::move(file), source);
+  std::unique_ptr<CStageFilter> stage;
+  if (file->CreateNew(path, FileShare::ReadWrite)) {
+    stage = CStageFilter::InFrontOf(source, std::move(file), path);
+  }
+  if (!stage) throw std::runtime_error("cannot create a stage file");
+  return stage;
 }
 
 bool DecodeChain(const std::vector<CFilter*>& filters, const std::string& in,
