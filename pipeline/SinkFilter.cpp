@@ -25,5 +25,3 @@ bool CSinkFilter::Write(const uint8_t* bytes, size_t length) {
   CountBytes(length);
   return true;
 }
-
-bool CSinkFilter::Close() { return true; }

@@ -1,6 +1,7 @@
 #pragma once
-// The end of a chain: writes what reaches it to its file. A chain goes on
-// behind a file through a stage (pipeline/StageFilter.h).
+// The end of a chain: writes what reaches it to its file, which its Close
+// leaves open. A chain goes on behind a file through a stage
+// (pipeline/StageFilter.h).
 
 #include "pipeline/HandleFilter.h"
 
@@ -14,6 +15,4 @@ class CSinkFilter : public CHandleFilter {
   // Writes the bytes to the file and counts them. False at once while an
   // error is recorded; a failing write records the system's code.
   bool Write(const uint8_t* bytes, size_t length) override;
-  // True; the file stays open.
-  bool Close() override;
 };

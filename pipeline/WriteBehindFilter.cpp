@@ -1,6 +1,5 @@
 #include "pipeline/WriteBehindFilter.h"
 
-
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
