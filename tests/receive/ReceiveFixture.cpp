@@ -37,7 +37,6 @@ const char kHolder[] = R"(#!/bin/sh
 
 void ReceiveTest::SetUpTestSuite() {
   UsePrivateDesktop();
-  CViewController::SetHandOffGrace(kGrace);
   setenv("QUIVER_HAND_OFF_GRACE_MS", std::to_string(kGrace.count()).c_str(), 1);
   const std::vector<std::pair<std::string, std::string>> defaults = {
       {"text/plain", "copier"}, {"application/msword", "copier"},
@@ -58,6 +57,7 @@ void ReceiveTest::SetUpTestSuite() {
 }
 
 void ReceiveTest::SetUp() {
+  CViewController::SetHandOffGrace(kGrace);
   published = MakeDir("www");
   sources = MakeDir("src");
   copies = MakeDir("copies");

@@ -28,6 +28,7 @@ class ReceiveTest : public ::testing::Test {
  protected:
   // How long a file stays after its application exits, here: the program's
   // five seconds, shortened, in process and for the quiver program alike.
+  // Each test starts with it and may shorten it in process.
   static constexpr std::chrono::milliseconds kGrace{1000};
 
   static void SetUpTestSuite();

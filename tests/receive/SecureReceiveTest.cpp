@@ -5,6 +5,7 @@
 
 #include "ReceiveFixture.h"
 
+#include "app/ViewController.h"
 #include "support/ApacheServer.h"
 #include "support/TestCa.h"
 
@@ -24,6 +25,8 @@ TEST_F(ReceiveTest, HttpsPointerFilesOpen) {
   std::unique_ptr<CApacheServer> apache;
   if (CApacheServer::Available()) apache = std::make_unique<CApacheServer>(published);
 
+  // The copier has made its copy when it exits.
+  CViewController::SetHandOffGrace(std::chrono::milliseconds(50));
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
   const std::string untrusted =
       "The certificate chain was issued by an authority that is not trusted. To trust the "
