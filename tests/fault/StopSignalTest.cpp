@@ -65,10 +65,10 @@ TEST_F(StopSignalTest, ASignalCancelsTheSendOrFetchAndLeavesNothing) {
     bool fetch;
     int signal, afterMs;
   } rows[] = {{false, SIGTERM, 300},
-              {false, SIGINT, 1500},
-              {false, SIGHUP, 800},
+              {false, SIGINT, 700},
+              {false, SIGHUP, 500},
               {true, SIGTERM, 300},
-              {true, SIGINT, 1500}};
+              {true, SIGINT, 700}};
   for (const auto& row : rows) {
     const std::string args =
         row.fetch ? "'" + m_src + "/remote.qvr'" : "-s '" + m_src + "/huge.bin'";
