@@ -5,6 +5,7 @@
 #include "ReceiveFixture.h"
 
 #include "../gannet/ScriptedServer.h"
+#include "app/ViewController.h"
 
 #include <cctype>
 #include <chrono>
@@ -25,6 +26,12 @@ const std::string kCut = " The connection broke before the whole file arrived.";
 
 class HostileReceiveTest : public ReceiveTest {
  protected:
+  // The copier has made its copy when it exits.
+  void SetUp() override {
+    ReceiveTest::SetUp();
+    CViewController::SetHandOffGrace(std::chrono::milliseconds(50));
+  }
+
   // Points the pointer file at `server` instead of the published copy.
   static void Redirect(const std::string& pointer, const CScriptedServer& server) {
     CPointerDoc doc;
