@@ -252,8 +252,9 @@ TEST(LZCompressFilterTest, StreamsWithoutBlockModeExpand) {
 TEST(LZCompressFilterTest, CutStreamsEndQuietlyWithAPrefix) {
   const std::string input = SampleText(20000) + RandomBytes(3000, 2);
   const std::string stream = RunLZ(input, true).output;
+  CLZCompressFilter expander;
   for (size_t cut = 3; cut < stream.size(); cut += 7) {
-    const LZRun run = RunLZ(stream.substr(0, cut), false);
+    const LZRun run = RunLZ(stream.substr(0, cut), false, &expander);
     ASSERT_TRUE(run.ok) << cut;
     ASSERT_LE(run.output.size(), input.size()) << cut;
     ASSERT_EQ(run.output, input.substr(0, run.output.size())) << cut;
@@ -265,6 +266,7 @@ TEST(LZCompressFilterTest, MutatedStreamsNeverCrashAndFailOnlyWith13) {
   const std::string stream = RunLZ(input, true).output;
   std::mt19937 gen(20240607);
   int failures = 0;
+  CLZCompressFilter expander;
   for (int round = 0; round < 3000; ++round) {
     std::string mutated = stream;
     const int edits = 1 + static_cast<int>(gen() % 4);
@@ -278,7 +280,7 @@ TEST(LZCompressFilterTest, MutatedStreamsNeverCrashAndFailOnlyWith13) {
       }
       if (mutated.size() < 4) mutated = stream;
     }
-    const LZRun run = RunLZ(mutated, false);
+    const LZRun run = RunLZ(mutated, false, &expander);
     if (!run.ok) {
       ++failures;
       ASSERT_EQ(run.error, 13u) << "round " << round;

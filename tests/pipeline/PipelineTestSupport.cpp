@@ -41,9 +41,10 @@ std::string MakeSparseFile(uint64_t size) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
 
-LZRun RunLZ(const std::string& input, bool encode) {
+LZRun RunLZ(const std::string& input, bool encode, CLZCompressFilter* filter) {
   CCollectFilter collect;
-  CLZCompressFilter lz;
+  CLZCompressFilter own;
+  CLZCompressFilter& lz = filter ? *filter : own;
   Prepare(lz, encode, &collect);
   if (!lz.Open(MakeInputFile(input))) throw std::runtime_error("cannot open LZ input");
   LZRun run;

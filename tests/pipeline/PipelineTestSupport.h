@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class CLZCompressFilter;
 class CSourceFilter;
 class CStageFilter;
 
@@ -30,8 +31,9 @@ struct LZRun {
   uint64_t bytesIn = 0;
   uint64_t bytesOut = 0;
 };
-// Runs a CLZCompressFilter over a file holding `input` into a collector.
-LZRun RunLZ(const std::string& input, bool encode);
+// Runs a CLZCompressFilter over a file holding `input` into a collector: a
+// new one, or `filter` after a Reset, as a program runs one file after another.
+LZRun RunLZ(const std::string& input, bool encode, CLZCompressFilter* filter = nullptr);
 
 // The sending run: source file -> filters (encoding) -> new output file.
 // Filters that are sources read the file themselves when first.
