@@ -6,6 +6,7 @@
 // servers and users write them.
 
 #include "support/CollectFilter.h"
+#include "support/NineBitStream.h"
 #include "FuzzFiles.h"
 #include "app/HeadlessUserInterface.h"
 #include "app/PointerDoc.h"
@@ -75,26 +76,6 @@ std::string Compress(const std::string& input) {
   return collect.data;
 }
 
-// Codes of 9 bits after a flags byte (block mode, 9 bits), for the run
-// behind a prepended header: every byte once fills the dictionary, CLEAR
-// (256) empties it and ends its group, and a few codes use the new one.
-std::string ClearingCodes() {
-  constexpr size_t kGroupBits = 8 * 9;
-  std::vector<uint32_t> codes(256);
-  for (uint32_t i = 0; i < 256; ++i) codes[i] = i;
-  codes.insert(codes.end(), {256, 'a', 'b', 257, 258});
-  std::string bytes;
-  size_t bit = 0;
-  for (const uint32_t code : codes) {
-    bytes.resize((bit + 9 + 7) / 8, '\0');
-    for (int i = 0; i < 9; ++i, ++bit) {
-      if ((code >> i) & 1) bytes[bit / 8] = static_cast<char>(bytes[bit / 8] | 1 << (bit % 8));
-    }
-    if (code == 256) bit = (bit + kGroupBits - 1) / kGroupBits * kGroupBits;
-  }
-  return "\x80" + bytes;
-}
-
 void LzSeeds() {
   const std::vector<std::pair<std::string, std::string>> inputs = {
       {"empty", ""},
@@ -115,7 +96,13 @@ void LzSeeds() {
       Seed("lz_expand_fuzz", name + ".codes", "\x87" + stream.substr(3));
     }
   }
-  Seed("lz_expand_fuzz", "clear-9.codes", ClearingCodes());
+  // 9-bit codes for the run behind a prepended header (block mode, 9 bits):
+  // every byte once fills the dictionary, CLEAR empties it and ends its
+  // group, and a few codes use the new one.
+  std::vector<uint32_t> codes(256);
+  for (uint32_t i = 0; i < 256; ++i) codes[i] = i;
+  codes.insert(codes.end(), {256, 'a', 'b', 257, 258});
+  Seed("lz_expand_fuzz", "clear-9.codes", "\x80" + NineBitStream(codes).substr(3));
 }
 
 // Streams of every width from ncompress's compress, when it is installed.

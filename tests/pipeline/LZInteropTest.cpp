@@ -2,6 +2,7 @@
 // what compress -b9 ... -b16 writes it restores, CLEAR codes included.
 
 #include "PipelineTestSupport.h"
+#include "support/NineBitStream.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -97,28 +98,6 @@ TEST(LZInteropTest, CompressClearsAtItsWidestCodesAndWeFollow) {
     ASSERT_TRUE(decoded.ok) << bits;
     EXPECT_TRUE(decoded.output == data) << bits;
   }
-}
-
-// Packs 9-bit codes in groups of eight, writing out the whole group after
-// each CLEAR as compress does.
-std::string NineBitStream(const std::vector<uint32_t>& codes) {
-  std::string out = "\x1F\x9D\x89";
-  std::string group(9, '\0');
-  int used = 0;
-  auto flush = [&](bool whole) {
-    if (used == 0) return;
-    out += group.substr(0, whole ? 9 : static_cast<size_t>((used * 9 + 7) / 8));
-    group.assign(9, '\0');
-    used = 0;
-  };
-  for (uint32_t code : codes) {
-    for (int b = 0; b < 9; ++b) {
-      if (code >> b & 1) group[(used * 9 + b) / 8] |= static_cast<char>(1 << ((used * 9 + b) % 8));
-    }
-    if (++used == 8 || code == 256) flush(true);
-  }
-  flush(false);
-  return out;
 }
 
 TEST(LZInteropTest, ClearAtNineBitsSkipsTheRestOfItsGroup) {

@@ -62,15 +62,6 @@ TEST_F(BoxesTest, UsageShowsTheUsageTextInItsGroupBox) {
   EXPECT_TRUE(Child<QPushButton>(&usage, "okButton")->isDefault());
 }
 
-TEST_F(BoxesTest, UsageBoxLayoutHoldsThePlaceholderUntilGivenText) {
-  CUsageDlg usage("", nullptr);
-  auto* text = qobject_cast<QLabel*>(usage.Control("usageText"));
-  ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text->text(), "");
-  CUsageDlg other("one\r\ntwo\r\n", nullptr);
-  EXPECT_EQ(qobject_cast<QLabel*>(other.Control("usageText"))->text(), "one\ntwo\n");
-}
-
 // Widening a window stretches its fields and keeps its height; every path
 // field shows its whole text as tooltip; a compression description shows whole.
 TEST_F(BoxesTest, WidenedWindowsStretchTheirFieldsAndShowWholePaths) {
