@@ -113,6 +113,16 @@ mix() {
   rm -f "$work/mix.text" "$work/mix.binary"
 }
 
+# take_sent: prints the size of the file the last send published and removes
+# it with the pointer file. The receive page stays, as it does for every send
+# after a root's first.
+take_sent() {
+  local sent
+  sent=$(find "$work/www" -maxdepth 1 -type f ! -name 'quiver-receive-*')
+  stat -c %s "$sent"
+  rm -f "$sent" "$work/src/pointer.qvr"
+}
+
 # measure LOG CMD...: runs CMD once and appends "wall_s cpu_s maxrss_kb" to LOG.
 # The wall time is taken around /usr/bin/time, which adds one fork and exec.
 measure() {

@@ -24,8 +24,7 @@ row() {
   : > "$work/r.log"
   for ((i = 0; i < runs; i++)); do
     measure "$work/q.log" "$quiver" -s "$src" "$work/src/pointer.qvr"
-    published=$(stat -c %s "$work"/www/*)
-    rm -f "$work"/www/* "$work/src/pointer.qvr"
+    published=$(take_sent)
     measure "$work/r.log" "$@" "$src" "$work/out"
   done
   local qw rw qc rc

@@ -18,8 +18,7 @@ write_settings "http://127.0.0.1/x/"
 # send_once LOG SRC: one timed send; leaves the published size in $published.
 send_once() {
   measure "$1" "$quiver" -s "$2" "$work/src/pointer.qvr"
-  published=$(stat -c %s "$work"/www/*)
-  rm -f "$work"/www/* "$work/src/pointer.qvr"
+  published=$(take_sent)
 }
 
 rows=()

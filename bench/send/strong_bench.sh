@@ -37,7 +37,7 @@ for kind in text binary; do
       # shellcheck disable=SC2086
       write_settings "http://127.0.0.1/x/" ${settings[$j]}
       measure "$work/${names[$j]}.log" "$quiver" -s "$src" "$work/src/pointer.qvr" > /dev/null
-      rm -f "$work"/www/* "$work/src/pointer.qvr"
+      take_sent > /dev/null
     done
   done
   declare -A w c
@@ -67,7 +67,7 @@ write_settings "http://127.0.0.1/x/" 0 2
 : > "$work/big.log"
 for ((i = 0; i < runs; i++)); do
   measure "$work/big.log" "$quiver" -s "$src" "$work/src/pointer.qvr" > /dev/null
-  rm -f "$work"/www/* "$work/src/pointer.qvr"
+  take_sent > /dev/null
 done
 send_rate=$(throughput "$(stat -c %s "$src")" "$(median "$work/big.log" 1)")
 cipher_rate=$("$cipher_bench" --runs "$runs" | awk '$1 == "encrypt" { print $3 }')
