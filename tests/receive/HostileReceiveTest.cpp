@@ -5,7 +5,6 @@
 #include "ReceiveFixture.h"
 
 #include "../gannet/ScriptedServer.h"
-#include "app/ViewController.h"
 
 #include <cctype>
 #include <chrono>
@@ -26,10 +25,9 @@ const std::string kCut = " The connection broke before the whole file arrived.";
 
 class HostileReceiveTest : public ReceiveTest {
  protected:
-  // The copier has made its copy when it exits.
   void SetUp() override {
     ReceiveTest::SetUp();
-    CViewController::SetHandOffGrace(std::chrono::milliseconds(50));
+    UseCopierGrace();
   }
 
   // Points the pointer file at `server` instead of the published copy.

@@ -56,6 +56,10 @@ void ReceiveTest::SetUpTestSuite() {
   WriteFile(TestRoot() + "/config/w3skua.ini", "[network]\ntimeout=10\n");
 }
 
+void ReceiveTest::UseCopierGrace() {
+  CViewController::SetHandOffGrace(std::chrono::milliseconds(50));
+}
+
 void ReceiveTest::SetUp() {
   CViewController::SetHandOffGrace(kGrace);
   published = MakeDir("www");

@@ -31,6 +31,10 @@ class ReceiveTest : public ::testing::Test {
   // Each test starts with it and may shorten it in process.
   static constexpr std::chrono::milliseconds kGrace{1000};
 
+  // Shortens the grace in process to a moment, for tests that open only
+  // with the copier, which has made its copy when it exits.
+  static void UseCopierGrace();
+
   static void SetUpTestSuite();
   void SetUp() override;
   // Every test leaves the temporary directory as it found it: empty.

@@ -5,7 +5,6 @@
 
 #include "ReceiveFixture.h"
 
-#include "app/ViewController.h"
 #include "support/ApacheServer.h"
 #include "support/TestCa.h"
 
@@ -25,8 +24,7 @@ TEST_F(ReceiveTest, HttpsPointerFilesOpen) {
   std::unique_ptr<CApacheServer> apache;
   if (CApacheServer::Available()) apache = std::make_unique<CApacheServer>(published);
 
-  // The copier has made its copy when it exits.
-  CViewController::SetHandOffGrace(std::chrono::milliseconds(50));
+  UseCopierGrace();
   const std::string pointer = Send("report.txt", "quarterly figures", 1, 1);
   const std::string untrusted =
       "The certificate chain was issued by an authority that is not trusted. To trust the "
