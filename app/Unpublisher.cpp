@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "app/RedactedUrl.h"
@@ -16,18 +17,27 @@ bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-// Whether the process that recorded a send under way is gone; the entries
-// of a failed send (no sender) always count as left behind.
-bool SenderGone(const PublishedFile& file) {
-  if (file.state != CPublishRegister::kClaimed) return true;
-  return file.sender <= 0 || (kill(static_cast<pid_t>(file.sender), 0) != 0 && errno == ESRCH);
+bool SameEntry(const PublishedFile& a, const PublishedFile& b) {
+  return a.id == b.id && a.state == b.state && a.sender == b.sender && a.name == b.name;
 }
 
 }  // namespace
 
+bool CUnpublisher::ProcessEnded(int64_t pid) {
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 CUnpublisher::CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot,
-                           CPublishRoot& root)
-    : m_register(publishRegister), m_fileRoot(std::move(fileRoot)), m_root(root) {}
+                           CPublishRoot& root, std::function<bool(int64_t)> processEnded)
+    : m_register(publishRegister),
+      m_fileRoot(std::move(fileRoot)),
+      m_root(root),
+      m_processEnded(std::move(processEnded)) {}
+
+bool CUnpublisher::SenderGone(const PublishedFile& file) const {
+  if (file.state != CPublishRegister::kClaimed) return true;
+  return file.sender <= 0 || m_processEnded(file.sender);
+}
 
 bool CUnpublisher::Refuse(const std::string& problem) {
   m_problems.push_back(problem);
@@ -54,9 +64,19 @@ bool CUnpublisher::Unpublish(const std::string& key, int64_t now) {
 bool CUnpublisher::RemoveUnfinished(int64_t now) {
   std::vector<PublishedFile> left;
   if (!m_register.Unfinished(left)) return Refuse(m_register.Error());
-  bool ok = true;
+  std::vector<PublishedFile> gone;
   for (const PublishedFile& file : left) {
-    if (file.fileRoot == m_fileRoot && SenderGone(file)) ok = Discard(file, now) && ok;
+    if (file.fileRoot == m_fileRoot && SenderGone(file)) gone.push_back(file);
+  }
+  if (gone.empty()) return true;
+  // A sender may settle its entry and end between the reading of the list
+  // and the look at its process. An ended sender's entry cannot change any
+  // more, so only the entries that a second reading still shows go.
+  if (!m_register.Unfinished(left)) return Refuse(m_register.Error());
+  bool ok = true;
+  for (const PublishedFile& file : gone) {
+    const auto same = [&](const PublishedFile& entry) { return SameEntry(entry, file); };
+    if (std::any_of(left.begin(), left.end(), same)) ok = Discard(file, now) && ok;
   }
   return ok;
 }

@@ -14,6 +14,7 @@
 // later send or by someone else; inode numbers are reused at once).
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ class CPublishRoot;
 class CUnpublisher {
  public:
   // `fileRoot` is the current FileRoot, ending in "/", and `root` the root
-  // it names, which the caller has connected.
-  CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot, CPublishRoot& root);
+  // it names, which the caller has connected. `processEnded` tells whether
+  // the sender with that process id has ended.
+  CUnpublisher(CPublishRegister& publishRegister, std::string fileRoot, CPublishRoot& root,
+               std::function<bool(int64_t)> processEnded = ProcessEnded);
 
   // Deletes the files published more than `days` days before `now` and marks
   // them expired, after RemoveUnfinished. False when any entry was refused
@@ -47,6 +50,10 @@ class CUnpublisher {
   const std::vector<std::string>& Problems() const { return m_problems; }
 
  private:
+  static bool ProcessEnded(int64_t pid);
+  // Whether the process that recorded a send under way is gone; the entries
+  // of a failed send (no sender) always count as left behind.
+  bool SenderGone(const PublishedFile& file) const;
   bool Remove(const PublishedFile& file, const std::string& state, int64_t now);
   bool Discard(const PublishedFile& file, int64_t now);
   // Marks the entry and says what became of its file (`note` after the URL).
@@ -57,6 +64,7 @@ class CUnpublisher {
   CPublishRegister& m_register;
   std::string m_fileRoot;
   CPublishRoot& m_root;
+  std::function<bool(int64_t)> m_processEnded;
   std::vector<std::string> m_lines;
   std::vector<std::string> m_problems;
 };

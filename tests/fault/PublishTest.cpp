@@ -18,6 +18,8 @@
 #include "app/QuiverApp.h"
 #include "app/PublishRegister.h"
 #include "app/ReceivePage.h"
+#include "app/Unpublisher.h"
+#include "remote/PublishRoot.h"
 #include "support/NginxServer.h"
 #include "support/TestCa.h"
 #include "support/TestFiles.h"
@@ -167,6 +169,49 @@ TEST_F(PublishTest, SixteenSendersAtOnceGiveSixteenRightEntries) {
     EXPECT_EQ(f.state, "");
   }
   EXPECT_EQ(names.size(), 16u);
+}
+
+// The tidying before a send reads the register, then looks at each sender
+// of a send under way; a sender may settle its entry and end in between.
+TEST_F(PublishTest, TidyingTakesOnlyWhatAnEndedSenderLeftUnsettled) {
+  const std::string www = MakeDir("tidy") + "/";
+  const struct {
+    const char* what;
+    bool settles;  // when the tidying looks at the sender
+    bool ended;
+    bool kept;
+  } cases[] = {
+      {"under way", false, false, true},
+      {"settled, then ended", true, true, true},
+      {"killed", false, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(www + "sent.doc", "sent");
+    CPublishRegister tidying, sender;
+    PublishedFile file;
+    file.name = "sent.doc";
+    file.fileRoot = www;
+    file.state = CPublishRegister::kClaimed;
+    file.sender = 4242;
+    ASSERT_TRUE(sender.Add(file)) << sender.Error();
+    std::string error;
+    const std::unique_ptr<CPublishRoot> root = CPublishRoot::Open(www, error);
+    ASSERT_TRUE(root) << error;
+    CUnpublisher unpublisher(tidying, www, *root, [&](int64_t pid) {
+      EXPECT_EQ(pid, 4242);
+      PublishedFile settled = file;
+      settled.state = "";
+      settled.sender = 0;
+      if (c.settles) {
+        EXPECT_TRUE(sender.Update(settled)) << sender.Error();
+      }
+      return c.ended;
+    });
+    EXPECT_TRUE(unpublisher.RemoveUnfinished(time(nullptr)));
+    EXPECT_EQ(Exists(www + "sent.doc"), c.kept);
+    EXPECT_TRUE(sender.Forget(file.id));
+  }
 }
 
 struct CommandCase {
