@@ -12,12 +12,32 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 class CBlockQueue {
  public:
-  using Block = std::vector<uint8_t>;
+  // Grows without zeroing: every block is filled by a read or a copy before
+  // it is used, and zeroing a fresh megabyte faults in each of its pages,
+  // most of which a short file never reaches.
+  template <typename T>
+  struct Unzeroed : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+      using other = Unzeroed<U>;
+    };
+    template <typename U>
+    void construct(U* at) noexcept {
+      ::new (static_cast<void*>(at)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* at, Args&&... args) {
+      ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+  };
+  using Block = std::vector<uint8_t, Unzeroed<uint8_t>>;
 
   explicit CBlockQueue(size_t depth) : m_depth(depth) {}
   CBlockQueue(const CBlockQueue&) = delete;
