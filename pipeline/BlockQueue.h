@@ -21,7 +21,8 @@ class CBlockQueue {
  public:
   // Grows without zeroing: every block is filled by a read or a copy before
   // it is used, and zeroing a fresh megabyte faults in each of its pages,
-  // most of which a short file never reaches.
+  // most of which a short file never reaches. Bytes go in by resize and
+  // memcpy: insert would copy them one at a time through this allocator.
   template <typename T>
   struct Unzeroed : std::allocator<T> {
     template <typename U>

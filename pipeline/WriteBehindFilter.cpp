@@ -1,5 +1,7 @@
 #include "pipeline/WriteBehindFilter.h"
 
+#include <cstring>
+
 #include "pipeline/Progress.h"
 #include "platform/SystemError.h"
 
@@ -16,7 +18,9 @@ CWriteBehindFilter::~CWriteBehindFilter() {
 
 bool CWriteBehindFilter::Write(const uint8_t* bytes, size_t length) {
   if (Failed()) return false;
-  m_gathering.insert(m_gathering.end(), bytes, bytes + length);
+  const size_t at = m_gathering.size();
+  m_gathering.resize(at + length);
+  std::memcpy(m_gathering.data() + at, bytes, length);
   return m_gathering.size() < kGather || Hand();
 }
 
