@@ -37,6 +37,8 @@ class CProcess;
 //   ERROR_GEN_FAILURE (31);
 // - `wait` is set and waiting fails (the application was started; `process`
 //   still receives it).
+// - the module that asks GIO (platform/DesktopModule.h) cannot be loaded:
+//   ERROR_MOD_NOT_FOUND (126).
 // A program that exists but fails inside exec (a script with a missing
 // interpreter, say) counts as started: GIO's launch helper runs first and
 // the process ends at once with status 255.

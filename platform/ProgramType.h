@@ -8,5 +8,6 @@
 // and shared libraries, shell and other scripts, desktop entries, Windows
 // programs, installers and shortcuts, Java archives. Plain text and
 // documents are not among them. A file that cannot be read is judged by its
-// name alone.
+// name alone. Where the module that asks GIO (platform/DesktopModule.h)
+// cannot be loaded, every file counts as a program.
 bool IsProgramOrScript(const std::string& file);

@@ -1,7 +1,7 @@
 // What a run of the quiver program maps, as the dynamic loader reports it
 // (LD_DEBUG=files, a file per process): a headless run loads neither Qt nor
-// libxcb, and the libraries of the roots on servers come with their module
-// only when FileRoot names a server.
+// libxcb, the libraries of the roots on servers come with their module only
+// when FileRoot names a server, and GIO with its module only to open a file.
 
 #include <gtest/gtest.h>
 
@@ -23,12 +23,12 @@ TEST(LoadedLibrariesTest, ARunMapsTheLibrariesOfWhatItDoesOnly) {
   const struct {
     std::string fileRoot;
     std::vector<std::string> args;
-    bool succeeds, server;
-  } rows[] = {{www, {"-V"}, true, false},
-              {www, {"-s", src + "/note.txt"}, true, false},
-              {www, {src + "/note.qvr"}, true, false},
+    bool succeeds, server, opens;
+  } rows[] = {{www, {"-V"}, true, false, false},
+              {www, {"-s", src + "/note.txt"}, true, false, false},
+              {www, {src + "/note.qvr"}, true, false, true},
               // Nothing listens on port 1: the send fails once loaded.
-              {"dav://127.0.0.1:1/q", {"-s", src + "/note.txt"}, false, true}};
+              {"dav://127.0.0.1:1/q", {"-s", src + "/note.txt"}, false, true, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.fileRoot + " " + row.args[0]);
     WriteProgramSettings(web.BaseUrl(), row.fileRoot, 1, 1);
@@ -48,6 +48,9 @@ TEST(LoadedLibrariesTest, ARunMapsTheLibrariesOfWhatItDoesOnly) {
     for (const char* library : {"quiver-remote\\.so", "libcurl", "libssh2", "libsecret"}) {
       EXPECT_EQ(loaded(library), row.server) << library;
     }
+    EXPECT_EQ(loaded("quiver-desktop\\.so"), row.opens);
+    // libsecret, under the server roots' module, brings GIO too.
+    EXPECT_EQ(loaded("libgio"), row.opens || row.server);
     for (const char* library : {"quiver-qt\\.so", "libQt6", "libxcb"}) {
       EXPECT_FALSE(loaded(library)) << library;
     }
