@@ -23,8 +23,9 @@ class CProgress;
 class CWriteBehindFilter : public CFilter {
  public:
   // Blocks handed to the thread hold at least this much, and at most this
-  // many of them wait.
-  static constexpr size_t kGather = 4 * kBlockSize;
+  // many of them wait; small enough that a block is still in the
+  // processor's cache when the thread writes it.
+  static constexpr size_t kGather = kBlockSize;
   static constexpr size_t kDepth = 4;
 
   explicit CWriteBehindFilter(CFilter* next);
