@@ -3,12 +3,34 @@
 #include "pipeline/LZCodePacker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
 
 constexpr uint32_t kClear = 256;
 constexpr int32_t kMinBits = 9;
+// A dictionary holds fewer strings than this, so no chain of one byte is longer.
+constexpr size_t kRunCapacity = size_t{1} << 16;
+// Shorter runs are left to the byte loop: in text they are common and end soon.
+constexpr size_t kLongRun = 64;
+
+bool StartsLongRun(const uint8_t* bytes, size_t length) {
+  if (length < kLongRun) return false;
+  return std::all_of(bytes + 1, bytes + kLongRun, [&](uint8_t b) { return b == bytes[0]; });
+}
+
+// The bytes from the start that equal the first.
+size_t RunLength(const uint8_t* bytes, size_t length) {
+  const uint64_t pattern = 0x0101010101010101ull * bytes[0];
+  size_t n = 1;
+  for (uint64_t word; n + 8 <= length; n += 8) {
+    std::memcpy(&word, bytes + n, 8);
+    if (word != pattern) break;
+  }
+  while (n < length && bytes[n] == bytes[0]) ++n;
+  return n;
+}
 
 }  // namespace
 
@@ -19,7 +41,8 @@ CLZEncoder::~CLZEncoder() = default;
 bool CLZEncoder::Allocate() {
   if (!m_keys) m_keys.reset(new (std::nothrow) uint32_t[kSlots]);
   if (!m_codes) m_codes.reset(new (std::nothrow) uint16_t[kIds]);
-  return m_keys && m_codes;
+  if (!m_run) m_run.reset(new (std::nothrow) uint32_t[kRunCapacity]);
+  return m_keys && m_codes && m_run;
 }
 
 void CLZEncoder::NewGeneration() {
@@ -33,6 +56,7 @@ void CLZEncoder::NewGeneration() {
   m_nBits = kMinBits;
   m_maxCode = (1 << kMinBits) - 1;
   m_freeEnt = m_blockMode ? kClear + 1 : kClear;
+  m_runLength = 0;
 }
 
 void CLZEncoder::Start(uint32_t codeLimit, bool blockMode, CLZCodePacker& packer) {
@@ -51,12 +75,89 @@ void CLZEncoder::Encode(const uint8_t* bytes, size_t length, CLZCodePacker& pack
   // Every byte puts at most one code, but for the two before CLEAR: a
   // chunk's codes fit the packer's room.
   constexpr size_t kChunk = CLZCodePacker::kRoom / 2;
-  while (length > kChunk) {
-    EncodeChunk(bytes, kChunk, packer);
-    bytes += kChunk;
-    length -= kChunk;
+  while (length > 0) {
+    size_t done = StartsLongRun(bytes, length) ? EncodeRun(bytes, length, packer) : 0;
+    if (done == 0) {
+      done = std::min(length, kChunk);
+      EncodeChunk(bytes, done, packer);
+    }
+    bytes += done;
+    length -= done;
   }
-  EncodeChunk(bytes, length, packer);
+}
+
+size_t CLZEncoder::EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker& packer) {
+  const uint32_t byte = bytes[0];
+  if (!m_pending) return 0;
+  if (byte != m_runByte || m_runLength == 0) {
+    m_runByte = byte;
+    m_run[0] = byte;
+    m_runLength = 1;
+    m_runAt = 0;
+  }
+  size_t at = 0;  // the pending string is the byte repeated at + 1 times
+  if (m_current != byte) {
+    if (m_run[m_runAt] != m_current) return 0;
+    at = m_runAt;
+  }
+  const size_t run = RunLength(bytes, length);
+  size_t left = run;
+  for (;;) {
+    // Learn the chain as far as the run could take the pending string.
+    bool found = true;
+    uint32_t next = 0;
+    while (m_runLength <= at + left) {
+      next = Find(m_run[m_runLength - 1], byte, found);
+      if (!found) break;
+      m_run[m_runLength++] = next;
+    }
+    if (found) {
+      at += left;
+      left = 0;
+      break;
+    }
+    // The string grows to the longest of the chain; the next byte ends it.
+    left -= m_runLength - 1 - at;
+    at = m_runLength - 1;
+    if (m_freeEnt > m_codeLimit) break;
+    packer.Put(m_codes[m_run[at]]);
+    Add(next, m_run[at], byte, packer);
+    m_run[m_runLength++] = next;
+    at = 0;
+    --left;
+  }
+  m_current = m_run[at];
+  m_runAt = at;
+  return run - left;
+}
+
+uint32_t CLZEncoder::Find(uint32_t parent, uint32_t byte, bool& found) const {
+  if (parent < kPairBase) {
+    const uint32_t id = kPairBase + (parent << 8 | byte);
+    found = m_codes[id] != 0;
+    return id;
+  }
+  const uint32_t key = parent << 8 | byte;
+  const uint32_t tagged = key | m_generationBits;
+  uint32_t slot = SlotOf(key);
+  uint32_t held = m_keys[slot];
+  while (held != tagged && held >= m_generationBits) {
+    slot = (slot + 1) & (kSlots - 1);
+    held = m_keys[slot];
+  }
+  found = held == tagged;
+  return kSlotBase + slot;
+}
+
+void CLZEncoder::Add(uint32_t id, uint32_t parent, uint32_t byte, CLZCodePacker& packer) {
+  if (id >= kSlotBase) m_keys[id - kSlotBase] = (parent << 8 | byte) | m_generationBits;
+  m_codes[id] = static_cast<uint16_t>(m_freeEnt);
+  if (m_freeEnt > static_cast<uint32_t>(m_maxCode)) {
+    ++m_nBits;
+    m_maxCode += static_cast<int32_t>(m_freeEnt);
+    packer.SetWidth(m_nBits);
+  }
+  ++m_freeEnt;
 }
 
 void CLZEncoder::EncodeChunk(const uint8_t* bytes, size_t length, CLZCodePacker& packer) {

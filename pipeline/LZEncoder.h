@@ -14,6 +14,10 @@
 //   dictionary's generation, so that clearing the dictionary is a new
 //   generation rather than a pass over the table. Codes live apart.
 // - Codes go to a CLZCodePacker, which packs them outside the loop.
+// - A long run of one byte (a sparse or zero-filled stretch) is coded a
+//   string at a time rather than a byte at a time: the dictionary's strings
+//   of that byte alone (b, bb, bbb, ...) are remembered in order, so the
+//   string a run reaches is found by counting.
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +56,16 @@ class CLZEncoder {
 
   // Encode of at most CLZCodePacker::kRoom / 2 bytes.
   void EncodeChunk(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
+  // Codes the run of bytes[0] at the start of `bytes` when it continues a
+  // pending string of that byte alone; returns the bytes coded, 0 when the
+  // pending string is another one. Stops before the byte that would find the
+  // dictionary full, which EncodeChunk codes.
+  size_t EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
+  // The id of the string `parent` followed by `byte`; when `found` is set
+  // false, the id it takes when added.
+  uint32_t Find(uint32_t parent, uint32_t byte, bool& found) const;
+  // Adds the string of id `id` (from Find), `parent` followed by `byte`.
+  void Add(uint32_t id, uint32_t parent, uint32_t byte, CLZCodePacker& packer);
   static uint32_t SlotOf(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kSlotBits); }
   // Empties the dictionary: a new generation of keys, no two-byte strings,
   // codes from the first again at 9 bits.
@@ -59,6 +73,13 @@ class CLZEncoder {
 
   std::unique_ptr<uint32_t[]> m_keys;   // per slot; below m_generationBits: free
   std::unique_ptr<uint16_t[]> m_codes;  // per id; a two-byte string is present when nonzero
+  // The ids of m_runByte repeated 1, 2, ... m_runLength times, as far as the
+  // dictionary is known to hold them; m_runAt indexes the pending string
+  // when the last EncodeRun left it there.
+  std::unique_ptr<uint32_t[]> m_run;
+  uint32_t m_runByte = 0;
+  size_t m_runLength = 0;
+  size_t m_runAt = 0;
   uint32_t m_generationBits = 0;
   uint32_t m_codeLimit = 0;
   bool m_blockMode = true;

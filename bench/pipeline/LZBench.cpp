@@ -1,8 +1,9 @@
 // Compression speed and memory of the LZ filter against ncompress's compress.
 //
-// Builds a text corpus (from /usr/share/doc and /usr/include) and a binary
+// Builds a text corpus (from /usr/share/doc and /usr/include), a binary
 // corpus (from the shared libraries in /usr/lib/x86_64-linux-gnu), each at
-// least 64 MiB, and compresses each several times with a file-to-file chain
+// least 64 MiB, and a 64 MiB image of binary stretches between zeros; then
+// compresses each several times with a file-to-file chain
 // (CLZCompressFilter -> CSinkFilter) and with `compress -c`, alternating.
 // Then expands the filter's stream as many times with the filter
 // (CLZCompressFilter -> CSinkFilter, decoding) and with `compress -d -c`,
@@ -238,6 +239,19 @@ void BenchCorpus(const std::string& name, const std::string& corpus, const std::
               100.0 * FileSize(theirs) / FileSize(corpus), restores ? "yes" : "NO");
 }
 
+// A disk image's shape: each 4 MiB holds 1 MiB of `source` and 3 MiB of zeros.
+void BuildImage(const std::string& source, const std::string& out) {
+  std::ifstream is(source, std::ios::binary);
+  std::ofstream os(out, std::ios::binary | std::ios::trunc);
+  std::vector<char> data(kMiB);
+  const std::vector<char> zeros(3 * kMiB);
+  for (uint64_t done = 0; done < kCorpusSize; done += 4 * kMiB) {
+    is.read(data.data(), static_cast<std::streamsize>(data.size()));
+    os.write(data.data(), is.gcount());
+    os.write(zeros.data(), static_cast<std::streamsize>(zeros.size()));
+  }
+}
+
 void BenchMemory(const std::string& self, const std::string& source, const std::string& dir) {
   for (uint64_t mib : {uint64_t{16}, uint64_t{512}}) {
     const std::string input = dir + "/mem" + std::to_string(mib) + ".bin";
@@ -292,8 +306,11 @@ int main(int argc, char** argv) {
       paths.push_back(dir + "/" + c.name + ".bin");
       BuildCorpus(c, paths.back(), kCorpusSize);
     }
+    paths.push_back(dir + "/image.bin");
+    BuildImage(paths[1], paths.back());
     std::printf("LZ filter vs compress, %d runs each, alternating\n", runs);
-    for (size_t i = 0; i < paths.size(); ++i) BenchCorpus(corpora[i].name, paths[i], dir, runs);
+    const char* names[] = {corpora[0].name, corpora[1].name, "image"};
+    for (size_t i = 0; i < paths.size(); ++i) BenchCorpus(names[i], paths[i], dir, runs);
     BenchMemory(fs::canonical("/proc/self/exe").string(), paths[1], dir);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quiver_lz_bench: %s\n", e.what());

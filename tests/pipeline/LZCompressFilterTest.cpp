@@ -140,6 +140,21 @@ uint64_t Digest(const std::string& bytes) {
   return h;
 }
 
+// Runs of one byte, from two bytes to a megabyte, between random bytes:
+// they end inside strings and at their ends, cross the read buffer and the
+// dictionary's resets.
+std::string Runs() {
+  std::string runs;
+  std::mt19937 random(31);
+  const size_t lengths[] = {2, 3, 63, 64, 65, 300, 4097, 70000, 262145, size_t{1} << 20};
+  for (uint32_t i = 0; i < 60; ++i) {
+    const auto byte = static_cast<char>(i % 4 == 0 ? 0 : random());
+    runs += std::string(lengths[random() % std::size(lengths)], byte);
+    runs += RandomBytes(random() % 30000, i);
+  }
+  return runs;
+}
+
 TEST(LZCompressFilterTest, StreamsKeepTheirBytesIncludingGroupPadding) {
   // Every width from 9 to 16, dictionary resets, and groups cut short by a
   // width change, whose padding repeats bytes of earlier groups: the bytes
@@ -152,6 +167,7 @@ TEST(LZCompressFilterTest, StreamsKeepTheirBytesIncludingGroupPadding) {
   const Golden cases[] = {
       {"text and random", SampleText(700000) + RandomBytes(300000, 21), 0xD0D1108AAF3BF3F3ull},
       {"random", RandomBytes(400000, 22), 0x19169DEDB31DCD00ull},
+      {"runs", Runs(), 0x78084F94A64DC1E4ull},
   };
   for (const Golden& g : cases) {
     const LZRun run = RunLZ(g.input, true);
