@@ -208,43 +208,100 @@ void CLZCompressFilter::RebuildString(uint32_t code, uint8_t* last) const {
   *last = static_cast<uint8_t>(code);
 }
 
+namespace {
+
+// The codes of a stream at their current width, taken from the groups that
+// `readGroup` hands over (as CLZCompressFilter::ReadGroup does).
+template <typename ReadGroup>
+class CCodeReader {
+ public:
+  explicit CCodeReader(ReadGroup readGroup) : m_readGroup(readGroup) {}
+
+  uint32_t MaxCode() const { return m_maxCode; }
+  // Back to 9 bits after CLEAR; writers pad the group that holds it,
+  // whatever its width.
+  void Restart() {
+    m_nBits = kMinBits;
+    m_maxCode = (1u << kMinBits) - 1;
+    m_groupBits = 0;
+  }
+  // One bit wider; a width change discards the rest of the group.
+  void Widen() {
+    ++m_nBits;
+    m_maxCode = 2 * m_maxCode + 1;
+    m_groupBits = 0;
+  }
+  // False at the end of the input or on a read error.
+  bool Next(uint32_t& code) {
+    if (m_bitOffset + m_nBits > m_groupBits) {
+      m_groupBits = m_readGroup(m_nBits, m_group);
+      if (m_groupBits == 0) return false;
+      m_bitOffset = 0;
+    }
+    code = At(m_bitOffset);
+    m_bitOffset += m_nBits;
+    return true;
+  }
+  // The code after it, when the group holds one at this width, is most
+  // likely the next to look up: its entry is fetched meanwhile.
+  template <typename Entry>
+  void PrefetchNext(const Entry* entries) const {
+    if (m_bitOffset + m_nBits <= m_groupBits) __builtin_prefetch(&entries[At(m_bitOffset)]);
+  }
+
+ private:
+  // The code's bits lie in the three bytes from bit offset / 8; the fourth
+  // byte only completes a 32-bit window and is masked off.
+  uint32_t At(uint32_t bitOffset) const {
+    uint32_t window;
+    std::memcpy(&window, m_group + bitOffset / 8, sizeof window);
+    return (le32toh(window) >> (bitOffset % 8)) & m_maxCode;
+  }
+
+  ReadGroup m_readGroup;
+  const uint8_t* m_group = nullptr;
+  uint32_t m_groupBits = 0;
+  uint32_t m_bitOffset = 0;
+  uint32_t m_nBits = kMinBits;
+  uint32_t m_maxCode = (1u << kMinBits) - 1;
+};
+
+}  // namespace
+
+inline uint32_t CLZCompressFilter::WriteString(uint32_t code, uint64_t at, uint8_t* out,
+                                               uint32_t defined, uint32_t oldLength) {
+  if (code <= 0xFF) {
+    out[0] = static_cast<uint8_t>(code);
+    return 1;
+  }
+  if (code < defined) {
+    Entry& entry = m_entries[code];
+    // How far back the string last appeared (its position's low 32 bits
+    // are kept), and whether the window still holds it.
+    const uint32_t back = static_cast<uint32_t>(at) - entry.where;
+    if (back <= static_cast<size_t>(out - m_window.Data())) {
+      CLZOutputWindow::CopyWide(out, out - back, entry.length);
+    } else {
+      RebuildString(code, out + entry.length - 1);
+    }
+    entry.where = static_cast<uint32_t>(at);
+    return entry.length;
+  }
+  if (code != defined) return 0;
+  CLZOutputWindow::CopyWide(out, out - oldLength, oldLength);
+  out[oldLength] = out[0];
+  return oldLength + 1;
+}
+
 void CLZCompressFilter::ExpandCodes(int32_t limit) {
-  Entry* const entries = m_entries.get();
-  uint16_t* const prefixTable = m_prefixTable.get();
-  uint8_t* const suffixTable = m_suffixTable.get();
   // Everything the loop changes lives in locals: the output is written at
   // `cursor` in the window, whose first byte is at position `base`.
   uint8_t* const data = m_window.Data();
   uint8_t* const roomLimit = m_window.RoomLimit();
   uint8_t* cursor = data + m_window.Fill();
   uint64_t base = m_window.Base();
-  const auto makeRoom = [&] {
-    if (cursor <= roomLimit) return;
-    m_window.SetFill(static_cast<size_t>(cursor - data));
-    MakeRoom();
-    cursor = data + m_window.Fill();
-    base = m_window.Base();
-  };
-  // The code group read last and the bit where its next code starts.
-  const uint8_t* group = nullptr;
-  uint32_t groupBits = 0;
-  uint32_t bitOffset = 0;
-  uint32_t nBits = kMinBits;
-  uint32_t maxCode = (1u << kMinBits) - 1;
-  const auto nextCode = [&](uint32_t& code) {
-    if (bitOffset + nBits > groupBits) {
-      groupBits = ReadGroup(nBits, group);
-      if (groupBits == 0) return false;
-      bitOffset = 0;
-    }
-    // The code's bits lie in the three bytes from bit offset / 8; the fourth
-    // byte only completes a 32-bit window and is masked off.
-    uint32_t window;
-    std::memcpy(&window, group + bitOffset / 8, sizeof window);
-    code = (le32toh(window) >> (bitOffset % 8)) & maxCode;
-    bitOffset += nBits;
-    return true;
-  };
+  CCodeReader codes(
+      [this](uint32_t width, const uint8_t*& group) { return ReadGroup(width, group); });
   uint32_t freeEnt = 0;
   uint32_t code = kClear;
   uint32_t old = 0;
@@ -254,85 +311,57 @@ void CLZCompressFilter::ExpandCodes(int32_t limit) {
   bool firstTime = true;
   bool full = false;
   for (;;) {
-    makeRoom();
+    if (cursor > roomLimit) {
+      m_window.SetFill(static_cast<size_t>(cursor - data));
+      MakeRoom();
+      cursor = data + m_window.Fill();
+      base = m_window.Base();
+    }
     const uint64_t at = base + static_cast<uint64_t>(cursor - data);
     if (code == kClear && (firstTime || m_blockMode)) {
-      nBits = kMinBits;
-      maxCode = (1u << kMinBits) - 1;
+      codes.Restart();
       freeEnt = m_blockMode ? kClear + 1 : kClear;
       full = false;
       firstTime = false;
-      // Writers pad the group that holds CLEAR, whatever its width.
-      groupBits = 0;
-      if (!nextCode(old)) break;
       // A fresh dictionary can only start with a byte.
+      if (!codes.Next(old)) break;
       if (old > 0xFF) {
         SetError(ERROR_INVALID_DATA);
         break;
       }
-      *cursor++ = static_cast<uint8_t>(old);
+      *cursor = static_cast<uint8_t>(old);
       oldAt = at;
       oldLength = 1;
+      ++cursor;
     } else {
-      uint8_t* const out = cursor;
-      uint32_t length;
-      if (code <= 0xFF) {
-        length = 1;
-        out[0] = static_cast<uint8_t>(code);
-      } else if (full || code < freeEnt) {
-        Entry& entry = entries[code];
-        length = entry.length;
-        // How far back the string last appeared (its position's low 32 bits
-        // are kept), and whether the window still holds it.
-        const uint32_t back = static_cast<uint32_t>(at) - entry.where;
-        if (back <= static_cast<size_t>(cursor - data)) {
-          CLZOutputWindow::CopyWide(out, cursor - back, length);
-        } else {
-          RebuildString(code, out + length - 1);
-        }
-        entry.where = static_cast<uint32_t>(at);
-      } else if (code == freeEnt) {
-        // The code being defined right now: the previous string and its own
-        // first byte.
-        length = oldLength + 1;
-        CLZOutputWindow::CopyWide(out, out - oldLength, oldLength);
-        out[oldLength] = out[0];
-      } else {
-        // A code beyond the next entry names nothing.
+      const uint32_t defined = full ? static_cast<uint32_t>(limit) + 1 : freeEnt;
+      const uint32_t length = WriteString(code, at, cursor, defined, oldLength);
+      if (length == 0) {
         SetError(ERROR_INVALID_DATA);
         break;
       }
-      cursor += length;
       if (!full) {
         // The new entry is the previous string and this one's first byte,
         // written together at oldAt.
-        entries[freeEnt] = Entry{static_cast<uint32_t>(oldAt), oldLength + 1};
-        prefixTable[freeEnt] = static_cast<uint16_t>(old);
-        suffixTable[freeEnt] = out[0];
+        m_entries[freeEnt] = Entry{static_cast<uint32_t>(oldAt), oldLength + 1};
+        m_prefixTable[freeEnt] = static_cast<uint16_t>(old);
+        m_suffixTable[freeEnt] = cursor[0];
         old = code;
         oldAt = at;
         oldLength = length;
-        if (freeEnt != maxCode) {
+        if (freeEnt != codes.MaxCode()) {
           ++freeEnt;
-        } else if (maxCode < static_cast<uint32_t>(limit)) {
-          // A width change discards the rest of the group.
-          ++nBits;
-          maxCode = 2 * maxCode + 1;
+        } else if (codes.MaxCode() < static_cast<uint32_t>(limit)) {
+          codes.Widen();
           ++freeEnt;
-          groupBits = 0;
         } else {
           full = true;
         }
       }
+      cursor += length;
     }
-    if (!nextCode(code)) break;
-    // The code after it, when the group holds one at this width, is most
-    // likely the next to look up: its entry is fetched meanwhile.
-    if (bitOffset + nBits <= groupBits) {
-      uint32_t window;
-      std::memcpy(&window, group + bitOffset / 8, sizeof window);
-      __builtin_prefetch(&entries[(le32toh(window) >> (bitOffset % 8)) & maxCode]);
-    }
+    if (!codes.Next(code)) break;
+    codes.PrefetchNext(m_entries.get());
   }
   m_window.SetFill(static_cast<size_t>(cursor - data));
 }

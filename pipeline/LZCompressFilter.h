@@ -93,6 +93,12 @@ class CLZCompressFilter final : public CSourceFilter {
   void MakeRoom();
   // Moves every entry farther back than kFarDistance up to it.
   void BoundDistances();
+  // Writes the string of `code` at `out`, the output position `at`, and
+  // returns its length; 0 when the code names nothing. Codes below `defined`
+  // have entries; the code `defined` itself is the one being defined: the
+  // previous string, `oldLength` bytes just before `out`, and its first byte.
+  uint32_t WriteString(uint32_t code, uint64_t at, uint8_t* out, uint32_t defined,
+                       uint32_t oldLength);
   // Writes the string of `code`, which left the window, backwards from its
   // last byte at `last`, walking the dictionary.
   void RebuildString(uint32_t code, uint8_t* last) const;
