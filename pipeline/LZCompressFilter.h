@@ -57,6 +57,10 @@ class CLZCompressFilter final : public CSourceFilter {
   // "LZ (Lempel-Ziv): out/in (percent%)".
   std::string GetDescription() const override;
 
+  uint64_t GetBytesIn() const { return m_bytesIn; }
+  uint64_t GetBytesOut() const { return m_bytesOut; }
+
+ private:
   void Compress();
   void Decompress();
   // Ensures the expander's tables for codes up to `codeLimit`. False with
@@ -68,10 +72,6 @@ class CLZCompressFilter final : public CSourceFilter {
   // while an error is recorded.
   int GetByteOrEnd();
 
-  uint64_t GetBytesIn() const { return m_bytesIn; }
-  uint64_t GetBytesOut() const { return m_bytesOut; }
-
- private:
   static constexpr int32_t kClear = 256;
 
   // What the expander looks up for each code: where its string last
