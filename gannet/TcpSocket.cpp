@@ -1,5 +1,6 @@
 #include "TcpSocket.h"
 
+#include "ThreadedLookup.h"
 #include "TlsSession.h"
 #include "WinsockErrors.h"
 
@@ -7,15 +8,11 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -143,51 +140,8 @@ int CTcpSocket::LookUp(const std::string& host, const std::string& port, addrinf
     return result;
   }
   hints.ai_flags = AI_NUMERICSERV;
-  // What the lookup thread hands over; the last of the two to let go of it
-  // frees it, so an abandoned lookup cleans up after itself.
-  struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    int result = EAI_SYSTEM;
-    int error = 0;
-    addrinfo* list = nullptr;
-    ~Lookup() {
-      if (list) freeaddrinfo(list);
-    }
-  };
-  auto lookup = std::make_shared<Lookup>();
-  try {
-    std::thread([lookup, host, port, hints] {
-      addrinfo* list = nullptr;
-      const int answer = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-      const int cause = errno;
-      const std::lock_guard<std::mutex> lock(lookup->mutex);
-      lookup->result = answer;
-      lookup->error = cause;
-      lookup->list = list;
-      lookup->finished = true;
-      lookup->done.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    result = getaddrinfo(host.c_str(), port.c_str(), &hints, found);
-    *error = errno;
-    return result;
-  }
-  std::unique_lock<std::mutex> lock(lookup->mutex);
-  while (!lookup->done.wait_for(lock, std::chrono::milliseconds(kTickMs),
-                                [&] { return lookup->finished; })) {
-    lock.unlock();
-    const bool goOn = GoOn();
-    lock.lock();
-    if (!goOn) {
-      *error = EINTR;
-      return EAI_SYSTEM;
-    }
-  }
-  *found = std::exchange(lookup->list, nullptr);
-  *error = lookup->error;
-  return lookup->result;
+  const auto goOn = [this] { return GoOn(); };
+  return ThreadedLookup(host, port, hints, kTickMs, goOn, found, error);
 }
 
 int CTcpSocket::WaitBudget(std::optional<Clock::time_point> limit) const {
