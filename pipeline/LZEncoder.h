@@ -62,7 +62,8 @@ class CLZEncoder {
   // dictionary full, which EncodeChunk codes.
   size_t EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
   // The id of the string `parent` followed by `byte`; when `found` is set
-  // false, the id it takes when added.
+  // false, the id it takes when added. EncodeChunk probes the same way but
+  // inline: through a shared helper its loop ran 5-8% slower.
   uint32_t Find(uint32_t parent, uint32_t byte, bool& found) const;
   // Adds the string of id `id` (from Find), `parent` followed by `byte`.
   void Add(uint32_t id, uint32_t parent, uint32_t byte, CLZCodePacker& packer);
