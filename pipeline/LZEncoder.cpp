@@ -14,6 +14,9 @@ constexpr int32_t kMinBits = 9;
 constexpr size_t kRunCapacity = size_t{1} << 16;
 // Shorter runs are left to the byte loop: in text they are common and end soon.
 constexpr size_t kLongRun = 64;
+// A walk back over a pending string longer than this costs more than the
+// byte loop coding the next chunk.
+constexpr size_t kWalkLimit = 8192;
 
 bool StartsLongRun(const uint8_t* bytes, size_t length) {
   if (length < kLongRun) return false;
@@ -96,10 +99,7 @@ size_t CLZEncoder::EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker&
     m_runAt = 0;
   }
   size_t at = 0;  // the pending string is the byte repeated at + 1 times
-  if (m_current != byte) {
-    if (m_run[m_runAt] != m_current) return 0;
-    at = m_runAt;
-  }
+  if (!FindPendingInRun(at)) return 0;
   const size_t run = RunLength(bytes, length);
   size_t left = run;
   for (;;) {
@@ -129,6 +129,34 @@ size_t CLZEncoder::EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker&
   m_current = m_run[at];
   m_runAt = at;
   return run - left;
+}
+
+bool CLZEncoder::FindPendingInRun(size_t& at) {
+  if (m_run[m_runAt] == m_current) {
+    at = m_runAt;
+    return true;
+  }
+  // The byte loop left the string here: walk back to its first byte.
+  size_t length = 1;
+  for (uint32_t id = m_current, byte = 0; id != m_runByte; ++length) {
+    if (id < kPairBase || length > kWalkLimit) return false;
+    id = Parent(id, byte);
+    if (byte != m_runByte) return false;
+  }
+  uint32_t byte = 0;
+  for (uint32_t id = m_current, i = static_cast<uint32_t>(length); i > 0; id = Parent(id, byte)) {
+    m_run[--i] = id;
+  }
+  m_runLength = std::max(m_runLength, length);
+  at = length - 1;
+  return true;
+}
+
+uint32_t CLZEncoder::Parent(uint32_t id, uint32_t& byte) const {
+  const uint32_t key =
+      id >= kSlotBase ? m_keys[id - kSlotBase] & ((1u << kGenerationShift) - 1) : id - kPairBase;
+  byte = key & 0xFF;
+  return key >> 8;
 }
 
 uint32_t CLZEncoder::Find(uint32_t parent, uint32_t byte, bool& found) const {

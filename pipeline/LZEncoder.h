@@ -61,6 +61,12 @@ class CLZEncoder {
   // pending string is another one. Stops before the byte that would find the
   // dictionary full, which EncodeChunk codes.
   size_t EncodeRun(const uint8_t* bytes, size_t length, CLZCodePacker& packer);
+  // Where the pending string stands in the chain of m_runByte, learning the
+  // chain up to it when the byte loop took it there; false when it is not
+  // that byte alone, or longer than a walk back is worth.
+  bool FindPendingInRun(size_t& at);
+  // The string that `id` extends by one byte, and that byte.
+  uint32_t Parent(uint32_t id, uint32_t& byte) const;
   // The id of the string `parent` followed by `byte`; when `found` is set
   // false, the id it takes when added. EncodeChunk probes the same way but
   // inline: through a shared helper its loop ran 5-8% slower.
