@@ -329,10 +329,9 @@ void CLZCompressFilter::ExpandCodes(int32_t limit) {
         SetError(ERROR_INVALID_DATA);
         break;
       }
-      *cursor = static_cast<uint8_t>(old);
+      *cursor++ = static_cast<uint8_t>(old);
       oldAt = at;
       oldLength = 1;
-      ++cursor;
     } else {
       const uint32_t defined = full ? static_cast<uint32_t>(limit) + 1 : freeEnt;
       const uint32_t length = WriteString(code, at, cursor, defined, oldLength);
