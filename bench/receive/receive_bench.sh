@@ -56,9 +56,9 @@ printf '[Default Applications]\ntext/plain=bench-viewer.desktop\napplication/oct
 measure_open() {
   local start
   rm -f "$work/opened"
-  start=$(date +%s%N)
+  now_us start
   /usr/bin/time -f '%U %S %M' -o "$work/time.out" "$quiver" "$2"
-  awk -v ns=$(($(cat "$work/opened") - start)) '{ printf "%.3f %.2f %d\n", ns / 1e9, $1 + $2, $3 }' \
+  awk -v us=$(($(cat "$work/opened") / 1000 - start)) '{ printf "%.3f %.2f %d\n", us / 1e6, $1 + $2, $3 }' \
     "$work/time.out" >> "$1"
 }
 
@@ -152,9 +152,9 @@ export quiver small port
 : > "$work/c.log"
 for ((i = 0; i < runs; i++)); do
   rm -f "$work"/www/* "$work/src/small.qvr"
-  start=$(date +%s%N)
+  now_us start
   /usr/bin/time -f '%U %S %M' -o "$work/time.out" bash -c small_send_receive
-  awk -v ns=$(($(cat "$work/opened") - start)) '{ printf "%.3f %.2f %d\n", ns / 1e9, $1 + $2, $3 }' \
+  awk -v us=$(($(cat "$work/opened") / 1000 - start)) '{ printf "%.3f %.2f %d\n", us / 1e6, $1 + $2, $3 }' \
     "$work/time.out" >> "$work/s.log"
   tmp_is_empty
   rm -f "$work"/www/*

@@ -27,10 +27,10 @@ libraries() {
 run() {
   local log="$1" start end
   shift
-  start=$(date +%s%N)
+  now_us start
   /usr/bin/time -f '%M' -o "$work/time.out" "$@" >/dev/null
-  end=$(date +%s%N)
-  echo "$(((end - start) / 1000)) $(cat "$work/time.out")" >> "$log"
+  now_us end
+  echo "$((end - start)) $(cat "$work/time.out")" >> "$log"
 }
 
 # Two runs of each to warm the page cache, not counted.
