@@ -1,6 +1,6 @@
 #include "HttpRequest.h"
 
-#include <openssl/evp.h>
+#include <algorithm>
 
 namespace gannet {
 
@@ -20,12 +20,21 @@ void AppendEscaped(std::string* out, const std::string& text) {
   }
 }
 
+// Base64 of RFC 4648 with padding, for Basic authorization: written out
+// here so that a request never loads the TLS module for one header.
 std::string Base64(const std::string& text) {
-  std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
-  const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                reinterpret_cast<const unsigned char*>(text.data()),
-                                static_cast<int>(text.size()));
-  out.resize(static_cast<size_t>(n));
+  static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < text.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, text.size() - i);
+    uint32_t group = 0;
+    for (size_t k = 0; k < 3; ++k) {
+      group = group << 8 | (k < n ? static_cast<unsigned char>(text[i + k]) : 0u);
+    }
+    for (size_t k = 0; k < 4; ++k) {
+      out.push_back(k <= n ? kDigits[group >> (18 - 6 * k) & 0x3F] : '=');
+    }
+  }
   return out;
 }
 

@@ -231,7 +231,12 @@ int32_t CTcpSocket::ConnectAddresses(const addrinfo* list) {
 }
 
 int32_t CTcpSocket::StartTls(const std::string& host, const std::string& caFile) {
-  m_tls = std::make_unique<CTlsSession>(m_fd, [this](short events) { return WaitFor(events); });
+  int32_t opened = 0;
+  m_tls = CTlsSession::Open(m_fd, [this](short events) { return WaitFor(events); }, &opened);
+  if (!m_tls) {
+    Fail(opened);
+    return -1;
+  }
   bool waitFailed = false;
   // The whole handshake is bounded, however slowly the peer takes part.
   StartDeadline();

@@ -52,6 +52,7 @@ constexpr ErrorName kErrorTable[] = {
     {11003, "Non recoverable error"},
     {11004, "No data record of requested type"},
     // Failures above the socket: the secure channel and the transfer itself.
+    {kSecPackageNotFound, "The requested security package does not exist."},
     {kSecWrongPrincipal, "The target principal name is incorrect."},
     {kSecUntrustedRoot, "The certificate chain was issued by an authority that is not trusted."},
     {kSecIllegalMessage, "The message received was unexpected or badly formatted."},

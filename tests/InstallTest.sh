@@ -9,7 +9,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 include/gannet.h \
+for f in bin/quiver lib/libgannet.so lib/libgannet.so.1 lib/libgannet-tls.so.1.0.0 include/gannet.h \
          lib/quiver/quiver-remote.so lib/quiver/quiver-qt.so lib/quiver/quiver-desktop.so \
          share/applications/quiver.desktop share/mime/packages/quiver.xml \
          share/icons/hicolor/scalable/apps/quiver.svg \

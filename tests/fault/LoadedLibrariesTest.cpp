@@ -1,7 +1,8 @@
 // What a run of the quiver program maps, as the dynamic loader reports it
 // (LD_DEBUG=files, a file per process): a headless run loads neither Qt nor
 // libxcb, the libraries of the roots on servers come with their module only
-// when FileRoot names a server, and GIO with its module only to open a file.
+// when FileRoot names a server, GIO with its module only to open a file, and
+// OpenSSL only with one of them: a receive over http needs no TLS.
 
 #include <gtest/gtest.h>
 
@@ -45,13 +46,14 @@ TEST(LoadedLibrariesTest, ARunMapsTheLibrariesOfWhatItDoesOnly) {
       return std::regex_search(reports, std::regex("file=[^ ]*" + library + "[^ ]* \\["));
     };
     ASSERT_TRUE(loaded("libgannet")) << "no loader reports";
-    for (const char* library : {"quiver-remote\\.so", "libcurl", "libssh2", "libsecret"}) {
+    for (const char* library :
+         {"quiver-remote\\.so", "libcurl", "libssh2", "libsecret", "libssl", "libcrypto"}) {
       EXPECT_EQ(loaded(library), row.server) << library;
     }
     EXPECT_EQ(loaded("quiver-desktop\\.so"), row.opens);
     // libsecret, under the server roots' module, brings GIO too.
     EXPECT_EQ(loaded("libgio"), row.opens || row.server);
-    for (const char* library : {"quiver-qt\\.so", "libQt6", "libxcb"}) {
+    for (const char* library : {"quiver-qt\\.so", "libQt6", "libxcb", "libgannet-tls"}) {
       EXPECT_FALSE(loaded(library)) << library;
     }
   }

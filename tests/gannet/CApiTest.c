@@ -110,8 +110,13 @@ static void CheckProgress(void) {
 static void FetchAndCompare(const char* url, const char* path) {
   char name[256];
   char command[600];
+  char reason[1024];
+  int32_t code = 0;
   WebHandle web = webObjectInit(url, 0, 0, 0);
-  CHECK(webFileAcquire(web) == 0 && webFileLocalNameGet(web, name) == 0);
+  if (webFileAcquire(web) != 0 && webFatalErrorGet(web, &code, reason) == 0) {
+    fprintf(stderr, "fetch failed: %s\n", reason);
+  }
+  CHECK(webFileLocalNameGet(web, name) == 0);
   snprintf(command, sizeof command, "cmp -s '%s' '%s'", name, path);
   CHECK(system(command) == 0);
   unlink(name);

@@ -22,6 +22,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace gannet;
 
@@ -341,4 +342,17 @@ TEST(GannetDriverTest, RequestEscapesTargetAndHost) {
   EXPECT_EQ("GET /a%20b HTTP/1.0\r\nHost: h%0D%0AX:1\r\nAccept: */*\r\n"
             "Accept-Encoding: identity\r\nAuthorization: Basic dTpw9w==\r\n\r\n",
             CHttpRequest::Get("/a b", "h\r\nX:1", "u:p\xF7"));
+}
+
+TEST(GannetDriverTest, CredentialsTravelInBase64) {
+  // RFC 4648's vectors: every remainder of three, with its padding.
+  const std::pair<const char*, const char*> rows[] = {
+      {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+  for (const auto& [plain, encoded] : rows) {
+    EXPECT_NE(std::string::npos, CHttpRequest::Get("/", "h", plain)
+                                     .find(std::string("\r\nAuthorization: Basic ") + encoded +
+                                           "\r\n"))
+        << plain;
+  }
 }

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -135,6 +136,20 @@ TEST_F(GannetSecureTest, CertificatesAreVerified) {
   EXPECT_EQ(0, testing_support::Run(std::string(GANNET_C_TEST) + " " + Https(kGood, "/file.txt") + " " + s->root +
                    "/file.txt"));
   unsetenv("SSL_CERT_FILE");
+}
+
+// A library installed without its TLS module still fetches over http, and
+// over https fails with the reason instead of crashing.
+TEST_F(GannetSecureTest, WithoutItsTlsModuleHttpsFailsWithTheReason) {
+  const std::string lone = MakeDir("lone"), out = lone + "/out.txt";
+  std::filesystem::copy_file(GANNET_LIBRARY, lone + "/libgannet.so.1");
+  const std::string run = "LD_LIBRARY_PATH=" + lone + " " + GANNET_C_TEST + " ";
+  EXPECT_EQ(0, testing_support::Run(run + Http("/file.txt") + " " + s->root + "/file.txt"));
+  EXPECT_NE(0, testing_support::Run(run + Https(kGood, "/file.txt") + " " + s->root +
+                                    "/file.txt 2> " + out));
+  EXPECT_NE(std::string::npos,
+            ReadFile(out).find("The requested security package does not exist."))
+      << ReadFile(out);
 }
 
 TEST_F(GannetSecureTest, RedirectsAreFollowedWithinLimits) {
