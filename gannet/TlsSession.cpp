@@ -3,25 +3,42 @@
 #include "WinsockErrors.h"
 
 #include <dlfcn.h>
+#include <link.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <mutex>
+#include <string>
 
 namespace gannet {
 
 namespace {
 
-// The module beside the object that holds this code (the library, or a
-// program it is linked into), else wherever the loader finds it by name.
-void* LoadModule() {
-  const int flags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+// The directory of the object that holds this code, with its slash: the
+// library's, or a program's that links Gannet's objects (the main program's
+// link map has no name).
+std::string OwnDirectory() {
   Dl_info self{};
-  if (dladdr(reinterpret_cast<void*>(&LoadModule), &self) != 0 && self.dli_fname) {
-    std::string path = self.dli_fname;
-    path.erase(path.find_last_of('/') + 1);
-    if (void* module = dlopen((path + kTlsModuleName).c_str(), flags)) return module;
+  link_map* map = nullptr;
+  if (dladdr1(reinterpret_cast<void*>(&OwnDirectory), &self, reinterpret_cast<void**>(&map),
+              RTLD_DL_LINKMAP) == 0 ||
+      !map) {
+    return "";
   }
-  return dlopen(kTlsModuleName, flags);
+  std::string path = map->l_name ? map->l_name : "";
+  if (path.empty()) {
+    std::error_code error;
+    path = std::filesystem::read_symlink("/proc/self/exe", error).string();
+  }
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// Only the module beside this code: never one that a search path offers.
+void* LoadModule() {
+  const std::string directory = OwnDirectory();
+  if (directory.empty()) return nullptr;
+  return dlopen((directory + kTlsModuleName).c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
 }
 
 // The factory, loaded once; sessions and their code stay as long as the

@@ -7,8 +7,9 @@
 // socket layer's numbering (WinsockErrors.h).
 //
 // The implementation (OpenSSL 3, OpenSslSession.h) is the module
-// libgannet-tls, loaded beside the library at the first session, so that
-// a run that never speaks TLS does not map OpenSSL.
+// libgannet-tls, loaded at the first session from beside the library (or
+// beside a program that links Gannet's objects), so that a run that never
+// speaks TLS does not map OpenSSL.
 
 #include <cstdint>
 #include <functional>
@@ -49,7 +50,7 @@ class CTlsSession {
 // takes over *wait, null when out of memory.
 using TlsSessionFactory = CTlsSession* (*)(int fd, CTlsSession::Wait* wait);
 constexpr const char* kTlsSessionFactoryName = "gannet_tls_session_new";
-// The module's file name, beside the library (or on the loader's path).
+// The module's file name.
 constexpr const char* kTlsModuleName = "libgannet-tls.so." GANNET_VERSION;
 
 }  // namespace gannet
