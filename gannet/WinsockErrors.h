@@ -20,8 +20,7 @@ constexpr int32_t kWsaConnReset = 10054;
 // with its text reaches the caller: the secure channel's reasons (the
 // negative SEC_E_* numbers of the Windows security layer) and the
 // transfer's own refusals (numbered as their Windows counterparts).
-// The secure channel's module (libgannet-tls) cannot be loaded.
-constexpr int32_t kSecPackageNotFound = static_cast<int32_t>(0x80090305u);
+constexpr int32_t kSecPackageNotFound = static_cast<int32_t>(0x80090305u);  // no libgannet-tls
 constexpr int32_t kSecWrongPrincipal = static_cast<int32_t>(0x80090322u);
 constexpr int32_t kSecUntrustedRoot = static_cast<int32_t>(0x80090325u);
 constexpr int32_t kSecIllegalMessage = static_cast<int32_t>(0x80090326u);
